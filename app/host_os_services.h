@@ -1,0 +1,102 @@
+// OS services on the build host, for the native tests: real POSIX files and
+// folders (tests point every path into a temporary folder), an INI codec with
+// the profile-file semantics, and a clock, locale, code page and window
+// services that the test sets. Windows paths are taken as they come: a test
+// passes host paths ("/tmp/x/a.txt") and the services use them unchanged.
+//
+// Fault injection: derive from HostOsServices and override one call.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/os_services.h"
+
+namespace quillset {
+
+class HostOsServices : public OsServices {
+ public:
+  HostOsServices();
+
+  // ---- What the test sets
+  void SetExecutablePath(const std::string& path) { executable_path_ = path; }
+  void SetLocalTime(const SystemTime& time) { local_time_ = time; }
+  // Locale items answered by LocaleInfo; an item not set makes the call fail.
+  // The defaults are those of a Japanese Windows (yyyy/MM/dd, "/", H:mm:ss, ...).
+  void SetLocaleItem(std::uint32_t item, const std::string& value) { locale_items_[item] = value; }
+  void RemoveLocaleItem(std::uint32_t item) { locale_items_.erase(item); }
+  void SetThreadLocaleId(std::uint32_t lcid) { thread_locale_ = lcid; }
+  void SetEras(int calendar, std::vector<Era> eras) { eras_[calendar] = std::move(eras); }
+  // The next dialogs answer with these (a dialog not prepared cancels).
+  void PrepareOpenFileDialog(bool ok, const std::string& path);
+  void PrepareFolderBrowser(FolderBrowseResult result, const std::string& folder);
+
+  // ---- What the test reads back
+  struct TimerState {
+    bool armed = false;
+    std::uint32_t interval_ms = 0;
+    int arm_count = 0;  // how often SetWindowTimer was called for it
+  };
+  const std::map<std::pair<WindowHandle, std::uint32_t>, TimerState>& Timers() const { return timers_; }
+  struct NotifyIconCall {
+    std::uint32_t message;
+    TrayIconRecord record;
+  };
+  const std::vector<NotifyIconCall>& NotifyIconCalls() const { return notify_icon_calls_; }
+  std::string LastFolderBrowserPrompt() const { return last_prompt_; }
+  int ComInitializations() const { return com_initializations_; }
+
+  // ---- OsServices
+  bool IsLeadByte(std::uint8_t byte) const override;
+  bool TakeSingleInstanceGuard(const std::string& name) override;
+  void InitializeCom() override;
+  void UninitializeCom() override;
+  std::string ExecutablePath() override;
+  bool FileExists(const std::string& path) override;
+  bool DirectoryExists(const std::string& path) override;
+  bool FileStamp(const std::string& path, std::uint64_t& write_time, std::uint64_t& size) override;
+  bool CopyFile(const std::string& source, const std::string& target, bool fail_if_exists) override;
+  bool MoveFileReplacing(const std::string& from, const std::string& to) override;
+  bool RemoveFile(const std::string& path) override;
+  std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string& path, FileOpenMode mode) override;
+  std::string GetProfileString(const std::string& section, const std::string& key,
+                               const std::string& default_value, const std::string& path) override;
+  bool WriteProfileString(const std::string& section, const std::string& key,
+                          const std::string& value, const std::string& path) override;
+  void FlushProfile(const std::string& path) override;
+  SystemTime LocalTime() override;
+  bool LocaleInfo(std::uint32_t item, std::size_t buffer_size, std::string& value) override;
+  std::uint32_t ThreadLocale() override;
+  void SetThreadLocaleToUserDefault() override;
+  bool IsValidLocale(std::uint32_t lcid) override;
+  std::vector<Era> CalendarEras(int calendar) override;
+  bool SetWindowTimer(WindowHandle window, std::uint32_t id, std::uint32_t interval_ms) override;
+  void KillWindowTimer(WindowHandle window, std::uint32_t id) override;
+  bool NotifyIcon(std::uint32_t message, const TrayIconRecord& record) override;
+  std::uint32_t MainIconHandle() override;
+  bool ShowOpenFileDialog(WindowHandle owner, WindowHandle placement, std::string& path) override;
+  FolderBrowseResult BrowseForFolder(WindowHandle owner, const std::string& prompt,
+                                     std::string& folder) override;
+
+ private:
+  friend class HostExclusiveFile;
+  std::string executable_path_ = "/nonexistent/Quillset.exe";
+  SystemTime local_time_;
+  std::map<std::uint32_t, std::string> locale_items_;
+  std::uint32_t thread_locale_ = 0x0411;
+  std::map<int, std::vector<Era>> eras_;
+  std::set<std::string> guards_;
+  std::set<std::string> open_files_;  // paths held by an ExclusiveFile of this object
+  std::map<std::pair<WindowHandle, std::uint32_t>, TimerState> timers_;
+  std::vector<NotifyIconCall> notify_icon_calls_;
+  bool open_file_ok_ = false;
+  std::string open_file_path_;
+  FolderBrowseResult folder_result_ = FolderBrowseResult::kCancelled;
+  std::string folder_path_;
+  std::string last_prompt_;
+  int com_initializations_ = 0;
+};
+
+}  // namespace quillset

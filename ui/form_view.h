@@ -1,0 +1,64 @@
+// What the main window's handlers (TForm1, ui/main_form.h) need from the real
+// window: the small window interface under the handlers. The Win32 window layer
+// (ui/win32/) implements it; tests use a headless fake that records calls.
+#pragma once
+
+#include <string>
+
+#include "app/os_services.h"
+
+namespace quillset {
+
+// The popup menu's items, in menu order.
+enum class MenuItemId { bakup1, Delete1, Copy1, Edit1, TimerSet, Wee, Mon, N1, Exit1 };
+
+class FormView {
+ public:
+  virtual ~FormView() = default;
+
+  // Handles: the main window (tray icon owner), the application window (owner of
+  // dialogs and boxes), and the hidden window that carries Timer1.
+  virtual WindowHandle MainWindow() = 0;
+  virtual WindowHandle ApplicationWindow() = 0;
+  virtual WindowHandle TimerWindow() = 0;
+
+  virtual void SetCaption(const std::string& caption) = 0;
+  virtual std::string Caption() = 0;
+
+  // Show-at-start flag of the application object (set by default). Cleared by
+  // the creation handler when a schedule is stored.
+  virtual void SetShowAtStart(bool show) = 0;
+
+  // Hide the main window (and with it the taskbar entry).
+  virtual void HideWindow() = 0;
+  // Make the main window visible, bring it to the top and give it the focus;
+  // the show command of the start (maximized, minimized) applies at the first
+  // showing.
+  virtual void RestoreWindow() = 0;
+  virtual bool IsWindowVisible() = 0;
+  // Ask the window to close, by the same path as its close box.
+  virtual void CloseWindow() = 0;
+
+  // The grid's read-only switch and the menu's check marks.
+  virtual void SetGridReadOnly(bool read_only) = 0;
+  virtual bool GridReadOnly() = 0;
+  virtual void SetMenuChecked(MenuItemId item, bool checked) = 0;
+  virtual bool MenuChecked(MenuItemId item) = 0;
+  // Redraw the grid now (a long backup run shows each result as it is written).
+  virtual void RepaintGrid() = 0;
+
+  // The plain message box: centred on the screen, the application title as
+  // caption, no icon, one "OK" button. Returns when the user closed it.
+  virtual void ShowPlainMessage(const std::string& text) = 0;
+  // The failure box: application title, error icon, one OK button; `message`
+  // gets the "." rule (FailureBoxText) here.
+  virtual void ShowFailure(const std::string& message) = 0;
+  // The input box: modal, centred on the screen, prompt word-wrapped above a
+  // one-line field of at most 255 characters holding `preset` all selected,
+  // "OK" (default) and "キャンセル". OK gives the text; cancel or close gives
+  // `preset`.
+  virtual std::string InputBox(const std::string& title, const std::string& prompt,
+                               const std::string& preset) = 0;
+};
+
+}  // namespace quillset
