@@ -4,10 +4,18 @@
 // services that the test sets. Windows paths are taken as they come: a test
 // passes host paths ("/tmp/x/a.txt") and the services use them unchanged.
 //
+// A file held open by OpenExclusive of this object stands for a file locked by
+// another program: while it is open, a second OpenExclusive, a copy from or to
+// it, a move from or onto it, its deletion and profile writes to it fail, and
+// profile reads of it give the default. Profile files follow the system's
+// reader: see app/host_profile_file.h. Writes reach the file at once, so
+// FlushProfile only counts its calls.
+//
 // Fault injection: derive from HostOsServices and override one call.
 #pragma once
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,6 +36,10 @@ class HostOsServices : public OsServices {
   void SetLocaleItem(std::uint32_t item, const std::string& value) { locale_items_[item] = value; }
   void RemoveLocaleItem(std::uint32_t item) { locale_items_.erase(item); }
   void SetThreadLocaleId(std::uint32_t lcid) { thread_locale_ = lcid; }
+  // The locale SetThreadLocaleToUserDefault switches to (0x0411 by default).
+  void SetUserDefaultLocaleId(std::uint32_t lcid) { user_default_locale_ = lcid; }
+  // Locales IsValidLocale accepts (ja-JP and en-US by default).
+  void SetValidLocales(std::set<std::uint32_t> lcids) { valid_locales_ = std::move(lcids); }
   void SetEras(int calendar, std::vector<Era> eras) { eras_[calendar] = std::move(eras); }
   // The next dialogs answer with these (a dialog not prepared cancels).
   void PrepareOpenFileDialog(bool ok, const std::string& path);
@@ -47,6 +59,16 @@ class HostOsServices : public OsServices {
   const std::vector<NotifyIconCall>& NotifyIconCalls() const { return notify_icon_calls_; }
   std::string LastFolderBrowserPrompt() const { return last_prompt_; }
   int ComInitializations() const { return com_initializations_; }
+  int ComUninitializations() const { return com_uninitializations_; }
+  int ProfileFlushes() const { return profile_flushes_; }
+  int ThreadLocaleResets() const { return thread_locale_resets_; }
+  // Owner and placement window of the last file-open dialog; owner of the last
+  // folder browser.
+  WindowHandle LastOpenFileDialogOwner() const { return open_file_owner_; }
+  WindowHandle LastOpenFileDialogPlacement() const { return open_file_placement_; }
+  WindowHandle LastFolderBrowserOwner() const { return folder_owner_; }
+  // The icon handle MainIconHandle answers with.
+  static constexpr std::uint32_t kMainIconHandle = 0x00010001;
 
   // ---- OsServices
   bool IsLeadByte(std::uint8_t byte) const override;
@@ -81,14 +103,22 @@ class HostOsServices : public OsServices {
                                      std::string& folder) override;
 
  private:
-  friend class HostExclusiveFile;
+  // True when `path` is held open by an ExclusiveFile of this object.
+  bool IsHeld(const std::string& path) const;
+  // The key under which a held path is remembered (absolute, normalised).
+  static std::string HeldKey(const std::string& path);
+
   std::string executable_path_ = "/nonexistent/Quillset.exe";
   SystemTime local_time_;
   std::map<std::uint32_t, std::string> locale_items_;
   std::uint32_t thread_locale_ = 0x0411;
   std::map<int, std::vector<Era>> eras_;
   std::set<std::string> guards_;
-  std::set<std::string> open_files_;  // paths held by an ExclusiveFile of this object
+  std::uint32_t user_default_locale_ = 0x0411;
+  std::set<std::uint32_t> valid_locales_ = {0x0411, 0x0409};
+  // Paths held by an ExclusiveFile of this object; shared with the files so that
+  // a file may outlive the object that opened it.
+  std::shared_ptr<std::set<std::string>> open_files_ = std::make_shared<std::set<std::string>>();
   std::map<std::pair<WindowHandle, std::uint32_t>, TimerState> timers_;
   std::vector<NotifyIconCall> notify_icon_calls_;
   bool open_file_ok_ = false;
@@ -97,6 +127,12 @@ class HostOsServices : public OsServices {
   std::string folder_path_;
   std::string last_prompt_;
   int com_initializations_ = 0;
+  int com_uninitializations_ = 0;
+  int profile_flushes_ = 0;
+  int thread_locale_resets_ = 0;
+  WindowHandle open_file_owner_ = 0;
+  WindowHandle open_file_placement_ = 0;
+  WindowHandle folder_owner_ = 0;
 };
 
 }  // namespace quillset

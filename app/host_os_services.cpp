@@ -1,0 +1,385 @@
+#include "app/host_os_services.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/host_profile_file.h"
+#include "app/locale_items.h"
+
+namespace quillset {
+namespace {
+
+const ShiftJisCodePage kShiftJis;
+
+bool StatPath(const std::string& path, struct stat& st) {
+  return !path.empty() && ::stat(path.c_str(), &st) == 0;
+}
+
+// Reads a whole file; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& content) {
+  struct stat st;
+  if (!StatPath(path, st) || !S_ISREG(st.st_mode)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  if (in.bad()) return false;
+  content = buffer.str();
+  return true;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& content) {
+  struct stat st;
+  if (StatPath(path, st) && !S_ISREG(st.st_mode)) return false;
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  std::size_t done = 0;
+  bool ok = true;
+  while (done < content.size()) {
+    ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0) ok = false;
+  return ok;
+}
+
+// A file of the build host held open by one ExclusiveFile; its path stays in
+// the opener's set of held paths until it is closed.
+class HostExclusiveFile : public ExclusiveFile {
+ public:
+  HostExclusiveFile(int fd, std::string key, std::shared_ptr<std::set<std::string>> held)
+      : fd_(fd), key_(std::move(key)), held_(std::move(held)) {
+    held_->insert(key_);
+  }
+  ~HostExclusiveFile() override {
+    ::close(fd_);
+    held_->erase(key_);
+  }
+
+  bool Size(std::uint64_t& size) override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return false;
+    size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+  }
+
+  bool Read(void* buffer, std::size_t length, std::size_t& done) override {
+    done = 0;
+    auto* bytes = static_cast<char*>(buffer);
+    while (done < length) {
+      ssize_t n = ::read(fd_, bytes + done, length - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return false;
+      if (n == 0) break;  // end of file: a short read, as ReadFile gives it
+      done += static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+
+  bool Write(const void* buffer, std::size_t length, std::size_t& done) override {
+    done = 0;
+    const auto* bytes = static_cast<const char*>(buffer);
+    while (done < length) {
+      ssize_t n = ::write(fd_, bytes + done, length - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      done += static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+
+  bool Flush() override { return ::fsync(fd_) == 0; }
+
+ private:
+  int fd_;
+  std::string key_;
+  std::shared_ptr<std::set<std::string>> held_;
+};
+
+void SetDefaultLocale(std::map<std::uint32_t, std::string>& items) {
+  // As a Japanese Windows gives them.
+  items[LOCALE_ILANGUAGE] = "0411";
+  items[LOCALE_IDEFAULTANSICODEPAGE] = "932";
+  items[LOCALE_SDATE] = "/";
+  items[LOCALE_SSHORTDATE] = "yyyy/MM/dd";
+  items[LOCALE_SLONGDATE] = "yyyy'年'M'月'd'日'";
+  items[LOCALE_STIMEFORMAT] = "H:mm:ss";
+  items[LOCALE_ITIME] = "1";
+  items[LOCALE_ITLZERO] = "0";
+  items[LOCALE_ITIMEMARKPOSN] = "0";
+  items[LOCALE_S1159] = "午前";
+  items[LOCALE_S2359] = "午後";
+  items[LOCALE_ICALENDARTYPE] = "1";
+  // LOCALE_SDAYNAME1 is Monday.
+  static const char* const kDayNames[7] = {"月曜日", "火曜日", "水曜日", "木曜日",
+                                           "金曜日", "土曜日", "日曜日"};
+  static const char* const kDayAbbrevs[7] = {"月", "火", "水", "木", "金", "土", "日"};
+  for (std::uint32_t i = 0; i < 7; ++i) {
+    items[LOCALE_SDAYNAME1 + i] = kDayNames[i];
+    items[LOCALE_SABBREVDAYNAME1 + i] = kDayAbbrevs[i];
+  }
+  for (std::uint32_t i = 0; i < 12; ++i) {
+    std::string name = std::to_string(i + 1) + "月";
+    items[LOCALE_SMONTHNAME1 + i] = name;
+    items[LOCALE_SABBREVMONTHNAME1 + i] = name;
+  }
+}
+
+}  // namespace
+
+HostOsServices::HostOsServices() {
+  local_time_.year = 2026;
+  local_time_.month = 12;
+  local_time_.day = 7;
+  local_time_.day_of_week = 1;  // Monday
+  local_time_.hour = 10;
+  SetDefaultLocale(locale_items_);
+  // The Japanese era calendar as a Japanese Windows lists it, oldest first.
+  eras_[3] = {{"明治", 1868, 1, 1}, {"大正", 1912, 7, 30}, {"昭和", 1926, 12, 25},
+              {"平成", 1989, 1, 8}, {"令和", 2019, 5, 1}};
+}
+
+void HostOsServices::PrepareOpenFileDialog(bool ok, const std::string& path) {
+  open_file_ok_ = ok;
+  open_file_path_ = path;
+}
+
+void HostOsServices::PrepareFolderBrowser(FolderBrowseResult result, const std::string& folder) {
+  folder_result_ = result;
+  folder_path_ = folder;
+}
+
+std::string HostOsServices::HeldKey(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path normal = std::filesystem::weakly_canonical(path, ec);
+  if (ec) return std::filesystem::absolute(path, ec).lexically_normal().string();
+  return normal.string();
+}
+
+bool HostOsServices::IsHeld(const std::string& path) const {
+  return !open_files_->empty() && open_files_->count(HeldKey(path)) != 0;
+}
+
+bool HostOsServices::IsLeadByte(std::uint8_t byte) const { return kShiftJis.IsLeadByte(byte); }
+
+bool HostOsServices::TakeSingleInstanceGuard(const std::string& name) {
+  return guards_.insert(name).second;
+}
+
+void HostOsServices::InitializeCom() { ++com_initializations_; }
+void HostOsServices::UninitializeCom() { ++com_uninitializations_; }
+
+std::string HostOsServices::ExecutablePath() { return executable_path_; }
+
+bool HostOsServices::FileExists(const std::string& path) {
+  struct stat st;
+  if (!StatPath(path, st) || S_ISDIR(st.st_mode)) return false;
+  // A DOS date covers 1980 to 2107; a time outside it fails the conversion.
+  std::tm local{};
+  time_t seconds = st.st_mtim.tv_sec;
+  if (::localtime_r(&seconds, &local) == nullptr) return false;
+  int year = local.tm_year + 1900;
+  return year >= 1980 && year <= 2107;
+}
+
+bool HostOsServices::DirectoryExists(const std::string& path) {
+  struct stat st;
+  return StatPath(path, st) && S_ISDIR(st.st_mode);
+}
+
+bool HostOsServices::FileStamp(const std::string& path, std::uint64_t& write_time,
+                               std::uint64_t& size) {
+  struct stat st;
+  if (!StatPath(path, st) || !S_ISREG(st.st_mode)) return false;
+  write_time = static_cast<std::uint64_t>(st.st_mtim.tv_sec) * 1000000000ull +
+               static_cast<std::uint64_t>(st.st_mtim.tv_nsec);
+  size = static_cast<std::uint64_t>(st.st_size);
+  return true;
+}
+
+bool HostOsServices::CopyFile(const std::string& source, const std::string& target,
+                              bool fail_if_exists) {
+  // A file held open with no sharing can be neither read nor replaced.
+  if (IsHeld(source) || IsHeld(target)) return false;
+  struct stat src_st, dst_st;
+  if (!StatPath(source, src_st) || !S_ISREG(src_st.st_mode)) return false;
+  if (StatPath(target, dst_st)) {
+    if (fail_if_exists || !S_ISREG(dst_st.st_mode)) return false;
+    // Copying a file onto itself would truncate it before reading it.
+    if (src_st.st_dev == dst_st.st_dev && src_st.st_ino == dst_st.st_ino) return false;
+  }
+  int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (fail_if_exists ? O_EXCL : O_TRUNC);
+  int out = ::open(target.c_str(), flags, 0644);
+  if (out < 0) {
+    ::close(in);
+    return false;
+  }
+  bool ok = true;
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    ssize_t written = 0;
+    while (written < n) {
+      ssize_t w = ::write(out, buffer + written, static_cast<std::size_t>(n - written));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        ok = false;
+        break;
+      }
+      written += w;
+    }
+    if (!ok) break;
+  }
+  ::close(in);
+  if (::close(out) != 0) ok = false;
+  return ok;
+}
+
+bool HostOsServices::MoveFileReplacing(const std::string& from, const std::string& to) {
+  if (IsHeld(from) || IsHeld(to)) return false;
+  struct stat st;
+  if (!StatPath(from, st)) return false;
+  // MoveFileEx replaces files, never folders.
+  struct stat to_st;
+  if (StatPath(to, to_st) && S_ISDIR(to_st.st_mode)) return false;
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool HostOsServices::RemoveFile(const std::string& path) {
+  if (IsHeld(path)) return false;
+  struct stat st;
+  if (!StatPath(path, st) || S_ISDIR(st.st_mode)) return false;
+  return ::unlink(path.c_str()) == 0;
+}
+
+std::unique_ptr<ExclusiveFile> HostOsServices::OpenExclusive(const std::string& path,
+                                                             FileOpenMode mode) {
+  if (path.empty() || IsHeld(path)) return nullptr;
+  struct stat st;
+  if (StatPath(path, st) && !S_ISREG(st.st_mode)) return nullptr;
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case FileOpenMode::kReadExisting: flags |= O_RDONLY; break;
+    case FileOpenMode::kCreateAlways: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case FileOpenMode::kCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+  }
+  int fd = ::open(path.c_str(), flags, 0644);
+  if (fd < 0) return nullptr;
+  return std::make_unique<HostExclusiveFile>(fd, HeldKey(path), open_files_);
+}
+
+std::string HostOsServices::GetProfileString(const std::string& section, const std::string& key,
+                                             const std::string& default_value,
+                                             const std::string& path) {
+  std::string content, value;
+  // A file held open with no sharing cannot be read: the reader gives the default.
+  if (!IsHeld(path) && ReadWholeFile(path, content) &&
+      FindProfileValue(content, section, key, kShiftJis, value))
+    return value;
+  return ProfileDefaultValue(default_value, kShiftJis);
+}
+
+bool HostOsServices::WriteProfileString(const std::string& section, const std::string& key,
+                                        const std::string& value, const std::string& path) {
+  if (path.empty() || IsHeld(path)) return false;
+  std::string content;
+  struct stat st;
+  if (StatPath(path, st) && !ReadWholeFile(path, content)) return false;
+  return WriteWholeFile(path, SetProfileValue(content, section, key, value, kShiftJis));
+}
+
+void HostOsServices::FlushProfile(const std::string&) {
+  // Writes go straight to the file; there is no cache to flush.
+  ++profile_flushes_;
+}
+
+SystemTime HostOsServices::LocalTime() { return local_time_; }
+
+bool HostOsServices::LocaleInfo(std::uint32_t item, std::size_t buffer_size, std::string& value) {
+  auto it = locale_items_.find(item);
+  if (it == locale_items_.end()) return false;
+  // The value and its terminator must fit, as GetLocaleInfoA demands.
+  if (it->second.size() + 1 > buffer_size) return false;
+  value = it->second;
+  return true;
+}
+
+std::uint32_t HostOsServices::ThreadLocale() { return thread_locale_; }
+
+void HostOsServices::SetThreadLocaleToUserDefault() {
+  thread_locale_ = user_default_locale_;
+  ++thread_locale_resets_;
+}
+
+bool HostOsServices::IsValidLocale(std::uint32_t lcid) { return valid_locales_.count(lcid) != 0; }
+
+std::vector<OsServices::Era> HostOsServices::CalendarEras(int calendar) {
+  auto it = eras_.find(calendar);
+  return it == eras_.end() ? std::vector<Era>() : it->second;
+}
+
+bool HostOsServices::SetWindowTimer(WindowHandle window, std::uint32_t id,
+                                    std::uint32_t interval_ms) {
+  TimerState& timer = timers_[{window, id}];
+  timer.armed = true;
+  timer.interval_ms = interval_ms;
+  ++timer.arm_count;
+  return true;
+}
+
+void HostOsServices::KillWindowTimer(WindowHandle window, std::uint32_t id) {
+  auto it = timers_.find({window, id});
+  if (it != timers_.end()) it->second.armed = false;
+}
+
+bool HostOsServices::NotifyIcon(std::uint32_t message, const TrayIconRecord& record) {
+  notify_icon_calls_.push_back({message, record});
+  return true;
+}
+
+std::uint32_t HostOsServices::MainIconHandle() { return kMainIconHandle; }
+
+bool HostOsServices::ShowOpenFileDialog(WindowHandle owner, WindowHandle placement,
+                                        std::string& path) {
+  open_file_owner_ = owner;
+  open_file_placement_ = placement;
+  bool ok = open_file_ok_;
+  if (ok) path = open_file_path_;
+  open_file_ok_ = false;  // one answer per preparation
+  open_file_path_.clear();
+  return ok;
+}
+
+FolderBrowseResult HostOsServices::BrowseForFolder(WindowHandle owner, const std::string& prompt,
+                                                   std::string& folder) {
+  folder_owner_ = owner;
+  last_prompt_ = prompt;
+  FolderBrowseResult result = folder_result_;
+  if (result == FolderBrowseResult::kChosen) folder = folder_path_;
+  folder_result_ = FolderBrowseResult::kCancelled;  // one answer per preparation
+  folder_path_.clear();
+  return result;
+}
+
+}  // namespace quillset

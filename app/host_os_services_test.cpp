@@ -1,0 +1,316 @@
+#include "app/host_os_services.h"
+
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "app/locale_items.h"
+
+namespace quillset {
+namespace {
+
+namespace fs = std::filesystem;
+
+class HostOsServicesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "quillset-os-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(dir_, ec);
+  }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  void WriteText(const std::string& name, const std::string& text) const {
+    std::ofstream(Path(name), std::ios::binary) << text;
+  }
+  std::string ReadText(const std::string& name) const {
+    std::ifstream in(Path(name), std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+  }
+
+  fs::path dir_;
+  HostOsServices os_;
+};
+
+// ---- Profile files
+
+TEST_F(HostOsServicesTest, ProfileReadsBackWhatWasWrittenAndKeepsTheRest) {
+  std::string ini = Path("Quillset.ini");
+  EXPECT_TRUE(os_.WriteProfileString("Time", "TimerSet", "0", ini));
+  EXPECT_TRUE(os_.WriteProfileString("Time", "TimerIniSet", "1", ini));
+  os_.FlushProfile(ini);
+  EXPECT_EQ(ReadText("Quillset.ini"), "[Time]\r\nTimerSet=0\r\nTimerIniSet=1\r\n");
+
+  EXPECT_TRUE(os_.WriteProfileString("Other", "Key", "値", ini));
+  EXPECT_TRUE(os_.WriteProfileString("time", "TIMERSET", "2027/03/08", ini));
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerSet", "", ini), "2027/03/08");
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerIniSet", "", ini), "1");
+  EXPECT_EQ(os_.GetProfileString("Other", "Key", "", ini), "値");
+  EXPECT_EQ(ReadText("Quillset.ini"),
+            "[Time]\r\nTimerSet=2027/03/08\r\nTimerIniSet=1\r\n[Other]\r\nKey=値\r\n");
+  EXPECT_EQ(os_.ProfileFlushes(), 1);
+}
+
+TEST_F(HostOsServicesTest, ProfileGivesTheDefaultForAMissingFileSectionOrKey) {
+  std::string ini = Path("Quillset.ini");
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerSet", "", ini), "");
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerSet", "dflt", ini), "dflt");
+  EXPECT_FALSE(fs::exists(ini));  // reading creates nothing
+  WriteText("Quillset.ini", "[Time]\nTimerIniSet=2\n");
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerSet", "none", ini), "none");
+  EXPECT_EQ(os_.GetProfileString("Else", "TimerIniSet", "none", ini), "none");
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerIniSet", "none", ini), "2");
+  // A folder in the file's place reads as no file.
+  fs::create_directory(Path("dir.ini"));
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerSet", "none", Path("dir.ini")), "none");
+}
+
+TEST_F(HostOsServicesTest, ProfileValuesAreTrimmedAndUnquotedLikeTheSystemReader) {
+  std::string ini = Path("q.ini");
+  WriteText("q.ini", "[Time]\r\nTimerSet =  30 \r\nTimerIniSet=\"1\"\r\n");
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerSet", "", ini), "30");
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerIniSet", "", ini), "1");
+  // Written with blanks, a value comes back without them, as on Windows.
+  EXPECT_TRUE(os_.WriteProfileString("Time", "TimerSet", " 15 ", ini));
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerSet", "", ini), "15");
+  EXPECT_TRUE(os_.WriteProfileString("Time", "TimerSet", "'x'", ini));
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerSet", "", ini), "x");
+}
+
+TEST_F(HostOsServicesTest, ProfileWriteFailsWhenTheFileCannotBeWritten) {
+  // A missing folder, a folder in the file's place, an empty path.
+  EXPECT_FALSE(os_.WriteProfileString("Time", "TimerSet", "0", Path("no/such/q.ini")));
+  fs::create_directory(Path("dir.ini"));
+  EXPECT_FALSE(os_.WriteProfileString("Time", "TimerSet", "0", Path("dir.ini")));
+  EXPECT_FALSE(os_.WriteProfileString("Time", "TimerSet", "0", ""));
+  // A file held open with no sharing by another program.
+  std::string ini = Path("q.ini");
+  WriteText("q.ini", "[Time]\r\nTimerSet=5\r\n");
+  {
+    auto lock = os_.OpenExclusive(ini, FileOpenMode::kReadExisting);
+    ASSERT_NE(lock, nullptr);
+    EXPECT_FALSE(os_.WriteProfileString("Time", "TimerSet", "0", ini));
+    EXPECT_EQ(os_.GetProfileString("Time", "TimerSet", "d", ini), "d");
+  }
+  EXPECT_EQ(ReadText("q.ini"), "[Time]\r\nTimerSet=5\r\n");
+  // A read-only file (root may write anyway, so only check when it is refused).
+  fs::permissions(ini, fs::perms::owner_read, fs::perm_options::replace);
+  if (::access(ini.c_str(), W_OK) != 0) {
+    EXPECT_FALSE(os_.WriteProfileString("Time", "TimerSet", "0", ini));
+    EXPECT_EQ(ReadText("q.ini"), "[Time]\r\nTimerSet=5\r\n");
+  }
+}
+
+// ---- Copy, move, delete
+
+TEST_F(HostOsServicesTest, CopyOverwritesUnlessAskedNotTo) {
+  WriteText("a.txt", "new content");
+  WriteText("b.txt", "an older and longer copy");
+  EXPECT_TRUE(os_.CopyFile(Path("a.txt"), Path("b.txt"), false));
+  EXPECT_EQ(ReadText("b.txt"), "new content");
+
+  WriteText("a.txt", "newest");
+  EXPECT_FALSE(os_.CopyFile(Path("a.txt"), Path("b.txt"), true));
+  EXPECT_EQ(ReadText("b.txt"), "new content");
+  EXPECT_TRUE(os_.CopyFile(Path("a.txt"), Path("c.txt"), true));
+  EXPECT_EQ(ReadText("c.txt"), "newest");
+}
+
+TEST_F(HostOsServicesTest, CopyFailsWithoutHarm) {
+  WriteText("a.txt", "content");
+  fs::create_directory(Path("dir"));
+  EXPECT_FALSE(os_.CopyFile(Path("missing.txt"), Path("b.txt"), false));
+  EXPECT_FALSE(fs::exists(Path("b.txt")));
+  EXPECT_FALSE(os_.CopyFile(Path("a.txt"), Path("dir"), false));   // a folder as target
+  EXPECT_FALSE(os_.CopyFile(Path("dir"), Path("b.txt"), false));   // a folder as source
+  EXPECT_FALSE(os_.CopyFile(Path("a.txt"), Path("no/such/b.txt"), false));
+  EXPECT_FALSE(os_.CopyFile(Path("a.txt"), Path("a.txt"), false)); // onto itself
+  EXPECT_EQ(ReadText("a.txt"), "content");
+  {
+    auto held = os_.OpenExclusive(Path("a.txt"), FileOpenMode::kReadExisting);
+    EXPECT_FALSE(os_.CopyFile(Path("a.txt"), Path("b.txt"), false));
+  }
+  WriteText("b.txt", "old");
+  {
+    auto held = os_.OpenExclusive(Path("b.txt"), FileOpenMode::kReadExisting);
+    EXPECT_FALSE(os_.CopyFile(Path("a.txt"), Path("b.txt"), false));
+  }
+  EXPECT_EQ(ReadText("b.txt"), "old");
+  EXPECT_TRUE(os_.CopyFile(Path("a.txt"), Path("b.txt"), false));
+}
+
+TEST_F(HostOsServicesTest, MoveReplacesTheTargetUnlessItIsHeldOpen) {
+  WriteText("new.tmp", "new");
+  WriteText("data.cds", "old");
+  {
+    auto held = os_.OpenExclusive(Path("data.cds"), FileOpenMode::kReadExisting);
+    ASSERT_NE(held, nullptr);
+    EXPECT_FALSE(os_.MoveFileReplacing(Path("new.tmp"), Path("data.cds")));
+    EXPECT_EQ(ReadText("data.cds"), "old");
+  }
+  EXPECT_TRUE(os_.MoveFileReplacing(Path("new.tmp"), Path("data.cds")));
+  EXPECT_EQ(ReadText("data.cds"), "new");
+  EXPECT_FALSE(fs::exists(Path("new.tmp")));
+  EXPECT_FALSE(os_.MoveFileReplacing(Path("new.tmp"), Path("data.cds")));  // source gone
+
+  EXPECT_TRUE(os_.RemoveFile(Path("data.cds")));
+  EXPECT_FALSE(os_.RemoveFile(Path("data.cds")));
+}
+
+// ---- Whole-file access
+
+TEST_F(HostOsServicesTest, ExclusiveOpenRefusesASecondOpenerUntilClosed) {
+  std::string path = Path("data.cds");
+  auto writer = os_.OpenExclusive(path, FileOpenMode::kCreateNew);
+  ASSERT_NE(writer, nullptr);
+  EXPECT_EQ(os_.OpenExclusive(path, FileOpenMode::kReadExisting), nullptr);
+  EXPECT_EQ(os_.OpenExclusive(path, FileOpenMode::kCreateAlways), nullptr);
+  // The same file named another way is the same file.
+  EXPECT_EQ(os_.OpenExclusive((dir_ / "." / "data.cds").string(), FileOpenMode::kReadExisting),
+            nullptr);
+  std::size_t done = 0;
+  ASSERT_TRUE(writer->Write("abcdef", 6, done));
+  EXPECT_EQ(done, 6u);
+  EXPECT_TRUE(writer->Flush());
+  writer.reset();
+
+  auto reader = os_.OpenExclusive(path, FileOpenMode::kReadExisting);
+  ASSERT_NE(reader, nullptr);
+  std::uint64_t size = 0;
+  ASSERT_TRUE(reader->Size(size));
+  EXPECT_EQ(size, 6u);
+  char buffer[16] = {};
+  ASSERT_TRUE(reader->Read(buffer, sizeof buffer, done));
+  EXPECT_EQ(done, 6u);  // a short read at the end, no failure
+  EXPECT_EQ(std::string(buffer, done), "abcdef");
+  // A file outliving the services that opened it closes cleanly.
+  auto other = std::make_unique<HostOsServices>();
+  auto survivor = other->OpenExclusive(Path("x.bin"), FileOpenMode::kCreateAlways);
+  other.reset();
+  survivor.reset();
+}
+
+TEST_F(HostOsServicesTest, ExclusiveOpenModes) {
+  std::string path = Path("data.cds");
+  EXPECT_EQ(os_.OpenExclusive(path, FileOpenMode::kReadExisting), nullptr);  // missing
+  WriteText("data.cds", "old content");
+  EXPECT_EQ(os_.OpenExclusive(path, FileOpenMode::kCreateNew), nullptr);     // exists
+  EXPECT_NE(os_.OpenExclusive(path, FileOpenMode::kCreateAlways), nullptr);  // truncates
+  EXPECT_EQ(ReadText("data.cds"), "");
+  fs::create_directory(Path("dir"));
+  EXPECT_EQ(os_.OpenExclusive(Path("dir"), FileOpenMode::kReadExisting), nullptr);
+  EXPECT_EQ(os_.OpenExclusive(Path("no/such/file"), FileOpenMode::kCreateAlways), nullptr);
+}
+
+// ---- File and folder tests
+
+TEST_F(HostOsServicesTest, FileAndFolderTestsTellThemApart) {
+  WriteText("file.txt", "x");
+  fs::create_directory(Path("folder"));
+  EXPECT_TRUE(os_.FileExists(Path("file.txt")));
+  EXPECT_FALSE(os_.FileExists(Path("folder")));
+  EXPECT_FALSE(os_.FileExists(Path("missing")));
+  EXPECT_FALSE(os_.FileExists(""));
+  EXPECT_TRUE(os_.DirectoryExists(Path("folder")));
+  EXPECT_FALSE(os_.DirectoryExists(Path("file.txt")));
+  EXPECT_FALSE(os_.DirectoryExists(Path("missing")));
+
+  std::uint64_t stamp = 0, size = 0;
+  ASSERT_TRUE(os_.FileStamp(Path("file.txt"), stamp, size));
+  EXPECT_EQ(size, 1u);
+  EXPECT_FALSE(os_.FileStamp(Path("folder"), stamp, size));
+  EXPECT_FALSE(os_.FileStamp(Path("missing"), stamp, size));
+}
+
+TEST_F(HostOsServicesTest, AFileWhoseTimeHasNoDosDateDoesNotExist) {
+  WriteText("old.txt", "x");
+  // 1 January 1970: before the first DOS date.
+  struct timeval times[2] = {{86400, 0}, {86400, 0}};
+  ASSERT_EQ(::utimes(Path("old.txt").c_str(), times), 0);
+  EXPECT_FALSE(os_.FileExists(Path("old.txt")));
+}
+
+// ---- Clock, locale and the recorded services
+
+TEST_F(HostOsServicesTest, LocaleAnswersAsAJapaneseSystemAndNeedsRoomForTheTerminator) {
+  std::string value;
+  ASSERT_TRUE(os_.LocaleInfo(LOCALE_SSHORTDATE, 256, value));
+  EXPECT_EQ(value, "yyyy/MM/dd");
+  ASSERT_TRUE(os_.LocaleInfo(LOCALE_SDATE, 2, value));
+  EXPECT_EQ(value, "/");
+  ASSERT_TRUE(os_.LocaleInfo(LOCALE_S1159, 256, value));
+  EXPECT_EQ(value, "午前");
+  ASSERT_TRUE(os_.LocaleInfo(LOCALE_SDAYNAME7, 256, value));
+  EXPECT_EQ(value, "日曜日");
+  ASSERT_TRUE(os_.LocaleInfo(LOCALE_SMONTHNAME12, 256, value));
+  EXPECT_EQ(value, "12月");
+
+  // "yyyy/MM/dd" and its terminator need 11 bytes.
+  value = "unchanged";
+  EXPECT_FALSE(os_.LocaleInfo(LOCALE_SSHORTDATE, 10, value));
+  EXPECT_EQ(value, "unchanged");
+  EXPECT_TRUE(os_.LocaleInfo(LOCALE_SSHORTDATE, 11, value));
+  // A two-character separator does not fit a 2-byte buffer.
+  os_.SetLocaleItem(LOCALE_SDATE, "-.");
+  EXPECT_FALSE(os_.LocaleInfo(LOCALE_SDATE, 2, value));
+  os_.RemoveLocaleItem(LOCALE_SDATE);
+  EXPECT_FALSE(os_.LocaleInfo(LOCALE_SDATE, 256, value));
+  EXPECT_FALSE(os_.LocaleInfo(0xFFFF, 256, value));
+
+  EXPECT_EQ(os_.ThreadLocale(), 0x0411u);
+  os_.SetThreadLocaleId(0x0409);
+  os_.SetThreadLocaleToUserDefault();
+  EXPECT_EQ(os_.ThreadLocale(), 0x0411u);
+  EXPECT_TRUE(os_.IsValidLocale(0x0411));
+  EXPECT_FALSE(os_.IsValidLocale(0x7777));
+}
+
+TEST_F(HostOsServicesTest, ClockGuardAndRecordedWindowServices) {
+  SystemTime now = os_.LocalTime();
+  EXPECT_EQ(now.year, 2026);
+  EXPECT_EQ(now.month, 12);
+  EXPECT_EQ(now.day, 7);
+  EXPECT_EQ(now.day_of_week, 1);
+  EXPECT_EQ(now.hour, 10);
+
+  EXPECT_TRUE(os_.TakeSingleInstanceGuard("EX_QuillsetName"));
+  EXPECT_FALSE(os_.TakeSingleInstanceGuard("EX_QuillsetName"));
+
+  EXPECT_TRUE(os_.SetWindowTimer(5, 1, 600000));
+  os_.KillWindowTimer(5, 1);
+  const auto& timer = os_.Timers().at({5, 1});
+  EXPECT_FALSE(timer.armed);
+  EXPECT_EQ(timer.interval_ms, 600000u);
+  EXPECT_EQ(timer.arm_count, 1);
+
+  std::string path = "kept";
+  EXPECT_FALSE(os_.ShowOpenFileDialog(1, 2, path));  // not prepared: cancelled
+  EXPECT_EQ(path, "kept");
+  os_.PrepareOpenFileDialog(true, "C:\\a.txt");
+  EXPECT_TRUE(os_.ShowOpenFileDialog(1, 2, path));
+  EXPECT_EQ(path, "C:\\a.txt");
+  EXPECT_FALSE(os_.ShowOpenFileDialog(1, 2, path));  // one answer per preparation
+
+  std::string folder;
+  os_.PrepareFolderBrowser(FolderBrowseResult::kChosen, "C:\\bak");
+  EXPECT_EQ(os_.BrowseForFolder(1, "保管場所", folder), FolderBrowseResult::kChosen);
+  EXPECT_EQ(folder, "C:\\bak");
+  EXPECT_EQ(os_.LastFolderBrowserPrompt(), "保管場所");
+  EXPECT_EQ(os_.BrowseForFolder(1, "x", folder), FolderBrowseResult::kCancelled);
+}
+
+}  // namespace
+}  // namespace quillset

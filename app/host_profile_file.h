@@ -1,0 +1,40 @@
+// The text of a profile (.ini) file, read and edited the way the Windows profile
+// functions do it, for the host OS services:
+//   [Section]
+//   key=value
+// Section and key names compare without regard to ASCII case (a trail byte of
+// a double-byte character is never folded). The first section of a name and the
+// first key of a name in it count. A value is read trimmed of surrounding blanks
+// and, when the whole value is enclosed in a matching pair of double or single
+// quotes, without them. Lines that are neither a section nor a key (no "="),
+// and lines before the first section, are kept but never matched. Lines end in
+// CR LF when written; LF alone and CR LF are both read.
+#pragma once
+
+#include <string>
+
+#include "app/code_page.h"
+
+namespace quillset {
+
+// The longest value a read gives: a 2,048-byte buffer less its terminator.
+constexpr std::size_t kProfileValueLimit = 2047;
+
+// Finds `key` in `section` of the profile text. True and the value (trimmed,
+// unquoted, at most kProfileValueLimit bytes, never ending inside a double-byte
+// character) when found.
+bool FindProfileValue(const std::string& text, const std::string& section,
+                      const std::string& key, const CodePage& cp, std::string& value);
+
+// The profile text with `key` of `section` set to `value`: an existing key keeps
+// its place and its spelling, a new key goes after the last entry of its
+// section, a new section goes at the end. Every other line stays as it was.
+std::string SetProfileValue(const std::string& text, const std::string& section,
+                            const std::string& key, const std::string& value,
+                            const CodePage& cp);
+
+// The default text as the profile reader gives it: trailing blanks removed
+// (its first character stays), at most kProfileValueLimit bytes.
+std::string ProfileDefaultValue(const std::string& default_value, const CodePage& cp);
+
+}  // namespace quillset

@@ -1,0 +1,58 @@
+// The program's entry point: the single-instance guard, COM, the application
+// window, the main window with its handlers, and the message loop.
+//
+// The OS-services header comes before <windows.h>, so that the Windows macros
+// (CopyFile, GetProfileString, ...) do not rename its members here.
+#include "app/win32_os_services.h"
+
+#include <windows.h>
+
+#include <exception>
+#include <string>
+
+#include "ui/win32/application_window.h"
+#include "ui/win32/main_form_window.h"
+#include "ui/win32/message_boxes.h"
+#include "ui/win32/message_loop.h"
+#include "ui/win32/placeholder_form_events.h"
+#include "ui/win32/window_font.h"
+
+namespace {
+
+constexpr char kApplicationTitle[] = "ファイルバックアップツール";
+constexpr char kInstanceGuardName[] = "EX_QuillsetName";
+
+int RunProgram(quillset::Win32OsServices& os, int show_command) {
+  using namespace quillset;
+  ApplicationWindow application(kApplicationTitle);
+  MessageBoxes boxes(os, application.Title(), application.Handle());
+  WindowFont font;
+  MainFormWindow form1(application, boxes, font);
+  // PLACEHOLDER: the real handlers (TForm1) and the grid's binding to the
+  // record store replace these two.
+  PlaceholderFormEvents handlers(form1);
+  PlaceholderGridSource rows;
+  form1.Create(handlers, rows);
+  form1.Start(show_command);
+  RunMessageLoop();
+  return 0;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show_command) {
+  quillset::Win32OsServices os;
+  // A second copy ends at once, showing nothing.
+  if (!os.TakeSingleInstanceGuard(kInstanceGuardName)) return 0;
+  os.InitializeCom();
+  try {
+    RunProgram(os, show_command);
+  } catch (const std::exception& e) {
+    // Only the windows' own creation can fail out here; there is no window
+    // left to report it in, so the box has no owner.
+    MessageBoxA(nullptr, quillset::FailureBoxText(e.what(), os).c_str(), kApplicationTitle,
+                MB_ICONERROR | MB_OK);
+  }
+  os.UninitializeCom();
+  return 0;
+}

@@ -1,0 +1,60 @@
+// OS services of the Windows build: each call goes straight to the Win32 "A"
+// function named in app/os_services.h, with nothing added. Windows build only.
+//
+// This header does not include <windows.h>. A file that includes both should
+// know that <windows.h> defines CopyFile, GetProfileString and
+// WriteProfileString as macros; call those members through an OsServices&
+// in a file without <windows.h>, or #undef the macros after including it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/os_services.h"
+
+namespace quillset {
+
+class Win32OsServices : public OsServices {
+ public:
+  Win32OsServices() = default;
+  Win32OsServices(const Win32OsServices&) = delete;
+  Win32OsServices& operator=(const Win32OsServices&) = delete;
+
+  bool IsLeadByte(std::uint8_t byte) const override;
+  bool TakeSingleInstanceGuard(const std::string& name) override;
+  void InitializeCom() override;
+  void UninitializeCom() override;
+  std::string ExecutablePath() override;
+  bool FileExists(const std::string& path) override;
+  bool DirectoryExists(const std::string& path) override;
+  bool FileStamp(const std::string& path, std::uint64_t& write_time, std::uint64_t& size) override;
+  bool CopyFile(const std::string& source, const std::string& target, bool fail_if_exists) override;
+  bool MoveFileReplacing(const std::string& from, const std::string& to) override;
+  bool RemoveFile(const std::string& path) override;
+  std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string& path, FileOpenMode mode) override;
+  std::string GetProfileString(const std::string& section, const std::string& key,
+                               const std::string& default_value, const std::string& path) override;
+  bool WriteProfileString(const std::string& section, const std::string& key,
+                          const std::string& value, const std::string& path) override;
+  void FlushProfile(const std::string& path) override;
+  SystemTime LocalTime() override;
+  bool LocaleInfo(std::uint32_t item, std::size_t buffer_size, std::string& value) override;
+  std::uint32_t ThreadLocale() override;
+  void SetThreadLocaleToUserDefault() override;
+  bool IsValidLocale(std::uint32_t lcid) override;
+  std::vector<Era> CalendarEras(int calendar) override;
+  bool SetWindowTimer(WindowHandle window, std::uint32_t id, std::uint32_t interval_ms) override;
+  void KillWindowTimer(WindowHandle window, std::uint32_t id) override;
+  bool NotifyIcon(std::uint32_t message, const TrayIconRecord& record) override;
+  std::uint32_t MainIconHandle() override;
+  bool ShowOpenFileDialog(WindowHandle owner, WindowHandle placement, std::string& path) override;
+  FolderBrowseResult BrowseForFolder(WindowHandle owner, const std::string& prompt,
+                                     std::string& folder) override;
+
+ private:
+  // Mutex handles of the single-instance guard: kept open until the process
+  // ends, so the name stays taken exactly as long as the program runs.
+  std::vector<void*> guard_handles_;
+};
+
+}  // namespace quillset

@@ -1,0 +1,424 @@
+// The Win32 OS services against the real system (Wine in this project): the
+// calls do what the portable code and the host services assume of them.
+#include "app/win32_os_services.h"
+
+#include <windows.h>
+// The services' member names, not the Win32 A/W macros.
+#undef CopyFile
+#undef GetProfileString
+#undef WriteProfileString
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "app/locale_items.h"
+
+namespace quillset {
+namespace {
+
+// A fresh folder under the temporary folder, removed with its files afterwards.
+class Win32OsServicesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+    static int counter = 0;
+    dir_ = std::string(temp) + "quillset-os-" + std::to_string(GetCurrentProcessId()) + "-" +
+           std::to_string(++counter);
+    ASSERT_TRUE(CreateDirectoryA(dir_.c_str(), nullptr));
+  }
+  void TearDown() override { RemoveTree(dir_); }
+
+  static void RemoveTree(const std::string& dir) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        std::string path = dir + "\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          RemoveTree(path);
+        } else {
+          SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+          DeleteFileA(path.c_str());
+        }
+      } while (FindNextFileA(search, &found));
+      FindClose(search);
+    }
+    RemoveDirectoryA(dir.c_str());
+  }
+
+  std::string Path(const std::string& name) const { return dir_ + "\\" + name; }
+  void WriteText(const std::string& name, const std::string& text) const {
+    std::ofstream(Path(name), std::ios::binary) << text;
+  }
+  std::string ReadText(const std::string& name) const {
+    std::ifstream in(Path(name), std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+  }
+  static HANDLE OpenUnshared(const std::string& path) {
+    return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+
+  std::string dir_;
+  Win32OsServices os_;
+};
+
+// ---- Profile files: the system's reader and writer behave as the host codec.
+
+TEST_F(Win32OsServicesTest, ProfileRoundTripKeepsOtherSectionsAndGivesDefaults) {
+  std::string ini = Path("Quillset.ini");
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerSet", "", ini), "");
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerSet", "dflt", ini), "dflt");
+  EXPECT_TRUE(os_.WriteProfileString("Time", "TimerSet", "0", ini));
+  EXPECT_TRUE(os_.WriteProfileString("Time", "TimerIniSet", "1", ini));
+  EXPECT_TRUE(os_.WriteProfileString("Other", "Key", "値", ini));
+  os_.FlushProfile(ini);
+  std::string text = ReadText("Quillset.ini");
+  RecordProperty("profile_layout", text);
+  EXPECT_NE(text.find("[Time]\r\nTimerSet=0\r\nTimerIniSet=1\r\n"), std::string::npos) << text;
+
+  EXPECT_TRUE(os_.WriteProfileString("time", "TIMERSET", "2027/03/08", ini));
+  os_.FlushProfile(ini);
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerSet", "", ini), "2027/03/08");
+  EXPECT_EQ(os_.GetProfileString("TIME", "timeriniset", "", ini), "1");
+  EXPECT_EQ(os_.GetProfileString("Other", "Key", "", ini), "値");
+  EXPECT_EQ(os_.GetProfileString("Time", "Missing", "none", ini), "none");
+  EXPECT_EQ(os_.GetProfileString("Nowhere", "TimerSet", "none", ini), "none");
+}
+
+TEST_F(Win32OsServicesTest, ProfileReaderTrimsBlanksAndEnclosingQuotes) {
+  WriteText("q.ini",
+            "[Time]\r\nTimerSet =  30 \r\nTimerIniSet=\"1\"\r\nc='single'\r\n"
+            "d=\"mismatched'\r\n");
+  std::string ini = Path("q.ini");
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerSet", "", ini), "30");
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerIniSet", "", ini), "1");
+  EXPECT_EQ(os_.GetProfileString("Time", "c", "", ini), "single");
+  EXPECT_EQ(os_.GetProfileString("Time", "d", "", ini), "\"mismatched'");
+  EXPECT_EQ(os_.GetProfileString("Time", "none", "abc  ", ini), "abc");
+}
+
+TEST_F(Win32OsServicesTest, ProfileWriteIntoAMissingFolderFails) {
+  EXPECT_FALSE(os_.WriteProfileString("Time", "TimerSet", "0", Path("no\\such\\q.ini")));
+}
+
+// ---- Files and folders
+
+TEST_F(Win32OsServicesTest, CopyOverwritesUnlessAskedNotTo) {
+  WriteText("a.txt", "new content");
+  WriteText("b.txt", "an older and longer copy");
+  EXPECT_TRUE(os_.CopyFile(Path("a.txt"), Path("b.txt"), false));
+  EXPECT_EQ(ReadText("b.txt"), "new content");
+  WriteText("a.txt", "newest");
+  EXPECT_FALSE(os_.CopyFile(Path("a.txt"), Path("b.txt"), true));
+  EXPECT_EQ(ReadText("b.txt"), "new content");
+  EXPECT_FALSE(os_.CopyFile(Path("missing.txt"), Path("c.txt"), false));
+}
+
+TEST_F(Win32OsServicesTest, FileAndFolderTestsTellThemApart) {
+  WriteText("file.txt", "x");
+  ASSERT_TRUE(CreateDirectoryA(Path("folder").c_str(), nullptr));
+  EXPECT_TRUE(os_.FileExists(Path("file.txt")));
+  EXPECT_FALSE(os_.FileExists(Path("folder")));
+  EXPECT_FALSE(os_.FileExists(Path("missing")));
+  EXPECT_TRUE(os_.DirectoryExists(Path("folder")));
+  EXPECT_TRUE(os_.DirectoryExists(dir_ + "\\folder\\"));
+  EXPECT_FALSE(os_.DirectoryExists(Path("file.txt")));
+  EXPECT_FALSE(os_.DirectoryExists(Path("missing")));
+
+  std::uint64_t stamp = 0, size = 0, stamp2 = 0;
+  ASSERT_TRUE(os_.FileStamp(Path("file.txt"), stamp, size));
+  EXPECT_EQ(size, 1u);
+  Sleep(20);
+  WriteText("file.txt", "xyz");
+  ASSERT_TRUE(os_.FileStamp(Path("file.txt"), stamp2, size));
+  EXPECT_EQ(size, 3u);
+  EXPECT_GE(stamp2, stamp);
+  EXPECT_FALSE(os_.FileStamp(Path("folder"), stamp, size));
+}
+
+TEST_F(Win32OsServicesTest, ExclusiveOpenRefusesASecondOpener) {
+  std::string path = Path("data.cds");
+  auto writer = os_.OpenExclusive(path, FileOpenMode::kCreateAlways);
+  ASSERT_NE(writer, nullptr);
+  EXPECT_EQ(os_.OpenExclusive(path, FileOpenMode::kReadExisting), nullptr);
+  HANDLE other = OpenUnshared(path);
+  EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+  if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+  std::size_t done = 0;
+  ASSERT_TRUE(writer->Write("abcdef", 6, done));
+  EXPECT_EQ(done, 6u);
+  EXPECT_TRUE(writer->Flush());
+  writer.reset();
+
+  EXPECT_EQ(os_.OpenExclusive(path, FileOpenMode::kCreateNew), nullptr);
+  auto reader = os_.OpenExclusive(path, FileOpenMode::kReadExisting);
+  ASSERT_NE(reader, nullptr);
+  std::uint64_t size = 0;
+  ASSERT_TRUE(reader->Size(size));
+  EXPECT_EQ(size, 6u);
+  char buffer[16] = {};
+  ASSERT_TRUE(reader->Read(buffer, sizeof buffer, done));
+  EXPECT_EQ(std::string(buffer, done), "abcdef");
+  EXPECT_EQ(os_.OpenExclusive(Path("missing"), FileOpenMode::kReadExisting), nullptr);
+}
+
+TEST_F(Win32OsServicesTest, MoveReplacesTheTargetUnlessItIsHeldOpen) {
+  WriteText("new.tmp", "new");
+  WriteText("data.cds", "old");
+  HANDLE held = OpenUnshared(Path("data.cds"));
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  bool moved_over_held = os_.MoveFileReplacing(Path("new.tmp"), Path("data.cds"));
+  DWORD error = GetLastError();
+  CloseHandle(held);
+  RecordProperty("move_over_held_target", moved_over_held ? "moved" : "refused");
+  RecordProperty("move_over_held_target_error", static_cast<int>(error));
+  EXPECT_FALSE(moved_over_held) << "the system replaced a file held open with no sharing";
+  EXPECT_EQ(ReadText("data.cds"), moved_over_held ? "new" : "old");
+  if (!moved_over_held) {
+    EXPECT_TRUE(os_.MoveFileReplacing(Path("new.tmp"), Path("data.cds")));
+    EXPECT_EQ(ReadText("data.cds"), "new");
+  }
+  EXPECT_TRUE(os_.RemoveFile(Path("data.cds")));
+  EXPECT_FALSE(os_.RemoveFile(Path("data.cds")));
+}
+
+TEST_F(Win32OsServicesTest, ExecutablePathNamesThisProgram) {
+  std::string path = os_.ExecutablePath();
+  const std::string name = "win32_os_services_test.exe";
+  ASSERT_GT(path.size(), name.size());
+  EXPECT_EQ(path.substr(path.size() - name.size()), name);
+  EXPECT_EQ(path[1], ':');
+  EXPECT_TRUE(os_.FileExists(path));
+}
+
+// ---- Locale: a Japanese system (LANG=ja_JP.UTF-8 under Wine)
+
+TEST_F(Win32OsServicesTest, LocaleIsJapaneseWithCodePage932) {
+  EXPECT_EQ(GetACP(), 932u);
+  EXPECT_EQ(os_.ThreadLocale() & 0x3FF, 0x11u);  // primary language Japanese
+  EXPECT_TRUE(os_.IsLeadByte(0x81));
+  EXPECT_TRUE(os_.IsLeadByte(0xE0));
+  EXPECT_FALSE(os_.IsLeadByte(0x5C));
+  EXPECT_FALSE(os_.IsLeadByte(0xA0));
+  std::string value;
+  ASSERT_TRUE(os_.LocaleInfo(LOCALE_SDATE, 2, value));
+  EXPECT_EQ(value, "/");
+  ASSERT_TRUE(os_.LocaleInfo(LOCALE_IDEFAULTANSICODEPAGE, 16, value));
+  EXPECT_EQ(value, "932");
+  ASSERT_TRUE(os_.LocaleInfo(LOCALE_SSHORTDATE, 256, value));
+  RecordProperty("short_date", value);
+  EXPECT_TRUE(value == "yyyy/MM/dd" || value == "yyyy/M/d") << value;
+  // The pattern and its terminator must fit.
+  EXPECT_FALSE(os_.LocaleInfo(LOCALE_SSHORTDATE, value.size(), value));
+  EXPECT_TRUE(os_.LocaleInfo(LOCALE_SSHORTDATE, value.size() + 1, value));
+  EXPECT_FALSE(os_.LocaleInfo(LOCALE_SSHORTDATE, 0, value));
+  ASSERT_TRUE(os_.LocaleInfo(LOCALE_S1159, 256, value));
+  EXPECT_EQ(value, "午前");
+  ASSERT_TRUE(os_.LocaleInfo(LOCALE_S2359, 256, value));
+  EXPECT_EQ(value, "午後");
+  ASSERT_TRUE(os_.LocaleInfo(LOCALE_STIMEFORMAT, 256, value));
+  EXPECT_EQ(value, "H:mm:ss");
+  for (std::uint32_t item : {LOCALE_ITIMEMARKPOSN, LOCALE_ICALENDARTYPE, LOCALE_SLONGDATE,
+                             LOCALE_SMONTHNAME1, LOCALE_SDAYNAME1, LOCALE_SABBREVDAYNAME7}) {
+    ASSERT_TRUE(os_.LocaleInfo(item, 256, value)) << item;
+    RecordProperty("locale_item_" + std::to_string(item), value);
+  }
+  os_.SetThreadLocaleToUserDefault();
+  EXPECT_EQ(os_.ThreadLocale() & 0x3FF, 0x11u);
+  EXPECT_TRUE(os_.IsValidLocale(0x0411));
+  EXPECT_FALSE(os_.IsValidLocale(0x7777));
+
+  SystemTime now = os_.LocalTime();
+  EXPECT_GE(now.year, 2020);
+  EXPECT_LE(now.day_of_week, 6);
+}
+
+TEST_F(Win32OsServicesTest, JapaneseErasComeOldestFirstWhenTheSystemHasThem) {
+  std::vector<OsServices::Era> eras = os_.CalendarEras(3);
+  RecordProperty("japanese_eras", static_cast<int>(eras.size()));
+  for (std::size_t i = 1; i < eras.size(); ++i) EXPECT_LT(eras[i - 1].start_year, eras[i].start_year);
+  for (const auto& era : eras) {
+    EXPECT_FALSE(era.name.empty());
+    RecordProperty("era_" + std::to_string(era.start_year), era.name);
+  }
+}
+
+// ---- Single-instance guard
+
+TEST_F(Win32OsServicesTest, GuardIsTakenOnceEvenWithinOneProcess) {
+  std::string name = "EX_QuillsetName_test_" + std::to_string(GetCurrentProcessId());
+  EXPECT_TRUE(os_.TakeSingleInstanceGuard(name));
+  // A second call opens the existing mutex: ERROR_ALREADY_EXISTS.
+  EXPECT_FALSE(os_.TakeSingleInstanceGuard(name));
+  Win32OsServices other;
+  EXPECT_FALSE(other.TakeSingleInstanceGuard(name));
+  // The name stays taken: the handle is kept.
+  HANDLE open = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name.c_str());
+  EXPECT_NE(open, nullptr);
+  if (open) CloseHandle(open);
+}
+
+// ---- Window services: a plain window of this thread
+
+class WindowTest : public Win32OsServicesTest {
+ protected:
+  void SetUp() override {
+    Win32OsServicesTest::SetUp();
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "QuillsetOsTestWindow";
+    RegisterClassA(&wc);
+    window_ = CreateWindowExA(0, "QuillsetOsTestWindow", "os test", WS_OVERLAPPEDWINDOW, 100, 100,
+                              300, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(window_, nullptr);
+  }
+  void TearDown() override {
+    if (window_) DestroyWindow(window_);
+    Win32OsServicesTest::TearDown();
+  }
+  WindowHandle Handle() const { return reinterpret_cast<WindowHandle>(window_); }
+
+  // Runs `act` on another thread once a visible dialog of this process shows,
+  // while this thread runs `modal`; the other thread gets the dialog.
+  template <typename Modal, typename Act>
+  void WithDialog(Modal modal, Act act) {
+    std::atomic<bool> done{false};
+    std::thread driver([&] {
+      for (int i = 0; i < 300 && !done; ++i) {  // 15 s
+        HWND dialog = FindProcessDialog();
+        if (dialog) {
+          Sleep(200);  // let it finish its set-up
+          act(dialog);
+          return;
+        }
+        Sleep(50);
+      }
+    });
+    modal();
+    done = true;
+    driver.join();
+  }
+
+  struct DialogSearch {
+    DWORD pid;
+    HWND found;
+  };
+  static BOOL CALLBACK MatchDialog(HWND w, LPARAM lp) {
+    auto* search = reinterpret_cast<DialogSearch*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    char cls[64] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (pid == search->pid && IsWindowVisible(w) && std::string(cls) == "#32770") {
+      search->found = w;
+      return FALSE;
+    }
+    return TRUE;
+  }
+  static HWND FindProcessDialog() {
+    DialogSearch search = {GetCurrentProcessId(), nullptr};
+    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
+  HWND window_ = nullptr;
+};
+
+TEST_F(WindowTest, TimerTicksArriveAsMessages) {
+  ASSERT_TRUE(os_.SetWindowTimer(Handle(), 1, 10));
+  MSG msg;
+  bool ticked = false;
+  DWORD start = GetTickCount();
+  while (!ticked && GetTickCount() - start < 5000) {
+    if (PeekMessageA(&msg, window_, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+      ticked = msg.wParam == 1;
+    } else {
+      Sleep(5);
+    }
+  }
+  EXPECT_TRUE(ticked);
+  os_.KillWindowTimer(Handle(), 1);
+}
+
+TEST_F(WindowTest, NotifyIconAddsAndDeletesTheIconWithTheMainIcon) {
+  std::uint32_t icon = os_.MainIconHandle();
+  EXPECT_NE(icon, 0u) << "the test program carries the MAINICON resource";
+  TrayIconRecord record;
+  record.cbSize = 88;
+  record.hWnd = static_cast<std::uint32_t>(Handle());
+  record.uID = 1;
+  record.uFlags = 7;
+  record.uCallbackMessage = 1124;
+  record.hIcon = icon;
+  std::strcpy(record.szTip, "停止中");
+  bool added = os_.NotifyIcon(0, record);
+  RecordProperty("notify_icon_add", added ? "accepted" : "refused");
+  EXPECT_TRUE(added);
+  EXPECT_TRUE(os_.NotifyIcon(2, record));
+}
+
+TEST_F(WindowTest, OpenFileDialogIsPlacedOnTheMonitorAndCancels) {
+  RECT box = {};
+  bool found = false;
+  std::string path = "kept";
+  bool ok = true;
+  WithDialog([&] { ok = os_.ShowOpenFileDialog(Handle(), Handle(), path); },
+             [&](HWND dialog) {
+               found = true;
+               GetWindowRect(dialog, &box);
+               PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+             });
+  ASSERT_TRUE(found);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(path, "kept");
+  MONITORINFO info;
+  info.cbSize = sizeof info;
+  ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &info));
+  const RECT& area = info.rcWork;
+  LONG width = box.right - box.left, height = box.bottom - box.top;
+  EXPECT_NEAR(box.left, area.left + ((area.right - area.left) - width) / 2, 1);
+  EXPECT_NEAR(box.top, area.top + ((area.bottom - area.top) - height) / 3, 1);
+}
+
+TEST_F(WindowTest, FolderBrowserDisablesTheProgramsWindowsWhileOpen) {
+  ShowWindow(window_, SW_SHOWNA);
+  bool disabled_while_open = false;
+  bool found = false;
+  std::string folder = "kept";
+  FolderBrowseResult result = FolderBrowseResult::kChosen;
+  os_.InitializeCom();
+  UINT mode_before = SetErrorMode(0);
+  SetErrorMode(mode_before);
+  WithDialog([&] { result = os_.BrowseForFolder(Handle(), "保管場所を選択して下さい", folder); },
+             [&](HWND dialog) {
+               found = true;
+               disabled_while_open = !IsWindowEnabled(window_);
+               PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+             });
+  os_.UninitializeCom();
+  ASSERT_TRUE(found);
+  EXPECT_EQ(result, FolderBrowseResult::kCancelled);
+  EXPECT_EQ(folder, "kept");
+  EXPECT_TRUE(disabled_while_open);
+  EXPECT_TRUE(IsWindowEnabled(window_));
+  UINT mode_after = SetErrorMode(0);
+  SetErrorMode(mode_after);
+  EXPECT_EQ(mode_after, mode_before);
+}
+
+}  // namespace
+}  // namespace quillset

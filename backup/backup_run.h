@@ -1,0 +1,75 @@
+// The backup run: every entry of the backup list is copied into its
+// destination folder, and the outcome and the time of the attempt are written
+// back into the entry. In the weekly and monthly schedule modes each
+// successful copy also moves the next due date on and stores it in the
+// settings file at once.
+//
+// The run works on the record store alone; the main window (Copy1Click) gives
+// it the schedule values and repaints the grid after each entry.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/os_services.h"
+#include "schedule/locale_settings.h"
+#include "store/record_store.h"
+
+namespace quillset {
+
+// The result texts as given; the 20-byte result field keeps the first 20
+// bytes, so the folder message reads back as "フォルダーが見つかり".
+namespace backup_texts {
+inline constexpr char kCopied[] = "バックアップ成功";
+inline constexpr char kCopyFailed[] = "バックアップ失敗";
+inline constexpr char kFolderMissing[] = "フォルダーが見つかりません";
+}  // namespace backup_texts
+
+// Everything the run needs besides the store. References must outlive the run.
+struct BackupRunContext {
+  OsServices& os;
+  // For the short-date text of the next due date.
+  const LocaleDateSettings& date_settings;
+  // ScheduleMode: 2 weekly and 3 monthly move the due date; others do not.
+  std::int32_t schedule_mode;
+  // TimerSetValue: rewritten after each successful copy in modes 2 and 3.
+  std::string& timer_set_value;
+  // Where TimerSet is written.
+  std::string settings_file_path;
+  // What joins the folder and the file name. Entries hold Windows paths, so
+  // the program always joins with "\"; the native tests, whose folders are
+  // host paths, join with "/".
+  std::string path_separator = "\\";
+  // Called after each entry got its result and time (the grid repaints).
+  std::function<void()> after_entry;
+};
+
+// The target path of an entry: the folder text, the separator, then the
+// file-name part of the file path (after the last "\" or ":" that is a
+// character of its own), each unchanged. A folder that already ends in "\"
+// (a drive root) gives two backslashes in a row; the path goes to the copy as
+// it stands.
+std::string BackupTargetPath(const std::string& folder, const std::string& file_path,
+                             const CodePage& cp, const std::string& separator = "\\");
+
+// Runs the backup over every row of `store`.
+// REQUIRES: `store` has the backup entry's fields (MakeBackupEntryStore).
+// Step by step:
+//   EndRowEdit (a pending new entry is committed and counted); RowCount once;
+//   no rows: nothing is written, the settings file is not touched. For each
+//   position i in 1..n: SetRowNumber(i) (commits the previous entry), read the
+//   file path (field 0) and folder (field 1), EditRow, then
+//     folder missing (or a file): result "フォルダーが見つかりません";
+//     otherwise a safe copy to BackupTargetPath; on success in modes 2/3 the
+//     due date (today + 7 days / + 1 month, short-date text) goes into
+//     timer_set_value and at once into TimerSet, then "バックアップ成功"; on
+//     failure "バックアップ失敗";
+//   and in every outcome the time of the attempt (CurrentDateTime).
+// The last row stays in Edit with its new values. A failure (settings write:
+// EIniFileException; record store: EDatabaseError) ends the run at that entry
+// and propagates: that entry gets no result and no time and stays in Edit,
+// the entries after it are not visited.
+void RunBackup(TClientDataSet& store, BackupRunContext& context);
+
+}  // namespace quillset

@@ -1,0 +1,24 @@
+// Copying a file over an older copy so that a failure never costs the older
+// copy: the file is copied to a new file beside the target, and only a
+// complete copy replaces the target, in one step. A failed or partial copy is
+// removed again and the older copy stays as it was.
+#pragma once
+
+#include <string>
+
+#include "app/os_services.h"
+
+namespace quillset {
+
+// Copies `source` to `target`, replacing an existing file of that name.
+// Returns true only when the complete copy now stands at `target`. On false
+// the file that stood at `target` (if any) is unchanged and no new file is
+// left in the target's folder.
+bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& target);
+
+// The name of the new file for attempt `attempt` (0, 1, ...) of a copy to
+// `target`: beside the target, in the same folder, so that the replacement is
+// a rename within one volume.
+std::string SafeCopyTemporaryName(const std::string& target, int attempt);
+
+}  // namespace quillset

@@ -1,0 +1,79 @@
+#include "backup/safe_copy.h"
+
+#include <gtest/gtest.h>
+
+#include "backup/testing/real_files_test_os.h"
+
+namespace quillset {
+namespace {
+
+using namespace testing_support;
+
+class SafeCopyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(temp_.Valid());
+    source_ = temp_ / "report.xls";
+    dest_ = temp_ / "dest";
+    ASSERT_TRUE(WriteBytes(source_, "new content of the report"));
+    ASSERT_TRUE(MakeFolder(dest_));
+    target_ = JoinPath(dest_, "report.xls");
+  }
+
+  TempFolder temp_;
+  RealFilesTestOs os_;
+  std::string source_, dest_, target_;
+};
+
+TEST_F(SafeCopyTest, CopiesIntoAnEmptyFolderAndLeavesOnlyTheTarget) {
+  EXPECT_TRUE(SafeCopyFile(os_, source_, target_));
+  EXPECT_EQ(ReadBytes(target_), "new content of the report");
+  EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
+}
+
+TEST_F(SafeCopyTest, ReplacesAnOlderCopy) {
+  ASSERT_TRUE(WriteBytes(target_, "old"));
+  EXPECT_TRUE(SafeCopyFile(os_, source_, target_));
+  EXPECT_EQ(ReadBytes(target_), "new content of the report");
+  EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
+}
+
+TEST_F(SafeCopyTest, CopyBrokenOffHalfWayKeepsTheOlderCopyAndLeavesNoNewFile) {
+  ASSERT_TRUE(WriteBytes(target_, "previous backup, complete"));
+  os_.copy_fault = HalfCopy;
+  EXPECT_FALSE(SafeCopyFile(os_, source_, target_));
+  EXPECT_EQ(ReadBytes(target_), "previous backup, complete");
+  EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
+  ASSERT_EQ(os_.copies.size(), 1u);
+  EXPECT_NE(os_.copies[0].second, target_) << "the copy never writes the target itself";
+}
+
+TEST_F(SafeCopyTest, MissingSourceFailsAndKeepsTheOlderCopy) {
+  ASSERT_TRUE(WriteBytes(target_, "previous"));
+  EXPECT_FALSE(SafeCopyFile(os_, temp_ / "no-such-file.txt", target_));
+  EXPECT_EQ(ReadBytes(target_), "previous");
+  EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
+}
+
+TEST_F(SafeCopyTest, TargetThatIsAFolderFailsAndLeavesNoNewFile) {
+  ASSERT_TRUE(MakeFolder(target_));
+  EXPECT_FALSE(SafeCopyFile(os_, source_, target_));
+  EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
+}
+
+TEST_F(SafeCopyTest, LeftoverOfAnEarlierCutOffCopyIsNeitherUsedNorRemoved) {
+  const std::string leftover = SafeCopyTemporaryName(target_, 0);
+  ASSERT_TRUE(WriteBytes(leftover, "someone's file"));
+  EXPECT_TRUE(SafeCopyFile(os_, source_, target_));
+  EXPECT_EQ(ReadBytes(target_), "new content of the report");
+  EXPECT_EQ(ReadBytes(leftover), "someone's file");
+  EXPECT_EQ(TempFolder::CountEntries(dest_), 2);
+}
+
+TEST_F(SafeCopyTest, CopyOfAFileOntoItselfKeepsItsContent) {
+  EXPECT_TRUE(SafeCopyFile(os_, source_, source_));
+  EXPECT_EQ(ReadBytes(source_), "new content of the report");
+}
+
+}  // namespace
+}  // namespace quillset

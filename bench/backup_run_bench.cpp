@@ -1,0 +1,151 @@
+// The backup run against `cp` of the same files, in the same process run:
+//   BackupRunSmallFiles  1,000 entries of 4 KiB files
+//   BackupRunLargeFile   one file of 256 MiB (QUILLSET_BENCH_LARGE_MIB=1024
+//                        for 1 GiB)
+// Each iteration times one run (safe copy with the replacing rename, result
+// and time written into each entry) and one `cp` of the same sources into
+// another folder, alternating which goes first. The reported time is the
+// run's; the counters give cp's time and the ratio run / cp (goal: at most
+// 1.2). Both replace existing copies from the second iteration on: cp
+// rewrites the old file in place, the run makes a new file and renames it
+// over the old one, which then is freed.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "backup/backup_run.h"
+#include "backup/testing/real_files_test_os.h"
+#include "schedule/ini_file.h"
+
+namespace quillset {
+namespace {
+
+using namespace testing_support;
+using Clock = std::chrono::steady_clock;
+
+// Single quotes for the shell; the names hold a backslash and code-page bytes.
+std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'')
+      quoted += "'\\''";
+    else
+      quoted += c;
+  }
+  return quoted + "'";
+}
+
+// A temporary folder with the sources, the run's destination, cp's
+// destination and a store that lists every source.
+class BackupBenchSetup {
+ public:
+  BackupBenchSetup(int files, std::size_t file_bytes, std::int32_t mode) : mode_(mode) {
+    os_.executable_path = temp_ / "Quillset.exe";
+    dest_ = temp_ / "run-dest";
+    cp_dest_ = temp_ / "cp-dest";
+    MakeFolder(dest_);
+    MakeFolder(cp_dest_);
+    settings_ = LocaleDateSettings::FromOs(os_);
+    store_ = MakeBackupEntryStore(nullptr);
+    store_->SetDateTextContext(&settings_, &os_);
+    store_->CreateEmpty();
+    std::string content(file_bytes, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 131 + 7);
+    for (int i = 0; i < files; ++i) {
+      // Sources are named "src\<name>" in the temporary folder, so that the
+      // run splits the file name off at the backslash as it does on Windows.
+      const std::string source =
+          MakeSourceFile(temp_.Path(), "src", "entry-" + std::to_string(i) + ".dat", content);
+      store_->AppendRow();
+      store_->FieldAt(0).WriteText(source);
+      store_->FieldAt(1).WriteText(dest_);
+      store_->CommitRow();
+    }
+    // One cp process for all files, as a user would copy them.
+    cp_command_ = "cp -f -- " + ShellQuote(temp_.Path()) + "/'src\\'* " + ShellQuote(cp_dest_) + "/";
+  }
+
+  double RunSeconds() {
+    std::string timer_set_value = "2026/12/01";
+    BackupRunContext context{os_, settings_, mode_, timer_set_value, SettingsFilePath(os_), "/", {}};
+    const auto start = Clock::now();
+    RunBackup(*store_, context);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    store_->EndRowEdit();
+    return seconds;
+  }
+
+  double CpSeconds() {
+    const auto start = Clock::now();
+    const int status = std::system(cp_command_.c_str());
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return status == 0 ? seconds : -1.0;
+  }
+
+ private:
+  std::int32_t mode_;
+  TempFolder temp_;
+  RealFilesTestOs os_;
+  LocaleDateSettings settings_;
+  std::unique_ptr<TClientDataSet> store_;
+  std::string dest_, cp_dest_, cp_command_;
+};
+
+void RunAgainstCp(benchmark::State& state, int files, std::size_t file_bytes) {
+  BackupBenchSetup setup(files, file_bytes, static_cast<std::int32_t>(state.range(0)));
+  double run_total = 0, cp_total = 0, first_ratio = 0;
+  int iteration = 0;
+  for (auto _ : state) {
+    double run, cp;
+    if (iteration++ % 2 == 0) {
+      run = setup.RunSeconds();
+      cp = setup.CpSeconds();
+    } else {
+      cp = setup.CpSeconds();
+      run = setup.RunSeconds();
+    }
+    if (cp < 0) {
+      state.SkipWithError("cp failed");
+      return;
+    }
+    if (iteration == 1) first_ratio = run / cp;
+    run_total += run;
+    cp_total += cp;
+    state.SetIterationTime(run);
+  }
+  state.counters["cp_s"] = benchmark::Counter(cp_total / iteration);
+  state.counters["run_s"] = benchmark::Counter(run_total / iteration);
+  state.counters["run_per_cp"] = benchmark::Counter(run_total / cp_total);
+  // The first iteration copies into empty folders: no older copy is replaced.
+  state.counters["first_run_per_cp"] = benchmark::Counter(first_ratio);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * files *
+                          static_cast<std::int64_t>(file_bytes));
+}
+
+void BackupRunSmallFiles(benchmark::State& state) { RunAgainstCp(state, 1000, 4096); }
+
+void BackupRunLargeFile(benchmark::State& state) {
+  std::size_t mib = 256;
+  if (const char* text = std::getenv("QUILLSET_BENCH_LARGE_MIB")) {
+    const long value = std::strtol(text, nullptr, 10);
+    if (value > 0) mib = static_cast<std::size_t>(value);
+  }
+  RunAgainstCp(state, 1, mib << 20);
+}
+
+// The argument is ScheduleMode: 1 copies only, 2 also writes the due date
+// into the settings file after every copied entry.
+BENCHMARK(BackupRunSmallFiles)
+    ->Arg(1)
+    ->Arg(2)
+    ->UseManualTime()
+    ->Iterations(6)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BackupRunLargeFile)->Arg(1)->UseManualTime()->Iterations(4)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace quillset

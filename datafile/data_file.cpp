@@ -1,0 +1,151 @@
+#include "datafile/data_file.h"
+
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "app/code_page.h"
+#include "app/errors.h"
+#include "datafile/table_packet.h"
+
+namespace quillset {
+namespace {
+
+const char kCannotOpen[] = "ファイル %s は開けません";
+const char kCannotCreate[] = "ファイル %s を作成できません";
+
+[[noreturn]] void RaiseCannotOpen(const std::string& path) {
+  throw EFOpenError(FormatMessageText(kCannotOpen, {path}));
+}
+[[noreturn]] void RaiseCannotCreate(const std::string& path) {
+  throw EFCreateError(FormatMessageText(kCannotCreate, {path}));
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+// Reads the whole file; false when the OS refuses or the file ends early.
+bool ReadWhole(ExclusiveFile& file, std::vector<std::uint8_t>& bytes) {
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    std::size_t done = 0;
+    if (!file.Read(bytes.data() + at, bytes.size() - at, done) || done == 0) return false;
+    at += done;
+  }
+  return true;
+}
+
+// Writes every byte; a write that takes nothing (a full disk) is a failure.
+bool WriteWhole(ExclusiveFile& file, const std::vector<std::uint8_t>& bytes) {
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    std::size_t done = 0;
+    if (!file.Write(bytes.data() + at, bytes.size() - at, done) || done == 0 ||
+        done > bytes.size() - at)
+      return false;
+    at += done;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string DataFilePathFor(OsServices& os) {
+  return ReplaceExtension(os.ExecutablePath(), ".cds", os);
+}
+
+std::string NewDataFilePath(const std::string& path) { return path + ".new"; }
+
+void DataFileState::RememberStamp(OsServices& os, const std::string& path) {
+  has_stamp_ = os.FileStamp(path, write_time_, size_);
+  stamp_path_ = path;
+}
+
+bool DataFileState::DataFileChangedSinceLastLoadOrSave(OsServices& os,
+                                                       const std::string& path) const {
+  if (!has_stamp_ || path != stamp_path_) return true;
+  std::uint64_t write_time = 0, size = 0;
+  if (!os.FileStamp(path, write_time, size)) return true;
+  return write_time != write_time_ || size != size_;
+}
+
+void LoadFile(TClientDataSet& store, OsServices& os, const std::string& path,
+              DataFileState* state) {
+  store.Close();
+  {
+    std::unique_ptr<ExclusiveFile> file = os.OpenExclusive(path, FileOpenMode::kReadExisting);
+    if (!file) RaiseCannotOpen(path);
+    std::uint64_t size = 0;
+    if (!file->Size(size)) RaiseCannotOpen(path);
+    if (size > 0) {
+      if (size > std::numeric_limits<std::size_t>::max() / 2) RaiseCannotOpen(path);
+      std::vector<std::uint8_t> bytes;
+      try {
+        bytes.resize(static_cast<std::size_t>(size));
+      } catch (const std::bad_alloc&) {
+        RaiseCannotOpen(path);
+      }
+      if (!ReadWhole(*file, bytes)) RaiseCannotOpen(path);
+      store.SetHeldPacket(std::move(bytes));
+    }
+    // The file stays held (no sharing) until the store is built from it.
+    store.OpenFromHeldPacket();
+  }
+  if (state) state->RememberStamp(os, path);
+}
+
+void SaveFile(TClientDataSet& store, OsServices& os, const std::string& path,
+              DataFileState* state, PacketForm form) {
+  if (!store.Active()) return;
+
+  // Another program holding the data file open would make the replacement
+  // fail at the end; find out before anything is done.
+  if (os.FileExists(path)) {
+    if (!os.OpenExclusive(path, FileOpenMode::kReadExisting)) RaiseCannotCreate(path);
+  }
+  const std::string new_path = NewDataFilePath(path);
+  std::unique_ptr<ExclusiveFile> file = os.OpenExclusive(new_path, FileOpenMode::kCreateAlways);
+  if (!file) RaiseCannotCreate(path);
+
+  auto abandon = [&]() {
+    file.reset();
+    os.RemoveFile(new_path);
+  };
+
+  std::vector<std::uint8_t> packet;
+  try {
+    const std::string base = ReplaceExtension(path, "", os);
+    const std::string extension = LowerAscii(path.substr(base.size()));
+    if (form == PacketForm::kBinary && extension == ".xml") form = PacketForm::kText;
+    store.EndRowEdit();
+    if (form == PacketForm::kBinary) {
+      packet = store.StreamContent();
+    } else {
+      DSBASE* table = store.Table();
+      if (table == nullptr) throw EDBClient(kPacketBad);
+      if (PacketStatus s = StreamPacket(*table, form, packet)) throw EDBClient(s);
+    }
+  } catch (...) {
+    abandon();
+    throw;
+  }
+
+  const bool written = WriteWhole(*file, packet) && file->Flush();
+  packet.clear();
+  packet.shrink_to_fit();
+  if (!written) {
+    abandon();
+    RaiseCannotCreate(path);
+  }
+  file.reset();  // closed before it replaces the data file
+  if (!os.MoveFileReplacing(new_path, path)) {
+    os.RemoveFile(new_path);
+    RaiseCannotCreate(path);
+  }
+  if (state) state->RememberStamp(os, path);
+}
+
+}  // namespace quillset

@@ -1,0 +1,369 @@
+// Loading and saving the data file against real files in a temporary folder,
+// with an OS-services fake that fails the 1st, 2nd, ... Nth I/O call of a
+// save: after every failure the data file holds the old or the new content
+// whole, and no ".new" file is left behind.
+#include "datafile/data_file.h"
+
+#include <gtest/gtest.h>
+
+#include "app/errors.h"
+#include "app/host_os_services.h"
+#include "datafile/little_endian.h"
+#include "datafile/packet_test_support.h"
+#include "datafile/packet_writer.h"
+#include "datafile/table_packet.h"
+
+namespace quillset {
+namespace {
+
+using testing_support::Bytes;
+using testing_support::FileExistsOnDisk;
+using testing_support::ReadFileBytes;
+using testing_support::TempFolder;
+using testing_support::ToHex;
+using testing_support::WriteFileBytes;
+
+// Fails the Nth I/O call (open, size, read, write, flush, move) in a chosen way.
+class FaultyOsServices : public HostOsServices {
+ public:
+  enum class Fault { kFail, kShortWrite, kDiskFull };
+
+  void FailCall(int n, Fault fault = Fault::kFail) {
+    fail_at_ = n;
+    fault_ = fault;
+    calls_ = 0;
+    disk_full_ = false;
+  }
+  int Calls() const { return calls_; }
+  bool Injected() const { return injected_; }
+
+  // Counts a call; true when this one is to fail.
+  bool Tick() {
+    ++calls_;
+    if (calls_ == fail_at_) {
+      injected_ = true;
+      return true;
+    }
+    return false;
+  }
+
+  std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string& path, FileOpenMode mode) override {
+    if (Tick() && fault_ == Fault::kFail) return nullptr;
+    auto file = HostOsServices::OpenExclusive(path, mode);
+    if (!file) return nullptr;
+    return std::make_unique<FaultyFile>(std::move(file), *this);
+  }
+  bool MoveFileReplacing(const std::string& from, const std::string& to) override {
+    if (Tick() && fault_ == Fault::kFail) return false;
+    return HostOsServices::MoveFileReplacing(from, to);
+  }
+
+ private:
+  class FaultyFile : public ExclusiveFile {
+   public:
+    FaultyFile(std::unique_ptr<ExclusiveFile> file, FaultyOsServices& os)
+        : file_(std::move(file)), os_(os) {}
+    bool Size(std::uint64_t& size) override {
+      if (os_.Tick() && os_.fault_ == Fault::kFail) return false;
+      return file_->Size(size);
+    }
+    bool Read(void* buffer, std::size_t length, std::size_t& done) override {
+      if (os_.Tick() && os_.fault_ == Fault::kFail) return false;
+      return file_->Read(buffer, length, done);
+    }
+    bool Write(const void* buffer, std::size_t length, std::size_t& done) override {
+      const bool hit = os_.Tick();
+      if (os_.disk_full_) {
+        done = 0;
+        return true;  // the disk takes nothing more
+      }
+      if (hit && os_.fault_ == Fault::kFail) return false;
+      if (hit && length > 1) {  // takes half, as a full disk or a flaky device would
+        if (os_.fault_ == Fault::kDiskFull) os_.disk_full_ = true;
+        return file_->Write(buffer, length / 2, done);
+      }
+      return file_->Write(buffer, length, done);
+    }
+    bool Flush() override {
+      if (os_.Tick() && os_.fault_ == Fault::kFail) return false;
+      return file_->Flush();
+    }
+
+   private:
+    std::unique_ptr<ExclusiveFile> file_;
+    FaultyOsServices& os_;
+  };
+
+  int fail_at_ = 0;
+  int calls_ = 0;
+  Fault fault_ = Fault::kFail;
+  bool injected_ = false;
+  bool disk_full_ = false;
+};
+
+class DataFileTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<TClientDataSet> NewStore() { return MakeBackupEntryStore(&codec_); }
+  void AddEntry(TClientDataSet& store, const std::string& file, const std::string& folder) {
+    store.MoveLast();
+    store.InsertRow();
+    store.EditRow();
+    store.FieldAt(0).WriteText(file);
+    store.FieldAt(1).WriteText(folder);
+  }
+  std::string CannotCreate(const std::string& path) {
+    return FormatMessageText("ファイル %s を作成できません", {path});
+  }
+  std::string CannotOpen(const std::string& path) {
+    return FormatMessageText("ファイル %s は開けません", {path});
+  }
+
+  TempFolder folder_;
+  std::string path_ = folder_.File("Quillset.cds");
+  BinaryPacketCodec codec_;
+  FaultyOsServices os_;
+};
+
+TEST_F(DataFileTest, DataFilePathIsTheExecutablesWithCds) {
+  os_.SetExecutablePath("C:\\Tools\\Quillset.exe");
+  EXPECT_EQ(DataFilePathFor(os_), "C:\\Tools\\Quillset.cds");
+  os_.SetExecutablePath("C:\\Tools.v2\\Quillset");
+  EXPECT_EQ(DataFilePathFor(os_), "C:\\Tools.v2\\Quillset.cds");
+  os_.SetExecutablePath("C:\\表\\Quillset");  // 表 ends in byte 0x5C
+  EXPECT_EQ(DataFilePathFor(os_), "C:\\表\\Quillset.cds");
+}
+
+TEST_F(DataFileTest, SaveWritesTheProgramsFilesAndLoadThenSaveKeepsTheBytes) {
+  auto store = NewStore();
+  SaveFile(*store, os_, path_);  // closed store: nothing at all
+  EXPECT_FALSE(FileExistsOnDisk(path_));
+  store->CreateEmpty();
+  SaveFile(*store, os_, path_);
+  EXPECT_EQ(ToHex(ReadFileBytes(path_)), ToHex(testing_support::EmptyListFile()));
+  AddEntry(*store, "C:\\data\\a.txt", "D:\\bak");  // pending: the save commits it
+  SaveFile(*store, os_, path_);
+  EXPECT_EQ(ToHex(ReadFileBytes(path_)), ToHex(testing_support::OneEntryFile()));
+  EXPECT_TRUE(store->Active());
+
+  WriteFileBytes(path_, testing_support::AfterBackupRunFile());
+  auto loaded = NewStore();
+  LoadFile(*loaded, os_, path_);
+  EXPECT_EQ(loaded->RowCount(), 1);
+  EXPECT_EQ(loaded->FieldAt(2).ReadText(), "バックアップ成功");
+  SaveFile(*loaded, os_, path_);
+  EXPECT_EQ(ToHex(ReadFileBytes(path_)), ToHex(testing_support::AfterBackupRunFile()));
+  EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path_)));
+}
+
+TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
+  auto store = NewStore();
+  // No file.
+  try {
+    LoadFile(*store, os_, path_);
+    FAIL();
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(e.Message(), CannotOpen(path_));
+  }
+  EXPECT_FALSE(store->Active());
+  // Held open by another program.
+  WriteFileBytes(path_, testing_support::OneEntryFile());
+  {
+    auto other = os_.OpenExclusive(path_, FileOpenMode::kReadExisting);
+    ASSERT_TRUE(other);
+    EXPECT_THROW(LoadFile(*store, os_, path_), EFOpenError);
+  }
+  // An empty file at start-up: nothing held, nothing to open.
+  WriteFileBytes(path_, {});
+  try {
+    LoadFile(*store, os_, path_);
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ(e.Message(), "ClientDataSet1: データプロバイダ/パケットがありません");
+  }
+  // Damaged bytes: a status, empty text, the store closed.
+  Bytes cut = testing_support::OneEntryFile();
+  cut.resize(150);
+  WriteFileBytes(path_, cut);
+  try {
+    LoadFile(*store, os_, path_);
+    FAIL();
+  } catch (const EDBClient& e) {
+    EXPECT_EQ(e.Status(), kPacketBad);
+    EXPECT_EQ(e.Message(), "");
+  }
+  EXPECT_FALSE(store->Active());
+  Bytes not_metadata = testing_support::OneEntryFile();
+  StoreU32(not_metadata.data() + 18, 0);
+  WriteFileBytes(path_, not_metadata);
+  try {
+    LoadFile(*store, os_, path_);
+    FAIL();
+  } catch (const EDBClient& e) {
+    EXPECT_EQ(e.Status(), kPacketNoMetadata);
+  }
+  // A field without its column, and a column of another kind.
+  {
+    DSBASE table;
+    ColumnDescription a;
+    a.name = "バックアップファイル";
+    a.width = 100;
+    ASSERT_EQ(table.Create({a}), 0);
+    Bytes packet;
+    ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, packet), kPacketOk);
+    WriteFileBytes(path_, packet);
+    try {
+      LoadFile(*store, os_, path_);
+      FAIL();
+    } catch (const EDatabaseError& e) {
+      EXPECT_EQ(e.Message(), "ClientDataSet1: 項目 '保管場所' が見つかりません");
+    }
+  }
+  {
+    DSBASE table;
+    std::vector<ColumnDescription> columns(4);
+    const char* names[] = {"バックアップファイル", "保管場所", "結果", "バックアップ日時"};
+    for (int i = 0; i < 4; ++i) {
+      columns[i].name = names[i];
+      columns[i].width = 20;
+    }
+    ASSERT_EQ(table.Create(columns), 0);
+    Bytes packet;
+    ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, packet), kPacketOk);
+    WriteFileBytes(path_, packet);
+    try {
+      LoadFile(*store, os_, path_);
+      FAIL();
+    } catch (const EDatabaseError& e) {
+      EXPECT_EQ(e.Message(),
+                std::string("ClientDataSet1: 項目 'バックアップ日時' の型が一致しません。") +
+                    ColumnKindName(ColumnKind::kDateTime) + " に対して " +
+                    ColumnKindName(ColumnKind::kString) + " が渡されました。");
+    }
+  }
+  EXPECT_FALSE(store->Active());
+  // A read that fails half-way.
+  WriteFileBytes(path_, testing_support::OneEntryFile());
+  os_.FailCall(3);  // open, size, read
+  EXPECT_THROW(LoadFile(*store, os_, path_), EFOpenError);
+  os_.FailCall(0);
+  EXPECT_FALSE(store->Active());
+}
+
+TEST_F(DataFileTest, EmptyFileReopensThePreviousContentLessThePendingRow) {
+  auto store = NewStore();
+  store->CreateEmpty();
+  AddEntry(*store, "C:\\a", "D:\\b");
+  store->EndRowEdit();
+  AddEntry(*store, "C:\\pending", "D:\\b");  // dropped by the load
+  WriteFileBytes(path_, {});
+  LoadFile(*store, os_, path_);
+  EXPECT_TRUE(store->Active());
+  EXPECT_EQ(store->RowCount(), 1);
+  EXPECT_EQ(store->FieldAt(0).ReadText(), "C:\\a");
+}
+
+TEST_F(DataFileTest, TextFormFilesLoadAndAnXmlPathSavesTheTextForm) {
+  auto store = NewStore();
+  store->CreateEmpty();
+  AddEntry(*store, "C:\\data\\a.txt", "D:\\bak");
+  const std::string xml_path = folder_.File("list.XML");
+  SaveFile(*store, os_, xml_path);
+  const Bytes text = ReadFileBytes(xml_path);
+  ASSERT_GT(text.size(), 5u);
+  EXPECT_EQ(std::string(text.begin(), text.begin() + 5), "<?xml");
+  // A text-form file loads whatever its name.
+  WriteFileBytes(path_, text);
+  auto loaded = NewStore();
+  LoadFile(*loaded, os_, path_);
+  EXPECT_EQ(loaded->FieldAt(1).ReadText(), "D:\\bak");
+  SaveFile(*loaded, os_, path_);  // and is saved in the binary form
+  EXPECT_EQ(ToHex(ReadFileBytes(path_)), ToHex(testing_support::OneEntryFile()));
+}
+
+TEST_F(DataFileTest, AHeldDataFileFailsTheSaveAndKeepsItsContent) {
+  WriteFileBytes(path_, testing_support::OneEntryFile());
+  auto store = NewStore();
+  store->CreateEmpty();
+  {
+    auto other = os_.OpenExclusive(path_, FileOpenMode::kReadExisting);
+    ASSERT_TRUE(other);
+    try {
+      SaveFile(*store, os_, path_);
+      FAIL();
+    } catch (const EFCreateError& e) {
+      EXPECT_EQ(e.Message(), CannotCreate(path_));
+    }
+  }
+  EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
+  EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path_)));
+  EXPECT_TRUE(store->Active());
+  // A ".new" file that another program holds fails the save the same way.
+  WriteFileBytes(NewDataFilePath(path_), {1, 2, 3});
+  {
+    auto other = os_.OpenExclusive(NewDataFilePath(path_), FileOpenMode::kReadExisting);
+    EXPECT_THROW(SaveFile(*store, os_, path_), EFCreateError);
+  }
+  EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
+}
+
+TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
+  const Bytes old_content = testing_support::OneEntryFile();
+  for (auto fault : {FaultyOsServices::Fault::kFail, FaultyOsServices::Fault::kShortWrite,
+                     FaultyOsServices::Fault::kDiskFull}) {
+    bool finished = false;
+    for (int n = 1; n <= 30 && !finished; ++n) {
+      WriteFileBytes(path_, old_content);
+      auto store = NewStore();
+      os_.FailCall(0);
+      LoadFile(*store, os_, path_);
+      AddEntry(*store, "C:\\new", "D:\\new");
+      os_.FailCall(n, fault);
+      bool failed = false;
+      try {
+        SaveFile(*store, os_, path_);
+      } catch (const EFCreateError& e) {
+        failed = true;
+        EXPECT_EQ(e.Message(), CannotCreate(path_));
+      }
+      const int calls = os_.Calls();
+      os_.FailCall(0);
+      if (n > calls) finished = true;  // no call was failed: the save went through
+      EXPECT_TRUE(store->Active());
+      EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path_))) << "call " << n;
+      // Reload: the old list, or the new one, whole.
+      auto check = NewStore();
+      LoadFile(*check, os_, path_);
+      const std::int32_t rows = check->RowCount();
+      if (failed) {
+        EXPECT_EQ(ReadFileBytes(path_), old_content) << "call " << n;
+      } else {
+        EXPECT_EQ(rows, 2) << "call " << n;
+      }
+    }
+    EXPECT_TRUE(finished);
+  }
+}
+
+TEST_F(DataFileTest, ChangeDetectionSinceTheLastLoadOrSave) {
+  DataFileState state;
+  EXPECT_TRUE(state.DataFilePath().empty());
+  EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));  // never seen
+  auto store = NewStore();
+  store->CreateEmpty();
+  SaveFile(*store, os_, path_, &state);
+  EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
+  LoadFile(*store, os_, path_, &state);
+  EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
+  WriteFileBytes(path_, testing_support::OneEntryFile());  // another program wrote it
+  EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
+  LoadFile(*store, os_, path_, &state);
+  EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
+  EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, folder_.File("other.cds")));
+  // A failed load keeps the stamp of the last good one.
+  WriteFileBytes(path_, {1, 2, 3});
+  EXPECT_ANY_THROW(LoadFile(*store, os_, path_, &state));
+  EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
+}
+
+}  // namespace
+}  // namespace quillset

@@ -1,0 +1,136 @@
+// The two sides of a data packet: the writer interface TDATAPACKET_WRITE, told
+// column by column, property by property and value by value what to write,
+// and the reader interface TDATAPACKET_READ, which walks a packet in the same
+// order. The binary implementations are DSDATAPACKET (packet_writer.h) and
+// DSEXTRACT (packet_reader.h); the text (XML) form has its own pair.
+//
+// Binary packet layout (all numbers little-endian, no checksum, no total
+// length: a packet ends where its last row ends):
+//   header, 24 bytes: signature 0xBDE01996 (0x0000ABCD also read), version
+//     words 1 and 0, header size 24, top-level column count (16 bit), row
+//     count (32 bit), flags (32 bit: 0x0001 metadata, 0x0002 first-row offset
+//     valid, 0x8000 text form), first-row offset (16 bit)
+//   per column: name length (1), name (at most 31 bytes), TypeCode (4),
+//     attributes (2), property count (2), the properties
+//   table property count (2), the table properties
+//   rows: status byte, (m + 3) / 4 field-status bytes (2 bits per column:
+//     FieldNull, FieldNotChanged), then the values of the columns whose bits
+//     are clear
+// A property is: name length (1), name, TypeCode (4), value.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "datafile/packet_status.h"
+#include "datafile/type_codes.h"
+
+namespace quillset {
+
+constexpr std::uint32_t kPacketSignature = 0xBDE01996;
+constexpr std::uint32_t kPacketSignatureAlternative = 0x0000ABCD;
+constexpr std::size_t kPacketHeaderSize = 24;
+constexpr std::uint32_t kPacketFlagMetadata = 0x0001;
+constexpr std::uint32_t kPacketFlagFirstRowOffset = 0x0002;
+constexpr std::uint32_t kPacketFlagTextForm = 0x8000;
+constexpr std::size_t kPacketColumnNameMax = 31;
+
+// Column attributes.
+constexpr std::uint16_t kColumnHidden = 0x0001;
+constexpr std::uint16_t kColumnReadOnly = 0x0002;
+constexpr std::uint16_t kColumnRequired = 0x0004;
+constexpr std::uint16_t kColumnLink = 0x0008;
+
+// Field statuses as they travel in a row (two bits per column).
+constexpr std::uint8_t kFieldPresent = 0;
+constexpr std::uint8_t kFieldNull = 1;
+constexpr std::uint8_t kFieldNotChanged = 2;
+
+// Packet forms for saving, and the table's packet-form setting for each.
+enum class PacketForm : std::uint8_t { kBinary = 0, kText = 1, kTextUtf8 = 2 };
+constexpr std::uint8_t PacketFormSetting(PacketForm form) {
+  return form == PacketForm::kBinary ? 0 : form == PacketForm::kText ? 5 : 13;
+}
+
+#pragma pack(push, 1)
+// The 38-byte column descriptor passed to AddColumn and returned by NextColumn:
+// a zero-terminated name (at most 31 bytes), the TypeCode and the attributes.
+struct PacketColumnDesc {
+  char name[32];
+  TypeCode type;
+  std::uint16_t attributes;
+};
+#pragma pack(pop)
+static_assert(sizeof(PacketColumnDesc) == 38, "the column descriptor is 38 bytes");
+
+// Fills a descriptor; the name is cut to 31 bytes.
+PacketColumnDesc MakeColumnDesc(const std::string& name, TypeCode type,
+                                std::uint16_t attributes = 0);
+std::string ColumnDescName(const PacketColumnDesc& desc);
+
+enum class PropertyLevel { kColumn, kTable };
+
+class TDATAPACKET_WRITE {
+ public:
+  virtual ~TDATAPACKET_WRITE() = default;
+  // Starts a packet for `column_count` top-level columns. Version at most 3.
+  virtual PacketStatus BeginPacket(std::uint16_t version, std::uint16_t column_count) = 0;
+  // Describes the next column (a composite's children follow it as columns of
+  // their own, not counted in `column_count`).
+  virtual PacketStatus AddColumn(const PacketColumnDesc& desc) = 0;
+  // A column property (of the column added last) or a table property. For a
+  // varying type `value` begins with a length prefix of the type's prefix
+  // width and `length` counts it; the writer writes its own prefix from the
+  // rest. For an array, `value` is the 32-bit element count and the elements.
+  // A table-level call with no name and no value closes the table properties.
+  virtual PacketStatus AddProperty(PropertyLevel level, const char* name, TypeCode type,
+                                   std::uint32_t length, const void* value) = 0;
+  // The first call of a row passes the row status byte (status 0, length 1);
+  // then one call per column: status 1 (null) or 2 (not changed) or a null
+  // value writes no bytes; otherwise the value (varying: the bytes without a
+  // prefix and their count; fixed: length 0 and the value).
+  virtual PacketStatus PutValue(std::uint16_t status, std::uint32_t length,
+                                const void* value) = 0;
+  // Completes the header and hands out the packet, trimmed to its length.
+  virtual PacketStatus FinishPacket(std::vector<std::uint8_t>& packet) = 0;
+  virtual PacketStatus PacketSize(std::uint32_t& size) = 0;
+};
+
+class TDATAPACKET_READ {
+ public:
+  virtual ~TDATAPACKET_READ() = default;
+  // Checks the header and positions on the first column descriptor. The bytes
+  // must stay alive and unchanged while the reader is used (read in place).
+  virtual PacketStatus OpenPacket(const std::uint8_t* data, std::size_t size) = 0;
+  // Header facts after OpenPacket.
+  virtual std::uint32_t HeaderFlags() const = 0;
+  virtual std::uint32_t HeaderRowCount() const = 0;
+  // The next column descriptor (name cut to 31 bytes); kPacketNoMore after the
+  // last. Properties of the previous column that were not read are skipped.
+  virtual PacketStatus NextColumn(PacketColumnDesc& desc) = 0;
+  // The size of the next property's value; kPacketNoMore at the end of the
+  // current list (the column read last, or the table after the last column).
+  virtual PacketStatus NextPropertySize(std::uint32_t& size) = 0;
+  // The next property. `size` is the capacity of `value` on entry and the
+  // value's size on return; a buffer too small gives kPacketInvalidValue with
+  // the needed size and the property is not consumed. The value is as a writer
+  // caller holds it (varying: with its prefix; array: count and elements).
+  virtual PacketStatus NextProperty(std::string& name, TypeCode& type, std::uint32_t& size,
+                                    void* value) = 0;
+  // The same without a copy: `value` points into the packet.
+  virtual PacketStatus NextPropertyInPlace(std::string& name, TypeCode& type,
+                                           std::uint32_t& size, const std::uint8_t*& value) = 0;
+  // The first call of a row gives the row status byte (size 1); then one call
+  // per column gives its value in place (varying: without prefix), or no bytes
+  // with field status kFieldNull (status kPacketValueIsNull) or
+  // kFieldNotChanged (status 0). kPacketNoMore after the header's row count.
+  virtual PacketStatus NextValue(std::uint32_t& size, const std::uint8_t*& value,
+                                 std::uint8_t& field_status) = 0;
+  // Columns described in the packet, children included (valid once the first
+  // row is read or NextColumn gave kPacketNoMore).
+  virtual std::size_t ValueColumnCount() const = 0;
+};
+
+}  // namespace quillset

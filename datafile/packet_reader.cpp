@@ -1,0 +1,263 @@
+#include "datafile/packet_reader.h"
+
+#include <cstring>
+
+#include "datafile/little_endian.h"
+#include "datafile/text_packet_reader.h"
+
+namespace quillset {
+
+bool LooksLikeBinaryPacket(const std::uint8_t* data, std::size_t size) {
+  if (data == nullptr || size < kPacketHeaderSize) return false;
+  const std::uint32_t signature = LoadU32(data);
+  if (signature == kPacketSignatureAlternative) return true;
+  if (signature != kPacketSignature) return false;
+  return LoadU16(data + 4) <= 3 && LoadU16(data + 6) <= 3;
+}
+
+DSEXTRACT::DSEXTRACT() = default;
+DSEXTRACT::~DSEXTRACT() = default;
+
+PacketStatus DSEXTRACT::OpenPacket(const std::uint8_t* data, std::size_t size) {
+  Reset();
+  if (data == nullptr) return kPacketBad;
+  if (!LooksLikeBinaryPacket(data, size)) {
+    text_ = std::make_unique<TextPacketReader>();
+    return text_->OpenPacket(data, size);
+  }
+  const std::uint32_t header_size = LoadU32(data + 8);
+  if (header_size < kPacketHeaderSize || header_size > size) return kPacketBad;
+  flags_ = LoadU32(data + 18);
+  if (flags_ & kPacketFlagTextForm) {
+    // Only the text-form writer sets this flag; such a body is never binary.
+    text_ = std::make_unique<TextPacketReader>();
+    return text_->OpenPacket(data + header_size, size - header_size);
+  }
+  data_ = data;
+  size_ = size;
+  pos_ = header_size;
+  row_count_ = LoadU32(data + 14);
+  descriptors_left_ = LoadU16(data + 12);
+  phase_ = Phase::kColumns;
+  return kPacketOk;
+}
+
+void DSEXTRACT::Reset() {
+  text_.reset();
+  data_ = nullptr;
+  size_ = pos_ = 0;
+  phase_ = Phase::kClosed;
+  flags_ = row_count_ = 0;
+  descriptors_left_ = 0;
+  properties_left_ = 0;
+  column_types_.clear();
+  codecs_.clear();
+  rows_prepared_ = false;
+  rows_read_ = 0;
+  in_row_ = false;
+  row_column_ = field_status_at_ = 0;
+}
+
+std::uint32_t DSEXTRACT::HeaderFlags() const { return text_ ? text_->HeaderFlags() : flags_; }
+std::uint32_t DSEXTRACT::HeaderRowCount() const {
+  return text_ ? text_->HeaderRowCount() : row_count_;
+}
+std::size_t DSEXTRACT::ValueColumnCount() const {
+  return text_ ? text_->ValueColumnCount() : column_types_.size();
+}
+
+PacketStatus DSEXTRACT::PeekProperty(std::string* name, TypeCode& type,
+                                     const std::uint8_t*& value, std::size_t& value_size,
+                                     std::size_t& total) const {
+  std::size_t at = pos_;
+  if (size_ - at < 1) return kPacketBad;
+  const std::size_t name_length = data_[at];
+  if (size_ - at - 1 < name_length + 4) return kPacketBad;
+  // Names are ASCII text; a zero byte could not be written back.
+  if (std::memchr(data_ + at + 1, 0, name_length) != nullptr) return kPacketBad;
+  if (name) name->assign(reinterpret_cast<const char*>(data_ + at + 1), name_length);
+  type = LoadU32(data_ + at + 1 + name_length);
+  at += 5 + name_length;
+  PacketStatus status = kPacketOk;
+  auto codec = MakeBinaryCodec(type, status);
+  if (!codec) return status;
+  const std::uint8_t* payload = nullptr;
+  std::size_t payload_length = 0;
+  std::size_t encoded = 0;
+  if (PacketStatus s = codec->Decode(data_ + at, size_ - at, payload, payload_length, encoded))
+    return s;
+  // The value as a writer's caller holds it is the encoding itself (a varying
+  // value keeps its prefix, an array its count).
+  value = data_ + at;
+  value_size = encoded;
+  total = 5 + name_length + encoded;
+  return kPacketOk;
+}
+
+PacketStatus DSEXTRACT::SkipPropertiesOfList() {
+  while (properties_left_ > 0) {
+    TypeCode type = 0;
+    const std::uint8_t* value = nullptr;
+    std::size_t value_size = 0, total = 0;
+    if (PacketStatus s = PeekProperty(nullptr, type, value, value_size, total)) return s;
+    pos_ += total;
+    --properties_left_;
+  }
+  return kPacketOk;
+}
+
+PacketStatus DSEXTRACT::NextColumn(PacketColumnDesc& desc) {
+  if (text_) return text_->NextColumn(desc);
+  if (phase_ != Phase::kColumns) return kPacketNoMore;
+  if (PacketStatus s = SkipPropertiesOfList()) return s;
+  if (descriptors_left_ == 0) {
+    phase_ = Phase::kTableCountNext;
+    return kPacketNoMore;
+  }
+  if (size_ - pos_ < 1) return kPacketBad;
+  const std::size_t name_length = data_[pos_];
+  if (size_ - pos_ - 1 < name_length + 8) return kPacketBad;
+  const std::uint8_t* p = data_ + pos_ + 1;
+  std::memset(&desc, 0, sizeof(desc));
+  std::memcpy(desc.name, p, name_length < kPacketColumnNameMax ? name_length : kPacketColumnNameMax);
+  desc.type = LoadU32(p + name_length);
+  desc.attributes = LoadU16(p + name_length + 4);
+  properties_left_ = LoadU16(p + name_length + 6);
+  pos_ += 9 + name_length;
+  --descriptors_left_;
+  if (IsComposite(desc.type)) descriptors_left_ += WidthOf(desc.type);
+  column_types_.push_back(desc.type);
+  return kPacketOk;
+}
+
+PacketStatus DSEXTRACT::EnterTableProperties() {
+  if (phase_ == Phase::kColumns) {
+    // Reading on past the columns: skip what the caller did not read.
+    PacketColumnDesc desc;
+    PacketStatus s;
+    while ((s = NextColumn(desc)) == kPacketOk) {
+    }
+    if (s != kPacketNoMore) return s;
+  }
+  if (phase_ == Phase::kTableCountNext) {
+    if (size_ - pos_ < 2) return kPacketBad;
+    properties_left_ = LoadU16(data_ + pos_);
+    pos_ += 2;
+    phase_ = Phase::kTableProperties;
+  }
+  return kPacketOk;
+}
+
+PacketStatus DSEXTRACT::NextPropertySize(std::uint32_t& size) {
+  if (text_) return text_->NextPropertySize(size);
+  if (phase_ == Phase::kTableCountNext) {
+    if (PacketStatus s = EnterTableProperties()) return s;
+  }
+  if ((phase_ != Phase::kColumns && phase_ != Phase::kTableProperties) || properties_left_ == 0)
+    return kPacketNoMore;
+  TypeCode type = 0;
+  const std::uint8_t* value = nullptr;
+  std::size_t value_size = 0, total = 0;
+  if (PacketStatus s = PeekProperty(nullptr, type, value, value_size, total)) return s;
+  size = static_cast<std::uint32_t>(value_size);
+  return kPacketOk;
+}
+
+PacketStatus DSEXTRACT::NextPropertyInPlace(std::string& name, TypeCode& type,
+                                            std::uint32_t& size, const std::uint8_t*& value) {
+  if (text_) return text_->NextPropertyInPlace(name, type, size, value);
+  if (phase_ == Phase::kTableCountNext) {
+    if (PacketStatus s = EnterTableProperties()) return s;
+  }
+  if ((phase_ != Phase::kColumns && phase_ != Phase::kTableProperties) || properties_left_ == 0)
+    return kPacketNoMore;
+  std::size_t value_size = 0, total = 0;
+  if (PacketStatus s = PeekProperty(&name, type, value, value_size, total)) return s;
+  size = static_cast<std::uint32_t>(value_size);
+  pos_ += total;
+  --properties_left_;
+  return kPacketOk;
+}
+
+PacketStatus DSEXTRACT::NextProperty(std::string& name, TypeCode& type, std::uint32_t& size,
+                                     void* value) {
+  if (text_) return text_->NextProperty(name, type, size, value);
+  if (phase_ == Phase::kTableCountNext) {
+    if (PacketStatus s = EnterTableProperties()) return s;
+  }
+  if ((phase_ != Phase::kColumns && phase_ != Phase::kTableProperties) || properties_left_ == 0)
+    return kPacketNoMore;
+  const std::uint8_t* in_place = nullptr;
+  std::size_t value_size = 0, total = 0;
+  if (PacketStatus s = PeekProperty(&name, type, in_place, value_size, total)) return s;
+  if (value_size > size || (value_size > 0 && value == nullptr)) {
+    size = static_cast<std::uint32_t>(value_size);
+    return kPacketInvalidValue;
+  }
+  if (value_size > 0) std::memcpy(value, in_place, value_size);
+  size = static_cast<std::uint32_t>(value_size);
+  pos_ += total;
+  --properties_left_;
+  return kPacketOk;
+}
+
+PacketStatus DSEXTRACT::PrepareRows() {
+  if (rows_prepared_) return kPacketOk;
+  if (PacketStatus s = EnterTableProperties()) return s;
+  if (PacketStatus s = SkipPropertiesOfList()) return s;
+  for (TypeCode type : column_types_) {
+    if (type & kTypeNested) return kPacketBadType;
+    PacketStatus status = kPacketOk;
+    auto codec = MakeBinaryCodec(type, status);
+    if (!codec) return status;
+    codecs_.push_back(std::move(codec));
+  }
+  phase_ = Phase::kRows;
+  rows_prepared_ = true;
+  return kPacketOk;
+}
+
+PacketStatus DSEXTRACT::NextValue(std::uint32_t& size, const std::uint8_t*& value,
+                                  std::uint8_t& field_status) {
+  if (text_) return text_->NextValue(size, value, field_status);
+  if (phase_ == Phase::kClosed) return kPacketBad;
+  if (PacketStatus s = PrepareRows()) return s;
+  field_status = kFieldPresent;
+  size = 0;
+  value = nullptr;
+  if (!in_row_) {
+    if (rows_read_ == row_count_) return kPacketNoMore;
+    const std::size_t status_bytes = (codecs_.size() + 3) / 4;
+    if (size_ - pos_ < 1 + status_bytes) return kPacketBad;
+    value = data_ + pos_;
+    size = 1;
+    field_status_at_ = pos_ + 1;
+    pos_ += 1 + status_bytes;
+    row_column_ = 0;
+    in_row_ = true;
+  } else {
+    const std::size_t column = row_column_++;
+    const unsigned bits = (data_[field_status_at_ + column / 4] >> (2 * (column % 4))) & 3;
+    if (bits & kFieldNull) {
+      field_status = kFieldNull;
+    } else if (bits & kFieldNotChanged) {
+      field_status = kFieldNotChanged;
+    } else {
+      const std::uint8_t* payload = nullptr;
+      std::size_t payload_length = 0, encoded = 0;
+      if (PacketStatus s = codecs_[column]->Decode(data_ + pos_, size_ - pos_, payload,
+                                                   payload_length, encoded))
+        return s;
+      value = payload;
+      size = static_cast<std::uint32_t>(payload_length);
+      pos_ += encoded;
+    }
+  }
+  if (row_column_ == codecs_.size()) {
+    in_row_ = false;
+    ++rows_read_;
+  }
+  return field_status == kFieldNull ? kPacketValueIsNull : kPacketOk;
+}
+
+}  // namespace quillset

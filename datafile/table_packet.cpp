@@ -1,0 +1,537 @@
+#include "datafile/table_packet.h"
+
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "datafile/little_endian.h"
+#include "datafile/packet_reader.h"
+#include "datafile/packet_writer.h"
+#include "datafile/text_packet_writer.h"
+
+namespace quillset {
+namespace {
+
+constexpr std::uint64_t kMaxPacketRowImage = 1024 * 1024;
+constexpr std::uint64_t kRowWorkAllowance = 64ull * 1024 * 1024;
+constexpr std::uint64_t kRowWorkPerPacketByte = 256;
+constexpr std::uint8_t kAutoincSubtype = 29;
+
+struct KindPair {
+  ColumnKind engine;
+  PacketColumnKind packet;
+};
+constexpr KindPair kKinds[] = {
+    {ColumnKind::kString, PacketColumnKind::kString},
+    {ColumnKind::kWideString, PacketColumnKind::kWideString},
+    {ColumnKind::kVarBytes, PacketColumnKind::kVaryingBytes},
+    {ColumnKind::kBlob, PacketColumnKind::kBlob},
+    {ColumnKind::kFixedBytes, PacketColumnKind::kFixedBytes},
+    {ColumnKind::kInt8, PacketColumnKind::kInt8},
+    {ColumnKind::kInt16, PacketColumnKind::kInt16},
+    {ColumnKind::kInt32, PacketColumnKind::kInt32},
+    {ColumnKind::kInt64, PacketColumnKind::kInt64},
+    {ColumnKind::kUInt8, PacketColumnKind::kUInt8},
+    {ColumnKind::kUInt16, PacketColumnKind::kUInt16},
+    {ColumnKind::kUInt32, PacketColumnKind::kUInt32},
+    {ColumnKind::kUInt64, PacketColumnKind::kUInt64},
+    {ColumnKind::kBool1, PacketColumnKind::kBoolean8},
+    {ColumnKind::kBool2, PacketColumnKind::kBoolean16},
+    {ColumnKind::kBool4, PacketColumnKind::kBoolean32},
+    {ColumnKind::kFloat8, PacketColumnKind::kFloat},
+    {ColumnKind::kFloat10, PacketColumnKind::kExtendedFloat},
+    {ColumnKind::kBcd, PacketColumnKind::kBcd},
+    {ColumnKind::kFormattedBcd, PacketColumnKind::kFormattedBcd},
+    {ColumnKind::kDate, PacketColumnKind::kDate},
+    {ColumnKind::kTime, PacketColumnKind::kTime},
+    {ColumnKind::kDateTime, PacketColumnKind::kDateTime},
+    {ColumnKind::kSqlTimeStamp, PacketColumnKind::kSqlTimeStamp},
+    {ColumnKind::kStructure, PacketColumnKind::kStruct},
+    {ColumnKind::kArrayColumn, PacketColumnKind::kArrayColumn},
+    {ColumnKind::kNestedTable, PacketColumnKind::kNestedTable},
+    {ColumnKind::kReference, PacketColumnKind::kReference},
+};
+
+bool IsComposite(ColumnKind kind) {
+  return kind == ColumnKind::kStructure || kind == ColumnKind::kArrayColumn ||
+         kind == ColumnKind::kNestedTable || kind == ColumnKind::kReference;
+}
+
+// The number of columns that `columns[at]` spans, itself and its descendants.
+std::size_t Span(const std::vector<ColumnDescription>& columns, std::size_t at) {
+  std::size_t end = at + 1;
+  if (IsComposite(columns[at].kind)) {
+    for (std::uint32_t child = 0; child < columns[at].child_count && end < columns.size(); ++child)
+      end += Span(columns, end);
+  }
+  return end - at;
+}
+
+std::vector<std::uint8_t> U16Bytes(std::uint16_t v) {
+  return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+}
+
+PacketStatus WriteColumn(TDATAPACKET_WRITE& writer, const ColumnDescription& column) {
+  if (column.elements != 0) return kPacketBadType;  // array-valued columns are not written
+  const PacketColumnKind kind = PacketKindOf(column.kind);
+  const unsigned width_or_children = IsComposite(column.kind) ? column.child_count : column.width;
+  const TypeCode type = TypeCodeForColumn(kind, width_or_children);
+  if (PacketStatus s = writer.AddColumn(MakeColumnDesc(column.name, type, column.attributes)))
+    return s;
+  const std::string subtype = column.subtype < 256 ? SubtypeName(static_cast<std::uint8_t>(column.subtype))
+                                                   : std::string();
+  if (!subtype.empty()) {
+    std::vector<std::uint8_t> value = U16Bytes(static_cast<std::uint16_t>(subtype.size() + 1));
+    value.insert(value.end(), subtype.begin(), subtype.end());
+    value.push_back(0);
+    if (PacketStatus s = writer.AddProperty(PropertyLevel::kColumn, "SUBTYPE", kTypeSubtypeName,
+                                            static_cast<std::uint32_t>(value.size()), value.data()))
+      return s;
+  }
+  if (column.decimals != 0 && column.kind != ColumnKind::kStructure &&
+      column.kind != ColumnKind::kArrayColumn) {
+    const auto value = U16Bytes(column.decimals);
+    if (PacketStatus s = writer.AddProperty(PropertyLevel::kColumn, "DECIMALS", kTypeUInt16, 2,
+                                            value.data()))
+      return s;
+  }
+  if (column.width != 0 && ColumnKindHasWidthProperty(kind)) {
+    if (column.width > 0xFFFF) return kPacketInvalidValue;
+    const auto value = U16Bytes(static_cast<std::uint16_t>(column.width));
+    if (PacketStatus s = writer.AddProperty(PropertyLevel::kColumn, "WIDTH", kTypeUInt16, 2,
+                                            value.data()))
+      return s;
+  }
+  if (column.calculated && !(column.attributes & kColumnLink)) {
+    const auto value = U16Bytes(1);
+    if (PacketStatus s = writer.AddProperty(PropertyLevel::kColumn, "CALCULATED", kTypeUInt16, 2,
+                                            value.data()))
+      return s;
+  }
+  for (const KeptProperty& kept : column.kept_properties) {
+    if (PacketStatus s = writer.AddProperty(PropertyLevel::kColumn, kept.name.c_str(),
+                                            kept.type_code,
+                                            static_cast<std::uint32_t>(kept.value.size()),
+                                            kept.value.data()))
+      return s;
+  }
+  return kPacketOk;
+}
+
+PacketStatus WriteTableProperties(TDATAPACKET_WRITE& writer, const DSBASE& table) {
+  const auto& log = table.ChangeLog();
+  if (!log.empty()) {
+    const std::uint64_t words = static_cast<std::uint64_t>(log.size()) * 3;
+    if (words > 0x3FFFFFFF) return kPacketInvalidValue;
+    std::vector<std::uint8_t> value(4 + words * 4);
+    StoreU32(value.data(), static_cast<std::uint32_t>(words));
+    std::uint8_t* p = value.data() + 4;
+    for (const ChangeLogEntry& entry : log) {
+      StoreU32(p, entry.slot);
+      StoreU32(p + 4, entry.replaced_slot);
+      StoreU32(p + 8, entry.kind);
+      p += 12;
+    }
+    if (PacketStatus s = writer.AddProperty(PropertyLevel::kTable, "CHANGE_LOG", kTypeChangeLog,
+                                            static_cast<std::uint32_t>(value.size()), value.data()))
+      return s;
+  }
+  if (table.has_autoinc) {
+    std::uint8_t value[4];
+    StoreU32(value, static_cast<std::uint32_t>(table.autoinc_value));
+    if (PacketStatus s = writer.AddProperty(PropertyLevel::kTable, "AUTOINCVALUE", kTypeInt32, 4,
+                                            value))
+      return s;
+  }
+  for (const KeptProperty& kept : table.KeptTableProperties()) {
+    if (PacketStatus s = writer.AddProperty(PropertyLevel::kTable, kept.name.c_str(),
+                                            kept.type_code,
+                                            static_cast<std::uint32_t>(kept.value.size()),
+                                            kept.value.data()))
+      return s;
+  }
+  return writer.AddProperty(PropertyLevel::kTable, nullptr, 0, 0, nullptr);
+}
+
+PacketStatus WriteRow(TDATAPACKET_WRITE& writer, const DSBASE& table,
+                      const std::vector<std::uint8_t>& image, std::uint8_t status) {
+  if (PacketStatus s = writer.PutValue(0, 1, &status)) return s;
+  const RecordLayout& layout = table.Layout();
+  const auto& columns = table.Columns();
+  static const std::uint8_t kEmptyText = 0;
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    const std::uint8_t field_status = layout.FieldStatus(image.data(), c);
+    if (field_status != FieldValuePresent) {
+      if (PacketStatus s = writer.PutValue(field_status, 0, nullptr)) return s;
+      continue;
+    }
+    const std::uint8_t* area = image.data() + layout.AreaOffset(c);
+    const std::uint32_t area_size = layout.AreaSize(c);
+    PacketStatus s = kPacketOk;
+    switch (columns[c].kind) {
+      case ColumnKind::kString: {
+        std::uint32_t length = 0;
+        while (length < area_size && area[length] != 0) ++length;
+        // An empty text that is not null travels as one zero byte.
+        s = length == 0 ? writer.PutValue(0, 1, &kEmptyText) : writer.PutValue(0, length, area);
+        break;
+      }
+      case ColumnKind::kWideString:
+      case ColumnKind::kVarBytes: {
+        std::uint32_t length = area_size >= 2 ? LoadU16(area) : 0;
+        if (length > columns[c].width) length = columns[c].width;
+        if (length + 2 > area_size) length = area_size >= 2 ? area_size - 2 : 0;
+        s = writer.PutValue(0, length, area + 2);
+        break;
+      }
+      case ColumnKind::kBlob: {
+        const std::vector<std::uint8_t>& bytes = table.SideValue(area_size >= 4 ? LoadU32(area) : 0);
+        s = writer.PutValue(0, static_cast<std::uint32_t>(bytes.size()),
+                            bytes.empty() ? &kEmptyText : bytes.data());
+        break;
+      }
+      case ColumnKind::kNestedTable:
+      case ColumnKind::kReference:
+        s = kPacketBadType;
+        break;
+      default:
+        s = writer.PutValue(0, 0, area_size == 0 ? image.data() : area);
+        break;
+    }
+    if (s) return s;
+  }
+  return kPacketOk;
+}
+
+PacketStatus StreamLocked(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& out) {
+  if (!table.Created() || table.Columns().empty()) return kPacketBad;
+  const auto& columns = table.Columns();
+  std::size_t top_level = 0;
+  for (std::size_t at = 0; at < columns.size(); at += Span(columns, at)) ++top_level;
+  if (top_level > 0xFFFF) return kPacketInvalidValue;
+
+  std::unique_ptr<TDATAPACKET_WRITE> writer;
+  if (form == PacketForm::kBinary) {
+    writer = std::make_unique<DSDATAPACKET>();
+  } else {
+    writer = std::make_unique<TextPacketWriter>(form);
+  }
+  if (PacketStatus s = writer->BeginPacket(3, static_cast<std::uint16_t>(top_level))) return s;
+  for (const ColumnDescription& column : columns) {
+    if (PacketStatus s = WriteColumn(*writer, column)) return s;
+  }
+  if (PacketStatus s = WriteTableProperties(*writer, table)) return s;
+
+  std::vector<std::uint8_t> image;
+  auto put_slot = [&](std::uint32_t slot, std::uint8_t status) -> PacketStatus {
+    if (table.ReadSlot(slot, image) != kDSOk) return kPacketInvalidValue;
+    return WriteRow(*writer, table, image, status);
+  };
+  const std::uint32_t last = table.LastSlot();
+  if (!table.logging_on) {
+    for (std::uint32_t slot = 1; slot <= last; ++slot) {
+      if (!IsVisibleRowStatus(table.SlotStatus(slot))) continue;
+      if (PacketStatus s = put_slot(slot, RowStatusUnmodified)) return s;
+    }
+  } else if (!table.ChangeLog().empty()) {
+    for (std::uint32_t slot = 1; slot <= last; ++slot) {
+      if (PacketStatus s = put_slot(slot, table.SlotStatus(slot))) return s;
+    }
+  } else if (table.DefaultOrder().Count() > 0) {
+    const DSIDX& view = table.DefaultOrder();
+    for (std::uint32_t position = 1; position <= view.Count(); ++position) {
+      const std::uint32_t slot = view.SlotAt(position);
+      const std::uint8_t status = table.SlotStatus(slot);
+      if (status & RowStatusUnused) continue;
+      if (PacketStatus s = put_slot(slot, status)) return s;
+    }
+  } else {
+    for (std::uint32_t slot = 1; slot <= last; ++slot) {
+      const std::uint8_t status = table.SlotStatus(slot);
+      if (status & RowStatusUnused) continue;
+      if (PacketStatus s = put_slot(slot, status)) return s;
+    }
+  }
+  return writer->FinishPacket(out);
+}
+
+// Reads an unsigned integer property value (1, 2, 4 or 8 bytes, base 1 or 2).
+bool IntegerValue(TypeCode type, const std::uint8_t* value, std::uint32_t size,
+                  std::uint64_t& out) {
+  const unsigned base = BaseOf(type);
+  const unsigned width = WidthOf(type);
+  if ((base != kBaseSignedInt && base != kBaseUnsignedInt && base != kBaseBoolean) ||
+      (type & 0x7FC00000) != 0 || (width != 1 && width != 2 && width != 4 && width != 8) ||
+      size != width)
+    return false;
+  out = 0;
+  for (unsigned i = 0; i < width; ++i) out |= static_cast<std::uint64_t>(value[i]) << (8 * i);
+  return true;
+}
+
+KeptProperty Keep(const std::string& name, TypeCode type, const std::uint8_t* value,
+                  std::uint32_t size) {
+  KeptProperty kept;
+  kept.name = name;
+  kept.type_code = type;
+  kept.value.assign(value, value + size);
+  return kept;
+}
+
+PacketStatus ReadColumn(TDATAPACKET_READ& reader, const PacketColumnDesc& desc,
+                        ColumnDescription& column, bool& width_given) {
+  PacketColumnKind kind;
+  unsigned width_from_type = 0;
+  if (PacketStatus s = ColumnKindForType(desc.type, kind, width_from_type)) return s;
+  if (!EngineKindOf(kind, column.kind)) return kPacketBadType;
+  if (column.kind == ColumnKind::kNestedTable || column.kind == ColumnKind::kReference)
+    return kPacketBadType;  // their row layout is not part of this program's packets
+  column.name = ColumnDescName(desc);
+  column.attributes = desc.attributes;
+  if (IsComposite(column.kind)) {
+    column.child_count = width_from_type;
+  } else {
+    column.width = width_from_type;
+  }
+  width_given = false;
+  std::string name;
+  TypeCode type = 0;
+  std::uint32_t size = 0;
+  const std::uint8_t* value = nullptr;
+  PacketStatus s;
+  while ((s = reader.NextPropertyInPlace(name, type, size, value)) == kPacketOk) {
+    std::uint64_t number = 0;
+    if (SameNameIgnoringCase(name, "WIDTH") || SameNameIgnoringCase(name, "ELEMENTS")) {
+      if (!IntegerValue(type, value, size, number) || number > 0xFFFF) return kPacketInvalidValue;
+      if (!IsComposite(column.kind)) column.width = static_cast<std::uint32_t>(number);
+      width_given = true;
+    } else if (SameNameIgnoringCase(name, "DECIMALS")) {
+      if (!IntegerValue(type, value, size, number) || number > 0xFFFF) return kPacketInvalidValue;
+      column.decimals = static_cast<std::uint16_t>(number);
+    } else if (SameNameIgnoringCase(name, "CALCULATED")) {
+      if (!IntegerValue(type, value, size, number)) return kPacketInvalidValue;
+      column.calculated = number != 0;
+    } else if (SameNameIgnoringCase(name, "SUBTYPE")) {
+      // The value is a length prefix, then the name and a zero byte.
+      const std::size_t prefix = IsVarying(type) ? WidthOf(type) : 0;
+      std::string subtype;
+      if (size >= prefix)
+        subtype.assign(reinterpret_cast<const char*>(value) + prefix, size - prefix);
+      const std::size_t zero = subtype.find('\0');
+      if (zero != std::string::npos) subtype.resize(zero);
+      column.subtype = SubtypeForName(subtype);
+      if (column.subtype == kUnknownSubtype)
+        column.kept_properties.push_back(Keep(name, type, value, size));
+    } else {
+      column.kept_properties.push_back(Keep(name, type, value, size));
+    }
+  }
+  return s == kPacketNoMore ? kPacketOk : s;
+}
+
+PacketStatus ApplyTableProperty(DSBASE& table, const std::string& name, TypeCode type,
+                                const std::uint8_t* value, std::uint32_t size,
+                                std::vector<ChangeLogEntry>& log, bool& has_autoinc_column) {
+  std::uint64_t number = 0;
+  if (SameNameIgnoringCase(name, "CHANGE_LOG")) {
+    if (!IsArray(type) || IsVarying(type) || WidthOf(type) != 4 || size < 4)
+      return kPacketInvalidValue;
+    const std::uint32_t words = LoadU32(value);
+    if (words < 3 || static_cast<std::uint64_t>(words) * 4 + 4 != size) return kPacketInvalidValue;
+    log.clear();
+    log.reserve(words / 3);  // backed by the packet's bytes: checked against `size`
+    for (std::uint32_t i = 0; i + 3 <= words; i += 3) {
+      const std::uint8_t* p = value + 4 + static_cast<std::size_t>(i) * 4;
+      log.push_back({LoadU32(p), LoadU32(p + 4), LoadU32(p + 8)});
+    }
+    return kPacketOk;
+  }
+  if (SameNameIgnoringCase(name, "AUTOINCVALUE")) {
+    if (has_autoinc_column && IntegerValue(type, value, size, number)) {
+      table.has_autoinc = true;
+      table.autoinc_value = static_cast<std::int32_t>(number);
+    }
+    return kPacketOk;
+  }
+  if (SameNameIgnoringCase(name, "MD_FIELDLINKS")) return kPacketOk;  // nested tables only
+
+  // Applied, and kept so that the next save writes them back.
+  const bool flag = !IntegerValue(type, value, size, number) || number != 0;
+  if (SameNameIgnoringCase(name, "DATASET_DELTA") || SameNameIgnoringCase(name, "DELTA")) {
+    table.logging_on = false;
+  } else if (SameNameIgnoringCase(name, "READONLY")) {
+    table.read_only = flag;
+  } else if (SameNameIgnoringCase(name, "DISABLE_DELETES")) {
+    table.disable_deletes = flag;
+  } else if (SameNameIgnoringCase(name, "DISABLE_INSERTS")) {
+    table.disable_inserts = flag;
+  } else if (SameNameIgnoringCase(name, "DISABLE_EDITS")) {
+    table.disable_edits = flag;
+  } else if (SameNameIgnoringCase(name, "LCID")) {
+    if (IntegerValue(type, value, size, number)) {
+      table.has_lcid = true;
+      table.lcid = static_cast<std::uint32_t>(number);
+    }
+  }
+  table.KeptTableProperties().push_back(Keep(name, type, value, size));
+  return kPacketOk;
+}
+
+// Puts one column value into the image.
+PacketStatus PlaceValue(DSBASE& table, std::size_t c, const std::uint8_t* value,
+                        std::uint32_t size, std::vector<std::uint8_t>& image) {
+  const ColumnDescription& column = table.Columns()[c];
+  const RecordLayout& layout = table.Layout();
+  switch (column.kind) {
+    case ColumnKind::kString: {
+      // Up to the first zero, cut to the declared width; the area keeps a zero after it.
+      std::uint32_t length = 0;
+      while (length < size && length < column.width && value[length] != 0) ++length;
+      layout.WriteBytes(image.data(), c, value, length);
+      return kPacketOk;
+    }
+    case ColumnKind::kWideString:
+    case ColumnKind::kVarBytes: {
+      std::uint32_t length = size < column.width ? size : column.width;
+      std::vector<std::uint8_t> area(2 + length);
+      StoreU16(area.data(), static_cast<std::uint16_t>(length));
+      if (length) std::memcpy(area.data() + 2, value, length);
+      layout.WriteBytes(image.data(), c, area.data(), area.size());
+      return kPacketOk;
+    }
+    case ColumnKind::kBlob: {
+      std::uint8_t id[4];
+      StoreU32(id, table.StoreSideValue(std::vector<std::uint8_t>(value, value + size)));
+      layout.WriteBytes(image.data(), c, id, 4);
+      return kPacketOk;
+    }
+    default:
+      if (size < layout.AreaSize(c)) return kPacketBad;
+      layout.WriteBytes(image.data(), c, value, layout.AreaSize(c));
+      return kPacketOk;
+  }
+}
+
+PacketStatus AppendLocked(DSBASE& table, const std::uint8_t* packet, std::size_t size) {
+  if (packet == nullptr || size == 0) return kPacketBad;
+  if (table.Created()) return kPacketNoReader;  // appending to a built table is not supported
+  DSEXTRACT reader;
+  if (PacketStatus s = reader.OpenPacket(packet, size)) return s;
+  if (!(reader.HeaderFlags() & kPacketFlagMetadata)) return kPacketNoMetadata;
+
+  std::vector<ColumnDescription> columns;
+  PacketColumnDesc desc;
+  PacketStatus s;
+  bool has_autoinc_column = false;
+  std::uint64_t image_size = 0;
+  while ((s = reader.NextColumn(desc)) == kPacketOk) {
+    ColumnDescription column;
+    bool width_given = false;
+    if (PacketStatus r = ReadColumn(reader, desc, column, width_given)) return r;
+    if (IsVarying(desc.type) &&
+        (column.kind == ColumnKind::kString || column.kind == ColumnKind::kWideString ||
+         column.kind == ColumnKind::kVarBytes) &&
+        (!width_given || column.width == 0))
+      return kPacketInvalidValue;  // a varying text's width travels only in "WIDTH"
+    if (column.subtype == kAutoincSubtype && column.kind == ColumnKind::kInt32)
+      has_autoinc_column = true;
+    image_size += DataAreaSize(column) + 1;
+    if (image_size > kMaxPacketRowImage) return kPacketBadType;
+    columns.push_back(std::move(column));
+  }
+  if (s != kPacketNoMore) return s;
+  if (columns.empty()) return kPacketBad;
+  if (PacketStatus r = table.Create(columns)) return r;
+
+  std::vector<ChangeLogEntry> log;
+  std::string name;
+  TypeCode type = 0;
+  std::uint32_t value_size = 0;
+  const std::uint8_t* value = nullptr;
+  while ((s = reader.NextPropertyInPlace(name, type, value_size, value)) == kPacketOk) {
+    if (PacketStatus r = ApplyTableProperty(table, name, type, value, value_size, log,
+                                            has_autoinc_column))
+      return r;
+  }
+  if (s != kPacketNoMore) return s;
+
+  const RecordLayout& layout = table.Layout();
+  const std::size_t column_count = table.Columns().size();
+  if (reader.ValueColumnCount() != column_count) return kPacketBad;
+  const std::uint64_t work_budget = kRowWorkAllowance + kRowWorkPerPacketByte * size;
+  std::uint64_t work = 0;
+  std::vector<std::uint8_t> image = layout.NewImage();
+  for (std::uint32_t row = 0; row < reader.HeaderRowCount(); ++row) {
+    work += layout.ImageSize() + 16;
+    if (work > work_budget) return kPacketOutOfMemory;
+    std::uint32_t size_read = 0;
+    const std::uint8_t* bytes = nullptr;
+    std::uint8_t field_status = 0;
+    if (PacketStatus r = reader.NextValue(size_read, bytes, field_status)) {
+      return r == kPacketNoMore ? kPacketBad : r;
+    }
+    const std::uint8_t status = bytes[0];
+    layout.InitImage(image.data());
+    for (std::size_t c = 0; c < column_count; ++c) {
+      const PacketStatus r = reader.NextValue(size_read, bytes, field_status);
+      if (r == kPacketValueIsNull) continue;  // the fresh image has it null
+      if (r != kPacketOk) return r == kPacketNoMore ? kPacketBad : r;
+      if (field_status == kFieldNotChanged) {
+        image[layout.StatusOffset(c)] = FieldNotChanged;
+        continue;
+      }
+      if (PacketStatus p = PlaceValue(table, c, bytes, size_read, image)) return p;
+    }
+    if (PacketStatus r = table.PlaceRow(image, status)) return r;
+  }
+  table.SetChangeLog(std::move(log));
+  return table.BuildView();
+}
+
+}  // namespace
+
+PacketColumnKind PacketKindOf(ColumnKind kind) {
+  for (const auto& pair : kKinds)
+    if (pair.engine == kind) return pair.packet;
+  return PacketColumnKind::kString;
+}
+
+bool EngineKindOf(PacketColumnKind kind, ColumnKind& out) {
+  for (const auto& pair : kKinds) {
+    if (pair.packet == kind) {
+      out = pair.engine;
+      return true;
+    }
+  }
+  return false;
+}
+
+PacketStatus StreamPacket(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& out) {
+  std::lock_guard<std::recursive_mutex> hold(table.Lock());
+  try {
+    return StreamLocked(table, form, out);
+  } catch (const std::bad_alloc&) {
+    return kPacketOutOfMemory;
+  }
+}
+
+PacketStatus AppendPacket(DSBASE& table, const std::uint8_t* packet, std::size_t size) {
+  std::lock_guard<std::recursive_mutex> hold(table.Lock());
+  try {
+    return AppendLocked(table, packet, size);
+  } catch (const std::bad_alloc&) {
+    return kPacketOutOfMemory;
+  }
+}
+
+std::uint16_t BinaryPacketCodec::StreamPacket(DSBASE& table, std::vector<std::uint8_t>& out) {
+  return quillset::StreamPacket(table, PacketForm::kBinary, out);
+}
+
+std::uint16_t BinaryPacketCodec::AppendPacket(DSBASE& table,
+                                              const std::vector<std::uint8_t>& packet) {
+  return quillset::AppendPacket(table, packet.data(), packet.size());
+}
+
+}  // namespace quillset

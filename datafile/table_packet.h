@@ -1,0 +1,51 @@
+// The table side of the data packet: serialising a record-engine table
+// (DSBASE) into a packet and building an empty table from one, and the codec
+// through which the record store reaches both (BinaryPacketCodec).
+//
+// StreamPacket writes the columns (TypeCode from the column kind; the column
+// properties SUBTYPE, DECIMALS, WIDTH, CALCULATED, then the kept ones in the
+// order they were read), the table properties (CHANGE_LOG, AUTOINCVALUE, then
+// the kept ones), and the rows: with a non-empty change log every slot from 1
+// to the last, in slot order, with its status; with an empty log the rows of
+// the view in view order (or, with an empty view, the slots in slot order),
+// leaving out unused slots; with logging off only the visible rows, status 0.
+//
+// AppendPacket builds `table`, which must be freshly constructed, from a
+// packet in either form: columns with their properties (known ones applied,
+// the others kept), table properties (the change log rebuilt, flags applied,
+// unknown ones kept), then exactly the header's row count of rows into slots
+// 1, 2, ... with their statuses (strings cut to the declared width), and the
+// view over the visible slots. On failure the caller discards the table.
+//
+// Bounds that a hostile packet cannot talk its way past: a row image of at
+// most 1 MiB (kPacketBadType beyond), and the work of placing rows, row count
+// times image size, at most 64 MiB plus 256 times the packet's size
+// (kPacketOutOfMemory beyond). The program's own file uses 235-byte images
+// and about 50 bytes a row, far inside both.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "datafile/packet_interfaces.h"
+#include "store/packet_codec.h"
+#include "store/record_engine.h"
+
+namespace quillset {
+
+PacketStatus StreamPacket(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& out);
+PacketStatus AppendPacket(DSBASE& table, const std::uint8_t* packet, std::size_t size);
+
+// The record store's codec: always the binary form when serialising (the
+// system saves nothing else); reading takes either form.
+class BinaryPacketCodec : public PacketCodec {
+ public:
+  std::uint16_t StreamPacket(DSBASE& table, std::vector<std::uint8_t>& out) override;
+  std::uint16_t AppendPacket(DSBASE& table, const std::vector<std::uint8_t>& packet) override;
+};
+
+// Maps between the engine's column kinds and the packet's.
+PacketColumnKind PacketKindOf(ColumnKind kind);
+bool EngineKindOf(PacketColumnKind kind, ColumnKind& out);
+
+}  // namespace quillset

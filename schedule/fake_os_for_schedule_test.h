@@ -1,0 +1,117 @@
+// An OsServices for the schedule tests: a settable clock and locale, profile
+// files kept in memory with a switch that makes writes fail, and a record of
+// flushes. Every service the schedule code does not use answers "no".
+#pragma once
+
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "app/locale_items.h"
+#include "app/os_services.h"
+
+namespace quillset {
+
+class FakeOsForScheduleTest : public OsServices {
+ public:
+  FakeOsForScheduleTest() {
+    // A Japanese Windows with the yyyy/MM/dd pattern.
+    SetClock(2026, 12, 13, 10, 30, 0, 0);
+    locale_[LOCALE_SDATE] = "/";
+    locale_[LOCALE_SSHORTDATE] = "yyyy/MM/dd";
+    locale_[LOCALE_SLONGDATE] = "yyyy'年'M'月'd'日'";
+    locale_[LOCALE_ICALENDARTYPE] = "1";
+    locale_[LOCALE_ITIME] = "1";
+    locale_[LOCALE_ITLZERO] = "0";
+    locale_[LOCALE_ITIMEMARKPOSN] = "1";
+    locale_[LOCALE_S1159] = "午前";
+    locale_[LOCALE_S2359] = "午後";
+  }
+
+  void SetClock(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
+                int ms = 0) {
+    clock_.year = static_cast<std::uint16_t>(year);
+    clock_.month = static_cast<std::uint16_t>(month);
+    clock_.day = static_cast<std::uint16_t>(day);
+    clock_.hour = static_cast<std::uint16_t>(hour);
+    clock_.minute = static_cast<std::uint16_t>(minute);
+    clock_.second = static_cast<std::uint16_t>(second);
+    clock_.milliseconds = static_cast<std::uint16_t>(ms);
+  }
+  void SetLocaleItem(std::uint32_t item, const std::string& value) { locale_[item] = value; }
+  void RemoveLocaleItem(std::uint32_t item) { locale_.erase(item); }
+
+  bool lead_bytes = true;  // Shift-JIS when true, a single-byte code page otherwise
+  std::uint32_t thread_locale = 0x0411;
+  std::uint32_t user_default_locale = 0x0411;
+  int set_to_user_default_calls = 0;
+  std::map<int, std::vector<Era>> eras;
+  std::string executable_path = "C:\\Tools\\Quillset.exe";
+  bool profile_writes_fail = false;
+  std::vector<std::string> flushed;  // file names, in order
+  std::map<std::tuple<std::string, std::string, std::string>, std::string> profile;
+
+  bool IsLeadByte(std::uint8_t byte) const override {
+    return lead_bytes && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
+  }
+  SystemTime LocalTime() override { return clock_; }
+  bool LocaleInfo(std::uint32_t item, std::size_t buffer_size, std::string& value) override {
+    const auto it = locale_.find(item);
+    if (it == locale_.end() || it->second.size() + 1 > buffer_size) return false;
+    value = it->second;
+    return true;
+  }
+  std::uint32_t ThreadLocale() override { return thread_locale; }
+  void SetThreadLocaleToUserDefault() override {
+    ++set_to_user_default_calls;
+    thread_locale = user_default_locale;
+  }
+  bool IsValidLocale(std::uint32_t) override { return true; }
+  std::vector<Era> CalendarEras(int calendar) override {
+    const auto it = eras.find(calendar);
+    return it == eras.end() ? std::vector<Era>() : it->second;
+  }
+  std::string ExecutablePath() override { return executable_path; }
+  std::string GetProfileString(const std::string& section, const std::string& key,
+                               const std::string& default_value,
+                               const std::string& path) override {
+    const auto it = profile.find({path, section, key});
+    return it == profile.end() ? default_value : it->second;
+  }
+  bool WriteProfileString(const std::string& section, const std::string& key,
+                          const std::string& value, const std::string& path) override {
+    if (profile_writes_fail) return false;
+    profile[{path, section, key}] = value;
+    return true;
+  }
+  void FlushProfile(const std::string& path) override { flushed.push_back(path); }
+
+  // Not used by the schedule code.
+  bool TakeSingleInstanceGuard(const std::string&) override { return false; }
+  void InitializeCom() override {}
+  void UninitializeCom() override {}
+  bool FileExists(const std::string&) override { return false; }
+  bool DirectoryExists(const std::string&) override { return false; }
+  bool FileStamp(const std::string&, std::uint64_t&, std::uint64_t&) override { return false; }
+  bool CopyFile(const std::string&, const std::string&, bool) override { return false; }
+  bool MoveFileReplacing(const std::string&, const std::string&) override { return false; }
+  bool RemoveFile(const std::string&) override { return false; }
+  std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string&, FileOpenMode) override {
+    return nullptr;
+  }
+  bool SetWindowTimer(WindowHandle, std::uint32_t, std::uint32_t) override { return false; }
+  void KillWindowTimer(WindowHandle, std::uint32_t) override {}
+  bool NotifyIcon(std::uint32_t, const TrayIconRecord&) override { return false; }
+  std::uint32_t MainIconHandle() override { return 0; }
+  bool ShowOpenFileDialog(WindowHandle, WindowHandle, std::string&) override { return false; }
+  FolderBrowseResult BrowseForFolder(WindowHandle, const std::string&, std::string&) override {
+    return FolderBrowseResult::kCancelled;
+  }
+
+ private:
+  SystemTime clock_;
+  std::map<std::uint32_t, std::string> locale_;
+};
+
+}  // namespace quillset

@@ -1,0 +1,71 @@
+#include "schedule/ini_file.h"
+
+#include <gtest/gtest.h>
+
+#include "app/errors.h"
+#include "schedule/fake_os_for_schedule_test.h"
+#include "schedule/settings_keys.h"
+
+namespace quillset {
+namespace {
+
+TEST(SettingsFilePathTest, ExecutablePathWithTheIniExtension) {
+  FakeOsForScheduleTest os;
+  os.executable_path = "C:\\Tools\\Quillset.exe";
+  EXPECT_EQ(SettingsFilePath(os), "C:\\Tools\\Quillset.ini");
+  os.executable_path = "C:\\Tools.v2\\Quillset";
+  EXPECT_EQ(SettingsFilePath(os), "C:\\Tools.v2\\Quillset.ini");
+  os.executable_path = "C:\\表\\Quillset";  // 表 ends in the byte of "\"
+  EXPECT_EQ(SettingsFilePath(os), "C:\\表\\Quillset.ini");
+}
+
+TEST(TIniFileTest, ReadsWritesAndDefaults) {
+  FakeOsForScheduleTest os;
+  {
+    TIniFile ini(os, "C:\\Q\\Quillset.ini");
+    EXPECT_EQ(ini.ReadString(kTimeSection, kTimerSetKey, ""), "");
+    ini.WriteString(kTimeSection, kTimerSetKey, "2027/03/08");
+    ini.WriteInteger(kTimeSection, kTimerIniSetKey, 2);
+    EXPECT_EQ(ini.ReadString(kTimeSection, kTimerSetKey, ""), "2027/03/08");
+    EXPECT_EQ(ini.ReadString(kTimeSection, kTimerIniSetKey, ""), "2");
+    EXPECT_EQ(ini.ReadInteger(kTimeSection, kTimerIniSetKey, 0), 2);
+    EXPECT_EQ(ini.ReadInteger(kTimeSection, "Missing", 7), 7);
+    EXPECT_EQ(ini.ReadInteger(kTimeSection, kTimerSetKey, 7), 7);  // a date is no number
+    ini.WriteInteger(kTimeSection, kTimerIniSetKey, -12);
+    EXPECT_EQ(ini.ReadString(kTimeSection, kTimerIniSetKey, ""), "-12");
+  }
+  EXPECT_EQ(os.profile.at({"C:\\Q\\Quillset.ini", "Time", "TimerSet"}), "2027/03/08");
+}
+
+TEST(TIniFileTest, RefusedWriteNamesTheFileAndReleaseStillFlushes) {
+  FakeOsForScheduleTest os;
+  os.profile_writes_fail = true;
+  {
+    TIniFile ini(os, "C:\\Q\\Quillset.ini");
+    try {
+      ini.WriteString(kTimeSection, kTimerSetKey, "0");
+      ADD_FAILURE();
+    } catch (const EIniFileException& e) {
+      EXPECT_EQ(e.Message(), "C:\\Q\\Quillset.ini に書き込めません");
+    }
+    EXPECT_THROW(ini.WriteInteger(kTimeSection, kTimerIniSetKey, 1), EIniFileException);
+    EXPECT_TRUE(os.flushed.empty());
+  }
+  EXPECT_TRUE(os.profile.empty());
+  ASSERT_EQ(os.flushed.size(), 1u);
+  EXPECT_EQ(os.flushed[0], "C:\\Q\\Quillset.ini");
+}
+
+TEST(TIniFileTest, ReleaseDuringAFailureFlushesOnce) {
+  FakeOsForScheduleTest os;
+  os.profile_writes_fail = true;
+  try {
+    TIniFile ini(os, "a.ini");
+    ini.WriteString(kTimeSection, kTimerSetKey, "0");
+  } catch (const EIniFileException&) {
+  }
+  EXPECT_EQ(os.flushed, std::vector<std::string>{"a.ini"});
+}
+
+}  // namespace
+}  // namespace quillset

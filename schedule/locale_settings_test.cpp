@@ -1,0 +1,122 @@
+#include "schedule/locale_settings.h"
+
+#include <gtest/gtest.h>
+
+#include "schedule/fake_os_for_schedule_test.h"
+
+namespace quillset {
+namespace {
+
+TEST(LocaleDateSettingsTest, ReadsTheLocaleItems) {
+  FakeOsForScheduleTest os;
+  os.SetLocaleItem(LOCALE_SMONTHNAME1, "1月");
+  os.SetLocaleItem(LOCALE_SABBREVMONTHNAME12, "12");
+  os.SetLocaleItem(LOCALE_SDAYNAME1, "月曜日");   // Monday
+  os.SetLocaleItem(LOCALE_SDAYNAME7, "日曜日");   // Sunday
+  os.SetLocaleItem(LOCALE_SABBREVDAYNAME7, "日");
+  const LocaleDateSettings s = LocaleDateSettings::FromOs(os);
+  EXPECT_EQ(s.DateSeparatorChar, '/');
+  EXPECT_EQ(s.ShortDatePattern, "yyyy/MM/dd");
+  EXPECT_EQ(s.LongDatePattern, "yyyy'年'M'月'd'日'");
+  EXPECT_EQ(s.LongMonthNames[0], "1月");
+  EXPECT_EQ(s.LongMonthNames[1], "February");  // item missing: default kept
+  EXPECT_EQ(s.ShortMonthNames[11], "12");
+  EXPECT_EQ(s.LongDayNames[0], "日曜日");
+  EXPECT_EQ(s.LongDayNames[1], "月曜日");
+  EXPECT_EQ(s.ShortDayNames[0], "日");
+  EXPECT_EQ(s.TimeAMString, "午前");
+  EXPECT_EQ(s.TimePMString, "午後");
+  EXPECT_EQ(s.LongTimeFormat, "h:mm:ss");
+  EXPECT_EQ(s.TwoDigitYearWindow, 50);
+  EXPECT_TRUE(s.FarEast);
+  EXPECT_TRUE(s.IsLeadByte(0x82));
+  EXPECT_FALSE(s.IsLeadByte('/'));
+}
+
+TEST(LocaleDateSettingsTest, FailedItemsGiveTheDefaults) {
+  FakeOsForScheduleTest os;
+  for (std::uint32_t item : {LOCALE_SDATE, LOCALE_SSHORTDATE, LOCALE_SLONGDATE, LOCALE_S1159,
+                             LOCALE_S2359, LOCALE_ITIME, LOCALE_ITLZERO, LOCALE_ITIMEMARKPOSN,
+                             LOCALE_ICALENDARTYPE}) {
+    os.RemoveLocaleItem(item);
+  }
+  os.lead_bytes = false;
+  const LocaleDateSettings s = LocaleDateSettings::FromOs(os);
+  EXPECT_EQ(s.DateSeparatorChar, '/');
+  EXPECT_EQ(s.ShortDatePattern, "m/d/yy");
+  EXPECT_EQ(s.LongDatePattern, "mmmm d, yyyy");
+  EXPECT_EQ(s.TimeAMString, "am");
+  EXPECT_EQ(s.TimePMString, "pm");
+  EXPECT_EQ(s.LongTimeFormat, "h:mm:ss AMPM");  // missing items count as "0"
+  EXPECT_EQ(s.CalendarType, kCalendarGregorian);
+  EXPECT_FALSE(s.FarEast);
+  EXPECT_EQ(s.LongMonthNames[11], "December");
+}
+
+TEST(LocaleDateSettingsTest, OnlyAOneByteSeparatorIsTaken) {
+  FakeOsForScheduleTest os;
+  os.SetLocaleItem(LOCALE_SDATE, "-");
+  EXPECT_EQ(LocaleDateSettings::FromOs(os).DateSeparatorChar, '-');
+  os.SetLocaleItem(LOCALE_SDATE, "--");  // does not fit the two-byte buffer
+  EXPECT_EQ(LocaleDateSettings::FromOs(os).DateSeparatorChar, '/');
+  os.SetLocaleItem(LOCALE_SDATE, "／");  // a double-byte character neither
+  EXPECT_EQ(LocaleDateSettings::FromOs(os).DateSeparatorChar, '/');
+  os.SetLocaleItem(LOCALE_SDATE, "");
+  EXPECT_EQ(LocaleDateSettings::FromOs(os).DateSeparatorChar, '\0');
+}
+
+TEST(LocaleDateSettingsTest, ReloadTakesTheUserDefaultLocaleAndForgetsOldValues) {
+  FakeOsForScheduleTest os;
+  LocaleDateSettings s = LocaleDateSettings::FromOs(os);
+  os.SetLocaleItem(LOCALE_SSHORTDATE, "dd.MM.yyyy");
+  os.SetLocaleItem(LOCALE_SDATE, ".");
+  os.RemoveLocaleItem(LOCALE_S1159);
+  os.thread_locale = 0x0409;
+  os.user_default_locale = 0x0411;
+  s.Reload(os);
+  EXPECT_EQ(os.set_to_user_default_calls, 1);
+  EXPECT_EQ(os.thread_locale, 0x0411u);
+  EXPECT_EQ(s.ShortDatePattern, "dd.MM.yyyy");
+  EXPECT_EQ(s.DateSeparatorChar, '.');
+  EXPECT_EQ(s.TimeAMString, "am");
+}
+
+TEST(TranslateDatePatternTest, GregorianDropsEraMarkersForEastAsianLanguages) {
+  const ShiftJisCodePage sjis;
+  EXPECT_EQ(TranslateDatePattern("ggyyyy/MM/dd", 1, 0x0411, sjis), "yyyy/MM/dd");   // Japanese
+  EXPECT_EQ(TranslateDatePattern("Gyyyy/MM/dd", 1, 0x0404, sjis), "yyyy/MM/dd");    // Chinese
+  EXPECT_EQ(TranslateDatePattern("gg yyyy-MM-dd", 2, 0x0412, sjis), " yyyy-MM-dd");  // Korean
+  EXPECT_EQ(TranslateDatePattern("gg yyyy/MM/dd", 1, 0x0409, sjis), "gg yyyy/MM/dd");  // English
+  // A trail byte that looks like "g" (ｇ is 0x82 0x87; ぇ... any 0x67 trail) stays.
+  const std::string with_trail_g = "yyyy\x88\x67MM";
+  EXPECT_EQ(TranslateDatePattern(with_trail_g, 1, 0x0411, sjis), with_trail_g);
+}
+
+TEST(TranslateDatePatternTest, EraCalendarsCountYearsInEras) {
+  const ShiftJisCodePage sjis;
+  for (int calendar : {3, 4, 5}) {
+    EXPECT_EQ(TranslateDatePattern("ggyyyy/MM/dd", calendar, 0x0411, sjis), "gggeeee/MM/dd");
+    EXPECT_EQ(TranslateDatePattern("GGyy/M/d", calendar, 0x0411, sjis), "gggee/M/d");
+    EXPECT_EQ(TranslateDatePattern("gy/M/d", calendar, 0x0411, sjis), "ge/M/d");
+    EXPECT_EQ(TranslateDatePattern("Yyyyy", calendar, 0x0411, sjis), "eeeee");
+  }
+  // Double-byte characters whole: 0x8F 0x79 ends in "y".
+  EXPECT_EQ(TranslateDatePattern("yy\x8F\x79", 3, 0x0411, sjis), "ee\x8F\x79");
+}
+
+TEST(LongTimeFormatTest, BuiltFromTheLocaleTimeItems) {
+  EXPECT_EQ(BuildLongTimeFormat("0", "1", "0"), "h:mm:ss");
+  EXPECT_EQ(BuildLongTimeFormat("1", "1", "0"), "hh:mm:ss");
+  EXPECT_EQ(BuildLongTimeFormat("0", "0", "0"), "h:mm:ss AMPM");
+  EXPECT_EQ(BuildLongTimeFormat("1", "0", "0"), "hh:mm:ss AMPM");
+  EXPECT_EQ(BuildLongTimeFormat("0", "0", "1"), "AMPM h:mm:ss");
+  EXPECT_EQ(BuildLongTimeFormat("1", "0", "1"), "AMPM hh:mm:ss");
+  EXPECT_EQ(BuildLongTimeFormat("0", "1", "1"), "h:mm:ss");  // 24 hours: no marker
+  FakeOsForScheduleTest os;
+  os.SetLocaleItem(LOCALE_ITIME, "0");
+  os.SetLocaleItem(LOCALE_ITLZERO, "1");
+  EXPECT_EQ(LocaleDateSettings::FromOs(os).LongTimeFormat, "AMPM hh:mm:ss");
+}
+
+}  // namespace
+}  // namespace quillset

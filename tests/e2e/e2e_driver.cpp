@@ -1,0 +1,300 @@
+#include "tests/e2e/e2e_driver.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "ui/win32/window_classes.h"
+
+namespace quillset {
+namespace e2e {
+namespace {
+
+void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string path = dir + "\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
+std::string FolderOf(const std::string& path) {
+  std::size_t slash = path.find_last_of('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+struct WindowSearch {
+  DWORD process_id;
+  bool visible_only;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM lparam) {
+  auto* search = reinterpret_cast<WindowSearch*>(lparam);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == search->process_id && (!search->visible_only || IsWindowVisible(window)))
+    search->found.push_back(window);
+  return TRUE;
+}
+
+std::string ReadText(HWND window) {
+  char buffer[4096] = {};
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
+                           SMTO_ABORTIFHUNG, 5000, &length))
+    return std::string();
+  return std::string(buffer, std::min<std::size_t>(length, sizeof buffer - 1));
+}
+
+}  // namespace
+
+std::string BuiltExePath() {
+#ifdef QUILLSET_EXE_PATH
+  return ToWindowsPath(QUILLSET_EXE_PATH);
+#else
+  return std::string();
+#endif
+}
+
+std::string ToWindowsPath(const std::string& path) {
+  if (path.empty() || path[0] != '/') return path;
+  std::string windows = "Z:" + path;
+  for (char& c : windows)
+    if (c == '/') c = '\\';
+  return windows;
+}
+
+// ---- TestFolder
+
+TestFolder::TestFolder(const std::string& exe) {
+  char temp[MAX_PATH] = {};
+  if (GetTempPathA(MAX_PATH, temp) == 0) return;
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    std::string candidate = std::string(temp) + "quillset-e2e-" +
+                            std::to_string(GetCurrentProcessId()) + "-" +
+                            std::to_string(GetTickCount()) + "-" + std::to_string(++counter);
+    if (CreateDirectoryA(candidate.c_str(), nullptr)) path_ = candidate;
+  }
+  if (path_.empty() || exe.empty()) return;
+  ok_ = CopyFileA(exe.c_str(), ExePath().c_str(), TRUE) != 0;
+}
+
+TestFolder::~TestFolder() {
+  if (!path_.empty()) RemoveTree(path_);
+}
+
+bool TestFolder::Exists(const std::string& name) const {
+  return GetFileAttributesA(FilePath(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool TestFolder::ReadFile(const std::string& name, std::string& content) const {
+  std::ifstream in(FilePath(name), std::ios::binary);
+  if (!in) return false;
+  std::ostringstream out;
+  out << in.rdbuf();
+  content = out.str();
+  return !in.bad();
+}
+
+bool TestFolder::WriteFile(const std::string& name, const std::string& content) const {
+  std::ofstream out(FilePath(name), std::ios::binary | std::ios::trunc);
+  out << content;
+  return static_cast<bool>(out);
+}
+
+bool TestFolder::MakeFolder(const std::string& name) const {
+  return CreateDirectoryA(FilePath(name).c_str(), nullptr) != 0;
+}
+
+// ---- QuillsetProcess
+
+QuillsetProcess::QuillsetProcess(HANDLE process, HANDLE thread, DWORD id)
+    : process_(process), thread_(thread), process_id_(id) {}
+
+std::unique_ptr<QuillsetProcess> QuillsetProcess::StartSuspended(const std::string& exe,
+                                                                 int show_command) {
+  STARTUPINFOA startup;
+  std::memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(show_command);
+  PROCESS_INFORMATION info;
+  std::memset(&info, 0, sizeof info);
+  std::string command_line = "\"" + exe + "\"";
+  std::string folder = FolderOf(exe);
+  if (!CreateProcessA(exe.c_str(), &command_line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                      nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+    return nullptr;
+  return std::unique_ptr<QuillsetProcess>(
+      new QuillsetProcess(info.hProcess, info.hThread, info.dwProcessId));
+}
+
+std::unique_ptr<QuillsetProcess> QuillsetProcess::Start(const std::string& exe,
+                                                        int show_command) {
+  auto process = StartSuspended(exe, show_command);
+  if (process) process->Resume();
+  return process;
+}
+
+QuillsetProcess::~QuillsetProcess() {
+  if (IsRunning()) Terminate();
+  if (thread_) CloseHandle(thread_);
+  if (process_) CloseHandle(process_);
+}
+
+void QuillsetProcess::Resume() { ResumeThread(thread_); }
+
+bool QuillsetProcess::IsRunning() const {
+  return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+std::vector<HWND> QuillsetProcess::TopLevelWindows(bool visible_only) const {
+  WindowSearch search{process_id_, visible_only, {}};
+  EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND QuillsetProcess::FindTopLevelWindow(const char* class_name, const char* caption,
+                                         bool visible_only) const {
+  for (HWND window : TopLevelWindows(visible_only)) {
+    if (class_name && *class_name && WindowClass(window) != class_name) continue;
+    if (caption && *caption && WindowCaption(window) != caption) continue;
+    return window;
+  }
+  return nullptr;
+}
+
+HWND QuillsetProcess::WaitForWindow(const char* class_name, const char* caption,
+                                    DWORD timeout_ms, bool visible_only) const {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        found = FindTopLevelWindow(class_name, caption, visible_only);
+        return found != nullptr || !IsRunning();
+      },
+      timeout_ms);
+  return found;
+}
+
+HWND QuillsetProcess::WaitForDialog(DWORD timeout_ms) const {
+  return WaitForWindow("#32770", nullptr, timeout_ms, true);
+}
+
+HWND QuillsetProcess::WaitForMainWindow(DWORD timeout_ms) const {
+  return WaitForWindow(kMainWindowClass, nullptr, timeout_ms, false);
+}
+
+bool QuillsetProcess::CloseProgram(DWORD& exit_code, DWORD timeout_ms) {
+  DWORD start = GetTickCount();
+  DWORD last_close = 0;
+  bool closed_once = false;
+  while (IsRunning()) {
+    if (GetTickCount() - start >= timeout_ms) return false;
+    if (HWND box = FindTopLevelWindow("#32770", nullptr, true)) {
+      PressButton(box, IDOK);
+    } else if (HWND form = FindTopLevelWindow(kMainWindowClass)) {
+      // Closing again after a while covers a close that a box interrupted.
+      if (!closed_once || GetTickCount() - last_close > 2000) {
+        Close(form);
+        closed_once = true;
+        last_close = GetTickCount();
+      }
+    }
+    Sleep(kPollInterval);
+  }
+  return WaitForExit(exit_code, 0);
+}
+
+HWND QuillsetProcess::FindMessageOnlyWindow(const char* class_name) const {
+  HWND after = nullptr;
+  for (;;) {
+    HWND window = FindWindowExA(HWND_MESSAGE, after, class_name, nullptr);
+    if (!window) return nullptr;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == process_id_) return window;
+    after = window;
+  }
+}
+
+void QuillsetProcess::Close(HWND window) const { PostMessageA(window, WM_CLOSE, 0, 0); }
+
+bool QuillsetProcess::WaitForExit(DWORD& exit_code, DWORD timeout_ms) const {
+  if (!process_ || WaitForSingleObject(process_, timeout_ms) != WAIT_OBJECT_0) return false;
+  DWORD code = 0;
+  if (!GetExitCodeProcess(process_, &code)) return false;
+  exit_code = code;
+  return true;
+}
+
+void QuillsetProcess::Terminate() {
+  if (!process_) return;
+  TerminateProcess(process_, 1);
+  WaitForSingleObject(process_, kExitTimeout);
+}
+
+// ---- Windows of any process
+
+std::string WindowCaption(HWND window) { return ReadText(window); }
+
+std::string WindowClass(HWND window) {
+  char name[256] = {};
+  int length = GetClassNameA(window, name, sizeof name);
+  return std::string(name, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+std::string MessageBoxText(HWND box) {
+  HWND text = GetDlgItem(box, 0xFFFF);
+  return text ? ReadText(text) : std::string();
+}
+
+void PressButton(HWND box, int button_id) {
+  HWND button = GetDlgItem(box, button_id);
+  if (button) {
+    PostMessageA(button, BM_CLICK, 0, 0);
+  } else {
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(button_id, BN_CLICKED), 0);
+  }
+}
+
+bool SetEditText(HWND edit, const std::string& text) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                             SMTO_ABORTIFHUNG, 5000, &result) != 0 &&
+         result != 0;
+}
+
+HWND FindChild(HWND parent, const char* class_name) {
+  return FindWindowExA(parent, nullptr, class_name, nullptr);
+}
+
+void PostMenuCommand(HWND window, unsigned command_id) {
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(command_id, 0), 0);
+}
+
+void PostTrayCallback(HWND window, unsigned mouse_message, unsigned icon_id,
+                      unsigned callback_message) {
+  PostMessageA(window, callback_message, icon_id, mouse_message);
+}
+
+void PostTimerTick(HWND window, unsigned timer_id) {
+  PostMessageA(window, WM_TIMER, timer_id, 0);
+}
+
+}  // namespace e2e
+}  // namespace quillset

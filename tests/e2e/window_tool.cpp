@@ -1,0 +1,88 @@
+// quillset_window_tool: helps scripts/run watch a Quillset started under Wine.
+//   quillset_window_tool wait   waits (20 s) until Quillset's main window exists
+//                               and, for up to 3 s more, until one of its windows
+//                               shows; prints the caption of what shows. Exit 0
+//                               when the main window exists, 1 otherwise.
+//   quillset_window_tool close  ends Quillset as a user does: OK on its boxes,
+//                               then the main window closed; waits up to 15 s.
+//                               Exit 0 when no main window is left.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tests/e2e/e2e_driver.h"
+#include "ui/win32/window_classes.h"
+
+namespace {
+
+using namespace quillset;
+using namespace quillset::e2e;
+
+HWND MainWindow() { return FindWindowExA(nullptr, nullptr, kMainWindowClass, nullptr); }
+
+// A visible box or dialog of the process that owns `form`.
+HWND VisibleBoxOf(HWND form) {
+  DWORD form_pid = 0;
+  GetWindowThreadProcessId(form, &form_pid);
+  HWND box = nullptr;
+  while ((box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(box, &pid);
+    if (pid == form_pid && IsWindowVisible(box)) return box;
+  }
+  return nullptr;
+}
+
+int Wait() {
+  HWND form = nullptr;
+  if (!WaitUntil([&] { return (form = MainWindow()) != nullptr; }, kWindowTimeout)) {
+    std::fprintf(stderr, "quillset_window_tool: no Quillset main window appeared\n");
+    return 1;
+  }
+  HWND shown = nullptr;
+  WaitUntil(
+      [&] {
+        if (IsWindowVisible(form)) shown = form;
+        else shown = VisibleBoxOf(form);
+        return shown != nullptr;
+      },
+      3000);
+  if (shown == nullptr) {
+    std::printf("main window hidden (in the notification area)\n");
+  } else {
+    std::string text = WindowCaption(shown);
+    if (shown != form) text += ": " + MessageBoxText(shown);
+    std::printf("%s\n", text.c_str());
+  }
+  Sleep(300);  // let it finish painting before the screenshot
+  return 0;
+}
+
+int Close() {
+  DWORD last_close = 0;
+  bool ended = WaitUntil(
+      [&] {
+        HWND form = MainWindow();
+        if (!form) return true;
+        if (HWND box = VisibleBoxOf(form)) {
+          PressButton(box, IDOK);
+        } else if (last_close == 0 || GetTickCount() - last_close > 2000) {
+          PostMessageA(form, WM_CLOSE, 0, 0);
+          last_close = GetTickCount();
+        }
+        return false;
+      },
+      kExitTimeout);
+  return ended ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "wait") == 0) return Wait();
+  if (argc == 2 && std::strcmp(argv[1], "close") == 0) return Close();
+  std::fprintf(stderr, "usage: quillset_window_tool wait|close\n");
+  return 2;
+}

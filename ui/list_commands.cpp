@@ -1,0 +1,67 @@
+// The list commands of the grid's menu: adding an entry through the file-open
+// dialog and the folder browser, deleting the current entry, and switching
+// editing in the grid.
+#include <string>
+
+#include "app/code_page.h"
+#include "app/errors.h"
+#include "schedule/whole_number_text.h"
+#include "ui/main_form.h"
+
+namespace quillset {
+namespace {
+
+const char kFolderPromptSuffix[] = "バックアップ保存するディレクトリを選択して下さい";
+// A path that the 100-byte field would cut is refused instead of stored cut:
+// a cut path names another file or folder, and every run would report a
+// failure the user cannot see the cause of.
+const char kPathTooLongMessage[] = "%s バイトを超えるパスは登録できません。\r\n%s";
+
+constexpr int kFilePathField = 0;
+constexpr int kFolderField = 1;
+
+// True when `path` fits `field` whole; otherwise the user is told why nothing
+// is added.
+bool PathFitsField(const std::string& path, const TField& field, FormView& view) {
+  if (path.size() <= field.Size()) return true;
+  const std::string limit = IntToText(static_cast<std::int32_t>(field.Size()));
+  view.ShowPlainMessage(FormatMessageText(kPathTooLongMessage, {limit, path}));
+  return false;
+}
+
+}  // namespace
+
+void TForm1::bakup1Click() {
+  TClientDataSet& store = ClientDataSet1();
+  TField& file_field = store.FieldAt(kFilePathField);
+  TField& folder_field = store.FieldAt(kFolderField);
+  std::string source;
+  if (!os_.ShowOpenFileDialog(view_.ApplicationWindow(), view_.MainWindow(), source)) return;
+  // Refused before the folder is asked for: the user need not pick one in vain.
+  if (!PathFitsField(source, file_field, view_)) return;
+  const std::string prompt = FileNamePart(source, os_) + kFolderPromptSuffix;
+  std::string folder;
+  if (os_.BrowseForFolder(view_.ApplicationWindow(), prompt, folder) !=
+      FolderBrowseResult::kChosen)
+    return;
+  if (!PathFitsField(folder, folder_field, view_)) return;
+  store.MoveLast();
+  store.InsertRow();
+  file_field.WriteText(source);
+  folder_field.WriteText(folder);
+  // The new entry stays pending: the next row change, run or save commits it.
+}
+
+void TForm1::Delete1Click() {
+  TClientDataSet& store = ClientDataSet1();
+  if (store.AtEnd()) return;
+  store.DeleteRow();
+}
+
+void TForm1::Edit1Click() {
+  const bool editing = !view_.MenuChecked(MenuItemId::Edit1);
+  view_.SetMenuChecked(MenuItemId::Edit1, editing);
+  view_.SetGridReadOnly(!editing);
+}
+
+}  // namespace quillset

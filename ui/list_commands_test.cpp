@@ -1,0 +1,186 @@
+// The list commands (bakup1Click, Delete1Click, Edit1Click) and Copy1Click,
+// driven through the main window with the headless view.
+#include <gtest/gtest.h>
+
+#include "backup/backup_run.h"
+#include "schedule/ini_file.h"
+#include "schedule/settings_keys.h"
+#include "ui/testing/form_fixture.h"
+
+#if !QUILLSET_FORM_FIXTURE
+TEST(ListCommandsTestSetup, NeedsTheRealFilesOsServicesLinked) {
+  GTEST_SKIP() << "ui_core_test is built without quillset_real_files_test_os";
+}
+#else
+
+namespace quillset {
+namespace {
+
+using namespace testing_support;
+
+const char kPromptSuffix[] = "バックアップ保存するディレクトリを選択して下さい";
+
+class ListCommandsTest : public FormFixture {
+ protected:
+  void SetUp() override {
+    FormFixture::SetUp();
+    OpenEmptyStore();
+  }
+  TClientDataSet& Store() { return form_->ClientDataSet1(); }
+};
+
+TEST_F(ListCommandsTest, AddingToAnEmptyListGivesOnePendingEntry) {
+  PrepareDialogs("C:\\Data\\report.xls", "D:\\Backup");
+  form_->bakup1Click();
+
+  EXPECT_EQ(os_.open_file_owner, view_.ApplicationWindow());
+  EXPECT_EQ(os_.open_file_placement, view_.MainWindow());
+  EXPECT_EQ(os_.folder_owner, view_.ApplicationWindow());
+  ASSERT_EQ(os_.folder_prompts.size(), 1u);
+  EXPECT_EQ(os_.folder_prompts[0], std::string("report.xls") + kPromptSuffix);
+
+  // Pending in Insert, not yet counted; the delete command stays inactive.
+  EXPECT_EQ(Store().State(), StoreState::Insert);
+  EXPECT_TRUE(Store().AtEnd());
+  EXPECT_EQ(Store().RowCount(), 0);
+  EXPECT_EQ(Store().FieldAt(0).ReadText(), "C:\\Data\\report.xls");
+  EXPECT_EQ(Store().FieldAt(1).ReadText(), "D:\\Backup");
+  EXPECT_TRUE(Store().FieldAt(2).ValueIsNull());
+  EXPECT_TRUE(Store().FieldAt(3).ValueIsNull());
+  EXPECT_TRUE(view_.plain_messages.empty());
+
+  Store().EndRowEdit();
+  EXPECT_EQ(Store().RowCount(), 1);
+}
+
+TEST_F(ListCommandsTest, PromptTakesTheWholeDoubleByteFileName) {
+  PrepareDialogs("C:\\表\\データ表.xls", "D:\\Backup");
+  form_->bakup1Click();
+  ASSERT_EQ(os_.folder_prompts.size(), 1u);
+  EXPECT_EQ(os_.folder_prompts[0], std::string("データ表.xls") + kPromptSuffix);
+}
+
+TEST_F(ListCommandsTest, NewEntryGoesInFrontOfTheFormerLastEntry) {
+  AddCommittedEntry("C:\\a.txt", "D:\\");
+  AddCommittedEntry("C:\\b.txt", "D:\\");
+  AddCommittedEntry("C:\\c.txt", "D:\\");
+  PrepareDialogs("C:\\new.txt", "D:\\");
+  form_->bakup1Click();
+  Store().EndRowEdit();
+  ASSERT_EQ(Store().RowCount(), 4);
+  EXPECT_EQ(FieldOfRow(1, 0), "C:\\a.txt");
+  EXPECT_EQ(FieldOfRow(2, 0), "C:\\b.txt");
+  EXPECT_EQ(FieldOfRow(3, 0), "C:\\new.txt");
+  EXPECT_EQ(FieldOfRow(4, 0), "C:\\c.txt");
+}
+
+TEST_F(ListCommandsTest, CancellingEitherDialogChangesNothing) {
+  AddCommittedEntry("C:\\a.txt", "D:\\");
+
+  form_->bakup1Click();  // file dialog cancelled
+  EXPECT_EQ(os_.open_file_calls, 1);
+  EXPECT_TRUE(os_.folder_prompts.empty()) << "no folder is asked for without a file";
+
+  for (FolderBrowseResult outcome : {FolderBrowseResult::kCancelled, FolderBrowseResult::kFailed}) {
+    PrepareDialogs("C:\\b.txt", "D:\\");
+    os_.folder_result = outcome;
+    form_->bakup1Click();
+  }
+  EXPECT_EQ(os_.folder_prompts.size(), 2u);
+  EXPECT_EQ(Store().State(), StoreState::Browse);
+  EXPECT_EQ(Store().RowCount(), 1);
+  EXPECT_FALSE(Store().AtEnd());
+  EXPECT_TRUE(view_.plain_messages.empty());
+  EXPECT_TRUE(view_.failures.empty());
+}
+
+TEST_F(ListCommandsTest, PathLongerThanTheFieldIsRefusedWithAMessage) {
+  const std::string long_file = "C:\\" + std::string(94, 'f') + ".txt";  // 101 bytes
+  const std::string long_folder = "D:\\" + std::string(98, 'd');         // 101 bytes
+  ASSERT_EQ(long_file.size(), 101u);
+  ASSERT_EQ(long_folder.size(), 101u);
+
+  PrepareDialogs(long_file, "D:\\Backup");
+  form_->bakup1Click();
+  ASSERT_EQ(view_.plain_messages.size(), 1u);
+  EXPECT_NE(view_.plain_messages[0].find("100 バイトを超えるパスは登録できません"), std::string::npos);
+  EXPECT_NE(view_.plain_messages[0].find(long_file), std::string::npos);
+  EXPECT_TRUE(os_.folder_prompts.empty());
+
+  PrepareDialogs("C:\\a.txt", long_folder);
+  form_->bakup1Click();
+  ASSERT_EQ(view_.plain_messages.size(), 2u);
+  EXPECT_NE(view_.plain_messages[1].find(long_folder), std::string::npos);
+
+  EXPECT_EQ(Store().State(), StoreState::Browse);
+  EXPECT_EQ(Store().RowCount(), 0);
+
+  // 100 bytes fit whole.
+  const std::string fitting = long_file.substr(1);
+  PrepareDialogs(fitting, "D:\\Backup");
+  form_->bakup1Click();
+  EXPECT_EQ(view_.plain_messages.size(), 2u);
+  EXPECT_EQ(Store().FieldAt(0).ReadText(), fitting);
+}
+
+TEST_F(ListCommandsTest, DeleteDoesNothingRightAfterAddingOrOnAnEmptyList) {
+  form_->Delete1Click();  // empty list
+  EXPECT_EQ(Store().RowCount(), 0);
+
+  AddCommittedEntry("C:\\a.txt", "D:\\");
+  AddCommittedEntry("C:\\b.txt", "D:\\");
+  PrepareDialogs("C:\\new.txt", "D:\\");
+  form_->bakup1Click();
+  form_->Delete1Click();
+  EXPECT_EQ(Store().State(), StoreState::Insert) << "the pending entry is kept";
+  Store().EndRowEdit();
+  EXPECT_EQ(Store().RowCount(), 3);
+
+  // Once another row is selected, the command deletes it, without asking.
+  Store().SetRowNumber(1);
+  form_->Delete1Click();
+  EXPECT_EQ(Store().RowCount(), 2);
+  EXPECT_EQ(FieldOfRow(1, 0), "C:\\new.txt");
+  EXPECT_TRUE(view_.plain_messages.empty());
+}
+
+TEST_F(ListCommandsTest, EditTogglesCheckMarkAndReadOnlyTogether) {
+  EXPECT_FALSE(view_.MenuChecked(MenuItemId::Edit1));
+  EXPECT_TRUE(view_.GridReadOnly());
+  form_->Edit1Click();
+  EXPECT_TRUE(view_.MenuChecked(MenuItemId::Edit1));
+  EXPECT_FALSE(view_.GridReadOnly());
+  form_->Edit1Click();
+  EXPECT_FALSE(view_.MenuChecked(MenuItemId::Edit1));
+  EXPECT_TRUE(view_.GridReadOnly());
+}
+
+TEST_F(ListCommandsTest, CopyRunsOverTheListRepaintsPerEntryAndMovesTheDueDate) {
+  // The run joins folder and file name with "\", as the entries hold Windows
+  // paths: natively that names a file "dest\<name>" beside the folder, under
+  // Wine the file in the folder; the path text is the same.
+  const std::string dest = temp_ / "dest";
+  ASSERT_TRUE(MakeFolder(dest));
+  AddCommittedEntry(MakeSourceFile(temp_.Path(), "src", "one.txt", "1"), dest);
+  AddCommittedEntry(MakeSourceFile(temp_.Path(), "src", "two.txt", "2"), dest);
+  os_.SetClock(MakeSystemTime(2027, 3, 1, 12, 0, 0));
+  form_->ScheduleMode = 2;
+  form_->TimerSetValue = "2027/02/20";
+
+  form_->Copy1Click();
+
+  EXPECT_EQ(view_.repaints, 2);
+  EXPECT_EQ(ReadBytes(dest + "\\one.txt"), "1");
+  EXPECT_EQ(ReadBytes(dest + "\\two.txt"), "2");
+  const std::string due = FormatShortDate(EncodeDate(2027, 3, 8), form_->DateSettings());
+  EXPECT_EQ(form_->TimerSetValue, due);
+  TIniFile settings(os_, settings_path_);
+  EXPECT_EQ(settings.ReadString(kTimeSection, kTimerSetKey, ""), due);
+  EXPECT_EQ(Store().State(), StoreState::Edit);
+  EXPECT_EQ(Store().FieldAt(2).ReadText(), backup_texts::kCopied);
+}
+
+}  // namespace
+}  // namespace quillset
+
+#endif  // QUILLSET_FORM_FIXTURE

@@ -1,0 +1,108 @@
+// Construction and the lifecycle of the main window: creation, first
+// activation, close, the end of the Windows session, and the menu's dispatch.
+#include "ui/main_form.h"
+
+#include "app/code_page.h"
+#include "app/errors.h"
+#include "datafile/data_file.h"
+
+namespace quillset {
+
+TForm1::TForm1(OsServices& os, FormView& view, PacketCodec& codec)
+    : os_(os),
+      view_(view),
+      codec_(codec),
+      store_(MakeBackupEntryStore(&codec)),
+      timer_(os, [this] { return view_.TimerWindow(); }) {
+  date_settings_.Load(os_);
+  store_->SetDateTextContext(&date_settings_, &os_);
+}
+
+TForm1::~TForm1() = default;
+
+TStringField& TForm1::ClientDataSet1Field() {
+  return static_cast<TStringField&>(store_->FieldAt(0));
+}
+TStringField& TForm1::ClientDataSet1Field1() {
+  return static_cast<TStringField&>(store_->FieldAt(1));
+}
+TStringField& TForm1::ClientDataSet1Field2() {
+  return static_cast<TStringField&>(store_->FieldAt(2));
+}
+TDateTimeField& TForm1::ClientDataSet1Field3() {
+  return static_cast<TDateTimeField&>(store_->FieldAt(3));
+}
+
+void TForm1::FormCreate() {
+  LoadOrCreateStore();
+  ReadSettingsAtStart();
+}
+
+void TForm1::LoadOrCreateStore() {
+  const std::string path = DataFilePathFor(os_);
+  if (os_.FileExists(path)) {
+    LoadFile(*store_, os_, path, &data_file_);
+  } else {
+    store_->CreateEmpty();
+  }
+  DataFilePath = path;
+}
+
+// The list is read again at the first activation only when the data file
+// changed on disk since this process last loaded or saved it: results of runs
+// made while the window was hidden in the tray, and entries added since the
+// start, are kept.
+void TForm1::FormActivate() {
+  const std::string path = DataFilePathFor(os_);
+  if (os_.FileExists(path) && data_file_.DataFileChangedSinceLastLoadOrSave(os_, path)) {
+    LoadFile(*store_, os_, path, &data_file_);
+  }
+  DataFilePath = path;
+}
+
+void TForm1::SaveStore() {
+  if (!store_->Active()) return;  // a list that could not be loaded is not written over
+  SaveFile(*store_, os_, DataFilePath, &data_file_);
+}
+
+void TForm1::FormClose() {
+  SaveStore();
+  RemoveTrayIcon();
+}
+
+// Windows is ending the session: save as the close handler does. Nobody can
+// answer a box now, so a failure is dropped; the old data file stays whole.
+void TForm1::EndSession() {
+  if (session_saved_) return;
+  session_saved_ = true;
+  try {
+    SaveStore();
+  } catch (const std::exception&) {
+  }
+  try {
+    RemoveTrayIcon();
+  } catch (const std::exception&) {
+  }
+}
+
+void TForm1::SettingChange() { date_settings_.Reload(os_); }
+
+void TForm1::MenuClick(MenuItemId item) {
+  switch (item) {
+    case MenuItemId::bakup1: bakup1Click(); break;
+    case MenuItemId::Delete1: Delete1Click(); break;
+    case MenuItemId::Copy1: Copy1Click(); break;
+    case MenuItemId::Edit1: Edit1Click(); break;
+    case MenuItemId::TimerSet: TimerSetClick(); break;
+    case MenuItemId::Wee: WeeClick(); break;
+    case MenuItemId::Mon: MonClick(); break;
+    case MenuItemId::N1: N1Click(); break;
+    case MenuItemId::Exit1: Exit1Click(); break;
+  }
+}
+
+void TForm1::N1Click() { HideToTray(); }
+
+void TForm1::Exit1Click() { view_.CloseWindow(); }
+
+}  // namespace quillset

@@ -1,0 +1,129 @@
+// The main window Form1 of class TForm1: its components, the program-wide
+// schedule values, and every handler of the program. It is portable: it reaches
+// the real window through FormView and the operating system through
+// OsServices, so the whole behaviour runs headless in the native tests.
+//
+// The handlers live in files by subject:
+//   main_form.cpp         construction, FormCreate, FormActivate, FormClose, the
+//                         end of the Windows session, menu dispatch, N1Click,
+//                         Exit1Click, the locale broadcast
+//   settings_startup.cpp  the settings step of FormCreate (first run, stored schedule)
+//   list_commands.cpp     bakup1Click, Delete1Click, Edit1Click
+//   backup_command.cpp    Copy1Click (the run itself is backup/backup_run.h)
+//   schedule_commands.cpp TimeIniSet, TimSet, TimerSetClick, WeeClick, MonClick,
+//                         Timer1Timer (failure boxes of ticks do not pile up)
+//   tray_icon.cpp         AddTrayIcon, RemoveTrayIcon, HideToTray,
+//                         RestoreFromTray, TrayNotify, TaskbarCreated
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/os_services.h"
+#include "datafile/data_file.h"
+#include "schedule/locale_settings.h"
+#include "store/packet_codec.h"
+#include "store/record_store.h"
+#include "ui/form_events.h"
+#include "ui/form_view.h"
+#include "ui/timer_component.h"
+
+namespace quillset {
+
+// The texts of the main window, in one place.
+namespace form_texts {
+inline constexpr char kApplicationTitle[] = "ファイルバックアップツール";
+inline constexpr char kDesignCaption[] = "右クリックでメニューが出ます。";
+inline constexpr char kCaptionPrefix[] = "現在の設定 ";
+inline constexpr char kMinutesCaptionSuffix[] = " 分間隔";
+inline constexpr char kWeeklyCaption[] = "現在の設定 1週間間隔";
+inline constexpr char kMonthlyCaption[] = "現在の設定 1ヶ月間隔";
+}  // namespace form_texts
+
+class TForm1 : public FormEvents {
+ public:
+  // `codec` turns the store into data-packet bytes and back; all three must
+  // outlive the form.
+  TForm1(OsServices& os, FormView& view, PacketCodec& codec);
+  ~TForm1() override;
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  // ---- FormEvents
+  void FormCreate() override;
+  void FormActivate() override;
+  void FormClose() override;
+  void MenuClick(MenuItemId item) override;
+  void Timer1Timer() override;
+  void TrayNotify(std::uint32_t mouse_message) override;
+  void TaskbarCreated() override;
+  void SettingChange() override;
+  void EndSession() override;
+
+  // ---- Menu handlers
+  void bakup1Click();
+  void Delete1Click();
+  void Copy1Click();
+  void Edit1Click();
+  void TimerSetClick();
+  void WeeClick();
+  void MonClick();
+  void N1Click();
+  void Exit1Click();
+
+  // ---- Schedule
+  // Applies ScheduleMode and TimerSetValue to Timer1 and the caption.
+  void TimeIniSet();
+  // Asks for the minutes count and sets the timer from it. Returns false when
+  // the answer was refused (a message was shown and nothing changed).
+  bool TimSet();
+
+  // ---- Tray icon
+  void AddTrayIcon();
+  void RemoveTrayIcon();
+  void HideToTray();
+  void RestoreFromTray();
+
+  // ---- Components
+  TClientDataSet& ClientDataSet1() { return *store_; }
+  TStringField& ClientDataSet1Field();   // "バックアップファイル"
+  TStringField& ClientDataSet1Field1();  // "保管場所"
+  TStringField& ClientDataSet1Field2();  // "結果"
+  TDateTimeField& ClientDataSet1Field3();  // "バックアップ日時"
+  TTimer& Timer1() { return timer_; }
+  const LocaleDateSettings& DateSettings() const { return date_settings_; }
+
+  // ---- Window state of the tray icon
+  bool TrayIconShown = false;
+  TrayIconRecord TrayIconData;
+
+  // ---- Program-wide values
+  std::string DataFilePath;   // assigned after a successful load or creation
+  std::string TimerSetValue;  // minutes text, or the next due date as short-date text
+  std::int32_t ScheduleMode = 0;  // 1 minutes, 2 weekly, 3 monthly; other: none
+
+ private:
+  // settings_startup.cpp: step 2 to 5 of FormCreate.
+  void ReadSettingsAtStart();
+  // schedule_commands.cpp: the body of one tick.
+  void RunTimerTick();
+  // main_form.cpp: loads the data file, or creates the store empty.
+  void LoadOrCreateStore();
+  void SaveStore();
+
+  OsServices& os_;
+  FormView& view_;
+  PacketCodec& codec_;
+  LocaleDateSettings date_settings_;
+  std::unique_ptr<TClientDataSet> store_;
+  TTimer timer_;
+
+  bool activated_ = false;        // FormActivate ran once
+  bool tick_failure_open_ = false;  // a failure box of a timer tick is open
+  bool session_saved_ = false;    // EndSession saved the list once
+  // What the data file was when this process last loaded or saved it.
+  DataFileState data_file_;
+};
+
+}  // namespace quillset

@@ -1,0 +1,203 @@
+// The schedule handlers of the main window: the three menu commands that
+// choose a schedule mode, applying the mode to Timer1 and the caption, the
+// minutes prompt, and the timer's tick.
+//
+// A minutes count is valid when it is 0 (stopped) or 10..35,791: 35,791 is the
+// largest count whose interval (count x 60,000 ms) still fits a signed 32-bit
+// value. A refused answer of the prompt changes nothing: the mode, the value,
+// the timer, the caption and the settings file stay as they were.
+#include <cstdint>
+#include <exception>
+#include <string>
+
+#include "app/errors.h"
+#include "schedule/calendar_dates.h"
+#include "schedule/ini_file.h"
+#include "schedule/settings_keys.h"
+#include "schedule/whole_number_text.h"
+#include "ui/main_form.h"
+
+namespace quillset {
+namespace {
+
+constexpr std::int32_t kMinutesMode = 1;
+constexpr std::int32_t kWeeklyMode = 2;
+constexpr std::int32_t kMonthlyMode = 3;
+
+// The date modes check every 100 minutes whether the due date has passed.
+constexpr std::uint32_t kDateCheckIntervalMs = 6000000;
+constexpr std::int32_t kMillisecondsPerMinute = 60000;
+constexpr std::int32_t kShortestMinutes = 10;
+constexpr std::int32_t kLongestMinutes = 35791;
+
+const char kPromptTitle[] = "TimerSet";
+const char kPromptText[] =
+    "自動でバックアップする\r\n分(10分以上）を設定してください。\r\n ０ でバックアップ停止。";
+const char kPromptPreset[] = "0";
+const char kTooShortMessage[] = "設定値は無効です(10分以上にして下さい。)";
+const char kNotWholeNumberMessage[] = "整数じゃない！設定値は無効です";
+
+// The timer interval for a minutes count; false for a count the schedule
+// refuses (1..9, negative, or one whose interval would overflow).
+bool MinutesInterval(std::int32_t minutes, std::uint32_t& interval_ms) {
+  if (minutes != 0 && (minutes < kShortestMinutes || minutes > kLongestMinutes)) return false;
+  interval_ms = static_cast<std::uint32_t>(minutes * kMillisecondsPerMinute);
+  return true;
+}
+
+std::string MinutesCaption(const std::string& minutes_text) {
+  return std::string(form_texts::kCaptionPrefix) + minutes_text +
+         form_texts::kMinutesCaptionSuffix;
+}
+
+// Writes the schedule in force: TimerSet first, then TimerIniSet, through a
+// settings-file object of its own.
+void WriteSchedule(OsServices& os, const std::string& timer_set_value, std::int32_t mode) {
+  TIniFile ini(os, SettingsFilePath(os));
+  ini.WriteString(kTimeSection, kTimerSetKey, timer_set_value);
+  ini.WriteInteger(kTimeSection, kTimerIniSetKey, mode);
+}
+
+}  // namespace
+
+void TForm1::TimeIniSet() {
+  switch (ScheduleMode) {
+    case kMinutesMode: {
+      // The caption comes first: a value that is no whole number is shown
+      // there when the conversion below fails.
+      view_.SetCaption(MinutesCaption(TimerSetValue));
+      std::uint32_t interval_ms = 0;
+      // A whole number the prompt would refuse (a stored 5 or -3, say) never
+      // reaches the timer: it stays off.
+      if (!MinutesInterval(TextToInt(TimerSetValue), interval_ms)) interval_ms = 0;
+      timer_.SetInterval(interval_ms);
+      break;
+    }
+    case kWeeklyMode:
+      timer_.SetInterval(kDateCheckIntervalMs);
+      view_.SetCaption(form_texts::kWeeklyCaption);
+      break;
+    case kMonthlyMode:
+      timer_.SetInterval(kDateCheckIntervalMs);
+      view_.SetCaption(form_texts::kMonthlyCaption);
+      break;
+    default:
+      break;  // no mode: nothing to apply
+  }
+}
+
+bool TForm1::TimSet() {
+  // Every refusal leaves TimerSetValue and the timer as they were, so that the
+  // caller can put the previous schedule back whole.
+  std::string answer;
+  std::int32_t minutes = 0;
+  try {
+    answer = view_.InputBox(kPromptTitle, kPromptText, kPromptPreset);
+    minutes = TextToInt(answer);
+  } catch (const Exception&) {
+    view_.ShowPlainMessage(kNotWholeNumberMessage);
+    return false;
+  }
+  std::uint32_t interval_ms = 0;
+  if (!MinutesInterval(minutes, interval_ms)) {
+    view_.ShowPlainMessage(kTooShortMessage);
+    return false;
+  }
+  const std::uint32_t previous_interval = timer_.Interval();
+  try {
+    timer_.SetInterval(interval_ms);
+  } catch (const EOutOfResources&) {
+    // The refused timer took the running one with it: arm the previous
+    // interval again if the system lets us.
+    try {
+      timer_.SetInterval(previous_interval);
+    } catch (const EOutOfResources&) {
+      // The timer stays off; the message below already tells of a refusal.
+    }
+    view_.ShowPlainMessage(kNotWholeNumberMessage);
+    return false;
+  }
+  TimerSetValue = answer;
+  return true;
+}
+
+void TForm1::TimerSetClick() {
+  // Mode 1 is in force while the prompt is open, so a tick then runs the
+  // backup. Such a run changes neither TimerSetValue nor the settings file
+  // (only the date modes move the due date), so putting the mode back is all a
+  // refused answer needs.
+  const std::int32_t previous_mode = ScheduleMode;
+  ScheduleMode = kMinutesMode;
+  bool accepted = false;
+  try {
+    accepted = TimSet();
+  } catch (...) {
+    ScheduleMode = previous_mode;
+    throw;
+  }
+  if (!accepted) {
+    ScheduleMode = previous_mode;
+    return;
+  }
+  TimeIniSet();
+  WriteSchedule(os_, TimerSetValue, ScheduleMode);
+  view_.SetCaption(MinutesCaption(TimerSetValue));
+}
+
+void TForm1::WeeClick() {
+  ScheduleMode = kWeeklyMode;
+  TimeIniSet();
+  TimerSetValue = FormatShortDate(AddWeeksToDate(TodayDate(os_), 1), date_settings_);
+  WriteSchedule(os_, TimerSetValue, ScheduleMode);
+}
+
+void TForm1::MonClick() {
+  ScheduleMode = kMonthlyMode;
+  TimeIniSet();
+  TimerSetValue = FormatShortDate(AddMonthsToDate(TodayDate(os_), 1), date_settings_);
+  WriteSchedule(os_, TimerSetValue, ScheduleMode);
+}
+
+void TForm1::RunTimerTick() {
+  switch (ScheduleMode) {
+    case kMinutesMode:
+      Copy1Click();
+      break;
+    case kWeeklyMode:
+    case kMonthlyMode: {
+      // Due only when the stored date lies strictly before today: a run comes
+      // on the first check of the day after the due date.
+      const TDateTime due = ParseShortDate(TimerSetValue, date_settings_, os_);
+      if (CompareWholeDays(due, TodayDate(os_)) == -1) Copy1Click();
+      break;
+    }
+    default:
+      break;  // no mode: ticks do nothing
+  }
+}
+
+void TForm1::Timer1Timer() {
+  // While the failure box of an earlier tick waits for the user, later ticks
+  // are dropped: an unreadable due date or a failing run would otherwise open
+  // one more box every interval.
+  if (tick_failure_open_) return;
+  std::string failure;
+  try {
+    RunTimerTick();
+    return;
+  } catch (const Exception& e) {
+    failure = e.Message();
+  } catch (const std::exception& e) {
+    failure = e.what();
+  }
+  tick_failure_open_ = true;
+  try {
+    view_.ShowFailure(failure);
+  } catch (...) {
+    tick_failure_open_ = false;
+    throw;
+  }
+  tick_failure_open_ = false;
+}
+
+}  // namespace quillset

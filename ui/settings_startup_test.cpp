@@ -1,0 +1,142 @@
+// The settings step of the creation handler, through FormCreate with no data
+// file beside the executable: first run, stored schedule, and the settings
+// files it must cope with.
+#include <gtest/gtest.h>
+
+#include "app/errors.h"
+#include "schedule/ini_file.h"
+#include "schedule/settings_keys.h"
+#include "ui/testing/form_fixture.h"
+
+#if !QUILLSET_FORM_FIXTURE
+TEST(SettingsStartupTestSetup, NeedsTheRealFilesOsServicesLinked) {
+  GTEST_SKIP() << "ui_core_test is built without quillset_real_files_test_os";
+}
+#else
+
+namespace quillset {
+namespace {
+
+using namespace testing_support;
+
+const char kFirstRunMessage[] =
+    "初期設定値は ０分です。\r\nバックアップは開始しません！！\r\n"
+    "メニューよりバックアップ開始間隔を設定して下さい。";
+const char kFirstRunCaption[] = "現在の設定 0 分間隔";
+const char kDesignCaption[] = "右クリックでメニューが出ます。";
+
+class SettingsStartupTest : public FormFixture {
+ protected:
+  std::string Stored(const std::string& section, const std::string& key) {
+    TIniFile settings(os_, settings_path_);
+    return settings.ReadString(section, key, "<missing>");
+  }
+
+  void ExpectFirstRunDone() {
+    EXPECT_EQ(form_->TimerSetValue, "0");
+    EXPECT_EQ(form_->ScheduleMode, 1);
+    EXPECT_EQ(Stored(kTimeSection, kTimerSetKey), "0");
+    EXPECT_EQ(Stored(kTimeSection, kTimerIniSetKey), "1");
+    EXPECT_EQ(view_.Caption(), kFirstRunCaption);
+    EXPECT_EQ(form_->Timer1().Interval(), 0u);
+    EXPECT_EQ(view_.plain_messages, std::vector<std::string>{kFirstRunMessage});
+    EXPECT_TRUE(view_.show_at_start) << "the window is shown after the message";
+    EXPECT_FALSE(form_->TrayIconShown);
+    EXPECT_GE(os_.profile_flushes, 1) << "the settings object was released";
+  }
+};
+
+TEST_F(SettingsStartupTest, FirstRunWithoutSettingsFileWritesTheDefaultsAndExplainsThem) {
+  form_->FormCreate();
+  ExpectFirstRunDone();
+  // TimerSet is written before TimerIniSet.
+  ASSERT_EQ(os_.profile_writes.size(), 2u);
+  EXPECT_EQ(os_.profile_writes[0].key, kTimerSetKey);
+  EXPECT_EQ(os_.profile_writes[1].key, kTimerIniSetKey);
+  EXPECT_EQ(os_.profile_writes[0].path, settings_path_);
+}
+
+TEST_F(SettingsStartupTest, EmptyTimerSetCountsAsFirstRunAndBothKeysAreOverwritten) {
+  ASSERT_TRUE(WriteBytes(settings_path_, "[Time]\r\nTimerSet=\r\nTimerIniSet=3\r\n"));
+  form_->FormCreate();
+  ExpectFirstRunDone();
+}
+
+TEST_F(SettingsStartupTest, OtherSectionsAndKeysOfTheFileSurviveTheFirstRun) {
+  ASSERT_TRUE(WriteBytes(settings_path_,
+                         "[Other]\r\nColour=blue\r\n[Time]\r\nNote=kept\r\n[Last]\r\nX=1\r\n"));
+  form_->FormCreate();
+  ExpectFirstRunDone();
+  EXPECT_EQ(Stored("Other", "Colour"), "blue");
+  EXPECT_EQ(Stored(kTimeSection, "Note"), "kept");
+  EXPECT_EQ(Stored("Last", "X"), "1");
+}
+
+TEST_F(SettingsStartupTest, UnwritableSettingsFileEndsTheStepWithTheWriteFailure) {
+  // Another program holds the file open: it reads as missing and cannot be
+  // written.
+  ASSERT_TRUE(WriteBytes(settings_path_, "[Time]\r\n"));
+  auto holder = os_.OpenExclusive(settings_path_, FileOpenMode::kReadExisting);
+  ASSERT_NE(holder, nullptr);
+
+  try {
+    form_->FormCreate();
+    FAIL() << "the refused write must leave the handler";
+  } catch (const EIniFileException& e) {
+    EXPECT_EQ(e.Message(), settings_path_ + " に書き込めません");
+  }
+  EXPECT_TRUE(view_.plain_messages.empty()) << "no first-run message after a failed write";
+  EXPECT_EQ(view_.Caption(), kDesignCaption);
+  EXPECT_EQ(form_->TimerSetValue, "0");
+  EXPECT_EQ(form_->ScheduleMode, 1);
+  EXPECT_TRUE(view_.show_at_start);
+  EXPECT_GE(os_.profile_flushes, 1) << "the settings object is released on failure too";
+  holder.reset();
+  EXPECT_EQ(ReadBytes(settings_path_), "[Time]\r\n");
+}
+
+TEST_F(SettingsStartupTest, StoredModeThatIsNoWholeNumberLeavesTheWindowToBeShown) {
+  const std::string content = "[Time]\r\nTimerSet=30\r\nTimerIniSet=1x\r\n";
+  ASSERT_TRUE(WriteBytes(settings_path_, content));
+  try {
+    form_->FormCreate();
+    FAIL() << "the conversion failure must leave the handler";
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message(), "'1x' は整数ではありません");
+  }
+  EXPECT_EQ(form_->TimerSetValue, "30");
+  EXPECT_EQ(form_->ScheduleMode, 0);
+  EXPECT_EQ(view_.Caption(), kDesignCaption);
+  EXPECT_EQ(form_->Timer1().Interval(), 0u);
+  EXPECT_TRUE(view_.show_at_start);
+  EXPECT_FALSE(form_->TrayIconShown);
+  EXPECT_TRUE(os_.profile_writes.empty());
+  EXPECT_EQ(ReadBytes(settings_path_), content);
+  EXPECT_GE(os_.profile_flushes, 1);
+}
+
+TEST_F(SettingsStartupTest, StoredScheduleWithoutModeKeyFailsTheSameWay) {
+  ASSERT_TRUE(WriteBytes(settings_path_, "[Time]\r\nTimerSet=2027/03/08\r\n"));
+  EXPECT_THROW(form_->FormCreate(), EConvertError);
+  EXPECT_EQ(form_->ScheduleMode, 0);
+  EXPECT_TRUE(view_.show_at_start);
+}
+
+TEST_F(SettingsStartupTest, StoredScheduleIsAppliedAndTheWindowStartsHiddenInTheTray) {
+  ASSERT_TRUE(WriteBytes(settings_path_, "[Time]\r\nTimerSet=30\r\nTimerIniSet=1\r\n"));
+  form_->FormCreate();
+  EXPECT_EQ(form_->TimerSetValue, "30");
+  EXPECT_EQ(form_->ScheduleMode, 1);
+  EXPECT_EQ(view_.Caption(), "現在の設定 30 分間隔");
+  EXPECT_EQ(form_->Timer1().Interval(), 30u * 60000u);
+  EXPECT_FALSE(view_.show_at_start);
+  EXPECT_TRUE(form_->TrayIconShown);
+  EXPECT_FALSE(view_.visible);
+  EXPECT_TRUE(view_.plain_messages.empty());
+  EXPECT_TRUE(os_.profile_writes.empty());
+}
+
+}  // namespace
+}  // namespace quillset
+
+#endif  // QUILLSET_FORM_FIXTURE

@@ -1,0 +1,92 @@
+#include "ui/store_grid_source.h"
+
+#include <algorithm>
+
+namespace quillset {
+namespace {
+// A date and a time ("yyyy/MM/dd HH:mm:ss") fit in 18 characters.
+constexpr int kDateTimeDisplayWidth = 18;
+}  // namespace
+
+StoreGridSource::StoreGridSource(TDataSet& store) : store_(store) { store_.SetDataLink(this); }
+
+StoreGridSource::~StoreGridSource() { store_.SetDataLink(nullptr); }
+
+int StoreGridSource::ColumnCount() const { return store_.FieldCount(); }
+
+std::string StoreGridSource::ColumnTitle(int column) const {
+  return store_.FieldAt(column).FieldName();
+}
+
+int StoreGridSource::DisplayWidth(int column) const {
+  const TField& field = store_.FieldAt(column);
+  if (field.DataType() == ColumnKind::kString) return static_cast<int>(field.Size());
+  return kDateTimeDisplayWidth;
+}
+
+int StoreGridSource::WindowRowCount() const { return store_.WindowRowCount(); }
+
+int StoreGridSource::ActiveIndex() const { return store_.ActiveWindowIndex(); }
+
+std::string StoreGridSource::CellText(int index, int column) const {
+  return store_.WindowGridText(index, column);
+}
+
+bool StoreGridSource::IsNewRow(int index) const {
+  return store_.State() == StoreState::Insert && index == store_.ActiveWindowIndex();
+}
+
+GridEditState StoreGridSource::EditState() const {
+  switch (store_.State()) {
+    case StoreState::Edit: return GridEditState::Edit;
+    case StoreState::Insert: return GridEditState::Insert;
+    default: return GridEditState::Browse;
+  }
+}
+
+int StoreGridSource::TotalRows() const {
+  if (!store_.Active()) return 0;
+  return const_cast<TDataSet&>(store_).RowCount();
+}
+
+int StoreGridSource::ActiveRowNumber() const {
+  if (!store_.Active() || store_.WindowRowCount() == 0) return 0;
+  return const_cast<TDataSet&>(store_).RowNumber();
+}
+
+void StoreGridSource::SetWindowRows(int count) { wanted_rows_ = std::max(1, count); }
+
+void StoreGridSource::SelectRow(int index) {
+  const int active = store_.ActiveWindowIndex();
+  if (active < 0 || index == active) return;
+  store_.MoveRows(index - active);
+}
+
+std::string StoreGridSource::EditText(int column) const {
+  return store_.FieldAt(column).GridText();
+}
+
+void StoreGridSource::WriteGridText(int column, const std::string& text) {
+  store_.FieldAt(column).WriteGridText(text);
+}
+
+void StoreGridSource::FieldChanged(int) {
+  if (observer_) observer_->RowsChanged();
+}
+void StoreGridSource::RowChanged() {
+  if (observer_) observer_->RowsChanged();
+}
+void StoreGridSource::ViewChanged() {
+  if (observer_) observer_->RowsChanged();
+}
+void StoreGridSource::ViewScrolled(int rows) {
+  if (observer_) observer_->RowsScrolled(rows);
+}
+void StoreGridSource::StateChanged() {
+  if (observer_) observer_->EditStateChanged();
+}
+void StoreGridSource::PushPendingText() {
+  if (observer_) observer_->PushPendingText();
+}
+
+}  // namespace quillset

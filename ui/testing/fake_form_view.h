@@ -1,0 +1,83 @@
+// A headless FormView for the native tests of the main window's handlers: it
+// records what the handlers did to the window and answers the input box from a
+// queue the test fills.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ui/form_view.h"
+
+namespace quillset {
+
+class FakeFormView : public FormView {
+ public:
+  WindowHandle MainWindow() override { return 0x1001; }
+  WindowHandle ApplicationWindow() override { return 0x1002; }
+  WindowHandle TimerWindow() override { return 0x1003; }
+
+  void SetCaption(const std::string& caption) override { caption_ = caption; }
+  std::string Caption() override { return caption_; }
+  void SetShowAtStart(bool show) override { show_at_start = show; }
+
+  void HideWindow() override {
+    visible = false;
+    log.push_back("hide");
+  }
+  void RestoreWindow() override {
+    visible = true;
+    log.push_back("restore");
+  }
+  bool IsWindowVisible() override { return visible; }
+  void CloseWindow() override { log.push_back("close"); close_requests++; }
+
+  void SetGridReadOnly(bool read_only) override { grid_read_only = read_only; }
+  bool GridReadOnly() override { return grid_read_only; }
+  void SetMenuChecked(MenuItemId item, bool checked) override { checks[item] = checked; }
+  bool MenuChecked(MenuItemId item) override { return checks[item]; }
+  void RepaintGrid() override { repaints++; }
+
+  void ShowPlainMessage(const std::string& text) override {
+    plain_messages.push_back(text);
+    log.push_back("plain:" + text);
+    if (during_box) during_box();
+  }
+  void ShowFailure(const std::string& message) override {
+    failures.push_back(message);
+    log.push_back("failure:" + message);
+    if (during_box) during_box();
+  }
+  std::string InputBox(const std::string& title, const std::string& prompt,
+                       const std::string& preset) override {
+    input_titles.push_back(title);
+    input_prompts.push_back(prompt);
+    if (during_box) during_box();
+    if (input_answers.empty()) return preset;  // closed: the preset comes back
+    std::string answer = input_answers.front();
+    input_answers.pop_front();
+    return answer;
+  }
+
+  // State the test reads or sets.
+  std::string caption_ = "右クリックでメニューが出ます。";
+  bool show_at_start = true;
+  bool visible = false;
+  bool grid_read_only = true;
+  int close_requests = 0;
+  int repaints = 0;
+  std::map<MenuItemId, bool> checks;
+  std::vector<std::string> plain_messages;
+  std::vector<std::string> failures;
+  std::vector<std::string> input_titles;
+  std::vector<std::string> input_prompts;
+  std::deque<std::string> input_answers;
+  std::vector<std::string> log;
+  // Runs while a modal box or the input box is "open" (a nested message loop):
+  // a test can deliver a timer tick there.
+  std::function<void()> during_box;
+};
+
+}  // namespace quillset

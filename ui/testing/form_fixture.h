@@ -1,0 +1,118 @@
+// Shared fixture of the main window's handler tests: a TForm1 over the
+// headless FakeFormView and OS services on the real file system, with the
+// program's executable (and so its settings and data files) in a fresh
+// temporary folder. Window services (timer, tray icon) are only recorded:
+// there is no real window behind the fake view.
+//
+// Natively the host's OS services are linked into ui_core_test. The Windows
+// build needs the Win32 ones linked too (quillset_real_files_test_os from
+// backup/CMakeLists.txt, which defines QUILLSET_REAL_FILES_TEST_OS); without
+// them QUILLSET_FORM_FIXTURE is 0 and the tests that use this fixture are
+// replaced by one skipped test that says so.
+#pragma once
+
+#if !defined(_WIN32) || defined(QUILLSET_REAL_FILES_TEST_OS)
+#define QUILLSET_FORM_FIXTURE 1
+#else
+#define QUILLSET_FORM_FIXTURE 0
+#endif
+
+#if QUILLSET_FORM_FIXTURE
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "backup/testing/real_files_test_os.h"
+#include "store/packet_codec.h"
+#include "ui/main_form.h"
+#include "ui/testing/fake_form_view.h"
+
+namespace quillset {
+namespace testing_support {
+
+class FormTestOs : public RealFilesTestOs {
+ public:
+  struct TimerCall {
+    WindowHandle window;
+    std::uint32_t id;
+    std::uint32_t interval_ms;  // 0 for KillWindowTimer
+  };
+  std::vector<TimerCall> timer_calls;
+  std::vector<std::uint32_t> notify_icon_messages;
+  int profile_flushes = 0;
+
+  bool SetWindowTimer(WindowHandle window, std::uint32_t id, std::uint32_t interval_ms) override {
+    timer_calls.push_back({window, id, interval_ms});
+    return true;
+  }
+  void KillWindowTimer(WindowHandle window, std::uint32_t id) override {
+    timer_calls.push_back({window, id, 0});
+  }
+  bool NotifyIcon(std::uint32_t message, const TrayIconRecord&) override {
+    notify_icon_messages.push_back(message);
+    return true;
+  }
+  void FlushProfile(const std::string& path) override {
+    ++profile_flushes;
+    RealFilesTestOs::FlushProfile(path);
+  }
+};
+
+// The tests of the handlers neither load nor save the data file.
+class RefusingPacketCodec : public PacketCodec {
+ public:
+  std::uint16_t StreamPacket(DSBASE&, std::vector<std::uint8_t>&) override { return 1; }
+  std::uint16_t AppendPacket(DSBASE&, const std::vector<std::uint8_t>&) override { return 1; }
+};
+
+class FormFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(temp_.Valid());
+    os_.executable_path = temp_ / "Quillset.exe";
+    settings_path_ = temp_ / "Quillset.ini";
+    form_ = std::make_unique<TForm1>(os_, view_, codec_);
+  }
+
+  // The store as FormCreate leaves it without a data file: empty and open.
+  void OpenEmptyStore() { form_->ClientDataSet1().CreateEmpty(); }
+
+  void AddCommittedEntry(const std::string& file_path, const std::string& folder) {
+    TClientDataSet& store = form_->ClientDataSet1();
+    store.AppendRow();
+    store.FieldAt(0).WriteText(file_path);
+    store.FieldAt(1).WriteText(folder);
+    store.CommitRow();
+  }
+
+  // A field of the entry at `position` (1-based) as text. Moving there ends
+  // a pending row edit first, as any row change does.
+  std::string FieldOfRow(int position, int field) {
+    TClientDataSet& store = form_->ClientDataSet1();
+    store.SetRowNumber(position);
+    return store.FieldAt(field).ReadText();
+  }
+
+  void PrepareDialogs(const std::string& file, const std::string& folder) {
+    os_.open_file_ok = true;
+    os_.open_file_path = file;
+    os_.folder_result = FolderBrowseResult::kChosen;
+    os_.folder_path = folder;
+  }
+
+  TempFolder temp_;
+  FormTestOs os_;
+  FakeFormView view_;
+  RefusingPacketCodec codec_;
+  std::unique_ptr<TForm1> form_;
+  std::string settings_path_;
+};
+
+}  // namespace testing_support
+}  // namespace quillset
+
+#endif  // QUILLSET_FORM_FIXTURE

@@ -1,0 +1,39 @@
+// Timer1: a window timer with identifier 1 on the window layer's hidden timer
+// window. Interval 0 means no timer. Setting a different interval kills the
+// running timer and, when the new value is not 0, arms it again, so the next
+// tick comes one full interval later; setting the interval it already has
+// changes nothing, and a running timer keeps its phase.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "app/os_services.h"
+
+namespace quillset {
+
+class TTimer {
+ public:
+  static constexpr std::uint32_t kTimerId = 1;
+
+  // `window` gives the handle of the timer's window when the timer is armed
+  // (the window may not exist yet when the timer object is made).
+  TTimer(OsServices& os, std::function<WindowHandle()> window);
+  ~TTimer();
+  TTimer(const TTimer&) = delete;
+  TTimer& operator=(const TTimer&) = delete;
+
+  std::uint32_t Interval() const { return interval_; }
+  // Raises EOutOfResources "タイマーを取得できません" when the OS refuses the
+  // timer; the interval is then 0.
+  void SetInterval(std::uint32_t interval_ms);
+
+ private:
+  OsServices& os_;
+  std::function<WindowHandle()> window_;
+  std::uint32_t interval_ = 0;
+  bool armed_ = false;
+  WindowHandle armed_on_ = 0;
+};
+
+}  // namespace quillset

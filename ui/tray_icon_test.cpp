@@ -1,0 +1,205 @@
+// The notification-area icon of the main window: the record handed to the
+// shell, its tip, adding and removing once, and the icon's mouse messages.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ui/testing/schedule_fixture.h"
+
+namespace quillset {
+namespace {
+
+using schedule_fixture::FormTest;
+using schedule_fixture::InMemoryOs;
+
+constexpr std::uint32_t kNimAdd = 0;
+constexpr std::uint32_t kNimDelete = 2;
+
+// The 64 bytes of szTip for `text`: the text, then zero bytes.
+std::string TipBlock(const std::string& text) {
+  std::string block = text;
+  block.resize(64, '\0');
+  return block;
+}
+std::string TipOf(const TrayIconRecord& record) {
+  return std::string(record.szTip, sizeof(record.szTip));
+}
+
+class TrayIconTest : public FormTest {
+ protected:
+  // The tip of the icon added for a schedule (the icon removed again after).
+  std::string TipFor(std::int32_t mode, const std::string& value) {
+    form->ScheduleMode = mode;
+    form->TimerSetValue = value;
+    form->AddTrayIcon();
+    const std::string tip = TipOf(os.notify_icon_calls.back().record);
+    form->RemoveTrayIcon();
+    return tip;
+  }
+};
+
+using TrayIconTipTest = TrayIconTest;
+
+TEST_F(TrayIconTipTest, TipNamesTheScheduleMode) {
+  EXPECT_EQ(TipFor(1, "0"), TipBlock("停止中"));
+  EXPECT_EQ(TipFor(1, "30"), TipBlock("分単位でバックアップ"));
+  EXPECT_EQ(TipFor(1, " 0"), TipBlock("分単位でバックアップ"));  // only exactly "0" is stopped
+  EXPECT_EQ(TipFor(1, "abc"), TipBlock("分単位でバックアップ"));
+  EXPECT_EQ(TipFor(2, "2027/03/08"), TipBlock("週単位でバックアップ"));
+  EXPECT_EQ(TipFor(3, "2027/02/28"), TipBlock("月単位でバックアップ"));
+  // Shift-JIS: two bytes a character.
+  EXPECT_EQ(std::strlen(TipFor(1, "0").c_str()), 6u);
+}
+
+TEST_F(TrayIconTipTest, ModeWithoutTipKeepsThePreviousOne) {
+  EXPECT_EQ(TipFor(0, "30"), std::string(64, '\0'));  // empty on the first add
+  EXPECT_EQ(TipFor(3, "2027/02/28"), TipBlock("月単位でバックアップ"));
+  EXPECT_EQ(TipFor(7, "30"), TipBlock("月単位でバックアップ"));
+}
+
+TEST_F(TrayIconTipTest, TipIsChosenWhenTheIconIsAdded) {
+  form->ScheduleMode = 2;
+  form->AddTrayIcon();
+  form->ScheduleMode = 1;
+  form->TimerSetValue = "0";
+  form->AddTrayIcon();  // shown already: no call, the tip is not refreshed
+  ASSERT_EQ(os.notify_icon_calls.size(), 1u);
+  EXPECT_EQ(TipOf(form->TrayIconData), TipBlock("週単位でバックアップ"));
+}
+
+using TrayIconCallsTest = TrayIconTest;
+
+TEST_F(TrayIconCallsTest, AddFillsTheWholeRecord) {
+  form->ScheduleMode = 1;
+  form->TimerSetValue = "0";
+  form->AddTrayIcon();
+  ASSERT_EQ(os.notify_icon_calls.size(), 1u);
+  const InMemoryOs::NotifyIconCall& call = os.notify_icon_calls[0];
+  EXPECT_EQ(call.message, kNimAdd);
+  EXPECT_EQ(call.record.cbSize, 88u);
+  EXPECT_EQ(call.record.hWnd, static_cast<std::uint32_t>(view.MainWindow()));
+  EXPECT_EQ(call.record.uID, 1u);
+  EXPECT_EQ(call.record.uFlags, 7u);
+  EXPECT_EQ(call.record.uCallbackMessage, 1124u);
+  EXPECT_EQ(call.record.hIcon, InMemoryOs::kMainIcon);
+  EXPECT_TRUE(form->TrayIconShown);
+}
+
+TEST_F(TrayIconCallsTest, AddAndRemoveEachCallTheShellOnce) {
+  form->RemoveTrayIcon();  // none shown
+  EXPECT_TRUE(os.notify_icon_calls.empty());
+  form->ScheduleMode = 2;
+  form->AddTrayIcon();
+  form->AddTrayIcon();
+  form->RemoveTrayIcon();
+  form->RemoveTrayIcon();
+  ASSERT_EQ(os.notify_icon_calls.size(), 2u);
+  EXPECT_EQ(os.notify_icon_calls[0].message, kNimAdd);
+  const TrayIconRecord& removed = os.notify_icon_calls[1].record;
+  EXPECT_EQ(os.notify_icon_calls[1].message, kNimDelete);
+  EXPECT_EQ(removed.cbSize, 88u);
+  EXPECT_EQ(removed.hWnd, static_cast<std::uint32_t>(view.MainWindow()));
+  EXPECT_EQ(removed.uID, 1u);
+  // The other fields keep what the add put there.
+  EXPECT_EQ(removed.uFlags, 7u);
+  EXPECT_EQ(TipOf(removed), TipBlock("週単位でバックアップ"));
+  EXPECT_FALSE(form->TrayIconShown);
+}
+
+TEST_F(TrayIconCallsTest, ShellRefusalsAreNotExamined) {
+  os.notify_icon_result = false;
+  form->AddTrayIcon();
+  EXPECT_TRUE(form->TrayIconShown);
+  form->RemoveTrayIcon();
+  EXPECT_FALSE(form->TrayIconShown);
+  EXPECT_EQ(os.notify_icon_calls.size(), 2u);
+}
+
+TEST_F(TrayIconCallsTest, HideAddsTheIconThenHidesAndRestoreRemovesThenShows) {
+  view.visible = true;
+  form->MenuClick(MenuItemId::N1);  // "タスクトレーへ"
+  EXPECT_FALSE(view.visible);
+  EXPECT_TRUE(form->TrayIconShown);
+  form->RestoreFromTray();
+  EXPECT_TRUE(view.visible);
+  EXPECT_FALSE(form->TrayIconShown);
+  EXPECT_EQ(view.log, (std::vector<std::string>{"notify-icon:0", "hide", "notify-icon:2",
+                                                "restore"}));
+}
+
+using TrayIconNotifyTest = TrayIconTest;
+
+TEST_F(TrayIconNotifyTest, EitherButtonPressRestoresTheWindow) {
+  for (std::uint32_t press : {513u, 516u}) {
+    SCOPED_TRACE(press);
+    form->HideToTray();
+    form->TrayNotify(press);
+    EXPECT_TRUE(view.visible);
+    EXPECT_FALSE(form->TrayIconShown);
+    EXPECT_EQ(os.notify_icon_calls.back().message, kNimDelete);
+  }
+  EXPECT_EQ(os.notify_icon_calls.size(), 4u);
+}
+
+TEST_F(TrayIconNotifyTest, OtherMouseMessagesDoNothing) {
+  form->HideToTray();
+  // Move, left up, left double-click, right up, right double-click, middle down.
+  for (std::uint32_t message : {512u, 514u, 515u, 517u, 518u, 519u, 0u, 1124u}) {
+    form->TrayNotify(message);
+  }
+  EXPECT_FALSE(view.visible);
+  EXPECT_TRUE(form->TrayIconShown);
+  EXPECT_EQ(os.notify_icon_calls.size(), 1u);
+  EXPECT_EQ(view.log, (std::vector<std::string>{"notify-icon:0", "hide"}));
+}
+
+TEST_F(TrayIconNotifyTest, DoubleClickRestoresOnItsFirstPress) {
+  form->HideToTray();
+  for (std::uint32_t message : {513u, 514u, 515u, 514u}) form->TrayNotify(message);
+  EXPECT_EQ(os.notify_icon_calls.size(), 2u);
+  EXPECT_EQ(view.log, (std::vector<std::string>{"notify-icon:0", "hide", "notify-icon:2",
+                                                "restore"}));
+}
+
+using TrayIconTaskbarTest = TrayIconTest;
+
+TEST_F(TrayIconTaskbarTest, RecreatedTaskbarGetsTheIconBackWhileHidden) {
+  form->ScheduleMode = 3;
+  form->HideToTray();
+  form->TaskbarCreated();
+  ASSERT_EQ(os.notify_icon_calls.size(), 2u);
+  EXPECT_EQ(os.notify_icon_calls[1].message, kNimAdd);
+  EXPECT_EQ(std::memcmp(&os.notify_icon_calls[0].record, &os.notify_icon_calls[1].record,
+                        sizeof(TrayIconRecord)),
+            0);
+  EXPECT_TRUE(form->TrayIconShown);
+  // One icon still: a press removes it once and restores.
+  form->TrayNotify(513);
+  EXPECT_EQ(os.notify_icon_calls.size(), 3u);
+  EXPECT_FALSE(form->TrayIconShown);
+}
+
+TEST_F(TrayIconTaskbarTest, RecreatedTaskbarAddsNoIconWhileTheWindowShows) {
+  form->TaskbarCreated();
+  form->HideToTray();
+  form->RestoreFromTray();
+  const std::size_t calls = os.notify_icon_calls.size();
+  form->TaskbarCreated();
+  EXPECT_EQ(os.notify_icon_calls.size(), calls);
+  EXPECT_FALSE(form->TrayIconShown);
+}
+
+TEST_F(TrayIconTaskbarTest, RecreatedTaskbarReadsTheLocaleSettingsAgain) {
+  os.SetLocaleItem(LOCALE_SSHORTDATE, "dd.MM.yyyy");
+  os.SetLocaleItem(LOCALE_SDATE, ".");
+  const int resets = os.thread_locale_resets;
+  form->TaskbarCreated();
+  EXPECT_EQ(os.thread_locale_resets, resets + 1);
+  EXPECT_EQ(form->DateSettings().ShortDatePattern, "dd.MM.yyyy");
+  EXPECT_EQ(form->DateSettings().DateSeparatorChar, '.');
+}
+
+}  // namespace
+}  // namespace quillset

@@ -1,0 +1,419 @@
+// The grid against a fake source, with real windows and real messages: what
+// keys and clicks ask of the source, the read-only gating, the cell editor and
+// its refused text, the delete confirmation.
+#include "ui/win32/data_grid.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <memory>
+
+#include "app/code_page.h"
+#include "ui/win32/fake_grid_source.h"
+#include "ui/win32/message_boxes.h"
+#include "ui/win32/win32_ui_test_support.h"
+
+namespace quillset {
+namespace {
+
+using testing_win32::DialogAnswerer;
+using testing_win32::HeldKeys;
+using testing_win32::Pump;
+
+constexpr char kTitle[] = "ファイルバックアップツール";
+
+class DataGridTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    source_.AddRows(3);
+    host_ = CreateWindowExA(0, "STATIC", "grid host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 50,
+                            50, 500, 300, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(host_, nullptr);
+    boxes_ = std::make_unique<MessageBoxes>(code_page_, kTitle, host_);
+    DataGrid::Callbacks callbacks;
+    callbacks.show_failure = [this](const std::string& m) { boxes_->ShowFailure(m); };
+    callbacks.confirm_delete = [this] { return boxes_->ConfirmDelete(); };
+    callbacks.open_menu = [this](POINT at) { menu_points_.push_back(at); };
+    grid_ = std::make_unique<DataGrid>(host_, font_, source_, std::move(callbacks));
+    RECT client;
+    GetClientRect(host_, &client);
+    MoveWindow(grid_->Handle(), 0, 0, client.right, client.bottom, TRUE);
+    ShowWindow(host_, SW_SHOW);
+    SetForegroundWindow(host_);
+    SetFocus(grid_->Handle());
+    Pump();
+  }
+  void TearDown() override {
+    grid_.reset();
+    DestroyWindow(host_);
+    Pump();
+  }
+
+  HWND Target() {
+    HWND focus = GetFocus();
+    return grid_->EditorOpen() && focus == grid_->Editor() ? grid_->Editor() : grid_->Handle();
+  }
+  void Key(UINT vk) { SendMessageA(Target(), WM_KEYDOWN, vk, 0); }
+  // Characters as an "A" window gets them (code-page bytes, a double-byte
+  // character in two messages); the grid hands them on to an open editor.
+  void Type(const std::string& text) {
+    for (unsigned char ch : text) SendMessageA(grid_->Handle(), WM_CHAR, ch, 0);
+  }
+  std::string EditorText() { return testing_win32::WindowText(grid_->Editor()); }
+  void ClickCell(int row, int column) {
+    const GridLayout& layout = grid_->Layout();
+    int x = layout.ColumnLeft(column) + 5;
+    int y = layout.RowTop(row) + 5;
+    SendMessageA(grid_->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageA(grid_->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  }
+  bool Changing(const std::string& prefix) {
+    for (const auto& e : source_.log) {
+      if (e.compare(0, prefix.size(), prefix) == 0) return true;
+    }
+    return false;
+  }
+
+  ShiftJisCodePage code_page_;
+  WindowFont font_{96};
+  FakeGridSource source_;
+  HWND host_ = nullptr;
+  std::unique_ptr<MessageBoxes> boxes_;
+  std::unique_ptr<DataGrid> grid_;
+  std::vector<POINT> menu_points_;
+};
+
+TEST_F(DataGridTest, StartsReadOnlyAndTellsTheSourceHowManyRowsItShows) {
+  EXPECT_TRUE(grid_->ReadOnly());
+  EXPECT_EQ(source_.window_rows, grid_->Layout().VisibleRows());
+  EXPECT_GE(source_.window_rows, 1);
+}
+
+TEST_F(DataGridTest, ReadOnlyGridChangesNothingButStillMoves) {
+  DialogAnswerer answer(DialogAnswerer::Press(IDOK));
+  Type("abc");
+  Key(VK_F2);
+  Key(VK_RETURN);
+  Key(VK_INSERT);
+  {
+    HeldKeys ctrl({VK_CONTROL});
+    Key(VK_DELETE);
+  }
+  Key(VK_DOWN);
+  Key(VK_DOWN);
+  Key(VK_DOWN);  // on the last row: sets AtEnd, appends nothing
+  Pump(150);
+
+  EXPECT_FALSE(grid_->EditorOpen());
+  EXPECT_TRUE(answer.Seen().empty()) << "no confirmation while read-only";
+  for (const char* change : {"EditRow", "InsertRow", "AppendRow", "DeleteRow", "WriteGridText"}) {
+    EXPECT_FALSE(Changing(change)) << change;
+  }
+  EXPECT_EQ(source_.rows.size(), 3u);
+  EXPECT_EQ(source_.Current(), 2);
+  EXPECT_TRUE(source_.AtEnd());
+  EXPECT_TRUE(source_.Logged("MoveRows 1"));
+}
+
+TEST_F(DataGridTest, TypingOpensTheEditorAndEnterWritesTheText) {
+  grid_->SetReadOnly(false);
+  Type("x");
+  ASSERT_TRUE(grid_->EditorOpen());
+  EXPECT_EQ(EditorText(), "x") << "the first character replaces the cell's text";
+  EXPECT_EQ(source_.EditState(), GridEditState::Edit);
+  Type("yz");
+  Key(VK_RETURN);
+  EXPECT_FALSE(grid_->EditorOpen());
+  EXPECT_TRUE(source_.Logged("WriteGridText 0 xyz"));
+  EXPECT_TRUE(source_.RowModified());
+  // Moving to another row commits the row.
+  Key(VK_DOWN);
+  EXPECT_EQ(source_.rows[0][0], "xyz");
+  EXPECT_EQ(source_.EditState(), GridEditState::Browse);
+}
+
+TEST_F(DataGridTest, F2OpensTheEditorWithoutChangingTheRowUntilTyping) {
+  grid_->SetReadOnly(false);
+  Key(VK_F2);
+  ASSERT_TRUE(grid_->EditorOpen());
+  EXPECT_EQ(EditorText(), "file0");
+  EXPECT_EQ(source_.EditState(), GridEditState::Browse);
+  Type("Q");  // replaces the selected text
+  EXPECT_EQ(source_.EditState(), GridEditState::Edit);
+  EXPECT_EQ(EditorText(), "Q");
+}
+
+TEST_F(DataGridTest, DoubleByteTextGoesThroughTheEditorWhole) {
+  grid_->SetReadOnly(false);
+  const std::string text = "表ソ能";  // trail bytes 0x5C among them
+  Type(text);
+  ASSERT_TRUE(grid_->EditorOpen());
+  Key(VK_RETURN);
+  EXPECT_TRUE(source_.Logged("WriteGridText 0 " + text));
+}
+
+TEST_F(DataGridTest, RefusedTextShowsTheFailureAndKeepsTheEditorWithTheTypedText) {
+  grid_->SetReadOnly(false);
+  source_.refuse_writes = true;
+  DialogAnswerer answer(DialogAnswerer::Press(IDOK));
+  Type("bad");
+  Key(VK_RETURN);
+  Pump(100);
+  ASSERT_EQ(answer.Seen().size(), 1u);
+  EXPECT_EQ(answer.Seen()[0].caption, kTitle);
+  EXPECT_EQ(answer.Seen()[0].text, "'bad' は日付ではありません.");
+  EXPECT_TRUE(grid_->EditorOpen());
+  EXPECT_EQ(EditorText(), "bad");
+
+  // A move that would commit the row is refused the same way.
+  Key(VK_DOWN);
+  Pump(100);
+  EXPECT_EQ(answer.Seen().size(), 2u);
+  EXPECT_EQ(source_.Current(), 0);
+  EXPECT_TRUE(grid_->EditorOpen());
+
+  // With the value accepted the move goes through.
+  source_.refuse_writes = false;
+  Key(VK_DOWN);
+  EXPECT_EQ(source_.rows[0][0], "bad");
+  EXPECT_EQ(source_.Current(), 1);
+}
+
+TEST_F(DataGridTest, EscRestoresTypedTextFirstAndDiscardsTheRowSecond) {
+  grid_->SetReadOnly(false);
+  Type("new");
+  Key(VK_ESCAPE);
+  EXPECT_FALSE(grid_->EditorOpen());
+  EXPECT_FALSE(source_.LoggedStartingWith("WriteGridText"));
+  EXPECT_FALSE(source_.Logged("DiscardRow"));
+  EXPECT_EQ(source_.EditState(), GridEditState::Edit);
+  Key(VK_ESCAPE);
+  EXPECT_TRUE(source_.Logged("DiscardRow"));
+  EXPECT_EQ(source_.EditState(), GridEditState::Browse);
+  EXPECT_EQ(source_.rows[0][0], "file0");
+}
+
+TEST_F(DataGridTest, InsertStartsANewRowThatEscRemoves) {
+  grid_->SetReadOnly(false);
+  ClickCell(1, 0);
+  Key(VK_INSERT);
+  EXPECT_EQ(source_.EditState(), GridEditState::Insert);
+  EXPECT_EQ(source_.WindowRowCount(), 4);
+  Key(VK_ESCAPE);
+  EXPECT_EQ(source_.EditState(), GridEditState::Browse);
+  EXPECT_EQ(source_.WindowRowCount(), 3);
+}
+
+TEST_F(DataGridTest, DownOnTheLastRowAppendsAndUpDropsTheUnchangedNewRow) {
+  grid_->SetReadOnly(false);
+  {
+    HeldKeys ctrl({VK_CONTROL});
+    Key(VK_END);
+  }
+  EXPECT_TRUE(source_.Logged("MoveLast"));
+  Key(VK_DOWN);
+  EXPECT_TRUE(source_.Logged("AppendRow"));
+  EXPECT_EQ(source_.EditState(), GridEditState::Insert);
+  Key(VK_DOWN);  // an unchanged appended row stays
+  EXPECT_EQ(source_.WindowRowCount(), 4);
+  Key(VK_UP);
+  EXPECT_EQ(source_.EditState(), GridEditState::Browse);
+  EXPECT_EQ(source_.WindowRowCount(), 3);
+  EXPECT_EQ(source_.Current(), 2) << "back on the former last row";
+}
+
+TEST_F(DataGridTest, CtrlDeleteAsksAndDeletesOnlyOnOk) {
+  grid_->SetReadOnly(false);
+  {
+    DialogAnswerer answer(DialogAnswerer::Press(IDCANCEL));
+    HeldKeys ctrl({VK_CONTROL});
+    Key(VK_DELETE);
+    ASSERT_EQ(answer.Seen().size(), 1u);
+    const auto& box = answer.Seen()[0];
+    EXPECT_EQ(box.caption, "確認");
+    EXPECT_EQ(box.text, "レコードを削除してもよいですか？");
+    EXPECT_TRUE(testing_win32::IsCentredOnScreen(box.rect));
+    ASSERT_EQ(box.buttons.size(), 2u);
+    EXPECT_EQ(box.buttons[0], "OK");
+    EXPECT_EQ(box.buttons[1], "キャンセル");
+  }
+  EXPECT_FALSE(source_.Logged("DeleteRow"));
+  EXPECT_EQ(source_.rows.size(), 3u);
+  {
+    DialogAnswerer answer(DialogAnswerer::Press(IDOK));
+    HeldKeys ctrl({VK_CONTROL});
+    Key(VK_DELETE);
+    EXPECT_EQ(answer.Seen().size(), 1u);
+  }
+  EXPECT_TRUE(source_.Logged("DeleteRow"));
+  EXPECT_EQ(source_.rows.size(), 2u);
+  EXPECT_EQ(source_.rows[0][0], "file1");
+}
+
+TEST_F(DataGridTest, NavigationKeysMoveRowsAndColumns) {
+  Key(VK_NEXT);
+  EXPECT_TRUE(source_.Logged("MoveRows " + std::to_string(grid_->Layout().VisibleRows())));
+  {
+    HeldKeys ctrl({VK_CONTROL});
+    Key(VK_HOME);
+  }
+  EXPECT_TRUE(source_.Logged("MoveFirst"));
+  EXPECT_EQ(source_.Current(), 0);
+  Key(VK_TAB);
+  EXPECT_EQ(grid_->CurrentColumn(), 1);
+  Key(VK_RIGHT);
+  Key(VK_RIGHT);
+  Key(VK_RIGHT);  // stays on the last column
+  EXPECT_EQ(grid_->CurrentColumn(), 3);
+  EXPECT_GT(grid_->Layout().scroll_x, 0) << "the last column scrolled into view";
+  Key(VK_TAB);  // past the last column: next row, first column
+  EXPECT_EQ(grid_->CurrentColumn(), 0);
+  EXPECT_EQ(source_.Current(), 1);
+  {
+    HeldKeys shift({VK_SHIFT});
+    Key(VK_TAB);  // back over the row edge
+  }
+  EXPECT_EQ(grid_->CurrentColumn(), 3);
+  EXPECT_EQ(source_.Current(), 0);
+  Key(VK_HOME);
+  EXPECT_EQ(grid_->CurrentColumn(), 0);
+  Key(VK_END);
+  EXPECT_EQ(grid_->CurrentColumn(), 3);
+  Key(VK_PRIOR);
+  EXPECT_TRUE(source_.Logged("MoveRows -" + std::to_string(grid_->Layout().VisibleRows())));
+}
+
+TEST_F(DataGridTest, ClickSelectsTheRowAndASecondClickEditsTheCell) {
+  grid_->SetReadOnly(false);
+  ClickCell(2, 0);
+  EXPECT_TRUE(source_.Logged("SelectRow 2"));
+  EXPECT_EQ(source_.Current(), 2);
+  EXPECT_FALSE(grid_->EditorOpen());
+  ClickCell(2, 0);
+  EXPECT_TRUE(grid_->EditorOpen());
+  EXPECT_EQ(EditorText(), "file2");
+}
+
+TEST_F(DataGridTest, TextTypedAndNotWrittenIsPushedWhenTheSourceCommits) {
+  grid_->SetReadOnly(false);
+  Type("pending");
+  ASSERT_TRUE(grid_->EditorOpen());
+  source_.EndRowEditFromOutside();  // e.g. a backup run ends the row edit
+  EXPECT_TRUE(source_.Logged("WriteGridText 0 pending"));
+  EXPECT_EQ(source_.rows[0][0], "pending");
+}
+
+TEST_F(DataGridTest, FocusGoingToAnotherControlDropsAnUnchangedNewRow) {
+  grid_->SetReadOnly(false);
+  HWND other = CreateWindowExA(0, "BUTTON", "x", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, host_,
+                               nullptr, GetModuleHandleA(nullptr), nullptr);
+  Key(VK_INSERT);
+  ASSERT_EQ(source_.EditState(), GridEditState::Insert);
+  SetFocus(other);
+  EXPECT_EQ(source_.EditState(), GridEditState::Browse);
+  EXPECT_EQ(source_.WindowRowCount(), 3);
+  DestroyWindow(other);
+}
+
+TEST_F(DataGridTest, ABoxTakingTheFocusLeavesTheNewRowAlone) {
+  grid_->SetReadOnly(false);
+  Key(VK_INSERT);
+  boxes_->SetOwner(host_);
+  DialogAnswerer answer(DialogAnswerer::Press(IDOK));
+  boxes_->ShowPlainMessage("x");
+  EXPECT_EQ(source_.EditState(), GridEditState::Insert);
+}
+
+TEST_F(DataGridTest, MenuOpensAtTheMouseOrAtTheTopLeftCornerFromTheKeyboard) {
+  Key(VK_APPS);
+  {
+    HeldKeys shift({VK_SHIFT});
+    SendMessageA(grid_->Handle(), WM_SYSKEYDOWN, VK_F10, 0);
+  }
+  SendMessageA(grid_->Handle(), WM_RBUTTONUP, 0, MAKELPARAM(40, 30));
+  ASSERT_EQ(menu_points_.size(), 3u);
+  POINT corner = {0, 0};
+  ClientToScreen(grid_->Handle(), &corner);
+  POINT mouse = {40, 30};
+  ClientToScreen(grid_->Handle(), &mouse);
+  EXPECT_EQ(menu_points_[0].x, corner.x);
+  EXPECT_EQ(menu_points_[0].y, corner.y);
+  EXPECT_EQ(menu_points_[1].x, corner.x);
+  EXPECT_EQ(menu_points_[2].x, mouse.x);
+  EXPECT_EQ(menu_points_[2].y, mouse.y);
+  EXPECT_TRUE(source_.log.empty()) << "a right-click does not move the row";
+}
+
+TEST_F(DataGridTest, DraggingATitleSeparatorResizesTheColumn) {
+  // Wide enough to show the first column's right edge.
+  MoveWindow(host_, 0, 0, 1000, 300, TRUE);
+  RECT client;
+  GetClientRect(host_, &client);
+  MoveWindow(grid_->Handle(), 0, 0, client.right, client.bottom, TRUE);
+  const GridLayout& layout = grid_->Layout();
+  int before = grid_->ColumnWidth(0);
+  int x = layout.ColumnLeft(0) + before;  // the separator after column 0
+  int y = layout.title_height / 2;
+  SendMessageA(grid_->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  SendMessageA(grid_->Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x - 30, y));
+  SendMessageA(grid_->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(x - 30, y));
+  EXPECT_EQ(grid_->ColumnWidth(0), before - 30);
+  EXPECT_TRUE(source_.log.empty());
+}
+
+TEST_F(DataGridTest, ColumnWidthsFollowTheFontRule) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font_.Handle());
+  TEXTMETRICA tm = {};
+  GetTextMetricsA(dc, &tm);
+  SIZE zero = {};
+  GetTextExtentPoint32A(dc, "0", 1, &zero);
+  for (int c = 0; c < 4; ++c) {
+    std::string title = source_.ColumnTitle(c);
+    SIZE t = {};
+    GetTextExtentPoint32A(dc, title.c_str(), static_cast<int>(title.size()), &t);
+    int expected = source_.DisplayWidth(c) * (zero.cx - tm.tmOverhang) + tm.tmOverhang + 4;
+    EXPECT_EQ(grid_->ColumnWidth(c), std::max<int>(expected, t.cx + 4)) << c;
+  }
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  EXPECT_GT(grid_->Layout().ColumnsWidth(), grid_->Layout().DataWidth())
+      << "the first columns are wider than the window: the grid scrolls sideways";
+}
+
+TEST_F(DataGridTest, TheHintIsATooltipOfTheGrid) {
+  ASSERT_NE(grid_->Tooltip(), nullptr);
+  EXPECT_EQ(SendMessageA(grid_->Tooltip(), TTM_GETTOOLCOUNT, 0, 0), 1);
+  char text[128] = {};
+  TOOLINFOA tool = {};
+  tool.cbSize = TTTOOLINFOA_V2_SIZE;
+  tool.hwnd = grid_->Handle();
+  tool.uId = reinterpret_cast<UINT_PTR>(grid_->Handle());
+  tool.lpszText = text;
+  SendMessageA(grid_->Tooltip(), TTM_GETTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+  EXPECT_STREQ(text, DataGrid::kHint);
+}
+
+TEST_F(DataGridTest, ReadOnlySwitchLeavesAnOpenEditorOpenButUnchangeable) {
+  grid_->SetReadOnly(false);
+  Key(VK_F2);
+  ASSERT_TRUE(grid_->EditorOpen());
+  grid_->SetReadOnly(true);
+  EXPECT_TRUE(grid_->EditorOpen());
+  Type("zz");
+  EXPECT_EQ(EditorText(), "file0");
+  EXPECT_FALSE(source_.Logged("EditRow"));
+}
+
+TEST_F(DataGridTest, ClosedSourceCannotBeEditedEvenWithEditingOn) {
+  grid_->SetReadOnly(false);
+  source_.can_modify = false;
+  Type("a");
+  Key(VK_INSERT);
+  EXPECT_FALSE(grid_->EditorOpen());
+  EXPECT_FALSE(source_.Logged("InsertRow"));
+}
+
+}  // namespace
+}  // namespace quillset

@@ -1,0 +1,264 @@
+#include "ui/win32/main_form_window.h"
+
+#include "ui/win32/input_box.h"
+#include "ui/win32/popup_menu.h"
+#include "ui/win32/win32_handles.h"
+#include "ui/win32/window_classes.h"
+
+namespace quillset {
+
+MainFormWindow::MainFormWindow(quillset::ApplicationWindow& application, MessageBoxes& boxes,
+                               const WindowFont& font)
+    : application_(application), boxes_(boxes), font_(font) {}
+
+MainFormWindow::~MainFormWindow() {
+  grid_.reset();
+  timer_.reset();
+  DestroyBound();
+}
+
+void MainFormWindow::Create(FormEvents& events, GridSource& rows) {
+  events_ = &events;
+  auto show_failure = [this](const std::string& m) { boxes_.ShowFailure(m); };
+
+  RegisterClassOnce(kMainWindowClass, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
+                    application_.Icon(), nullptr);
+  const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  RECT frame = {0, 0, font_.Scale(kDesignClientWidth), font_.Scale(kDesignClientHeight)};
+  AdjustWindowRectEx(&frame, style, FALSE, 0);
+  // Owned by the application window: no taskbar entry of its own.
+  CreateBound(0, kMainWindowClass, kDesignCaption, style, 0, 0, frame.right - frame.left,
+              frame.bottom - frame.top, application_.Handle());
+  SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.Handle()), FALSE);
+
+  DataGrid::Callbacks callbacks;
+  callbacks.show_failure = show_failure;
+  callbacks.confirm_delete = [this] { return boxes_.ConfirmDelete(); };
+  callbacks.open_menu = [this](POINT at) { OpenPopupMenu(at); };
+  grid_ = std::make_unique<DataGrid>(Handle(), font_, rows, std::move(callbacks));
+  RECT client;
+  GetClientRect(Handle(), &client);
+  MoveWindow(grid_->Handle(), 0, 0, client.right, client.bottom, FALSE);
+
+  timer_ = std::make_unique<quillset::TimerWindow>(
+      [this] {
+        if (events_) events_->Timer1Timer();
+      },
+      show_failure);
+  taskbar_created_message_ = RegisterWindowMessageA("TaskbarCreated");
+
+  quillset::ApplicationWindow::Client client_of_application;
+  client_of_application.restored = [this] {
+    if (!visible_) return;
+    if (!shown_before_) FirstShowing();
+    ::ShowWindow(Handle(), SW_SHOW);
+    BringToFront();
+  };
+  client_of_application.minimizing = [this] { ::ShowWindow(Handle(), SW_HIDE); };
+  client_of_application.close_requested = [this] { Close(); };
+  client_of_application.focus_target = [this] { return Handle(); };
+  client_of_application.show_failure = show_failure;
+  application_.SetClient(std::move(client_of_application));
+
+  RunShowingFailure(show_failure, [&] { events.FormCreate(); });
+}
+
+void MainFormWindow::Start(int show_command) {
+  show_command_ = show_command;
+  if (show_at_start_) RestoreWindow();
+}
+
+void MainFormWindow::FirstShowing() {
+  shown_before_ = true;
+  RECT r;
+  GetWindowRect(Handle(), &r);
+  POINT at = ScreenCentredPosition(SIZE{r.right - r.left, r.bottom - r.top});
+  SetWindowPos(Handle(), nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainFormWindow::RestoreWindow() {
+  if (!Handle()) return;
+  visible_ = true;
+  if (!shown_before_) {
+    FirstShowing();
+    if (show_command_ == SW_SHOWMINNOACTIVE) {
+      // The application goes to the taskbar, minimized; the window shows when
+      // the user restores it.
+      application_.Minimize(false);
+      return;
+    }
+    application_.ShowTaskbarEntry();
+    ::ShowWindow(Handle(), show_command_ == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+  } else if (application_.IsMinimized()) {
+    ::ShowWindow(application_.Handle(), SW_RESTORE);  // shows the window again
+    return;
+  } else {
+    application_.ShowTaskbarEntry();
+    ::ShowWindow(Handle(), SW_SHOW);
+  }
+  BringToFront();
+}
+
+void MainFormWindow::BringToFront() {
+  SetForegroundWindow(Handle());
+  BringWindowToTop(Handle());
+  SetActiveWindow(Handle());
+  FocusGrid();
+}
+
+void MainFormWindow::FocusGrid() {
+  if (!grid_) return;
+  HWND target = grid_->EditorOpen() ? grid_->Editor() : grid_->Handle();
+  if (::IsWindowEnabled(Handle())) SetFocus(target);
+}
+
+void MainFormWindow::HideWindow() {
+  if (!Handle()) return;
+  visible_ = false;
+  ::ShowWindow(Handle(), SW_HIDE);
+  application_.HideTaskbarEntry();
+}
+
+void MainFormWindow::CloseWindow() {
+  if (Handle()) SendMessageA(Handle(), WM_CLOSE, 0, 0);
+}
+
+void MainFormWindow::Close() {
+  if (closed_ || !events_) return;
+  bool ok = RunShowingFailure([this](const std::string& m) { boxes_.ShowFailure(m); },
+                              [this] { events_->FormClose(); });
+  if (!ok) return;  // the window stays open
+  closed_ = true;
+  visible_ = false;
+  ::ShowWindow(Handle(), SW_HIDE);
+  application_.HideTaskbarEntry();
+  PostQuitMessage(0);
+}
+
+void MainFormWindow::EndSessionOnce() {
+  if (session_ending_ || !events_) return;
+  session_ending_ = true;
+  // Nothing may wait for the user now: a failure is not shown.
+  RunShowingFailure(nullptr, [this] { events_->EndSession(); });
+}
+
+void MainFormWindow::OpenPopupMenu(POINT at) {
+  if (Handle()) popup_.Open(Handle(), at);
+}
+
+LRESULT MainFormWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == kTrayNotifyMessage) {
+    if (events_) events_->TrayNotify(static_cast<std::uint32_t>(lparam));
+    return 0;
+  }
+  if (taskbar_created_message_ != 0 && message == taskbar_created_message_) {
+    if (events_) events_->TaskbarCreated();
+    return 0;
+  }
+  switch (message) {
+    case WM_SIZE:
+      if (grid_ && wparam != SIZE_MINIMIZED) {
+        MoveWindow(grid_->Handle(), 0, 0, LOWORD(lparam), HIWORD(lparam), TRUE);
+      }
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) != WA_INACTIVE && !HIWORD(wparam)) {
+        FocusGrid();
+        if (!has_held_focus_ && events_) {
+          has_held_focus_ = true;
+          events_->FormActivate();
+        }
+        return 0;
+      }
+      break;
+    case WM_SETFOCUS:
+      FocusGrid();
+      return 0;
+    case WM_SYSCOMMAND:
+      if ((wparam & 0xFFF0) == SC_MINIMIZE) {
+        application_.Minimize(true);
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      Close();
+      return 0;
+    case WM_COMMAND: {
+      MenuItemId item;
+      if (HIWORD(wparam) == 0 && lparam == 0 && MenuItemFromCommand(LOWORD(wparam), item)) {
+        if (events_) events_->MenuClick(item);
+        return 0;
+      }
+      break;
+    }
+    case WM_SETTINGCHANGE:
+      if (events_) events_->SettingChange();
+      break;
+    case WM_QUERYENDSESSION:
+      EndSessionOnce();
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wparam) {
+        EndSessionOnce();
+        PostQuitMessage(0);
+      } else {
+        session_ending_ = false;  // the session goes on; a later end saves again
+      }
+      return 0;
+  }
+  return DefaultHandling(message, wparam, lparam);
+}
+
+void MainFormWindow::ReportFailure(const std::string& message) { boxes_.ShowFailure(message); }
+
+// ---- FormView
+
+WindowHandle MainFormWindow::MainWindow() { return ToWindowHandle(Handle()); }
+
+WindowHandle MainFormWindow::ApplicationWindow() {
+  return ToWindowHandle(application_.Handle());
+}
+
+WindowHandle MainFormWindow::TimerWindow() {
+  return timer_ ? ToWindowHandle(timer_->Handle()) : 0;
+}
+
+void MainFormWindow::SetCaption(const std::string& caption) {
+  if (Handle()) SetWindowTextA(Handle(), caption.c_str());
+}
+
+std::string MainFormWindow::Caption() {
+  if (!Handle()) return std::string();
+  int length = GetWindowTextLengthA(Handle());
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  int got = GetWindowTextA(Handle(), &text[0], length + 1);
+  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return text;
+}
+
+void MainFormWindow::SetGridReadOnly(bool read_only) {
+  if (grid_) grid_->SetReadOnly(read_only);
+}
+
+bool MainFormWindow::GridReadOnly() { return grid_ ? grid_->ReadOnly() : true; }
+
+void MainFormWindow::SetMenuChecked(MenuItemId item, bool checked) {
+  popup_.SetChecked(item, checked);
+}
+
+bool MainFormWindow::MenuChecked(MenuItemId item) { return popup_.Checked(item); }
+
+void MainFormWindow::RepaintGrid() {
+  if (grid_) grid_->RepaintNow();
+}
+
+void MainFormWindow::ShowPlainMessage(const std::string& text) { boxes_.ShowPlainMessage(text); }
+
+void MainFormWindow::ShowFailure(const std::string& message) { boxes_.ShowFailure(message); }
+
+std::string MainFormWindow::InputBox(const std::string& title, const std::string& prompt,
+                                     const std::string& preset) {
+  return ShowInputBox(application_.Handle(), font_.Handle(), title, prompt, preset);
+}
+
+}  // namespace quillset

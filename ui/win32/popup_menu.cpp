@@ -1,0 +1,51 @@
+#include "ui/win32/popup_menu.h"
+
+#include "ui/win32/popup_menu_win32.h"
+
+namespace quillset {
+
+namespace {
+const char* const kCaptions[kMenuItemCount] = {
+    "backupファイル選択", "削除", "コピー", "編集", "分単位で",
+    "1週間間隔", "1ヶ月間隔", "タスクトレーへ", "終了",
+};
+}  // namespace
+
+bool MenuItemFromCommand(unsigned command, MenuItemId& item) {
+  if (command < kFirstMenuCommand || command >= kFirstMenuCommand + kMenuItemCount) return false;
+  item = static_cast<MenuItemId>(command - kFirstMenuCommand);
+  return true;
+}
+
+const char* MenuItemCaption(MenuItemId item) { return kCaptions[static_cast<int>(item)]; }
+
+PopupMenu::PopupMenu() : menu_(CreatePopupMenu()) {
+  for (int i = 0; i < kMenuItemCount; ++i) {
+    auto item = static_cast<MenuItemId>(i);
+    AppendMenuA(menu_, MF_STRING, MenuCommandId(item), MenuItemCaption(item));
+  }
+}
+
+PopupMenu::~PopupMenu() {
+  if (menu_) DestroyMenu(menu_);
+}
+
+void PopupMenu::Open(HWND owner, POINT at) {
+  // The owner must be the foreground window, or the menu does not close when
+  // the user clicks elsewhere.
+  SetForegroundWindow(owner);
+  TrackPopupMenuEx(menu_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, owner,
+                   nullptr);
+  PostMessageA(owner, WM_NULL, 0, 0);
+}
+
+void PopupMenu::SetChecked(MenuItemId item, bool checked) {
+  CheckMenuItem(menu_, MenuCommandId(item), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+bool PopupMenu::Checked(MenuItemId item) const {
+  UINT state = GetMenuState(menu_, MenuCommandId(item), MF_BYCOMMAND);
+  return state != static_cast<UINT>(-1) && (state & MF_CHECKED);
+}
+
+}  // namespace quillset

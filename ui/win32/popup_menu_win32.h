@@ -1,0 +1,29 @@
+// The Win32 menu of PopupMenu1 (see popup_menu.h for items and command ids).
+#pragma once
+
+#include <windows.h>
+
+#include "ui/form_view.h"
+
+namespace quillset {
+
+class PopupMenu {
+ public:
+  PopupMenu();
+  ~PopupMenu();
+  PopupMenu(const PopupMenu&) = delete;
+  PopupMenu& operator=(const PopupMenu&) = delete;
+
+  HMENU Handle() const { return menu_; }
+  // Opens the menu at `screen_point` (top-left corner) for `owner`, which gets
+  // the chosen item's WM_COMMAND.
+  void Open(HWND owner, POINT screen_point);
+
+  void SetChecked(MenuItemId item, bool checked);
+  bool Checked(MenuItemId item) const;
+
+ private:
+  HMENU menu_;
+};
+
+}  // namespace quillset
