@@ -31,8 +31,11 @@ class HostOsServices : public OsServices {
   // ---- What the test sets
   void SetExecutablePath(const std::string& path) { executable_path_ = path; }
   void SetLocalTime(const SystemTime& time) { local_time_ = time; }
-  // Locale items answered by LocaleInfo; an item not set makes the call fail.
-  // The defaults are those of a Japanese Windows (yyyy/MM/dd, "/", H:mm:ss, ...).
+  // Locale items answered by LocaleInfo; an item not set makes the call fail,
+  // and so does a buffer_size that cannot hold the value and its terminator
+  // (0 included). The defaults are those of a Japanese Windows (yyyy/MM/dd,
+  // "/", H:mm:ss, 午前/午後, month names "1月".., day names "月曜日"..; item
+  // numbers in app/locale_items.h). Era calendar 3 lists the five modern eras.
   void SetLocaleItem(std::uint32_t item, const std::string& value) { locale_items_[item] = value; }
   void RemoveLocaleItem(std::uint32_t item) { locale_items_.erase(item); }
   void SetThreadLocaleId(std::uint32_t lcid) { thread_locale_ = lcid; }

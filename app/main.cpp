@@ -35,6 +35,8 @@ int RunProgram(quillset::Win32OsServices& os, int show_command) {
   form1.Create(handlers, rows);
   form1.Start(show_command);
   RunMessageLoop();
+  // The window goes first, while the handlers and rows it calls still live.
+  form1.Destroy();
   return 0;
 }
 

@@ -108,6 +108,9 @@ TEST_F(Win32OsServicesTest, ProfileReaderTrimsBlanksAndEnclosingQuotes) {
   EXPECT_EQ(os_.GetProfileString("Time", "c", "", ini), "single");
   EXPECT_EQ(os_.GetProfileString("Time", "d", "", ini), "\"mismatched'");
   EXPECT_EQ(os_.GetProfileString("Time", "none", "abc  ", ini), "abc");
+  // The 2,048-byte buffer holds at most 2,047 bytes of a longer value.
+  WriteText("long.ini", "[Time]\r\nTimerSet=" + std::string(3000, '7') + "\r\n");
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerSet", "", Path("long.ini")), std::string(2047, '7'));
 }
 
 TEST_F(Win32OsServicesTest, ProfileWriteIntoAMissingFolderFails) {

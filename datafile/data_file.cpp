@@ -100,6 +100,7 @@ void LoadFile(TClientDataSet& store, OsServices& os, const std::string& path,
 void SaveFile(TClientDataSet& store, OsServices& os, const std::string& path,
               DataFileState* state, PacketForm form) {
   if (!store.Active()) return;
+  if (path.empty()) RaiseCannotCreate(path);  // the store has no file name of its own
 
   // Another program holding the data file open would make the replacement
   // fail at the end; find out before anything is done.

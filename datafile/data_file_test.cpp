@@ -306,6 +306,22 @@ TEST_F(DataFileTest, AHeldDataFileFailsTheSaveAndKeepsItsContent) {
   EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
 }
 
+TEST_F(DataFileTest, ATableThatCannotBeWrittenFailsTheSaveWithItsStatus) {
+  WriteFileBytes(path_, testing_support::OneEntryFile());
+  TClientDataSet store("ClientDataSet1", &codec_);
+  store.AddField(std::make_unique<TStringField>("RowState", 10));  // no packet can name it
+  store.CreateEmpty();
+  try {
+    SaveFile(store, os_, path_);
+    FAIL();
+  } catch (const EDBClient& e) {
+    EXPECT_EQ(e.Status(), kPacketOutOfOrder);
+  }
+  EXPECT_TRUE(store.Active());
+  EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
+  EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path_)));
+}
+
 TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
   const Bytes old_content = testing_support::OneEntryFile();
   for (auto fault : {FaultyOsServices::Fault::kFail, FaultyOsServices::Fault::kShortWrite,

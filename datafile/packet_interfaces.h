@@ -95,6 +95,8 @@ class TDATAPACKET_WRITE {
                                 const void* value) = 0;
   // Completes the header and hands out the packet, trimmed to its length.
   virtual PacketStatus FinishPacket(std::vector<std::uint8_t>& packet) = 0;
+  // Bytes written so far (the text writer, which builds its document at
+  // FinishPacket, counts the rows written so far).
   virtual PacketStatus PacketSize(std::uint32_t& size) = 0;
 };
 

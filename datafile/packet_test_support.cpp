@@ -143,7 +143,18 @@ TempFolder::TempFolder() {
 }
 
 TempFolder::~TempFolder() {
-#if !defined(_WIN32)
+#if defined(_WIN32)
+  _finddata_t found;
+  const intptr_t handle = _findfirst((path_ + "\\*").c_str(), &found);
+  if (handle != -1) {
+    do {
+      const std::string name = found.name;
+      if (name != "." && name != "..") std::remove((path_ + "\\" + name).c_str());
+    } while (_findnext(handle, &found) == 0);
+    _findclose(handle);
+  }
+  _rmdir(path_.c_str());
+#else
   if (DIR* dir = ::opendir(path_.c_str())) {
     while (dirent* entry = ::readdir(dir)) {
       const std::string name = entry->d_name;

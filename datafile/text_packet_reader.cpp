@@ -115,8 +115,8 @@ PacketStatus TextPacketReader::ParseField(const XmlTag& tag, XmlScanner& scanner
   if ((attrname == nullptr && tagname == nullptr) || fieldtype == nullptr) return kPacketBad;
   const std::u32string& shown = attrname ? *attrname : *tagname;
   column.key = tagname ? *tagname : *attrname;
-  for (const auto& other : columns_)
-    if (other.key == column.key) return kPacketBad;  // rows could not tell them apart
+  // Two columns of one key: rows could not tell them apart.
+  if (!column_by_key_.emplace(column.key, columns_.size()).second) return kPacketBad;
 
   TypeCode type = 0;
   const std::string type_name = AsciiOf(*fieldtype);
@@ -194,6 +194,11 @@ PacketStatus TextPacketReader::ParseField(const XmlTag& tag, XmlScanner& scanner
 }
 
 PacketStatus TextPacketReader::ParseRow(const XmlTag& tag) {
+  // Every row takes a cell per column, present or not: keep that in
+  // proportion to the document, so that a few bytes of "<ROW/>" cannot ask
+  // for gigabytes of cells.
+  if (cells_.size() + columns_.size() > 4 * static_cast<std::uint64_t>(document_size_) + 65536)
+    return kPacketOutOfMemory;
   const std::size_t first = cells_.size();
   cells_.resize(first + columns_.size());
   std::uint8_t status = 0;
@@ -204,9 +209,9 @@ PacketStatus TextPacketReader::ParseRow(const XmlTag& tag) {
       status = static_cast<std::uint8_t>(v);
       continue;
     }
-    std::size_t column = 0;
-    while (column < columns_.size() && columns_[column].key != attribute.name) ++column;
-    if (column == columns_.size()) return kPacketBad;  // a value for no column
+    const auto found = column_by_key_.find(attribute.name);
+    if (found == column_by_key_.end()) return kPacketBad;  // a value for no column
+    const std::size_t column = found->second;
     std::string payload;
     if (PacketStatus s = ParseTextValue(columns_[column].desc.type, attribute.value, payload))
       return s;
@@ -222,6 +227,7 @@ PacketStatus TextPacketReader::ParseRow(const XmlTag& tag) {
 
 PacketStatus TextPacketReader::ParseDocument(const std::uint8_t* data, std::size_t size) {
   XmlScanner scanner(data, size);
+  document_size_ = size;
   if (PacketStatus s = scanner.ReadProlog()) return s;
   XmlTag tag;
   if (PacketStatus s = scanner.Next(tag)) return s;

@@ -43,6 +43,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -92,7 +93,9 @@ class TextPacketReader : public TDATAPACKET_READ {
   const Property* CurrentProperty() const;
 
   std::uint32_t flags_ = 0;
+  std::size_t document_size_ = 0;
   std::vector<Column> columns_;
+  std::map<std::u32string, std::size_t> column_by_key_;
   std::vector<Property> table_properties_;
   std::vector<std::uint8_t> row_status_;
   std::vector<Cell> cells_;  // columns_.size() per row

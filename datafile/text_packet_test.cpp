@@ -19,7 +19,6 @@ using testing_support::Bytes;
 using testing_support::ToHex;
 
 std::string AsText(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
-Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 // Binary -> table -> text form -> table -> binary.
 Bytes ThroughTextForm(const Bytes& binary, PacketForm form, std::string* text = nullptr) {
@@ -132,6 +131,19 @@ TEST(TextPacketTest, DocumentsThatAreRefused) {
   EXPECT_EQ(load(head + "i4\"/></FIELDS></METADATA><ROWDATA><ROW b=\"1\"/></ROWDATA>"), kPacketBad);
   EXPECT_EQ(load(head + "i1\"/></FIELDS></METADATA><ROWDATA><ROW a=\"300\"/></ROWDATA>"), kPacketBad);
   EXPECT_EQ(load(head + "string\"/></FIELDS></METADATA>"), kPacketInvalidValue);  // no WIDTH
+}
+
+TEST(TextPacketTest, ManyEmptyRowsOfManyColumnsAreRefusedNotAllocated) {
+  std::string document = "<METADATA><FIELDS>";
+  for (int c = 0; c < 2000; ++c)
+    document += "<FIELD attrname=\"c" + std::to_string(c) + "\" fieldtype=\"i4\"/>";
+  document += "</FIELDS></METADATA><ROWDATA>";
+  for (int r = 0; r < 20000; ++r) document += "<ROW/>";
+  document += "</ROWDATA>";
+  DSBASE table;
+  EXPECT_EQ(AppendPacket(table, reinterpret_cast<const std::uint8_t*>(document.data()),
+                         document.size()),
+            kPacketOutOfMemory);
 }
 
 TEST(TextPacketTest, EveryCutOfATextFormIsRefusedOrLoadsCleanly) {

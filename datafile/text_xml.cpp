@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "datafile/text_encoding.h"
 
@@ -203,6 +204,7 @@ PacketStatus XmlScanner::Next(XmlTag& tag) {
   while (at < size_ && IsNameByte(data_[at])) ++at;
   if (at == name_start) return kPacketBad;
   tag.name.assign(reinterpret_cast<const char*>(data_ + name_start), at - name_start);
+  std::set<std::u32string> names;
   for (;;) {
     while (at < size_ && IsBlank(data_[at])) ++at;
     if (at >= size_) return kPacketBad;
@@ -234,8 +236,7 @@ PacketStatus XmlScanner::Next(XmlTag& tag) {
     if (at >= size_) return kPacketBad;
     if (PacketStatus s = DecodeRun(value_start, at, true, attribute.value)) return s;
     ++at;
-    for (const auto& other : tag.attributes)
-      if (other.name == attribute.name) return kPacketBad;  // duplicate attribute
+    if (!names.insert(attribute.name).second) return kPacketBad;  // duplicate attribute
     tag.attributes.push_back(std::move(attribute));
   }
 }

@@ -22,7 +22,11 @@ std::uint8_t* TField::WritableImage() {
   if (dataset_ == nullptr) {
     throw EDatabaseError(FormatMessageText("%s: %s", {std::string(), "データセットが編集または挿入モードではありません"}));
   }
-  return dataset_->EditImage();
+  std::uint8_t* image = dataset_->EditImage();
+  if (read_only_) {
+    throw EDatabaseError(FormatMessageText("項目 '%s' は変更できません", {field_name_}));
+  }
+  return image;
 }
 
 void TField::FinishWrite() { dataset_->FieldWritten(index_); }

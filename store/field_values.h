@@ -46,6 +46,10 @@ class TField {
   virtual void WriteGridText(const std::string& text) = 0;
   // Stores null.
   void Clear();
+  // A read-only field refuses writes ("項目 '%s' は変更できません"); the
+  // program's fields are all writable.
+  bool ReadOnly() const { return read_only_; }
+  void SetReadOnly(bool read_only) { read_only_ = read_only; }
 
   // The engine column this field creates: name cut to 31 bytes, kind, width.
   ColumnDescription Describe() const;
@@ -71,6 +75,7 @@ class TField {
   int index_ = -1;
   TDataSet* dataset_ = nullptr;
   std::size_t column_ = 0;  // engine column, set when the store opens
+  bool read_only_ = false;
 };
 
 class TStringField : public TField {

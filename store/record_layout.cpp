@@ -130,6 +130,12 @@ void RecordLayout::WriteString(std::uint8_t* image, std::size_t column,
   WriteBytes(image, column, text.data(), length);
 }
 
+void RecordLayout::PlaceString(std::uint8_t* image, std::size_t column, const void* bytes,
+                               std::size_t length) const {
+  const std::size_t capacity = sizes_[column] == 0 ? 0 : sizes_[column] - 1;
+  WriteBytes(image, column, bytes, std::min(length, capacity));
+}
+
 std::string RecordLayout::ReadString(const std::uint8_t* image, std::size_t column) const {
   if (image[StatusOffset(column)] != FieldValuePresent) return std::string();
   const char* area = reinterpret_cast<const char*>(image + offsets_[column]);

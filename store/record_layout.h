@@ -113,6 +113,21 @@ class RecordLayout {
   void WriteString(std::uint8_t* image, std::size_t column, const std::string& text) const;
   // String areas: the bytes up to the first zero; empty text when not present.
   std::string ReadString(const std::uint8_t* image, std::size_t column) const;
+  // String areas, as a data packet gives them: at most `width` bytes kept as
+  // they are (no space trimming), then the terminating zero; field present.
+  void PlaceString(std::uint8_t* image, std::size_t column, const void* bytes,
+                   std::size_t length) const;
+  // Direct access to a column's data area and status byte (the packet layer
+  // encodes fixed-width values and length-prefixed areas itself).
+  std::uint8_t* Area(std::uint8_t* image, std::size_t column) const {
+    return image + offsets_[column];
+  }
+  const std::uint8_t* Area(const std::uint8_t* image, std::size_t column) const {
+    return image + offsets_[column];
+  }
+  void SetFieldStatus(std::uint8_t* image, std::size_t column, std::uint8_t status) const {
+    image[StatusOffset(column)] = status;
+  }
 
  private:
   std::vector<std::uint32_t> offsets_;

@@ -15,6 +15,7 @@ const char kNoFields[] = "項目が定義されていません。データセッ
 const char kNoPacket[] = "データプロバイダ/パケットがありません";
 const char kFieldNotFound[] = "項目 '%s' が見つかりません";
 const char kFieldTypeMismatch[] = "項目 '%0:s' の型が一致しません。%1:s に対して %2:s が渡されました。";
+const char kReadOnlyData[] = "書き込み禁止のデータは変更できません";
 const char kFieldIndexOutOfRange[] = "リストのインデックスが範囲を超えています (%d)";
 
 // The packet layer's "the table has no packet reader" status: a store without
@@ -68,6 +69,10 @@ void TDataSet::CheckEngine(DSStatus status) const {
 
 void TDataSet::CheckActive() const {
   if (!Active()) RaiseStoreError(kClosedStore);
+}
+
+void TDataSet::CheckChangeable() const {
+  if (base_ && base_->read_only) RaiseStoreError(kReadOnlyData);
 }
 
 void TDataSet::SetState(StoreState state) {
@@ -242,8 +247,16 @@ void TDataSet::StartNewRow(bool append) {
       buffer.info.marker = PositionMarker::BeforeFirst;
     }
     window_.insert(window_.begin() + place, std::move(buffer));
-    if (static_cast<int>(window_.size()) > Capacity()) window_.pop_back();
     active_ = place;
+    if (static_cast<int>(window_.size()) > Capacity()) {
+      // Keep the row the new one was opened before in view when it was last.
+      if (place + 1 == static_cast<int>(window_.size()) - 1 && place > 0) {
+        window_.erase(window_.begin());
+        --active_;
+      } else {
+        window_.pop_back();
+      }
+    }
   }
   CheckEngine(cursor_->MarkInsertPending());
   cursor_->ForgetSynchronisedPosition();
@@ -253,11 +266,13 @@ void TDataSet::StartNewRow(bool append) {
 
 void TDataSet::InsertRow() {
   EndRowEdit();
+  CheckChangeable();
   StartNewRow(false);
 }
 
 void TDataSet::AppendRow() {
   EndRowEdit();
+  CheckChangeable();
   StartNewRow(true);
 }
 
@@ -269,6 +284,7 @@ void TDataSet::EditRow() {
     return;
   }
   EndRowEdit();
+  CheckChangeable();
   SetState(StoreState::Edit);
   NotifyRowChanged();
 }
@@ -301,6 +317,7 @@ void TDataSet::DeleteRow() {
     return;
   }
   if (active_ < 0) RaiseStoreError(kEmptyStore);
+  CheckChangeable();
   NotifyLeavingRow();
   PositionCursorOnEditedRow();
   CheckEngine(cursor_->RemoveCurrentRow());
@@ -351,25 +368,19 @@ int TDataSet::MoveRows(int n) {
   const std::int32_t from = window_[static_cast<std::size_t>(active_)].info.row_number;
   const std::int32_t old_first = window_.front().info.row_number;
   const int old_count = WindowRowCount();
-  const int direction = n > 0 ? 1 : -1;
-  const std::int64_t steps = n > 0 ? std::int64_t(n) : -std::int64_t(n);
   std::uint32_t total = 0;
   CheckEngine(cursor_->RowTotal(total));
-  std::int64_t position = from;
-  int moved = 0;
-  for (std::int64_t i = 0; i < steps; ++i) {
-    const std::int64_t next = position + direction;
-    if (next > total) {
-      at_end_ = true;
-      break;
-    }
-    if (next < 1) {
-      at_start_ = true;
-      break;
-    }
-    position = next;
-    moved += direction;
+  // Row by row the moves would end at the first or the last row; the result
+  // is the same arithmetic.
+  std::int64_t position = std::int64_t(from) + n;
+  if (position > total) {
+    position = total;
+    at_end_ = true;
+  } else if (position < 1) {
+    position = 1;
+    at_start_ = true;
   }
+  const int moved = static_cast<int>(position - from);
   // The window moves only as far as needed to keep the active row inside it.
   const std::int64_t count = std::min<std::int64_t>(Capacity(), total);
   std::int64_t first = old_first;

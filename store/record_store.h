@@ -90,8 +90,13 @@ class TDataSet {
   void DiscardRow();
   void EndRowEdit();
   void DeleteRow();
+  // Committed, visible rows only (a pending new row is not counted).
   std::int32_t RowCount();
+  // The active row's 1-based view position; -1 for a pending new row, 0 when
+  // the view is empty.
   std::int32_t RowNumber();
+  // EndRowEdit, then row k becomes current (nothing moves when k is the
+  // current row). k outside 1..RowCount(): EDBClient 0x2201 / 0x2202.
   void SetRowNumber(std::int32_t k);
 
   // The window of buffered rows (see the file comment).
@@ -115,6 +120,8 @@ class TDataSet {
   [[noreturn]] void RaiseStoreError(const std::string& message) const;
   void CheckEngine(DSStatus status) const;
   void CheckActive() const;
+  // A table that a packet marked read-only: "書き込み禁止のデータは変更できません".
+  void CheckChangeable() const;
 
  private:
   friend class TField;

@@ -347,12 +347,23 @@ TEST_F(StoreTest, TheWindowHoldsTheRowsTheGridShowsAroundTheCurrentRow) {
                                       "ViewScrolled(1)"}),
             link.calls);
 
-  // A new row opens at the current row's place and pushes it down.
+  // A new row opens at the current row's place and pushes it down; when that
+  // row was last in the window, the window moves so that it stays in view.
   store->InsertRow();
-  EXPECT_EQ(2, store->ActiveWindowIndex());
-  EXPECT_EQ(PositionMarker::NewRow, store->WindowRow(2).marker);
-  EXPECT_EQ(-1, store->WindowRow(2).row_number);
-  EXPECT_EQ("C", store->WindowGridText(1, 0));
+  ASSERT_EQ(3, store->WindowRowCount());
+  EXPECT_EQ(1, store->ActiveWindowIndex());
+  EXPECT_EQ(PositionMarker::NewRow, store->WindowRow(1).marker);
+  EXPECT_EQ(-1, store->WindowRow(1).row_number);
+  EXPECT_EQ("C", store->WindowGridText(0, 0));
+  EXPECT_EQ("D", store->WindowGridText(2, 0));
+  store->DiscardRow();
+  store->SetRowNumber(2);
+  store->MoveRows(-1);  // A at the top of the window
+  ASSERT_EQ(0, store->ActiveWindowIndex());
+  store->InsertRow();
+  EXPECT_EQ(0, store->ActiveWindowIndex());
+  EXPECT_EQ("A", store->WindowGridText(1, 0));
+  EXPECT_EQ("B", store->WindowGridText(2, 0));
 }
 
 TEST_F(StoreTest, NotificationsComeInTheirOrder) {
@@ -505,6 +516,28 @@ TEST_F(StoreTest, EveryMisuseRaisesItsText) {
   store->ReleaseHeldPacket();
   EXPECT_EQ("ClientDataSet1: データプロバイダ/パケットがありません",
             MessageOf([&] { store->OpenFromHeldPacket(); }));
+
+  // A table that a packet marked read-only refuses every change.
+  TestPacketCodec fresh;
+  std::unique_ptr<TClientDataSet> locked = MakeBackupEntryStore(&fresh);
+  locked->CreateEmpty();
+  locked->AppendRow();
+  locked->FieldAt(0).WriteText("A");
+  locked->CommitRow();
+  locked->Table()->read_only = true;
+  const std::string read_only = "ClientDataSet1: 書き込み禁止のデータは変更できません";
+  EXPECT_EQ(read_only, MessageOf([&] { locked->EditRow(); }));
+  EXPECT_EQ(read_only, MessageOf([&] { locked->InsertRow(); }));
+  EXPECT_EQ(read_only, MessageOf([&] { locked->AppendRow(); }));
+  EXPECT_EQ(read_only, MessageOf([&] { locked->DeleteRow(); }));
+  EXPECT_EQ(StoreState::Browse, locked->State());
+  EXPECT_EQ(1, locked->RowCount());
+  locked->Table()->read_only = false;
+  locked->FieldAt(1).SetReadOnly(true);
+  locked->EditRow();
+  EXPECT_EQ("項目 '保管場所' は変更できません",
+            MessageOf([&] { locked->FieldAt(1).WriteText("x"); }));
+  EXPECT_FALSE(locked->RowModified());
 
   TClientDataSet bare("ClientDataSet1", &codec);
   EXPECT_EQ("ClientDataSet1: 項目が定義されていません。データセットを作成できません。",

@@ -8,9 +8,9 @@
 namespace quillset {
 
 void TForm1::Copy1Click() {
-  BackupRunContext context{os_,           DateSettings(),        ScheduleMode,
-                           TimerSetValue, SettingsFilePath(os_), "\\",
-                           [this] { view_.RepaintGrid(); }};
+  // Entries hold Windows paths: folder and file name are joined with "\".
+  BackupRunContext context{os_, DateSettings(), ScheduleMode, TimerSetValue,
+                           SettingsFilePath(os_), "\\", [this] { view_.RepaintGrid(); }};
   RunBackup(ClientDataSet1(), context);
 }
 

@@ -4,9 +4,11 @@
 // (the store's window of buffered rows, its fields and its row operations).
 //
 // Rows are addressed by their index in the window of buffered rows: 0 is the
-// top row the grid shows. Every request may throw a quillset::Exception (a
-// refused value, a closed store); the grid then shows the failure box and
-// stays as it was. Everything runs on the user-interface thread.
+// top row the grid shows. Queries (the const members) never throw: a closed
+// store simply has no rows and cannot be modified. Every request may throw a
+// quillset::Exception (a refused value, a closed store); the grid then shows
+// the failure box and stays as it was. Everything runs on the user-interface
+// thread.
 #pragma once
 
 #include <string>

@@ -1,7 +1,7 @@
 // The settings step of the creation handler: the stored schedule is applied
 // and the window goes hidden to the tray, or on a first run the defaults are
 // written and a message explains them.
-#include <memory>
+#include <string>
 
 #include "schedule/ini_file.h"
 #include "schedule/settings_keys.h"

@@ -72,6 +72,15 @@ TEST_F(SettingsStartupTest, OtherSectionsAndKeysOfTheFileSurviveTheFirstRun) {
   EXPECT_EQ(Stored("Last", "X"), "1");
 }
 
+TEST_F(SettingsStartupTest, SettingsFileOfJunkBytesCountsAsFirstRun) {
+  // No section header, a stray "=", bytes above 0x7F and a lone lead byte at
+  // the very end.
+  const char junk[] = "=\xff\xfe junk\r\nTimerSet=5\r\n[\x81";
+  ASSERT_TRUE(WriteBytes(settings_path_, std::string(junk, sizeof junk - 1)));
+  form_->FormCreate();
+  ExpectFirstRunDone();
+}
+
 TEST_F(SettingsStartupTest, UnwritableSettingsFileEndsTheStepWithTheWriteFailure) {
   // Another program holds the file open: it reads as missing and cannot be
   // written.

@@ -250,6 +250,8 @@ void QuillsetProcess::Terminate() {
 
 // ---- Windows of any process
 
+HWND AnyRunningQuillset() { return FindWindowExA(nullptr, nullptr, kMainWindowClass, nullptr); }
+
 std::string WindowCaption(HWND window) { return ReadText(window); }
 
 std::string WindowClass(HWND window) {

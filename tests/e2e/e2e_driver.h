@@ -121,6 +121,10 @@ class QuillsetProcess {
 
 // ---- Windows of any process
 
+// The main window of any Quillset running in this Wine prefix (a copy left over
+// by an earlier test would end every later start at once); null when none runs.
+HWND AnyRunningQuillset();
+
 std::string WindowCaption(HWND window);
 std::string WindowClass(HWND window);
 // The text of a message box: its static control with the id 0xFFFF.

@@ -14,6 +14,7 @@ class StartupTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(BuiltExePath().empty()) << "the build made no Quillset.exe";
+    ASSERT_EQ(AnyRunningQuillset(), nullptr) << "a Quillset of an earlier run still runs";
     ASSERT_TRUE(first_folder_.Ok()) << first_folder_.Path();
     ASSERT_TRUE(second_folder_.Ok()) << second_folder_.Path();
   }

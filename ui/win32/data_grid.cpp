@@ -126,7 +126,13 @@ LRESULT DataGrid::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       HBITMAP bitmap = CreateCompatibleBitmap(dc, std::max<LONG>(1, client.right),
                                               std::max<LONG>(1, client.bottom));
       HGDIOBJ old_bitmap = SelectObject(memory, bitmap);
-      Paint(memory, client);
+      // A painting failure cannot be shown: a box would paint again and fail
+      // again. The queries it makes do not throw by contract; this only keeps
+      // BeginPaint and EndPaint paired if one does.
+      try {
+        Paint(memory, client);
+      } catch (...) {
+      }
       BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
       SelectObject(memory, old_bitmap);
       DeleteObject(bitmap);
@@ -152,6 +158,11 @@ LRESULT DataGrid::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         OpenMenuAtCorner();
         return 0;
       }
+      break;
+    case WM_SYSKEYUP:
+      // Shift+F10 opened the popup menu; its release must not enter the
+      // window menu as a plain F10 would.
+      if (wparam == VK_F10 && KeyIsDown(VK_SHIFT)) return 0;
       break;
     case WM_CHAR:
       Character(wparam, lparam);

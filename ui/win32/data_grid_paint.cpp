@@ -24,6 +24,14 @@ void VerticalLine(HDC dc, int x, int top, int bottom, COLORREF colour) {
   ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
 }
 
+// Halfway between two system colours: the lines between cells, visible on
+// the window colour but lighter than the fixed cells' lines.
+COLORREF Mix(int first, int second) {
+  COLORREF a = GetSysColor(first), b = GetSysColor(second);
+  return RGB((GetRValue(a) + GetRValue(b)) / 2, (GetGValue(a) + GetGValue(b)) / 2,
+             (GetBValue(a) + GetBValue(b)) / 2);
+}
+
 void Text(HDC dc, const RECT& cell, const std::string& text, int colour_index) {
   SetTextColor(dc, GetSysColor(colour_index));
   SetBkMode(dc, TRANSPARENT);
@@ -81,7 +89,7 @@ void DataGrid::Paint(HDC dc, const RECT& client) {
   Fill(dc, client, COLOR_WINDOW);
   HGDIOBJ old_font = SelectObject(dc, font_.Handle());
 
-  const COLORREF cell_line = GetSysColor(COLOR_BTNFACE);
+  const COLORREF cell_line = Mix(COLOR_BTNFACE, COLOR_BTNSHADOW);
   const COLORREF fixed_line = GetSysColor(COLOR_BTNSHADOW);
   const int rows = source_.WindowRowCount();
   const int active = source_.ActiveIndex();

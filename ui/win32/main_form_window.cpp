@@ -11,7 +11,11 @@ MainFormWindow::MainFormWindow(quillset::ApplicationWindow& application, Message
                                const WindowFont& font)
     : application_(application), boxes_(boxes), font_(font) {}
 
-MainFormWindow::~MainFormWindow() {
+MainFormWindow::~MainFormWindow() { Destroy(); }
+
+void MainFormWindow::Destroy() {
+  events_ = nullptr;
+  application_.SetClient({});  // the application window outlives this one
   grid_.reset();
   timer_.reset();
   DestroyBound();
@@ -29,7 +33,6 @@ void MainFormWindow::Create(FormEvents& events, GridSource& rows) {
   // Owned by the application window: no taskbar entry of its own.
   CreateBound(0, kMainWindowClass, kDesignCaption, style, 0, 0, frame.right - frame.left,
               frame.bottom - frame.top, application_.Handle());
-  SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.Handle()), FALSE);
 
   DataGrid::Callbacks callbacks;
   callbacks.show_failure = show_failure;
@@ -130,6 +133,7 @@ void MainFormWindow::Close() {
   if (!ok) return;  // the window stays open
   closed_ = true;
   visible_ = false;
+  EndMenu();  // a popup menu still open would keep its own loop running
   ::ShowWindow(Handle(), SW_HIDE);
   application_.HideTaskbarEntry();
   PostQuitMessage(0);

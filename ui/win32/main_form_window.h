@@ -17,7 +17,7 @@
 //                 is shown for its failures, nothing may wait for the user).
 //
 // Use: construct, build the handlers with this FormView, then Create(handlers,
-// rows), then Start(show command), then run the message loop.
+// rows), then Start(show command), then run the message loop, then Destroy().
 #pragma once
 
 #include <windows.h>
@@ -51,9 +51,12 @@ class MainFormWindow : public WindowBase, public FormView {
   ~MainFormWindow() override;
 
   // Creates the window (hidden), its grid bound to `rows`, its menu and the
-  // timer window, then runs FormCreate. `events` and `rows` must outlive the
-  // window.
+  // timer window, then runs FormCreate. `events` and `rows` must stay alive
+  // until Destroy() or the destructor.
   void Create(FormEvents& events, GridSource& rows);
+  // Destroys the grid, the timer window and the window (after the message
+  // loop); the handlers are not called any more.
+  void Destroy();
   // The start: records the show command (3 maximizes at the first showing, 7
   // minimizes the application instead of showing the window) and shows the
   // window if the show-at-start flag is still set.

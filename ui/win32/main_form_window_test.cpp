@@ -159,6 +159,10 @@ TEST_F(MainFormWindowTest, FirstShowingIsCentredAtTheDesignSizeAndActivatesOnce)
     form_->ShowPlainMessage("お知らせ");
     form_->ShowFailure("失敗");
   }
+  Pump();
+  EXPECT_EQ(GetActiveWindow(), Main()) << "the window is active again after the boxes";
+  EXPECT_EQ(GetFocus(), form_->Grid().Handle());
+  EXPECT_TRUE(IsWindowEnabled(Main()));
   SetWindowPos(Main(), nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   form_->HideWindow();
   EXPECT_FALSE(IsWindowVisible(Main()));
@@ -307,21 +311,29 @@ TEST_F(MainFormWindowTest, ACancelledSessionEndSavesAgainAtTheNextOne) {
   EXPECT_EQ(events_->session_ends, 2);
 }
 
-TEST_F(MainFormWindowTest, TimerTicksGoOnWhileABoxIsOpen) {
+TEST_F(MainFormWindowTest, TimerTicksGoOnWhileABoxOrTheInputBoxIsOpen) {
   Create();
   HWND timer = reinterpret_cast<HWND>(form_->TimerWindow());
-  SetTimer(timer, kTimer1Id, 20, nullptr);
-  DialogAnswerer answer(nullptr);  // only records the box
-  // The box closes from the third tick on, which only the box's own message
-  // loop can deliver.
-  events_->on_tick = [&] {
-    if (events_->ticks >= 3 && !answer.Seen().empty()) {
-      PostMessageA(answer.Seen()[0].hwnd, WM_COMMAND, IDOK, 0);
+  for (int box = 0; box < 3; ++box) {
+    events_->ticks = 0;
+    SetTimer(timer, kTimer1Id, 20, nullptr);
+    DialogAnswerer answer(nullptr);  // only records the box
+    // The box closes from the third tick on, which only the box's own message
+    // loop can deliver.
+    events_->on_tick = [&] {
+      if (events_->ticks >= 3 && !answer.Seen().empty()) {
+        PostMessageA(answer.Seen()[0].hwnd, WM_COMMAND, IDCANCEL, 0);
+      }
+    };
+    switch (box) {
+      case 0: form_->ShowPlainMessage("待機"); break;
+      case 1: form_->ShowFailure("待機"); break;
+      case 2: EXPECT_EQ(form_->InputBox("TimerSet", "分", "0"), "0"); break;
     }
-  };
-  form_->ShowPlainMessage("待機");
-  KillTimer(timer, kTimer1Id);
-  EXPECT_GE(events_->ticks, 3);
+    KillTimer(timer, kTimer1Id);
+    events_->on_tick = nullptr;
+    EXPECT_GE(events_->ticks, 3) << box;
+  }
 }
 
 TEST_F(MainFormWindowTest, CaptionCheckMarkAndReadOnlySwitch) {

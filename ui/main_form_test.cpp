@@ -1,0 +1,210 @@
+// The main window's lifecycle over real files: the data file loaded at
+// creation, kept or reloaded at the first activation, saved at close and at
+// the end of the Windows session, and never written over when it could not be
+// loaded.
+#include "ui/testing/form_fixture.h"
+
+#if QUILLSET_FORM_FIXTURE
+
+#include "app/errors.h"
+#include "datafile/data_file.h"
+#include "datafile/table_packet.h"
+
+namespace quillset {
+namespace testing_support {
+namespace {
+
+class MainFormLifecycleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(temp_.Valid());
+    os_.executable_path = temp_ / "Quillset.exe";
+    data_path_ = temp_ / "Quillset.cds";
+    settings_path_ = temp_ / "Quillset.ini";
+  }
+
+  std::unique_ptr<TForm1> NewForm(FakeFormView& view) {
+    return std::make_unique<TForm1>(os_, view, codec_);
+  }
+
+  // A stored schedule, so that FormCreate shows no first-run message.
+  void StoreMinutesSchedule(const std::string& minutes) {
+    ASSERT_TRUE(WriteBytes(settings_path_,
+                           "[Time]\r\nTimerSet=" + minutes + "\r\nTimerIniSet=1\r\n"));
+  }
+
+  void AddPendingEntry(TForm1& form, const std::string& file, const std::string& folder) {
+    TClientDataSet& store = form.ClientDataSet1();
+    store.MoveLast();
+    store.InsertRow();
+    store.FieldAt(0).WriteText(file);
+    store.FieldAt(1).WriteText(folder);
+  }
+
+  std::vector<std::string> FilesOf(TForm1& form) {
+    std::vector<std::string> files;
+    TClientDataSet& store = form.ClientDataSet1();
+    store.EndRowEdit();
+    const int count = store.RowCount();
+    for (int i = 1; i <= count; ++i) {
+      store.SetRowNumber(i);
+      files.push_back(store.FieldAt(0).ReadText());
+    }
+    return files;
+  }
+
+  TempFolder temp_;
+  FormTestOs os_;
+  BinaryPacketCodec codec_;
+  std::string data_path_;
+  std::string settings_path_;
+};
+
+TEST_F(MainFormLifecycleTest, FirstStartCreatesAnEmptyListAndTheFirstCloseWritesIt) {
+  FakeFormView view;
+  auto form = NewForm(view);
+  form->FormCreate();
+
+  EXPECT_TRUE(form->ClientDataSet1().Active());
+  EXPECT_EQ(form->ClientDataSet1().RowCount(), 0);
+  EXPECT_EQ(form->DataFilePath, data_path_);
+  EXPECT_EQ(view.Caption(), "現在の設定 0 分間隔");
+  ASSERT_EQ(view.plain_messages.size(), 1u);
+  EXPECT_FALSE(PathExists(data_path_));
+
+  form->FormClose();
+  // An empty list that was never changed: header, four columns, no property.
+  EXPECT_EQ(ReadBytes(data_path_).size(), 146u);
+}
+
+TEST_F(MainFormLifecycleTest, ClosingSavesAPendingEntryAndTheNextStartShowsIt) {
+  StoreMinutesSchedule("0");
+  {
+    FakeFormView view;
+    auto form = NewForm(view);
+    form->FormCreate();
+    AddPendingEntry(*form, "C:\\data\\a.txt", "D:\\bak");
+    form->FormClose();
+  }
+  FakeFormView view;
+  auto form = NewForm(view);
+  form->FormCreate();
+  EXPECT_EQ(FilesOf(*form), std::vector<std::string>({"C:\\data\\a.txt"}));
+  EXPECT_TRUE(view.plain_messages.empty());
+}
+
+TEST_F(MainFormLifecycleTest, FirstActivationKeepsWhatHappenedSinceTheStart) {
+  StoreMinutesSchedule("0");
+  {
+    FakeFormView view;
+    auto form = NewForm(view);
+    form->FormCreate();
+    AddPendingEntry(*form, "C:\\a.txt", "D:\\");
+    form->FormClose();
+  }
+  FakeFormView view;
+  auto form = NewForm(view);
+  form->FormCreate();
+  // An entry added while the window was still hidden in the tray.
+  AddPendingEntry(*form, "C:\\b.txt", "D:\\");
+  form->FormActivate();
+  EXPECT_EQ(FilesOf(*form), std::vector<std::string>({"C:\\b.txt", "C:\\a.txt"}));
+}
+
+TEST_F(MainFormLifecycleTest, FirstActivationReloadsADataFileChangedOnDisk) {
+  StoreMinutesSchedule("0");
+  FakeFormView view;
+  auto form = NewForm(view);
+  form->FormCreate();
+  {
+    // Another copy of the list written to the data file after the start.
+    FakeFormView other_view;
+    auto other = NewForm(other_view);
+    other->FormCreate();
+    AddPendingEntry(*other, "C:\\other.txt", "D:\\");
+    other->FormClose();
+  }
+  form->FormActivate();
+  EXPECT_EQ(FilesOf(*form), std::vector<std::string>({"C:\\other.txt"}));
+}
+
+TEST_F(MainFormLifecycleTest, DamagedDataFileIsRefusedAndNotWrittenOverAtClose) {
+  StoreMinutesSchedule("0");
+  const std::string damaged = "this is not a backup list";
+  ASSERT_TRUE(WriteBytes(data_path_, damaged));
+  FakeFormView view;
+  auto form = NewForm(view);
+  EXPECT_THROW(form->FormCreate(), Exception);
+  EXPECT_FALSE(form->ClientDataSet1().Active());
+  EXPECT_TRUE(form->DataFilePath.empty());
+  // The settings step did not run: the window keeps its design caption.
+  EXPECT_EQ(view.Caption(), "右クリックでメニューが出ます。");
+
+  form->FormClose();
+  EXPECT_EQ(ReadBytes(data_path_), damaged);
+}
+
+TEST_F(MainFormLifecycleTest, EndOfTheWindowsSessionSavesTheListOnce) {
+  StoreMinutesSchedule("0");
+  FakeFormView view;
+  auto form = NewForm(view);
+  form->FormCreate();
+  AddPendingEntry(*form, "C:\\a.txt", "D:\\");
+  form->EndSession();
+  const std::string saved = ReadBytes(data_path_);
+  ASSERT_FALSE(saved.empty());
+
+  AddPendingEntry(*form, "C:\\b.txt", "D:\\");
+  form->EndSession();  // a second end-of-session message writes nothing
+  EXPECT_EQ(ReadBytes(data_path_), saved);
+
+  FakeFormView next_view;
+  auto next = NewForm(next_view);
+  next->FormCreate();
+  EXPECT_EQ(FilesOf(*next), std::vector<std::string>({"C:\\a.txt"}));
+}
+
+TEST_F(MainFormLifecycleTest, FailedSaveAtCloseKeepsTheOldFileAndTheTrayIcon) {
+  StoreMinutesSchedule("0");
+  FakeFormView view;
+  auto form = NewForm(view);
+  form->FormCreate();  // a stored schedule: hidden in the tray
+  ASSERT_TRUE(form->TrayIconShown);
+  AddPendingEntry(*form, "C:\\a.txt", "D:\\");
+  ASSERT_TRUE(WriteBytes(data_path_, "old"));
+  {
+    // Another program holds the data file open.
+    auto holder = os_.OpenExclusive(data_path_, FileOpenMode::kReadExisting);
+    ASSERT_TRUE(holder);
+    EXPECT_THROW(form->FormClose(), EFCreateError);
+  }
+  EXPECT_TRUE(form->TrayIconShown);
+  EXPECT_EQ(ReadBytes(data_path_), "old");
+  EXPECT_TRUE(form->ClientDataSet1().Active());
+
+  form->FormClose();  // the user closes again once the file is free
+  EXPECT_FALSE(form->TrayIconShown);
+  EXPECT_NE(ReadBytes(data_path_), "old");
+}
+
+TEST_F(MainFormLifecycleTest, ExitAndTrayItemsGoThroughTheWindow) {
+  StoreMinutesSchedule("0");
+  FakeFormView view;
+  auto form = NewForm(view);
+  form->FormCreate();
+  form->RestoreFromTray();
+  view.log.clear();
+
+  form->MenuClick(MenuItemId::N1);
+  EXPECT_FALSE(view.IsWindowVisible());
+  EXPECT_TRUE(form->TrayIconShown);
+
+  form->MenuClick(MenuItemId::Exit1);
+  EXPECT_EQ(view.close_requests, 1);
+}
+
+}  // namespace
+}  // namespace testing_support
+}  // namespace quillset
+
+#endif  // QUILLSET_FORM_FIXTURE
