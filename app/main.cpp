@@ -10,11 +10,13 @@
 #include <exception>
 #include <string>
 
+#include "datafile/table_packet.h"
+#include "ui/main_form.h"
+#include "ui/store_grid_source.h"
 #include "ui/win32/application_window.h"
 #include "ui/win32/main_form_window.h"
 #include "ui/win32/message_boxes.h"
 #include "ui/win32/message_loop.h"
-#include "ui/win32/placeholder_form_events.h"
 #include "ui/win32/window_font.h"
 
 namespace {
@@ -28,11 +30,10 @@ int RunProgram(quillset::Win32OsServices& os, int show_command) {
   MessageBoxes boxes(os, application.Title(), application.Handle());
   WindowFont font;
   MainFormWindow form1(application, boxes, font);
-  // PLACEHOLDER: the real handlers (TForm1) and the grid's binding to the
-  // record store replace these two.
-  PlaceholderFormEvents handlers(form1);
-  PlaceholderGridSource rows;
-  form1.Create(handlers, rows);
+  BinaryPacketCodec codec;
+  TForm1 handlers(os, form1, codec);
+  StoreGridSource data_source1(handlers.ClientDataSet1());
+  form1.Create(handlers, data_source1);
   form1.Start(show_command);
   RunMessageLoop();
   // The window goes first, while the handlers and rows it calls still live.

@@ -1,0 +1,201 @@
+// The schedule commands, the timer's tick and the tray icon of the real
+// program: the minutes prompt and its refusal, the weekly command's due date
+// in the user's short date format, a start hidden in the tray and the restore
+// by either button, and failure boxes of ticks that do not pile up.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/e2e/e2e_driver.h"
+#include "ui/win32/window_classes.h"
+
+namespace quillset {
+namespace e2e {
+namespace {
+
+// WM_COMMAND ids of the popup menu's items (101 + the item's place).
+constexpr unsigned kTimerSetCommand = 105;  // "分単位で"
+constexpr unsigned kWeeCommand = 106;       // "1週間間隔"
+constexpr unsigned kN1Command = 108;        // "タスクトレーへ"
+constexpr int kInputBoxFieldId = 101;
+
+const char kTooShort[] = "設定値は無効です(10分以上にして下さい。)";
+
+class ScheduleTrayTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(BuiltExePath().empty()) << "the build made no Quillset.exe";
+    ASSERT_EQ(AnyRunningQuillset(), nullptr) << "a Quillset of an earlier run still runs";
+    ASSERT_TRUE(folder_.Ok()) << folder_.Path();
+  }
+  void TearDown() override {
+    if (process_ && process_->IsRunning()) {
+      DWORD code = 99;
+      if (!process_->CloseProgram(code)) process_->Terminate();
+    }
+  }
+
+  std::string Setting(const char* key) {
+    char buffer[256] = {};
+    GetPrivateProfileStringA("Time", key, "<none>", buffer, sizeof(buffer),
+                             folder_.SettingsFilePath().c_str());
+    return buffer;
+  }
+  void StoreSchedule(const std::string& timer_set, const std::string& mode) {
+    ASSERT_TRUE(folder_.WriteFile("Quillset.ini", "[Time]\r\nTimerSet=" + timer_set +
+                                                      "\r\nTimerIniSet=" + mode + "\r\n"));
+  }
+  void Start() {
+    process_ = QuillsetProcess::Start(folder_.ExePath());
+    ASSERT_NE(process_, nullptr);
+    form_ = process_->WaitForMainWindow();
+    ASSERT_NE(form_, nullptr);
+  }
+  // Presses OK on a box and waits until it is gone.
+  static bool Dismiss(HWND box) {
+    PressButton(box, IDOK);
+    return WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, kDialogTimeout);
+  }
+  bool CaptionBecomes(const std::string& caption) {
+    return WaitUntil([&] { return WindowCaption(form_) == caption; }, kDialogTimeout);
+  }
+  // Answers the minutes prompt opened from the menu.
+  void AnswerMinutesPrompt(const std::string& answer) {
+    PostMenuCommand(form_, kTimerSetCommand);
+    HWND box = process_->WaitForDialog();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(WindowCaption(box), "TimerSet");
+    HWND field = GetDlgItem(box, kInputBoxFieldId);
+    ASSERT_NE(field, nullptr);
+    ASSERT_TRUE(SetEditText(field, answer));
+    ASSERT_TRUE(Dismiss(box));
+  }
+  int VisibleBoxes() {
+    int boxes = 0;
+    for (HWND window : process_->TopLevelWindows(true)) {
+      if (WindowClass(window) == "#32770") ++boxes;
+    }
+    return boxes;
+  }
+
+  TestFolder folder_;
+  std::unique_ptr<QuillsetProcess> process_;
+  HWND form_ = nullptr;
+};
+
+// Today plus seven days in the user's short date format.
+std::string ShortDateInAWeek() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  now.wHour = now.wMinute = now.wSecond = now.wMilliseconds = 0;
+  FILETIME file_time;
+  SystemTimeToFileTime(&now, &file_time);
+  ULARGE_INTEGER value;
+  value.LowPart = file_time.dwLowDateTime;
+  value.HighPart = file_time.dwHighDateTime;
+  value.QuadPart += 7ULL * 24 * 3600 * 10000000ULL;
+  file_time.dwLowDateTime = value.LowPart;
+  file_time.dwHighDateTime = value.HighPart;
+  SYSTEMTIME week_later;
+  FileTimeToSystemTime(&file_time, &week_later);
+  char buffer[128] = {};
+  GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &week_later, nullptr, buffer,
+                 sizeof(buffer));
+  return buffer;
+}
+
+TEST_F(ScheduleTrayTest, MinutesPromptRefusalAndWeeklyCommand) {
+  Start();
+  HWND first_run = process_->WaitForDialog();  // the first-run notice
+  ASSERT_NE(first_run, nullptr);
+  ASSERT_TRUE(Dismiss(first_run));
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout));
+
+  AnswerMinutesPrompt("10");
+  EXPECT_TRUE(CaptionBecomes("現在の設定 10 分間隔")) << WindowCaption(form_);
+  EXPECT_EQ(Setting("TimerSet"), "10");
+  EXPECT_EQ(Setting("TimerIniSet"), "1");
+
+  // 5 minutes is refused: one plain box, and the 10 minutes stay in force.
+  AnswerMinutesPrompt("5");
+  HWND notice = process_->WaitForDialog();
+  ASSERT_NE(notice, nullptr);
+  EXPECT_EQ(MessageBoxText(notice), kTooShort);
+  ASSERT_TRUE(Dismiss(notice));
+  Sleep(300);
+  EXPECT_EQ(VisibleBoxes(), 0);
+  EXPECT_EQ(WindowCaption(form_), "現在の設定 10 分間隔");
+  EXPECT_EQ(Setting("TimerSet"), "10");
+  EXPECT_EQ(Setting("TimerIniSet"), "1");
+
+  PostMenuCommand(form_, kWeeCommand);
+  EXPECT_TRUE(CaptionBecomes("現在の設定 1週間間隔")) << WindowCaption(form_);
+  EXPECT_TRUE(WaitUntil([&] { return Setting("TimerIniSet") == "2"; }, kDialogTimeout));
+  EXPECT_EQ(Setting("TimerSet"), ShortDateInAWeek());
+
+  DWORD code = 99;
+  ASSERT_TRUE(process_->CloseProgram(code));
+  EXPECT_EQ(code, 0u);
+}
+
+TEST_F(ScheduleTrayTest, StoredScheduleStartsInTheTrayAndEitherButtonRestores) {
+  // 5 minutes in the file: applied as no timer, shown as stored.
+  StoreSchedule("5", "1");
+  Start();
+  Sleep(500);
+  EXPECT_FALSE(IsWindowVisible(form_));
+
+  // Moving over the icon or releasing a button does nothing.
+  PostTrayCallback(form_, WM_MOUSEMOVE);
+  PostTrayCallback(form_, WM_LBUTTONUP);
+  Sleep(500);
+  EXPECT_FALSE(IsWindowVisible(form_));
+
+  PostTrayCallback(form_, WM_LBUTTONDOWN);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout));
+  EXPECT_EQ(WindowCaption(form_), "現在の設定 5 分間隔");
+  EXPECT_EQ(VisibleBoxes(), 0);
+
+  PostMenuCommand(form_, kN1Command);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(form_); }, kWindowTimeout));
+  PostTrayCallback(form_, WM_RBUTTONDOWN);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout));
+
+  DWORD code = 99;
+  ASSERT_TRUE(process_->CloseProgram(code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(Setting("TimerSet"), "5");
+}
+
+TEST_F(ScheduleTrayTest, FailureBoxesOfTicksDoNotPileUp) {
+  StoreSchedule("garbage", "2");
+  Start();
+  HWND timer = nullptr;
+  ASSERT_TRUE(WaitUntil(
+      [&] { return (timer = process_->FindTopLevelWindow(kTimerWindowClass)) != nullptr; },
+      kWindowTimeout));
+
+  PostTimerTick(timer);
+  HWND box = process_->WaitForDialog();
+  ASSERT_NE(box, nullptr);
+  EXPECT_NE(MessageBoxText(box).find("'garbage' は日付ではありません"), std::string::npos)
+      << MessageBoxText(box);
+  for (int i = 0; i < 3; ++i) PostTimerTick(timer);
+  Sleep(700);
+  EXPECT_EQ(VisibleBoxes(), 1);
+  ASSERT_TRUE(Dismiss(box));
+
+  // With the box closed, the next failing tick shows its box again.
+  PostTimerTick(timer);
+  HWND again = process_->WaitForDialog();
+  ASSERT_NE(again, nullptr);
+  ASSERT_TRUE(Dismiss(again));
+
+  DWORD code = 99;
+  ASSERT_TRUE(process_->CloseProgram(code));
+  EXPECT_EQ(code, 0u);
+}
+
+}  // namespace
+}  // namespace e2e
+}  // namespace quillset
