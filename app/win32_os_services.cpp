@@ -121,6 +121,21 @@ class ProgramWindowsDisabled {
   std::vector<HWND> disabled_;
 };
 
+// The window that was active before a dialog is active again after it: the
+// dialogs are owned by the invisible application window, which the system
+// would otherwise activate when they close.
+class ActiveWindowKept {
+ public:
+  ActiveWindowKept() : previous_(GetActiveWindow()) {}
+  ~ActiveWindowKept() {
+    if (previous_ != nullptr && IsWindow(previous_) && IsWindowVisible(previous_))
+      SetActiveWindow(previous_);
+  }
+
+ private:
+  HWND previous_;
+};
+
 class CriticalErrorBoxesOff {
  public:
   CriticalErrorBoxesOff() : previous_(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
@@ -338,6 +353,7 @@ bool Win32OsServices::ShowOpenFileDialog(WindowHandle owner, WindowHandle placem
   ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER | OFN_ENABLEHOOK;
   ofn.lpfnHook = OpenFileDialogHook;
   ofn.lCustData = static_cast<LPARAM>(placement);
+  ActiveWindowKept active_window;
   if (!GetOpenFileNameA(&ofn)) return false;
   path = buffer;
   return true;
@@ -357,6 +373,7 @@ FolderBrowseResult Win32OsServices::BrowseForFolder(WindowHandle owner, const st
   info.ulFlags = BIF_RETURNONLYFSDIRS;
   FolderBrowseResult result = FolderBrowseResult::kCancelled;
   {
+    ActiveWindowKept active_window;
     ProgramWindowsDisabled windows_off;
     CriticalErrorBoxesOff error_boxes_off;
     LPITEMIDLIST item = SHBrowseForFolderA(&info);

@@ -378,39 +378,45 @@ PacketStatus ApplyTableProperty(DSBASE& table, const std::string& name, TypeCode
   return kPacketOk;
 }
 
-// Puts one column value into the image.
-PacketStatus PlaceValue(DSBASE& table, std::size_t c, const std::uint8_t* value,
-                        std::uint32_t size, std::vector<std::uint8_t>& image) {
-  const ColumnDescription& column = table.Columns()[c];
-  const RecordLayout& layout = table.Layout();
-  switch (column.kind) {
+// Where one column's value goes in a row image.
+struct ColumnPlace {
+  ColumnKind kind;
+  std::uint32_t width;
+  std::uint32_t offset;
+  std::uint32_t area;
+  std::uint32_t status_offset;
+};
+
+// Puts one column value into a fresh image (every area zero, every field null).
+PacketStatus PlaceValue(DSBASE& table, const ColumnPlace& place, const std::uint8_t* value,
+                        std::uint32_t size, std::uint8_t* image) {
+  std::uint8_t* area = image + place.offset;
+  switch (place.kind) {
     case ColumnKind::kString: {
       // Up to the first zero, cut to the declared width; the area keeps a zero after it.
       std::uint32_t length = 0;
-      while (length < size && length < column.width && value[length] != 0) ++length;
-      layout.WriteBytes(image.data(), c, value, length);
-      return kPacketOk;
+      const std::uint32_t limit = size < place.width ? size : place.width;
+      while (length < limit && value[length] != 0) ++length;
+      if (length) std::memcpy(area, value, length);
+      break;
     }
     case ColumnKind::kWideString:
     case ColumnKind::kVarBytes: {
-      std::uint32_t length = size < column.width ? size : column.width;
-      std::vector<std::uint8_t> area(2 + length);
-      StoreU16(area.data(), static_cast<std::uint16_t>(length));
-      if (length) std::memcpy(area.data() + 2, value, length);
-      layout.WriteBytes(image.data(), c, area.data(), area.size());
-      return kPacketOk;
+      const std::uint32_t length = size < place.width ? size : place.width;
+      StoreU16(area, static_cast<std::uint16_t>(length));
+      if (length) std::memcpy(area + 2, value, length);
+      break;
     }
-    case ColumnKind::kBlob: {
-      std::uint8_t id[4];
-      StoreU32(id, table.StoreSideValue(std::vector<std::uint8_t>(value, value + size)));
-      layout.WriteBytes(image.data(), c, id, 4);
-      return kPacketOk;
-    }
+    case ColumnKind::kBlob:
+      StoreU32(area, table.StoreSideValue(std::vector<std::uint8_t>(value, value + size)));
+      break;
     default:
-      if (size < layout.AreaSize(c)) return kPacketBad;
-      layout.WriteBytes(image.data(), c, value, layout.AreaSize(c));
-      return kPacketOk;
+      if (size < place.area) return kPacketBad;
+      if (place.area) std::memcpy(area, value, place.area);
+      break;
   }
+  image[place.status_offset] = FieldValuePresent;
+  return kPacketOk;
 }
 
 PacketStatus AppendLocked(DSBASE& table, const std::uint8_t* packet, std::size_t size) {
@@ -461,6 +467,12 @@ PacketStatus AppendLocked(DSBASE& table, const std::uint8_t* packet, std::size_t
   if (reader.ValueColumnCount() != column_count) return kPacketBad;
   const std::uint64_t work_budget = kRowWorkAllowance + kRowWorkPerPacketByte * size;
   std::uint64_t work = 0;
+  std::vector<ColumnPlace> places;
+  places.reserve(column_count);
+  for (std::size_t c = 0; c < column_count; ++c) {
+    places.push_back({table.Columns()[c].kind, table.Columns()[c].width, layout.AreaOffset(c),
+                      layout.AreaSize(c), layout.StatusOffset(c)});
+  }
   std::vector<std::uint8_t> image = layout.NewImage();
   for (std::uint32_t row = 0; row < reader.HeaderRowCount(); ++row) {
     work += layout.ImageSize() + 16;
@@ -481,7 +493,7 @@ PacketStatus AppendLocked(DSBASE& table, const std::uint8_t* packet, std::size_t
         image[layout.StatusOffset(c)] = FieldNotChanged;
         continue;
       }
-      if (PacketStatus p = PlaceValue(table, c, bytes, size_read, image)) return p;
+      if (PacketStatus p = PlaceValue(table, places[c], bytes, size_read, image.data())) return p;
     }
     if (PacketStatus r = table.PlaceRow(image, status)) return r;
   }

@@ -12,9 +12,8 @@ foreach(lib quillset_backup quillset_datafile quillset_store quillset_engine qui
   endif()
 endforeach()
 if(ui_core_tests)
-  set(ui_test_libs quillset_ui_core)
-  if(NOT QUILLSET_WINDOWS)
-    list(APPEND ui_test_libs quillset_host_os)
-  endif()
+  # Real files under the test: the host's OS services natively, the Win32
+  # ones under Wine.
+  set(ui_test_libs quillset_ui_core quillset_real_files_test_os)
   quillset_add_test(ui_core_test SOURCES ${ui_core_tests} LIBS ${ui_test_libs})
 endif()

@@ -248,6 +248,24 @@ void QuillsetProcess::Terminate() {
   WaitForSingleObject(process_, kExitTimeout);
 }
 
+bool QuillsetProcess::SendMessageWithText(HWND window, UINT message, WPARAM wparam,
+                                          const std::string& text, LRESULT& result,
+                                          DWORD timeout_ms) const {
+  if (!process_) return false;
+  void* remote = VirtualAllocEx(process_, nullptr, text.size() + 1, MEM_COMMIT | MEM_RESERVE,
+                                PAGE_READWRITE);
+  if (!remote) return false;
+  SIZE_T written = 0;
+  bool ok = WriteProcessMemory(process_, remote, text.c_str(), text.size() + 1, &written) &&
+            written == text.size() + 1;
+  DWORD_PTR answer = 0;
+  ok = ok && SendMessageTimeoutA(window, message, wparam, reinterpret_cast<LPARAM>(remote),
+                                 SMTO_ABORTIFHUNG, timeout_ms, &answer) != 0;
+  result = static_cast<LRESULT>(answer);
+  VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
+  return ok;
+}
+
 // ---- Windows of any process
 
 HWND AnyRunningQuillset() { return FindWindowExA(nullptr, nullptr, kMainWindowClass, nullptr); }
@@ -283,6 +301,92 @@ bool SetEditText(HWND edit, const std::string& text) {
 
 HWND FindChild(HWND parent, const char* class_name) {
   return FindWindowExA(parent, nullptr, class_name, nullptr);
+}
+
+namespace {
+BOOL CALLBACK CollectChild(HWND window, LPARAM lparam) {
+  reinterpret_cast<std::vector<HWND>*>(lparam)->push_back(window);
+  return TRUE;
+}
+
+INPUT KeyInput(WORD key, bool up) {
+  INPUT input;
+  std::memset(&input, 0, sizeof input);
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  return input;
+}
+}  // namespace
+
+std::vector<HWND> ChildWindows(HWND parent) {
+  std::vector<HWND> children;
+  EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+HWND FindChildWithTextEnding(HWND parent, const std::string& suffix) {
+  for (HWND child : ChildWindows(parent)) {
+    std::string text = ReadText(child);
+    if (text.size() >= suffix.size() &&
+        text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0)
+      return child;
+  }
+  return nullptr;
+}
+
+void PostKey(HWND window, UINT virtual_key) {
+  UINT scan = MapVirtualKeyA(virtual_key, MAPVK_VK_TO_VSC);
+  PostMessageA(window, WM_KEYDOWN, virtual_key, 1 | (scan << 16));
+  PostMessageA(window, WM_KEYUP, virtual_key, 1 | (scan << 16) | 0xC0000000u);
+}
+
+void PostText(HWND window, const std::string& bytes) {
+  for (unsigned char byte : bytes) PostMessageA(window, WM_CHAR, byte, 1);
+}
+
+bool BringToForeground(HWND window) {
+  SetForegroundWindow(window);
+  return WaitUntil([&] { return GetForegroundWindow() == window; }, kDialogTimeout);
+}
+
+void PressKeys(const std::vector<WORD>& keys) {
+  std::vector<INPUT> inputs;
+  for (WORD key : keys) inputs.push_back(KeyInput(key, false));
+  for (auto key = keys.rbegin(); key != keys.rend(); ++key) inputs.push_back(KeyInput(*key, true));
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void RightClickAt(HWND window, int client_x, int client_y) {
+  POINT at = {client_x, client_y};
+  ClientToScreen(window, &at);
+  SetCursorPos(at.x, at.y);
+  INPUT inputs[2];
+  std::memset(inputs, 0, sizeof inputs);
+  for (INPUT& input : inputs) input.type = INPUT_MOUSE;
+  inputs[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+  SendInput(2, inputs, sizeof(INPUT));
+}
+
+HWND GridOf(HWND form) { return FindChild(form, kDataGridClass); }
+
+HWND GridEditorOf(HWND grid) { return FindChild(grid, "Edit"); }
+
+bool ReadGridCell(HWND grid, std::string& text) {
+  HWND editor = GridEditorOf(grid);
+  if (!editor) return false;
+  PostKey(grid, VK_F2);
+  if (!WaitUntil([&] { return IsWindowVisible(editor) != FALSE; }, kDialogTimeout)) return false;
+  text = ReadText(editor);
+  PostKey(grid, VK_RETURN);
+  return WaitUntil([&] { return !IsWindowVisible(editor); }, kDialogTimeout);
+}
+
+void TypeIntoGridCell(HWND grid, const std::string& bytes, UINT leave_key) {
+  PostText(grid, bytes);
+  PostKey(grid, leave_key);
 }
 
 void PostMenuCommand(HWND window, unsigned command_id) {

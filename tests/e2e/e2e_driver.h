@@ -112,6 +112,13 @@ class QuillsetProcess {
   // The last resort: ends the process at once and waits for it.
   void Terminate();
 
+  // Sends `message` to a window of the process with a zero-terminated copy of
+  // `text` placed in the process's own memory as the lparam (for messages that
+  // take a text pointer and that Windows does not carry between processes,
+  // such as the folder browser's BFFM_SETSELECTIONA). The result in `result`.
+  bool SendMessageWithText(HWND window, UINT message, WPARAM wparam, const std::string& text,
+                           LRESULT& result, DWORD timeout_ms = kDialogTimeout) const;
+
  private:
   QuillsetProcess(HANDLE process, HANDLE thread, DWORD id);
   HANDLE process_ = nullptr;
@@ -136,6 +143,38 @@ void PressButton(HWND box, int button_id = IDOK);
 bool SetEditText(HWND edit, const std::string& text);
 // The first child with this class (e.g. "Edit"), null when there is none.
 HWND FindChild(HWND parent, const char* class_name);
+
+// Every child window of `parent`, at every depth.
+std::vector<HWND> ChildWindows(HWND parent);
+// The first child (any depth) whose text ends with `suffix`; null when none.
+HWND FindChildWithTextEnding(HWND parent, const std::string& suffix);
+
+// Posted keys and characters, straight into a window's queue (no key state:
+// Ctrl and Shift read as up). PostKey posts WM_KEYDOWN and WM_KEYUP; PostText
+// posts one WM_CHAR per code-page byte, as an "A" window receives them.
+void PostKey(HWND window, UINT virtual_key);
+void PostText(HWND window, const std::string& bytes);
+
+// Real input through SendInput, delivered to the foreground window.
+// PressKeys presses the keys in order and releases them in reverse (a chord
+// such as {VK_SHIFT, VK_F10}); RightClickAt clicks the right button at a
+// point of a window's client area.
+bool BringToForeground(HWND window);
+void PressKeys(const std::vector<WORD>& keys);
+void RightClickAt(HWND window, int client_x, int client_y);
+
+// The grid DBGrid1 (class "QuillsetGrid") of a main window; null when none.
+HWND GridOf(HWND form);
+// The grid's cell editor (its EDIT child), open or not; null when none.
+HWND GridEditorOf(HWND grid);
+// The text of the grid's current cell as its cell editor shows it: opens the
+// editor with F2, reads it, closes it with Enter (an unchanged text is not
+// written back). Works only while editing is on ("編集"); false when the
+// editor did not open.
+bool ReadGridCell(HWND grid, std::string& text);
+// Types `bytes` into the grid's current cell (opening its editor), then
+// leaves the cell with `leave_key` (VK_TAB, VK_DOWN, VK_RETURN ...).
+void TypeIntoGridCell(HWND grid, const std::string& bytes, UINT leave_key);
 
 // Posted messages: a menu command, a tray-icon press, a timer tick.
 void PostMenuCommand(HWND window, unsigned command_id);

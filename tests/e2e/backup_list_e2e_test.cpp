@@ -1,0 +1,277 @@
+// The backup list of the real program: the first-run notice and the settings
+// it writes, entries added through the real file-open dialog and folder
+// browser, "コピー" over entries loaded from the data file (files on disk,
+// result texts and times in the grid and in the saved file), "削除" after a
+// start and right after adding, and "編集" switching typing in the grid.
+//
+// The grid draws its cells itself; a cell's text is read through its cell
+// editor (F2), which needs editing on. The menu's check mark cannot be read
+// from another process under Wine, so "編集" is checked by its effect: typing
+// opens the cell editor only while editing is on.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/e2e_driver.h"
+#include "ui/win32/window_classes.h"
+
+namespace quillset {
+namespace e2e {
+namespace {
+
+constexpr unsigned kBakup1Command = 101;  // "backupファイル選択"
+constexpr unsigned kDelete1Command = 102;  // "削除"
+constexpr unsigned kCopy1Command = 103;    // "コピー"
+constexpr unsigned kEdit1Command = 104;    // "編集"
+constexpr int kResultColumn = 2;
+constexpr int kTimeColumn = 3;
+// The file name field of the file-open dialog: the edit field edt1, or the
+// edit field inside the combo box cmb13 (Wine's layout).
+constexpr int kFileNameEditId = 0x480;
+constexpr int kFileNameComboId = 0x47C;
+
+const char kApplicationTitle[] = "ファイルバックアップツール";
+const char kFirstRunText[] =
+    "初期設定値は ０分です。\r\nバックアップは開始しません！！\r\n"
+    "メニューよりバックアップ開始間隔を設定して下さい。";
+const char kFolderPromptSuffix[] = "バックアップ保存するディレクトリを選択して下さい";
+const char kCopied[] = "バックアップ成功";
+const char kCopyFailed[] = "バックアップ失敗";
+const char kFolderMissing[] = "フォルダーが見つかり";  // the first 20 bytes
+
+struct Entry {
+  std::string file;
+  std::string folder;
+};
+
+HWND FileNameField(HWND dialog);
+
+class BackupListTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(BuiltExePath().empty()) << "the build made no Quillset.exe";
+    ASSERT_EQ(AnyRunningQuillset(), nullptr) << "a Quillset of an earlier run still runs";
+    ASSERT_TRUE(folder_.Ok()) << folder_.Path();
+  }
+  void TearDown() override { StopProgram(); }
+
+  void StopProgram() {
+    if (process_ && process_->IsRunning()) {
+      DWORD code = 99;
+      if (!process_->CloseProgram(code)) process_->Terminate();
+    }
+    process_.reset();
+  }
+  void Start() {
+    process_ = QuillsetProcess::Start(folder_.ExePath());
+    ASSERT_NE(process_, nullptr);
+    form_ = process_->WaitForMainWindow();
+    ASSERT_NE(form_, nullptr);
+    grid_ = GridOf(form_);
+    ASSERT_NE(grid_, nullptr);
+  }
+  // A start without a settings file: OK on the first-run box, window shown.
+  void StartFirstRun() {
+    Start();
+    HWND box = process_->WaitForDialog();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(Dismiss(box));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout));
+  }
+  // A start with the stored schedule of an earlier run: hidden in the tray,
+  // restored by a press on the icon (the list is loaded at that moment).
+  void StartStoredAndRestore() {
+    Start();
+    PostTrayCallback(form_, WM_LBUTTONDOWN);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout));
+  }
+  void CloseProgram() {
+    DWORD code = 99;
+    ASSERT_TRUE(process_->CloseProgram(code));
+    EXPECT_EQ(code, 0u);
+    process_.reset();
+  }
+  static bool Dismiss(HWND box) {
+    PressButton(box, IDOK);
+    return WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, kDialogTimeout);
+  }
+  // Sends a menu command and waits until the program has handled it.
+  void Command(unsigned command) {
+    PostMenuCommand(form_, command);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(form_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kDialogTimeout, &ignored);
+  }
+  void Settle() {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(grid_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kDialogTimeout, &ignored);
+  }
+
+  // Adds an entry through "backupファイル選択": the path typed into the
+  // file-open dialog, the folder selected in the folder browser.
+  void AddThroughDialogs(const Entry& entry, const std::string& file_name) {
+    PostMenuCommand(form_, kBakup1Command);
+    HWND open = process_->WaitForDialog();
+    ASSERT_NE(open, nullptr) << "no file-open dialog";
+    HWND name_field = nullptr;
+    WaitUntil([&] { return (name_field = FileNameField(open)) != nullptr; }, kDialogTimeout);
+    ASSERT_NE(name_field, nullptr) << "no file name field in the file-open dialog";
+    ASSERT_TRUE(SetEditText(name_field, entry.file));
+    PressButton(open, IDOK);
+
+    HWND browser = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          HWND box = process_->FindTopLevelWindow("#32770", nullptr, true);
+          if (box && box != open) browser = box;
+          return browser != nullptr;
+        },
+        kDialogTimeout))
+        << "no folder browser after the file-open dialog";
+    HWND prompt = FindChildWithTextEnding(browser, kFolderPromptSuffix);
+    ASSERT_NE(prompt, nullptr) << "no prompt in the folder browser";
+    EXPECT_EQ(WindowCaption(prompt), file_name + kFolderPromptSuffix);
+    LRESULT ignored = 0;
+    ASSERT_TRUE(process_->SendMessageWithText(browser, BFFM_SETSELECTIONA, TRUE, entry.folder,
+                                              ignored));
+    PressButton(browser, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser) || !IsWindowVisible(browser); },
+                          kDialogTimeout));
+    Settle();
+  }
+
+  // The texts of one column, top row first, read through the cell editor
+  // with editing on; the grid's current row ends on the last entry.
+  std::vector<std::string> ColumnTexts(int column, int rows) {
+    std::vector<std::string> texts;
+    PostKey(grid_, VK_HOME);  // first column
+    for (int i = 0; i < column; ++i) PostKey(grid_, VK_RIGHT);
+    for (int i = 0; i < 50; ++i) PostKey(grid_, VK_UP);  // first row
+    for (int row = 0; row < rows; ++row) {
+      std::string text;
+      if (!ReadGridCell(grid_, text)) {
+        ADD_FAILURE() << "the cell editor did not open at row " << row;
+        break;
+      }
+      texts.push_back(text);
+      if (row + 1 < rows) PostKey(grid_, VK_DOWN);
+    }
+    return texts;
+  }
+
+  std::string Path(const std::string& name) const { return folder_.FilePath(name); }
+
+  TestFolder folder_;
+  std::unique_ptr<QuillsetProcess> process_;
+  HWND form_ = nullptr;
+  HWND grid_ = nullptr;
+};
+
+HWND FileNameField(HWND dialog) {
+  for (HWND child : ChildWindows(dialog)) {
+    int id = GetDlgCtrlID(child);
+    if (WindowClass(child) == "Edit" && (id == kFileNameEditId || id == kFileNameComboId))
+      return child;
+  }
+  return nullptr;
+}
+
+bool Contains(const std::string& haystack, const std::string& needle) {
+  return haystack.find(needle) != std::string::npos;
+}
+
+std::string TodayShortDate() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char buffer[128] = {};
+  GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, buffer, sizeof buffer);
+  return buffer;
+}
+
+TEST_F(BackupListTest, FirstRunShowsTheNoticeBeforeTheWindowAndWritesTheSettings) {
+  Start();
+  HWND box = process_->WaitForDialog();
+  ASSERT_NE(box, nullptr);
+  EXPECT_FALSE(IsWindowVisible(form_));
+  EXPECT_EQ(MessageBoxText(box), kFirstRunText);
+  EXPECT_EQ(WindowCaption(box), kApplicationTitle);
+  EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr) << "one OK button only";
+
+  // The settings are written before the notice shows.
+  std::string settings;
+  ASSERT_TRUE(folder_.ReadFile("Quillset.ini", settings));
+  EXPECT_TRUE(Contains(settings, "[Time]")) << settings;
+  EXPECT_TRUE(Contains(settings, "TimerSet=0")) << settings;
+  EXPECT_TRUE(Contains(settings, "TimerIniSet=1")) << settings;
+  EXPECT_LT(settings.find("[Time]"), settings.find("TimerSet=0"));
+
+  ASSERT_TRUE(Dismiss(box));
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout));
+  CloseProgram();
+}
+
+TEST_F(BackupListTest, CopyOverEntriesLoadedFromTheDataFile) {
+  ASSERT_TRUE(folder_.MakeFolder("source"));
+  ASSERT_TRUE(folder_.MakeFolder("dest"));
+  const std::string content = "the bytes to back up\r\n";
+  ASSERT_TRUE(folder_.WriteFile("source\\a.txt", content));
+  const Entry copied{Path("source\\a.txt"), Path("dest")};
+  const Entry no_folder{Path("source\\a.txt"), Path("missing")};
+  const Entry no_file{Path("source\\gone.txt"), Path("dest")};
+
+  // The data file, made by the program itself from entries added through its
+  // dialogs.
+  ASSERT_NO_FATAL_FAILURE(StartFirstRun());
+  ASSERT_NO_FATAL_FAILURE(AddThroughDialogs(copied, "a.txt"));
+  ASSERT_NO_FATAL_FAILURE(AddThroughDialogs(no_folder, "a.txt"));
+  ASSERT_NO_FATAL_FAILURE(AddThroughDialogs(no_file, "gone.txt"));
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
+  ASSERT_TRUE(folder_.Exists("Quillset.cds"));
+  EXPECT_FALSE(folder_.Exists("dest\\a.txt"));
+
+  ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
+  Command(kCopy1Command);
+  std::string copy;
+  ASSERT_TRUE(folder_.ReadFile("dest\\a.txt", copy)) << "the file was not copied";
+  EXPECT_EQ(copy, content);
+  EXPECT_FALSE(folder_.Exists("missing"));
+  EXPECT_FALSE(folder_.Exists("dest\\gone.txt"));
+
+  // Adding puts each new entry in front of the last one: the order is
+  // copied, no_file, no_folder... as the grid shows it.
+  Command(kEdit1Command);
+  std::vector<std::string> files = ColumnTexts(0, 3);
+  std::vector<std::string> folders = ColumnTexts(1, 3);
+  std::vector<std::string> results = ColumnTexts(kResultColumn, 3);
+  std::vector<std::string> times = ColumnTexts(kTimeColumn, 3);
+  ASSERT_EQ(files.size(), 3u);
+  ASSERT_EQ(results.size(), 3u);
+  ASSERT_EQ(times.size(), 3u);
+  for (int row = 0; row < 3; ++row) {
+    std::string expected = files[row] == no_file.file         ? kCopyFailed
+                           : folders[row] == no_folder.folder ? kFolderMissing
+                                                              : kCopied;
+    EXPECT_EQ(results[row], expected) << "row " << row << ": " << files[row];
+    EXPECT_EQ(times[row].rfind(TodayShortDate(), 0), 0u) << times[row];
+  }
+  CloseProgram();
+
+  // The saved file holds the results; a restart shows them again.
+  std::string saved;
+  ASSERT_TRUE(folder_.ReadFile("Quillset.cds", saved));
+  EXPECT_TRUE(Contains(saved, kCopied));
+  EXPECT_TRUE(Contains(saved, kCopyFailed));
+  EXPECT_TRUE(Contains(saved, kFolderMissing));
+  { FILE* f = fopen("Z:\\tmp\\e2e-saved.cds", "wb"); fwrite(saved.data(), 1, saved.size(), f); fclose(f); }
+  ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
+  Command(kEdit1Command);
+  EXPECT_EQ(ColumnTexts(kResultColumn, 3), results);
+  EXPECT_EQ(ColumnTexts(kTimeColumn, 3), times);
+  CloseProgram();
+}
+
+}  // namespace
+}  // namespace e2e
+}  // namespace quillset
