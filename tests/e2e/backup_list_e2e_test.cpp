@@ -98,11 +98,12 @@ class BackupListTest : public ::testing::Test {
     PressButton(box, IDOK);
     return WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, kDialogTimeout);
   }
-  // Sends a menu command and waits until the program has handled it.
+  // Runs a menu command that opens no box: sent, so it has been handled when
+  // this returns.
   void Command(unsigned command) {
-    PostMenuCommand(form_, command);
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(form_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kDialogTimeout, &ignored);
+    SendMessageTimeoutA(form_, WM_COMMAND, MAKEWPARAM(command, 0), 0, SMTO_ABORTIFHUNG,
+                        kDialogTimeout, &ignored);
   }
   void Settle() {
     DWORD_PTR ignored = 0;

@@ -361,13 +361,22 @@ void PressKeys(const std::vector<WORD>& keys) {
 void RightClickAt(HWND window, int client_x, int client_y) {
   POINT at = {client_x, client_y};
   ClientToScreen(window, &at);
-  SetCursorPos(at.x, at.y);
-  INPUT inputs[2];
+  // The move travels with the presses, so they cannot land where an earlier
+  // pointer position still stands.
+  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  INPUT inputs[3];
   std::memset(inputs, 0, sizeof inputs);
-  for (INPUT& input : inputs) input.type = INPUT_MOUSE;
-  inputs[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-  SendInput(2, inputs, sizeof(INPUT));
+  for (INPUT& input : inputs) {
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>((at.x * 65536LL + width / 2) / width);
+    input.mi.dy = static_cast<LONG>((at.y * 65536LL + height / 2) / height);
+    input.mi.dwFlags = MOUSEEVENTF_ABSOLUTE;
+  }
+  inputs[0].mi.dwFlags |= MOUSEEVENTF_MOVE;
+  inputs[1].mi.dwFlags |= MOUSEEVENTF_RIGHTDOWN;
+  inputs[2].mi.dwFlags |= MOUSEEVENTF_RIGHTUP;
+  SetCursorPos(at.x, at.y);
+  SendInput(3, inputs, sizeof(INPUT));
 }
 
 HWND GridOf(HWND form) { return FindChild(form, kDataGridClass); }

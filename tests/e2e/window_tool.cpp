@@ -3,6 +3,9 @@
 //                               and, for up to 3 s more, until one of its windows
 //                               shows; prints the caption of what shows. Exit 0
 //                               when the main window exists, 1 otherwise.
+//   quillset_window_tool dismiss presses OK on Quillset's boxes (the first-run
+//                               notice) and waits up to 3 s for the main window
+//                               to show; prints its caption. Exit 0 when it shows.
 //   quillset_window_tool close  ends Quillset as a user does: OK on its boxes,
 //                               then the main window closed; waits up to 15 s.
 //                               Exit 0 when no main window is left.
@@ -60,6 +63,21 @@ int Wait() {
   return 0;
 }
 
+int Dismiss() {
+  HWND form = MainWindow();
+  if (form == nullptr) return 1;
+  const bool shown = WaitUntil(
+      [&] {
+        if (HWND box = VisibleBoxOf(form)) PressButton(box, IDOK);
+        return IsWindowVisible(form) && VisibleBoxOf(form) == nullptr;
+      },
+      3000);
+  if (!shown) return 1;
+  std::printf("%s\n", WindowCaption(form).c_str());
+  Sleep(300);  // let it finish painting before the screenshot
+  return 0;
+}
+
 int Close() {
   DWORD last_close = 0;
   bool ended = WaitUntil(
@@ -82,7 +100,8 @@ int Close() {
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "wait") == 0) return Wait();
+  if (argc == 2 && std::strcmp(argv[1], "dismiss") == 0) return Dismiss();
   if (argc == 2 && std::strcmp(argv[1], "close") == 0) return Close();
-  std::fprintf(stderr, "usage: quillset_window_tool wait|close\n");
+  std::fprintf(stderr, "usage: quillset_window_tool wait|dismiss|close\n");
   return 2;
 }
