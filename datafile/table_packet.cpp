@@ -171,8 +171,9 @@ PacketStatus WriteRow(TDATAPACKET_WRITE& writer, const DSBASE& table,
     PacketStatus s = kPacketOk;
     switch (columns[c].kind) {
       case ColumnKind::kString: {
-        std::uint32_t length = 0;
-        while (length < area_size && area[length] != 0) ++length;
+        const void* zero = std::memchr(area, 0, area_size);
+        const std::uint32_t length =
+            zero ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(zero) - area) : area_size;
         // An empty text that is not null travels as one zero byte.
         s = length == 0 ? writer.PutValue(0, 1, &kEmptyText) : writer.PutValue(0, length, area);
         break;
@@ -394,9 +395,10 @@ PacketStatus PlaceValue(DSBASE& table, const ColumnPlace& place, const std::uint
   switch (place.kind) {
     case ColumnKind::kString: {
       // Up to the first zero, cut to the declared width; the area keeps a zero after it.
-      std::uint32_t length = 0;
       const std::uint32_t limit = size < place.width ? size : place.width;
-      while (length < limit && value[length] != 0) ++length;
+      const void* zero = std::memchr(value, 0, limit);
+      const std::uint32_t length =
+          zero ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(zero) - value) : limit;
       if (length) std::memcpy(area, value, length);
       break;
     }

@@ -122,7 +122,7 @@ TEST_F(StorePacketTest, EveryVersionSurvivesSaveAndReloadInSlotOrder) {
 
 // --- Packets built by hand through the writer, read by a bare table.
 
-struct ColumnSpec {
+struct ColumnPlan {
   std::string name;
   TypeCode type;
   std::vector<std::pair<std::string, Bytes>> u16_properties;  // name, 2-byte value
@@ -130,9 +130,9 @@ struct ColumnSpec {
 
 class HandPacket {
  public:
-  explicit HandPacket(const std::vector<ColumnSpec>& columns) {
+  explicit HandPacket(const std::vector<ColumnPlan>& columns) {
     EXPECT_EQ(w_.BeginPacket(3, static_cast<std::uint16_t>(columns.size())), kPacketOk);
-    for (const ColumnSpec& c : columns) {
+    for (const ColumnPlan& c : columns) {
       EXPECT_EQ(w_.AddColumn(MakeColumnDesc(c.name, c.type)), kPacketOk);
       for (const auto& p : c.u16_properties)
         EXPECT_EQ(w_.AddProperty(PropertyLevel::kColumn, p.first.c_str(), kTypeUInt16, 2,

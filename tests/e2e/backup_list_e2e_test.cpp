@@ -162,6 +162,41 @@ class BackupListTest : public ::testing::Test {
     return texts;
   }
 
+  // The texts of the first column down to the last row: read until the row
+  // that Down appends after the last one (editing on), which Esc drops again.
+  std::vector<std::string> FileColumn() {
+    std::vector<std::string> texts;
+    PostKey(grid_, VK_HOME);
+    for (int i = 0; i < 50; ++i) PostKey(grid_, VK_UP);
+    for (int row = 0; row < 20; ++row) {
+      std::string text;
+      if (!ReadGridCell(grid_, text)) {
+        ADD_FAILURE() << "the cell editor did not open at row " << row;
+        break;
+      }
+      if (text.empty()) {
+        PostKey(grid_, VK_ESCAPE);
+        break;
+      }
+      texts.push_back(text);
+      PostKey(grid_, VK_DOWN);
+    }
+    Settle();
+    return texts;
+  }
+
+  // A data file made by the program from entries added through its dialogs
+  // (each file name is the part after the last backslash).
+  void MakeDataFile(const std::vector<Entry>& entries) {
+    ASSERT_NO_FATAL_FAILURE(StartFirstRun());
+    for (const Entry& entry : entries) {
+      std::string name = entry.file.substr(entry.file.find_last_of('\\') + 1);
+      ASSERT_NO_FATAL_FAILURE(AddThroughDialogs(entry, name));
+    }
+    ASSERT_NO_FATAL_FAILURE(CloseProgram());
+    ASSERT_TRUE(folder_.Exists("Quillset.cds"));
+  }
+
   std::string Path(const std::string& name) const { return folder_.FilePath(name); }
 
   TestFolder folder_;
@@ -216,10 +251,12 @@ TEST_F(BackupListTest, FirstRunShowsTheNoticeBeforeTheWindowAndWritesTheSettings
 TEST_F(BackupListTest, CopyOverEntriesLoadedFromTheDataFile) {
   ASSERT_TRUE(folder_.MakeFolder("source"));
   ASSERT_TRUE(folder_.MakeFolder("dest"));
+  // The browser confirms only folders that exist: this one goes before the run.
+  ASSERT_TRUE(folder_.MakeFolder("removed"));
   const std::string content = "the bytes to back up\r\n";
   ASSERT_TRUE(folder_.WriteFile("source\\a.txt", content));
   const Entry copied{Path("source\\a.txt"), Path("dest")};
-  const Entry no_folder{Path("source\\a.txt"), Path("missing")};
+  const Entry no_folder{Path("source\\a.txt"), Path("removed")};
   const Entry no_file{Path("source\\gone.txt"), Path("dest")};
 
   // The data file, made by the program itself from entries added through its
@@ -230,34 +267,36 @@ TEST_F(BackupListTest, CopyOverEntriesLoadedFromTheDataFile) {
   ASSERT_NO_FATAL_FAILURE(AddThroughDialogs(no_file, "gone.txt"));
   ASSERT_NO_FATAL_FAILURE(CloseProgram());
   ASSERT_TRUE(folder_.Exists("Quillset.cds"));
-  EXPECT_FALSE(folder_.Exists("dest\\a.txt"));
 
+  // Loaded at the next start: the entries as the dialogs gave them, no results
+  // yet. Each was added in front of the last one, but the saved change log
+  // brings the rows back in the order they were added (slot order).
   ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
+  Command(kEdit1Command);
+  const std::vector<std::string> files = ColumnTexts(0, 3);
+  const std::vector<std::string> folders = ColumnTexts(1, 3);
+  EXPECT_EQ(files, (std::vector<std::string>{copied.file, no_folder.file, no_file.file}));
+  ASSERT_EQ(folders, (std::vector<std::string>{copied.folder, no_folder.folder, no_file.folder}))
+      << "the folder browser did not take the folder";
+  EXPECT_EQ(ColumnTexts(kResultColumn, 3), (std::vector<std::string>{"", "", ""}));
+  Command(kEdit1Command);
+
+  ASSERT_TRUE(RemoveDirectoryA(Path("removed").c_str()));
   Command(kCopy1Command);
   std::string copy;
   ASSERT_TRUE(folder_.ReadFile("dest\\a.txt", copy)) << "the file was not copied";
   EXPECT_EQ(copy, content);
-  EXPECT_FALSE(folder_.Exists("missing"));
+  EXPECT_FALSE(folder_.Exists("removed"));
   EXPECT_FALSE(folder_.Exists("dest\\gone.txt"));
 
-  // Adding puts each new entry in front of the last one: the order is
-  // copied, no_file, no_folder... as the grid shows it.
   Command(kEdit1Command);
-  std::vector<std::string> files = ColumnTexts(0, 3);
-  std::vector<std::string> folders = ColumnTexts(1, 3);
-  std::vector<std::string> results = ColumnTexts(kResultColumn, 3);
-  std::vector<std::string> times = ColumnTexts(kTimeColumn, 3);
-  ASSERT_EQ(files.size(), 3u);
-  ASSERT_EQ(results.size(), 3u);
+  const std::vector<std::string> results = ColumnTexts(kResultColumn, 3);
+  const std::vector<std::string> times = ColumnTexts(kTimeColumn, 3);
+  EXPECT_EQ(results, (std::vector<std::string>{kCopied, kFolderMissing, kCopyFailed}));
   ASSERT_EQ(times.size(), 3u);
-  for (int row = 0; row < 3; ++row) {
-    std::string expected = files[row] == no_file.file         ? kCopyFailed
-                           : folders[row] == no_folder.folder ? kFolderMissing
-                                                              : kCopied;
-    EXPECT_EQ(results[row], expected) << "row " << row << ": " << files[row];
-    EXPECT_EQ(times[row].rfind(TodayShortDate(), 0), 0u) << times[row];
-  }
-  CloseProgram();
+  for (const std::string& time : times)
+    EXPECT_EQ(time.rfind(TodayShortDate() + " ", 0), 0u) << time;
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
 
   // The saved file holds the results; a restart shows them again.
   std::string saved;
@@ -265,12 +304,145 @@ TEST_F(BackupListTest, CopyOverEntriesLoadedFromTheDataFile) {
   EXPECT_TRUE(Contains(saved, kCopied));
   EXPECT_TRUE(Contains(saved, kCopyFailed));
   EXPECT_TRUE(Contains(saved, kFolderMissing));
-  { FILE* f = fopen("Z:\\tmp\\e2e-saved.cds", "wb"); fwrite(saved.data(), 1, saved.size(), f); fclose(f); }
+  EXPECT_FALSE(Contains(saved, "フォルダーが見つかりません")) << "the result field holds 20 bytes";
   ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
   Command(kEdit1Command);
   EXPECT_EQ(ColumnTexts(kResultColumn, 3), results);
   EXPECT_EQ(ColumnTexts(kTimeColumn, 3), times);
-  CloseProgram();
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
+}
+
+TEST_F(BackupListTest, CancellingEitherDialogAddsNothing) {
+  ASSERT_TRUE(folder_.MakeFolder("データ"));
+  ASSERT_NO_FATAL_FAILURE(StartFirstRun());
+
+  PostMenuCommand(form_, kBakup1Command);
+  HWND open = process_->WaitForDialog();
+  ASSERT_NE(open, nullptr);
+  PressButton(open, IDCANCEL);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(open); }, kDialogTimeout));
+  Settle();
+  EXPECT_EQ(process_->FindTopLevelWindow("#32770", nullptr, true), nullptr)
+      << "a cancelled file-open dialog must end the command";
+
+  // A double-byte name whose second byte is a backslash (表: 0x95 0x5C) is
+  // one name: the prompt starts with all of it.
+  PostMenuCommand(form_, kBakup1Command);
+  open = process_->WaitForDialog();
+  ASSERT_NE(open, nullptr);
+  HWND name_field = nullptr;
+  ASSERT_TRUE(
+      WaitUntil([&] { return (name_field = FileNameField(open)) != nullptr; }, kDialogTimeout));
+  ASSERT_TRUE(SetEditText(name_field, Path("データ\\表.txt")));
+  PressButton(open, IDOK);
+  HWND browser = nullptr;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        HWND box = process_->FindTopLevelWindow("#32770", nullptr, true);
+        if (box && box != open) browser = box;
+        return browser != nullptr;
+      },
+      kDialogTimeout));
+  HWND prompt = FindChildWithTextEnding(browser, kFolderPromptSuffix);
+  ASSERT_NE(prompt, nullptr);
+  EXPECT_EQ(WindowCaption(prompt), std::string("表.txt") + kFolderPromptSuffix);
+  PressButton(browser, IDCANCEL);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser); }, kDialogTimeout));
+  Settle();
+  EXPECT_EQ(process_->FindTopLevelWindow("#32770", nullptr, true), nullptr);
+
+  // Nothing was added: the saved list is the empty one.
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
+  std::string saved;
+  ASSERT_TRUE(folder_.ReadFile("Quillset.cds", saved));
+  EXPECT_EQ(saved.size(), 146u);
+}
+
+TEST_F(BackupListTest, DeleteRightAfterAStartDeletesTheFirstEntry) {
+  ASSERT_TRUE(folder_.MakeFolder("dest"));
+  const std::string dest = Path("dest");
+  ASSERT_NO_FATAL_FAILURE(MakeDataFile(
+      {{Path("one.txt"), dest}, {Path("two.txt"), dest}, {Path("three.txt"), dest}}));
+
+  // After a load the first row is current and AtEnd is clear.
+  ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
+  Command(kDelete1Command);
+  Command(kEdit1Command);
+  EXPECT_EQ(FileColumn(), (std::vector<std::string>{Path("two.txt"), Path("three.txt")}));
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
+
+  ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
+  Command(kEdit1Command);
+  EXPECT_EQ(FileColumn(), (std::vector<std::string>{Path("two.txt"), Path("three.txt")}))
+      << "the deletion was not saved";
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
+}
+
+TEST_F(BackupListTest, DeleteRightAfterAddingDoesNothing) {
+  ASSERT_TRUE(folder_.MakeFolder("dest"));
+  const std::string dest = Path("dest");
+  ASSERT_NO_FATAL_FAILURE(MakeDataFile({{Path("one.txt"), dest}, {Path("two.txt"), dest}}));
+
+  ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
+  ASSERT_NO_FATAL_FAILURE(AddThroughDialogs({Path("new.txt"), dest}, "new.txt"));
+  Command(kDelete1Command);  // AtEnd is set after adding: nothing happens
+  Command(kEdit1Command);
+  // The new entry stands in front of the last one.
+  EXPECT_EQ(FileColumn(),
+            (std::vector<std::string>{Path("one.txt"), Path("new.txt"), Path("two.txt")}));
+
+  // Once the current row has moved up, "削除" deletes it again.
+  PostKey(grid_, VK_UP);
+  Settle();
+  Command(kDelete1Command);
+  EXPECT_EQ(FileColumn(), (std::vector<std::string>{Path("one.txt"), Path("two.txt")}));
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
+}
+
+TEST_F(BackupListTest, TypingChangesACellOnlyWhileEditingIsOn) {
+  ASSERT_TRUE(folder_.MakeFolder("dest"));
+  ASSERT_NO_FATAL_FAILURE(MakeDataFile({{Path("one.txt"), Path("dest")}}));
+  std::string before;
+  ASSERT_TRUE(folder_.ReadFile("Quillset.cds", before));
+
+  // Read-only at start: typing opens no cell editor and changes nothing.
+  ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
+  HWND editor = GridEditorOf(grid_);
+  ASSERT_NE(editor, nullptr);
+  TypeIntoGridCell(grid_, "typed.txt", VK_RETURN);
+  PostKey(grid_, VK_F2);
+  Settle();
+  EXPECT_FALSE(IsWindowVisible(editor));
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
+  std::string after;
+  ASSERT_TRUE(folder_.ReadFile("Quillset.cds", after));
+  EXPECT_EQ(after, before) << "typing changed the list while editing was off";
+
+  // "編集" switches editing on: the typed text replaces the cell.
+  ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
+  editor = GridEditorOf(grid_);
+  ASSERT_NE(editor, nullptr);
+  Command(kEdit1Command);
+  PostText(grid_, "C:\\typed.txt");
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(editor) != FALSE; }, kDialogTimeout));
+  PostKey(grid_, VK_RETURN);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(editor); }, kDialogTimeout));
+  std::string text;
+  ASSERT_TRUE(ReadGridCell(grid_, text));
+  EXPECT_EQ(text, "C:\\typed.txt");
+
+  // And "編集" again switches it off.
+  Command(kEdit1Command);
+  PostText(grid_, "x");
+  PostKey(grid_, VK_F2);
+  Settle();
+  EXPECT_FALSE(IsWindowVisible(editor));
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
+
+  ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
+  Command(kEdit1Command);
+  EXPECT_EQ(FileColumn(), (std::vector<std::string>{"C:\\typed.txt"}));
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
 }
 
 }  // namespace

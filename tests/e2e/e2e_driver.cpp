@@ -376,7 +376,17 @@ void RightClickAt(HWND window, int client_x, int client_y) {
   inputs[1].mi.dwFlags |= MOUSEEVENTF_RIGHTDOWN;
   inputs[2].mi.dwFlags |= MOUSEEVENTF_RIGHTUP;
   SetCursorPos(at.x, at.y);
-  SendInput(3, inputs, sizeof(INPUT));
+  SendInput(1, &inputs[0], sizeof(INPUT));
+  // The X server takes the pointer's new place a moment later; a press sent
+  // before that would land at the old place.
+  WaitUntil(
+      [&] {
+        POINT now;
+        return GetCursorPos(&now) && now.x == at.x && now.y == at.y;
+      },
+      kDialogTimeout);
+  Sleep(200);
+  SendInput(2, &inputs[1], sizeof(INPUT));
 }
 
 HWND GridOf(HWND form) { return FindChild(form, kDataGridClass); }

@@ -141,7 +141,6 @@ TEST_F(MainWindowTest, RightClickInTheGridOpensThePopupMenu) {
   ClientToScreen(grid, &click);
   RECT placed;
   GetWindowRect(menu, &placed);
-  printf("menu %ld %ld %ld %ld click %ld %ld\n", placed.left, placed.top, placed.right, placed.bottom, click.x, click.y);
   EXPECT_NEAR(placed.left, click.x, 2);
   EXPECT_NEAR(placed.top, click.y, 2);
 
