@@ -41,21 +41,32 @@ void TForm1::FormCreate() {
 void TForm1::LoadOrCreateStore() {
   const std::string path = DataFilePathFor(os_);
   if (os_.FileExists(path)) {
-    LoadFile(*store_, os_, path, &data_file_);
+    LoadDataFile(path);
   } else {
     store_->CreateEmpty();
   }
   DataFilePath = path;
 }
 
+// A file that cannot be loaded is remembered as it is too: the first
+// activation does not try the same bytes again and show the same failure twice.
+void TForm1::LoadDataFile(const std::string& path) {
+  try {
+    LoadFile(*store_, os_, path, &data_file_);
+  } catch (...) {
+    data_file_.RememberStamp(os_, path);
+    throw;
+  }
+}
+
 // The list is read again at the first activation only when the data file
-// changed on disk since this process last loaded or saved it: results of runs
-// made while the window was hidden in the tray, and entries added since the
-// start, are kept.
+// changed on disk since this process last loaded (or tried to load) or saved
+// it: results of runs made while the window was hidden in the tray, and
+// entries added since the start, are kept.
 void TForm1::FormActivate() {
   const std::string path = DataFilePathFor(os_);
   if (os_.FileExists(path) && data_file_.DataFileChangedSinceLastLoadOrSave(os_, path)) {
-    LoadFile(*store_, os_, path, &data_file_);
+    LoadDataFile(path);
   }
   DataFilePath = path;
 }

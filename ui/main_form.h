@@ -110,6 +110,7 @@ class TForm1 : public FormEvents {
   void RunTimerTick();
   // main_form.cpp: loads the data file, or creates the store empty.
   void LoadOrCreateStore();
+  void LoadDataFile(const std::string& path);
   void SaveStore();
 
   OsServices& os_;

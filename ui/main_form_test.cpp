@@ -139,9 +139,32 @@ TEST_F(MainFormLifecycleTest, DamagedDataFileIsRefusedAndNotWrittenOverAtClose) 
   EXPECT_TRUE(form->DataFilePath.empty());
   // The settings step did not run: the window keeps its design caption.
   EXPECT_EQ(view.Caption(), "右クリックでメニューが出ます。");
+  // The same bytes are not tried again at the first activation.
+  EXPECT_NO_THROW(form->FormActivate());
+  EXPECT_FALSE(form->ClientDataSet1().Active());
 
   form->FormClose();
   EXPECT_EQ(ReadBytes(data_path_), damaged);
+}
+
+TEST_F(MainFormLifecycleTest, FirstActivationLoadsADataFileMendedAfterAFailedStart) {
+  StoreMinutesSchedule("0");
+  {
+    FakeFormView view;
+    auto form = NewForm(view);
+    form->FormCreate();
+    AddPendingEntry(*form, "C:\\good.txt", "D:\\");
+    form->FormClose();
+  }
+  const std::string good = ReadBytes(data_path_);
+  ASSERT_TRUE(WriteBytes(data_path_, good.substr(0, good.size() / 2)));
+  FakeFormView view;
+  auto form = NewForm(view);
+  EXPECT_THROW(form->FormCreate(), Exception);
+  ASSERT_TRUE(WriteBytes(data_path_, good));  // the user puts the backup copy back
+  form->FormActivate();
+  EXPECT_EQ(FilesOf(*form), std::vector<std::string>({"C:\\good.txt"}));
+  EXPECT_EQ(form->DataFilePath, data_path_);
 }
 
 TEST_F(MainFormLifecycleTest, EndOfTheWindowsSessionSavesTheListOnce) {

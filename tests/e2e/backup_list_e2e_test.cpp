@@ -4,6 +4,13 @@
 // result texts and times in the grid and in the saved file), "削除" after a
 // start and right after adding, and "編集" switching typing in the grid.
 //
+// The dialogs are driven as a user would: the path typed into the file-open
+// dialog's name field and OK; in the folder browser the folder is selected
+// with BFFM_SETSELECTIONA (its text placed in the program's memory) and OK.
+// The browser confirms only folders that exist, and its default selection is
+// the desktop folder, so the copy test checks the stored folders before it
+// runs a copy.
+//
 // The grid draws its cells itself; a cell's text is read through its cell
 // editor (F2), which needs editing on. The menu's check mark cannot be read
 // from another process under Wine, so "編集" is checked by its effect: typing
@@ -47,7 +54,14 @@ struct Entry {
   std::string folder;
 };
 
-HWND FileNameField(HWND dialog);
+HWND FileNameField(HWND dialog) {
+  for (HWND child : ChildWindows(dialog)) {
+    int id = GetDlgCtrlID(child);
+    if (WindowClass(child) == "Edit" && (id == kFileNameEditId || id == kFileNameComboId))
+      return child;
+  }
+  return nullptr;
+}
 
 class BackupListTest : public ::testing::Test {
  protected:
@@ -70,8 +84,8 @@ class BackupListTest : public ::testing::Test {
     ASSERT_NE(process_, nullptr);
     form_ = process_->WaitForMainWindow();
     ASSERT_NE(form_, nullptr);
-    grid_ = GridOf(form_);
-    ASSERT_NE(grid_, nullptr);
+    // The grid is made a moment after the window itself.
+    ASSERT_TRUE(WaitUntil([&] { return (grid_ = GridOf(form_)) != nullptr; }, kWindowTimeout));
   }
   // A start without a settings file: OK on the first-run box, window shown.
   void StartFirstRun() {
@@ -147,9 +161,9 @@ class BackupListTest : public ::testing::Test {
   // with editing on; the grid's current row ends on the last entry.
   std::vector<std::string> ColumnTexts(int column, int rows) {
     std::vector<std::string> texts;
-    PostKey(grid_, VK_HOME);  // first column
-    for (int i = 0; i < column; ++i) PostKey(grid_, VK_RIGHT);
-    for (int i = 0; i < 50; ++i) PostKey(grid_, VK_UP);  // first row
+    SendKey(grid_, VK_HOME);  // first column
+    for (int i = 0; i < column; ++i) SendKey(grid_, VK_RIGHT);
+    for (int i = 0; i < 50; ++i) SendKey(grid_, VK_UP);  // first row
     for (int row = 0; row < rows; ++row) {
       std::string text;
       if (!ReadGridCell(grid_, text)) {
@@ -157,7 +171,7 @@ class BackupListTest : public ::testing::Test {
         break;
       }
       texts.push_back(text);
-      if (row + 1 < rows) PostKey(grid_, VK_DOWN);
+      if (row + 1 < rows) SendKey(grid_, VK_DOWN);
     }
     return texts;
   }
@@ -166,8 +180,8 @@ class BackupListTest : public ::testing::Test {
   // that Down appends after the last one (editing on), which Esc drops again.
   std::vector<std::string> FileColumn() {
     std::vector<std::string> texts;
-    PostKey(grid_, VK_HOME);
-    for (int i = 0; i < 50; ++i) PostKey(grid_, VK_UP);
+    SendKey(grid_, VK_HOME);
+    for (int i = 0; i < 50; ++i) SendKey(grid_, VK_UP);
     for (int row = 0; row < 20; ++row) {
       std::string text;
       if (!ReadGridCell(grid_, text)) {
@@ -175,11 +189,11 @@ class BackupListTest : public ::testing::Test {
         break;
       }
       if (text.empty()) {
-        PostKey(grid_, VK_ESCAPE);
+        SendKey(grid_, VK_ESCAPE);
         break;
       }
       texts.push_back(text);
-      PostKey(grid_, VK_DOWN);
+      SendKey(grid_, VK_DOWN);
     }
     Settle();
     return texts;
@@ -204,15 +218,6 @@ class BackupListTest : public ::testing::Test {
   HWND form_ = nullptr;
   HWND grid_ = nullptr;
 };
-
-HWND FileNameField(HWND dialog) {
-  for (HWND child : ChildWindows(dialog)) {
-    int id = GetDlgCtrlID(child);
-    if (WindowClass(child) == "Edit" && (id == kFileNameEditId || id == kFileNameComboId))
-      return child;
-  }
-  return nullptr;
-}
 
 bool Contains(const std::string& haystack, const std::string& needle) {
   return haystack.find(needle) != std::string::npos;
@@ -392,7 +397,7 @@ TEST_F(BackupListTest, DeleteRightAfterAddingDoesNothing) {
             (std::vector<std::string>{Path("one.txt"), Path("new.txt"), Path("two.txt")}));
 
   // Once the current row has moved up, "削除" deletes it again.
-  PostKey(grid_, VK_UP);
+  SendKey(grid_, VK_UP);
   Settle();
   Command(kDelete1Command);
   EXPECT_EQ(FileColumn(), (std::vector<std::string>{Path("one.txt"), Path("two.txt")}));
@@ -405,14 +410,16 @@ TEST_F(BackupListTest, TypingChangesACellOnlyWhileEditingIsOn) {
   std::string before;
   ASSERT_TRUE(folder_.ReadFile("Quillset.cds", before));
 
-  // Read-only at start: typing opens no cell editor and changes nothing.
+  // Read-only at start: typing opens no cell editor, and neither typing nor
+  // Insert nor Down on the last row changes the list.
   ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
   HWND editor = GridEditorOf(grid_);
   ASSERT_NE(editor, nullptr);
   TypeIntoGridCell(grid_, "typed.txt", VK_RETURN);
-  PostKey(grid_, VK_F2);
-  Settle();
+  SendKey(grid_, VK_F2);
   EXPECT_FALSE(IsWindowVisible(editor));
+  SendKey(grid_, VK_INSERT);
+  SendKey(grid_, VK_DOWN);
   ASSERT_NO_FATAL_FAILURE(CloseProgram());
   std::string after;
   ASSERT_TRUE(folder_.ReadFile("Quillset.cds", after));
@@ -423,19 +430,18 @@ TEST_F(BackupListTest, TypingChangesACellOnlyWhileEditingIsOn) {
   editor = GridEditorOf(grid_);
   ASSERT_NE(editor, nullptr);
   Command(kEdit1Command);
-  PostText(grid_, "C:\\typed.txt");
-  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(editor) != FALSE; }, kDialogTimeout));
-  PostKey(grid_, VK_RETURN);
-  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(editor); }, kDialogTimeout));
+  SendText(grid_, "C:\\typed.txt");
+  EXPECT_TRUE(IsWindowVisible(editor));
+  SendKey(grid_, VK_RETURN);
+  EXPECT_FALSE(IsWindowVisible(editor));
   std::string text;
   ASSERT_TRUE(ReadGridCell(grid_, text));
   EXPECT_EQ(text, "C:\\typed.txt");
 
   // And "編集" again switches it off.
   Command(kEdit1Command);
-  PostText(grid_, "x");
-  PostKey(grid_, VK_F2);
-  Settle();
+  SendText(grid_, "x");
+  SendKey(grid_, VK_F2);
   EXPECT_FALSE(IsWindowVisible(editor));
   ASSERT_NO_FATAL_FAILURE(CloseProgram());
 

@@ -43,8 +43,8 @@ class DataFileTest : public ::testing::Test {
     ASSERT_NE(process_, nullptr);
     form_ = process_->WaitForMainWindow();
     ASSERT_NE(form_, nullptr);
-    grid_ = GridOf(form_);
-    ASSERT_NE(grid_, nullptr);
+    // The grid is made a moment after the window itself.
+    ASSERT_TRUE(WaitUntil([&] { return (grid_ = GridOf(form_)) != nullptr; }, kWindowTimeout));
   }
   void StartFirstRun() {
     ASSERT_NO_FATAL_FAILURE(Start());
@@ -82,7 +82,7 @@ class DataFileTest : public ::testing::Test {
   // typed in. The entry stays pending until the close commits it.
   void TypeNewEntry(const std::string& file, const std::string& folder) {
     Command(kEdit1Command);
-    PostKey(grid_, VK_INSERT);
+    SendKey(grid_, VK_INSERT);
     TypeIntoGridCell(grid_, file, VK_TAB);
     TypeIntoGridCell(grid_, folder, VK_RETURN);
     HWND editor = GridEditorOf(grid_);
@@ -91,9 +91,9 @@ class DataFileTest : public ::testing::Test {
   }
   // The first row's cells of the first two columns (editing must be on).
   void ReadFirstEntry(std::string& file, std::string& folder) {
-    PostKey(grid_, VK_HOME);
+    SendKey(grid_, VK_HOME);
     ASSERT_TRUE(ReadGridCell(grid_, file));
-    PostKey(grid_, VK_RIGHT);
+    SendKey(grid_, VK_RIGHT);
     ASSERT_TRUE(ReadGridCell(grid_, folder));
   }
   std::string DataFile() {

@@ -346,6 +346,21 @@ void PostText(HWND window, const std::string& bytes) {
   for (unsigned char byte : bytes) PostMessageA(window, WM_CHAR, byte, 1);
 }
 
+void SendKey(HWND window, UINT virtual_key) {
+  UINT scan = MapVirtualKeyA(virtual_key, MAPVK_VK_TO_VSC);
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(window, WM_KEYDOWN, virtual_key, 1 | (scan << 16), SMTO_ABORTIFHUNG,
+                      kDialogTimeout, &ignored);
+  SendMessageTimeoutA(window, WM_KEYUP, virtual_key, 1 | (scan << 16) | 0xC0000000u,
+                      SMTO_ABORTIFHUNG, kDialogTimeout, &ignored);
+}
+
+void SendText(HWND window, const std::string& bytes) {
+  DWORD_PTR ignored = 0;
+  for (unsigned char byte : bytes)
+    SendMessageTimeoutA(window, WM_CHAR, byte, 1, SMTO_ABORTIFHUNG, kDialogTimeout, &ignored);
+}
+
 bool BringToForeground(HWND window) {
   SetForegroundWindow(window);
   return WaitUntil([&] { return GetForegroundWindow() == window; }, kDialogTimeout);
@@ -396,16 +411,16 @@ HWND GridEditorOf(HWND grid) { return FindChild(grid, "Edit"); }
 bool ReadGridCell(HWND grid, std::string& text) {
   HWND editor = GridEditorOf(grid);
   if (!editor) return false;
-  PostKey(grid, VK_F2);
-  if (!WaitUntil([&] { return IsWindowVisible(editor) != FALSE; }, kDialogTimeout)) return false;
+  SendKey(grid, VK_F2);
+  if (!IsWindowVisible(editor)) return false;
   text = ReadText(editor);
-  PostKey(grid, VK_RETURN);
-  return WaitUntil([&] { return !IsWindowVisible(editor); }, kDialogTimeout);
+  SendKey(grid, VK_RETURN);
+  return !IsWindowVisible(editor);
 }
 
 void TypeIntoGridCell(HWND grid, const std::string& bytes, UINT leave_key) {
-  PostText(grid, bytes);
-  PostKey(grid, leave_key);
+  SendText(grid, bytes);
+  SendKey(grid, leave_key);
 }
 
 void PostMenuCommand(HWND window, unsigned command_id) {

@@ -154,6 +154,11 @@ HWND FindChildWithTextEnding(HWND parent, const std::string& suffix);
 // posts one WM_CHAR per code-page byte, as an "A" window receives them.
 void PostKey(HWND window, UINT virtual_key);
 void PostText(HWND window, const std::string& bytes);
+// The same, sent: each message has been handled when the call returns, in
+// order with other sent messages (a sent message overtakes posted ones, so
+// mixing the two needs care). For windows that open no box on the key.
+void SendKey(HWND window, UINT virtual_key);
+void SendText(HWND window, const std::string& bytes);
 
 // Real input through SendInput, delivered to the foreground window.
 // PressKeys presses the keys in order and releases them in reverse (a chord
@@ -170,10 +175,10 @@ HWND GridEditorOf(HWND grid);
 // The text of the grid's current cell as its cell editor shows it: opens the
 // editor with F2, reads it, closes it with Enter (an unchanged text is not
 // written back). Works only while editing is on ("編集"); false when the
-// editor did not open.
+// editor did not open. Keys are sent (SendKey).
 bool ReadGridCell(HWND grid, std::string& text);
 // Types `bytes` into the grid's current cell (opening its editor), then
-// leaves the cell with `leave_key` (VK_TAB, VK_DOWN, VK_RETURN ...).
+// leaves the cell with `leave_key` (VK_TAB, VK_DOWN, VK_RETURN ...); sent.
 void TypeIntoGridCell(HWND grid, const std::string& bytes, UINT leave_key);
 
 // Posted messages: a menu command, a tray-icon press, a timer tick.

@@ -21,8 +21,12 @@ class StartupTest : public ::testing::Test {
 
   // Starts a copy and waits until its main window exists.
   static std::unique_ptr<QuillsetProcess> StartRunning(const TestFolder& folder) {
+    const bool first_start = !folder.Exists("Quillset.ini");
     auto process = QuillsetProcess::Start(folder.ExePath());
     if (process && process->WaitForMainWindow() == nullptr) return nullptr;
+    // A first start writes its settings, then shows its notice: once the
+    // notice is up, the copy's files stay as they are.
+    if (process && first_start && process->WaitForDialog() == nullptr) return nullptr;
     return process;
   }
 
