@@ -11,7 +11,7 @@
 
 #include "app/errors.h"
 #include "ui/win32/popup_menu.h"
-#include "ui/win32/placeholder_form_events.h"
+#include "ui/win32/empty_grid_source.h"
 #include "ui/win32/win32_ui_test_support.h"
 #include "ui/win32/window_classes.h"
 
@@ -78,7 +78,7 @@ class MainFormWindowTest : public ::testing::Test {
 
   ShiftJisCodePage code_page_;
   WindowFont font_{96};
-  PlaceholderGridSource rows_;
+  EmptyGridSource rows_;
   std::unique_ptr<ApplicationWindow> application_;
   std::unique_ptr<MessageBoxes> boxes_;
   std::unique_ptr<MainFormWindow> form_;

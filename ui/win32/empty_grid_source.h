@@ -1,41 +1,25 @@
-// PLACEHOLDER until the real handlers (TForm1, ui/main_form.h) are wired into
-// app/main.cpp: handlers that do nothing but close the window on "終了", and a
-// grid source with the four column titles and no rows. They let the program
-// start, show its window and menu, and end.
+// Test double: the backup list's four columns with no rows, read-only.
 #pragma once
 
-#include "ui/form_events.h"
-#include "ui/form_view.h"
+#include <string>
+
 #include "ui/grid_source.h"
 
 namespace quillset {
 
-class PlaceholderFormEvents : public FormEvents {
- public:
-  explicit PlaceholderFormEvents(FormView& view) : view_(view) {}
-  void FormCreate() override {}
-  void FormActivate() override {}
-  void FormClose() override {}
-  void MenuClick(MenuItemId item) override {
-    if (item == MenuItemId::Exit1) view_.CloseWindow();
-  }
-  void Timer1Timer() override {}
-  void TrayNotify(std::uint32_t) override {}
-  void TaskbarCreated() override {}
-  void SettingChange() override {}
-  void EndSession() override {}
-
- private:
-  FormView& view_;
-};
-
-// The backup list's columns with no rows, read-only.
-class PlaceholderGridSource : public GridSource {
+class EmptyGridSource : public GridSource {
  public:
   void SetObserver(GridSourceObserver*) override {}
   int ColumnCount() const override { return 4; }
-  std::string ColumnTitle(int column) const override;
-  int DisplayWidth(int column) const override;
+  std::string ColumnTitle(int column) const override {
+    static const char* const kTitles[4] = {"バックアップファイル", "保管場所", "結果",
+                                           "バックアップ日時"};
+    return kTitles[column];
+  }
+  int DisplayWidth(int column) const override {
+    static const int kWidths[4] = {100, 100, 20, 18};
+    return kWidths[column];
+  }
   int WindowRowCount() const override { return 0; }
   int ActiveIndex() const override { return -1; }
   std::string CellText(int, int) const override { return std::string(); }
