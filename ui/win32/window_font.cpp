@@ -19,14 +19,13 @@ WindowFont::WindowFont() { Create(ScreenPixelsPerInch()); }
 
 WindowFont::WindowFont(int pixels_per_inch) { Create(pixels_per_inch); }
 
-WindowFont::~WindowFont() {
-  if (font_) DeleteObject(font_);
-}
-
-void WindowFont::Create(int pixels_per_inch) {
+namespace {
+// The font at `pixels_per_inch`; the stock GUI font when the face cannot be made.
+HFONT MakeFont(int pixels_per_inch) {
   LOGFONTA lf = {};
   // A negative height asks for the character height (without internal leading).
-  lf.lfHeight = -MulDiv(kDesignHeight, pixels_per_inch, kDesignPixelsPerInch);
+  lf.lfHeight = -MulDiv(WindowFont::kDesignHeight, pixels_per_inch,
+                        WindowFont::kDesignPixelsPerInch);
   lf.lfWeight = FW_NORMAL;
   lf.lfCharSet = SHIFTJIS_CHARSET;
   lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
@@ -34,21 +33,48 @@ void WindowFont::Create(int pixels_per_inch) {
   lf.lfQuality = DEFAULT_QUALITY;
   lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
   std::strncpy(lf.lfFaceName, kFaceName, sizeof(lf.lfFaceName) - 1);
-  font_ = CreateFontIndirectA(&lf);
-  if (!font_) font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  HFONT font = CreateFontIndirectA(&lf);
+  return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
 
+// tmHeight of `font`, or `fallback` when it cannot be measured.
+int MeasureTextHeight(HFONT font, int fallback) {
+  int height = fallback;
   HDC dc = GetDC(nullptr);
   if (dc) {
-    HGDIOBJ old = SelectObject(dc, font_);
+    HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRICA tm = {};
-    if (GetTextMetricsA(dc, &tm) && tm.tmHeight > 0) text_height_ = tm.tmHeight;
+    if (GetTextMetricsA(dc, &tm) && tm.tmHeight > 0) height = tm.tmHeight;
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
   }
+  return height;
 }
 
-int WindowFont::Scale(int design_pixels) const {
-  return MulDiv(design_pixels, text_height_, kDesignHeight);
+void ReleaseFont(HFONT font) {
+  if (font && font != static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))) DeleteObject(font);
 }
+}  // namespace
+
+void WindowFont::Create(int pixels_per_inch) {
+  font_ = MakeFont(pixels_per_inch);
+  text_height_ = MeasureTextHeight(font_, kDesignHeight);
+  if (pixels_per_inch == kDesignPixelsPerInch) {
+    design_text_height_ = text_height_;
+  } else {
+    HFONT design_font = MakeFont(kDesignPixelsPerInch);
+    design_text_height_ = MeasureTextHeight(design_font, kDesignHeight);
+    ReleaseFont(design_font);
+  }
+}
+
+// At 96 pixels per inch the window has its design size whatever the face's
+// own leading; on another display every size follows the text height, as it
+// grew from the design display's.
+int WindowFont::Scale(int design_pixels) const {
+  return MulDiv(design_pixels, text_height_, design_text_height_);
+}
+
+WindowFont::~WindowFont() { ReleaseFont(font_); }
 
 }  // namespace quillset

@@ -1,7 +1,8 @@
 // The main window's font and the scale derived from it. The layout is made for
 // 96 pixels per inch and a text height of 12 pixels: the font's character
 // height is 12 pixels scaled by the display's pixels per inch / 96, and every
-// size of the window and the grid is scaled by the resulting text height / 12.
+// size of the window and the grid is scaled by the resulting text height over
+// the text height of the same face at 96 pixels per inch (1 on such a display).
 #pragma once
 
 #include <windows.h>
@@ -25,7 +26,7 @@ class WindowFont {
   HFONT Handle() const { return font_; }
   // tmHeight of the font.
   int TextHeight() const { return text_height_; }
-  // `design_pixels` scaled by TextHeight() / 12.
+  // `design_pixels` scaled by TextHeight() / the text height at 96 pixels per inch.
   int Scale(int design_pixels) const;
 
  private:
@@ -33,6 +34,7 @@ class WindowFont {
 
   HFONT font_ = nullptr;
   int text_height_ = kDesignHeight;
+  int design_text_height_ = kDesignHeight;
 };
 
 }  // namespace quillset

@@ -30,10 +30,13 @@ TEST(WindowFontTest, ShiftJisGothicWhoseHeightFollowsThePixelsPerInch) {
   EXPECT_LE(large.TextHeight(), 21);
 }
 
-TEST(WindowFontTest, SizesScaleByTheTextHeightOverTwelve) {
-  WindowFont font(144);
-  EXPECT_EQ(font.Scale(421), MulDiv(421, font.TextHeight(), 12));
-  EXPECT_EQ(font.Scale(12), font.TextHeight());
+TEST(WindowFontTest, TheDesignDisplayKeepsTheDesignSizesAndOthersFollowTheTextHeight) {
+  WindowFont design(96);
+  EXPECT_EQ(design.Scale(429), 429);
+  EXPECT_EQ(design.Scale(122), 122);
+  WindowFont large(144);
+  EXPECT_EQ(large.Scale(421), MulDiv(421, large.TextHeight(), design.TextHeight()));
+  EXPECT_GT(large.Scale(421), 421 * 4 / 3);
 }
 
 }  // namespace
