@@ -23,6 +23,38 @@ bool StatPath(const std::string& path, struct stat& st) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
+// Copies everything from the current offset of `in` to `out`. Inside the
+// kernel where it can (no trip through user memory), otherwise through a
+// buffer; the buffer also finishes whatever the kernel path left over.
+bool CopyFileContents(int in, int out) {
+#ifdef __linux__
+  for (;;) {
+    const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, std::size_t(1) << 30, 0);
+    if (n > 0) continue;
+    if (n == 0) break;  // end of the file, or a file system that copies nothing: the loop below checks
+    if (errno == EINTR) continue;
+    if (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP ||
+        errno == EPERM || errno == ETXTBSY || errno == EBADF)
+      break;  // not supported for these files: the buffered copy goes on from here
+    return false;
+  }
+#endif
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    ssize_t written = 0;
+    while (written < n) {
+      ssize_t w = ::write(out, buffer + written, static_cast<std::size_t>(n - written));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) return false;
+      written += w;
+    }
+  }
+}
+
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& content) {
   struct stat st;
@@ -223,34 +255,20 @@ bool HostOsServices::CopyFile(const std::string& source, const std::string& targ
   }
   int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (fail_if_exists ? O_EXCL : O_TRUNC);
+  // Not truncated on opening: the same-file check is repeated on the open
+  // files (a link to the source, or a change since the check above).
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (fail_if_exists ? O_EXCL : 0);
   int out = ::open(target.c_str(), flags, 0644);
   if (out < 0) {
     ::close(in);
     return false;
   }
-  bool ok = true;
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(in, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ok = false;
-      break;
-    }
-    if (n == 0) break;
-    ssize_t written = 0;
-    while (written < n) {
-      ssize_t w = ::write(out, buffer + written, static_cast<std::size_t>(n - written));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) {
-        ok = false;
-        break;
-      }
-      written += w;
-    }
-    if (!ok) break;
-  }
+  struct stat in_st, out_st;
+  bool ok = ::fstat(in, &in_st) == 0 && ::fstat(out, &out_st) == 0 &&
+            S_ISREG(in_st.st_mode) && S_ISREG(out_st.st_mode) &&
+            !(in_st.st_dev == out_st.st_dev && in_st.st_ino == out_st.st_ino) &&
+            ::ftruncate(out, 0) == 0;
+  if (ok) ok = CopyFileContents(in, out);
   ::close(in);
   if (::close(out) != 0) ok = false;
   return ok;

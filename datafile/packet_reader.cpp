@@ -221,43 +221,55 @@ PacketStatus DSEXTRACT::NextValue(std::uint32_t& size, const std::uint8_t*& valu
                                   std::uint8_t& field_status) {
   if (text_) return text_->NextValue(size, value, field_status);
   if (phase_ == Phase::kClosed) return kPacketBad;
-  if (PacketStatus s = PrepareRows()) return s;
+  if (!rows_prepared_) {
+    if (PacketStatus s = PrepareRows()) return s;
+  }
   field_status = kFieldPresent;
   size = 0;
   value = nullptr;
+  // The row walk runs once per value of the file: work on locals, since a
+  // store through the byte-sized out parameter could change any member.
+  const std::uint8_t* const data = data_;
+  const std::size_t total = size_;
+  std::size_t pos = pos_;
+  const std::size_t column_count = codecs_.size();
   if (!in_row_) {
     if (rows_read_ == row_count_) return kPacketNoMore;
-    const std::size_t status_bytes = (codecs_.size() + 3) / 4;
-    if (size_ - pos_ < 1 + status_bytes) return kPacketBad;
-    value = data_ + pos_;
+    const std::size_t status_bytes = (column_count + 3) / 4;
+    if (total - pos < 1 + status_bytes) return kPacketBad;
+    value = data + pos;
     size = 1;
-    field_status_at_ = pos_ + 1;
-    pos_ += 1 + status_bytes;
+    field_status_at_ = pos + 1;
+    pos_ = pos + 1 + status_bytes;
     row_column_ = 0;
-    in_row_ = true;
-  } else {
-    const std::size_t column = row_column_++;
-    const unsigned bits = (data_[field_status_at_ + column / 4] >> (2 * (column % 4))) & 3;
-    if (bits & kFieldNull) {
-      field_status = kFieldNull;
-    } else if (bits & kFieldNotChanged) {
-      field_status = kFieldNotChanged;
-    } else {
-      const std::uint8_t* payload = nullptr;
-      std::size_t payload_length = 0, encoded = 0;
-      if (PacketStatus s = codecs_[column]->Decode(data_ + pos_, size_ - pos_, payload,
-                                                   payload_length, encoded))
-        return s;
-      value = payload;
-      size = static_cast<std::uint32_t>(payload_length);
-      pos_ += encoded;
-    }
+    in_row_ = column_count != 0;
+    if (!in_row_) ++rows_read_;
+    return kPacketOk;
   }
-  if (row_column_ == codecs_.size()) {
+  const std::size_t column = row_column_;
+  const unsigned bits = (data[field_status_at_ + column / 4] >> (2 * (column % 4))) & 3;
+  PacketStatus result = kPacketOk;
+  if (bits & kFieldNull) {
+    field_status = kFieldNull;
+    result = kPacketValueIsNull;
+  } else if (bits & kFieldNotChanged) {
+    field_status = kFieldNotChanged;
+  } else {
+    const std::uint8_t* payload = nullptr;
+    std::size_t payload_length = 0, encoded = 0;
+    if (PacketStatus s = codecs_[column]->DecodeValue(data + pos, total - pos, payload,
+                                                      payload_length, encoded))
+      return s;
+    value = payload;
+    size = static_cast<std::uint32_t>(payload_length);
+    pos_ = pos + encoded;
+  }
+  row_column_ = column + 1;
+  if (column + 1 == column_count) {
     in_row_ = false;
     ++rows_read_;
   }
-  return field_status == kFieldNull ? kPacketValueIsNull : kPacketOk;
+  return result;
 }
 
 }  // namespace quillset

@@ -1,5 +1,6 @@
 #include "datafile/table_packet.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -342,10 +343,9 @@ PacketStatus ApplyTableProperty(DSBASE& table, const std::string& name, TypeCode
     if (words < 3 || static_cast<std::uint64_t>(words) * 4 + 4 != size) return kPacketInvalidValue;
     log.clear();
     log.reserve(words / 3);  // backed by the packet's bytes: checked against `size`
-    for (std::uint32_t i = 0; i + 3 <= words; i += 3) {
-      const std::uint8_t* p = value + 4 + static_cast<std::size_t>(i) * 4;
+    const std::uint8_t* p = value + 4;
+    for (std::uint32_t i = 0; i + 3 <= words; i += 3, p += 12)
       log.push_back({LoadU32(p), LoadU32(p + 4), LoadU32(p + 8)});
-    }
     return kPacketOk;
   }
   if (SameNameIgnoringCase(name, "AUTOINCVALUE")) {
@@ -385,39 +385,50 @@ struct ColumnPlace {
   std::uint32_t width;
   std::uint32_t offset;
   std::uint32_t area;
-  std::uint32_t status_offset;
 };
 
-// Puts one column value into a fresh image (every area zero, every field null).
+// Describes one present column value as the start of its data area (the rest
+// of the area is zero). Texts point straight into the packet; a value whose
+// area starts with something the packet does not hold (a length, a side value
+// id) is put together in `image`, the row's work area, at the column's offset.
 PacketStatus PlaceValue(DSBASE& table, const ColumnPlace& place, const std::uint8_t* value,
-                        std::uint32_t size, std::uint8_t* image) {
-  std::uint8_t* area = image + place.offset;
+                        std::uint32_t size, std::uint8_t* image, FieldBytes& out) {
+  out.status = FieldValuePresent;
   switch (place.kind) {
     case ColumnKind::kString: {
       // Up to the first zero, cut to the declared width; the area keeps a zero after it.
       const std::uint32_t limit = size < place.width ? size : place.width;
-      const void* zero = std::memchr(value, 0, limit);
-      const std::uint32_t length =
+      out.bytes = value;
+      const void* zero = limit ? std::memchr(value, 0, limit) : nullptr;
+      out.length =
           zero ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(zero) - value) : limit;
-      if (length) std::memcpy(area, value, length);
       break;
     }
     case ColumnKind::kWideString:
     case ColumnKind::kVarBytes: {
       const std::uint32_t length = size < place.width ? size : place.width;
+      std::uint8_t* area = image + place.offset;
       StoreU16(area, static_cast<std::uint16_t>(length));
       if (length) std::memcpy(area + 2, value, length);
+      out.bytes = area;
+      out.length = length + 2;
       break;
     }
-    case ColumnKind::kBlob:
+    case ColumnKind::kBlob: {
+      std::uint8_t* area = image + place.offset;
       StoreU32(area, table.StoreSideValue(std::vector<std::uint8_t>(value, value + size)));
+      out.bytes = area;
+      out.length = 4;
       break;
+    }
     default:
       if (size < place.area) return kPacketBad;
-      if (place.area) std::memcpy(area, value, place.area);
+      out.bytes = value;
+      out.length = place.area;
       break;
   }
-  image[place.status_offset] = FieldValuePresent;
+  // Cut to the area as a written image would be (the engine refuses longer).
+  if (out.length > place.area) out.length = place.area;
   return kPacketOk;
 }
 
@@ -473,11 +484,25 @@ PacketStatus AppendLocked(DSBASE& table, const std::uint8_t* packet, std::size_t
   places.reserve(column_count);
   for (std::size_t c = 0; c < column_count; ++c) {
     places.push_back({table.Columns()[c].kind, table.Columns()[c].width, layout.AreaOffset(c),
-                      layout.AreaSize(c), layout.StatusOffset(c)});
+                      layout.AreaSize(c)});
   }
-  std::vector<std::uint8_t> image = layout.NewImage();
-  for (std::uint32_t row = 0; row < reader.HeaderRowCount(); ++row) {
-    work += layout.ImageSize() + 16;
+  // Every row takes at least its status byte and field-status bits in the
+  // packet, and rarely fewer than 16 bytes: the packet's size bounds the
+  // slots reserved up front, whatever row count its header claims.
+  const std::uint64_t row_bytes = reader.IsTextForm() ? size : reader.BytesLeft();
+  const std::uint64_t row_bytes_at_least = 1 + (column_count + 3) / 4;
+  std::uint64_t reserve = reader.HeaderRowCount();
+  reserve = std::min<std::uint64_t>(reserve, row_bytes / row_bytes_at_least);
+  reserve = std::min<std::uint64_t>(reserve, row_bytes / 16);
+  table.ReserveSlots(static_cast<std::size_t>(reserve));
+
+  std::vector<std::uint8_t> image(layout.ImageSize());  // work area for composed values
+  std::vector<FieldBytes> values(column_count);
+  const std::uint32_t row_count = reader.HeaderRowCount();
+  const std::uint64_t work_per_row = layout.ImageSize() + 16;
+  DSRowLoader loader(table);
+  for (std::uint32_t row = 0; row < row_count; ++row) {
+    work += work_per_row;
     if (work > work_budget) return kPacketOutOfMemory;
     std::uint32_t size_read = 0;
     const std::uint8_t* bytes = nullptr;
@@ -486,18 +511,22 @@ PacketStatus AppendLocked(DSBASE& table, const std::uint8_t* packet, std::size_t
       return r == kPacketNoMore ? kPacketBad : r;
     }
     const std::uint8_t status = bytes[0];
-    layout.InitImage(image.data());
     for (std::size_t c = 0; c < column_count; ++c) {
+      FieldBytes& value = values[c];
       const PacketStatus r = reader.NextValue(size_read, bytes, field_status);
-      if (r == kPacketValueIsNull) continue;  // the fresh image has it null
-      if (r != kPacketOk) return r == kPacketNoMore ? kPacketBad : r;
-      if (field_status == kFieldNotChanged) {
-        image[layout.StatusOffset(c)] = FieldNotChanged;
+      if (r == kPacketValueIsNull) {
+        value = FieldBytes{nullptr, 0, FieldNull};
         continue;
       }
-      if (PacketStatus p = PlaceValue(table, places[c], bytes, size_read, image.data())) return p;
+      if (r != kPacketOk) return r == kPacketNoMore ? kPacketBad : r;
+      if (field_status == kFieldNotChanged) {
+        value = FieldBytes{nullptr, 0, FieldNotChanged};
+        continue;
+      }
+      if (PacketStatus p = PlaceValue(table, places[c], bytes, size_read, image.data(), value))
+        return p;
     }
-    if (PacketStatus r = table.PlaceRow(image, status)) return r;
+    if (PacketStatus r = loader.PlaceRowValues(values.data(), column_count, status)) return r;
   }
   table.SetChangeLog(std::move(log));
   return table.BuildView();

@@ -98,6 +98,35 @@ DSStatus DSBASE::PlaceRow(const std::vector<std::uint8_t>& image, std::uint8_t s
   return kDSOk;
 }
 
+DSStatus DSBASE::PlaceRowValues(const FieldBytes* values, std::size_t count,
+                                std::uint8_t status) {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  return PlaceRowValuesHeld(values, count, status);
+}
+
+DSStatus DSBASE::PlaceRowValuesHeld(const FieldBytes* values, std::size_t count,
+                                    std::uint8_t status) {
+  if (!created_) return kDSNotCreated;
+  if (values == nullptr || count != columns_.size()) return kDSInvalidArgument;
+  for (std::size_t c = 0; c < count; ++c) {
+    if (values[c].length > layout_.AreaSize(c) ||
+        (values[c].length > 0 && values[c].bytes == nullptr))
+      return kDSInvalidArgument;
+  }
+  if (statuses_.size() >= 0xFFFFFFFEu) return kDSInvalidArgument;
+  rows_->AppendValues(values);
+  statuses_.push_back(status);
+  if (IsVisibleRowStatus(status)) ++visible_count_;
+  return kDSOk;
+}
+
+void DSBASE::ReserveSlots(std::size_t slots) {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  if (!created_) return;
+  rows_->Reserve(slots);
+  statuses_.reserve(statuses_.size() + slots);
+}
+
 void DSBASE::SetChangeLog(std::vector<ChangeLogEntry> entries) {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   change_log_ = std::move(entries);

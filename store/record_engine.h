@@ -10,6 +10,9 @@
 //   Columns(), Layout(), KeptTableProperties()
 //   LastSlot(), SlotStatus(s), ReadSlot(s, image)   iterate slots 1..LastSlot()
 //   PlaceRow(image, status)            next slot, no log entry, view untouched
+//   PlaceRowValues(values, status)     the same from one FieldBytes per column
+//   DSRowLoader                        PlaceRowValues for many rows, one lock
+//   ReserveSlots(n)                    room for n more slots (a hint)
 //   ChangeLog(), SetChangeLog(entries)
 //   BuildView()                        view = visible slots in ascending order
 //   StoreSideValue / SideValue         bytes of blob, nested-table and reference values
@@ -128,6 +131,15 @@ class DSBASE {
   // entry, the view is not touched (BuildView afterwards). `image` must be
   // Layout().ImageSize() bytes (kDSInvalidArgument otherwise).
   DSStatus PlaceRow(const std::vector<std::uint8_t>& image, std::uint8_t status);
+  // PlaceRow for the image that `values` describes, one per column (see
+  // FieldBytes), without building it: the loading path. kDSInvalidArgument
+  // when the count differs from Columns().size() or a value is longer than
+  // its column's area (nothing is placed then).
+  DSStatus PlaceRowValues(const FieldBytes* values, std::size_t count, std::uint8_t status);
+  // Room for `slots` more slots without growing. Callers bound the number by
+  // what they actually hold (never by a count read from outside). May throw
+  // std::bad_alloc.
+  void ReserveSlots(std::size_t slots);
 
   // The count of visible slots.
   std::uint32_t VisibleCount() const { return visible_count_; }
@@ -167,7 +179,9 @@ class DSBASE {
 
  private:
   friend class DSCursor;
+  friend class DSRowLoader;
   std::uint32_t AppendSlot(const std::uint8_t* image, std::uint8_t status);
+  DSStatus PlaceRowValuesHeld(const FieldBytes* values, std::size_t count, std::uint8_t status);
 
   mutable std::recursive_mutex lock_;
   bool created_ = false;
@@ -180,6 +194,23 @@ class DSBASE {
   std::vector<ChangeLogEntry> change_log_;
   DSIDX default_order_;
   std::vector<std::vector<std::uint8_t>> side_values_;  // id - 1
+};
+
+// Loading many rows: holds the table's lock from construction to destruction
+// and places rows without taking it again for each one.
+class DSRowLoader {
+ public:
+  explicit DSRowLoader(DSBASE& base) : hold_(base.lock_), base_(base) {}
+  DSRowLoader(const DSRowLoader&) = delete;
+  DSRowLoader& operator=(const DSRowLoader&) = delete;
+  // DSBASE::PlaceRowValues.
+  DSStatus PlaceRowValues(const FieldBytes* values, std::size_t count, std::uint8_t status) {
+    return base_.PlaceRowValuesHeld(values, count, status);
+  }
+
+ private:
+  std::lock_guard<std::recursive_mutex> hold_;
+  DSBASE& base_;
 };
 
 // A cursor's saved place, 20 bytes.

@@ -13,12 +13,16 @@ namespace {
 constexpr std::uint64_t kSharedBit = 4;
 constexpr std::uint8_t kStatusEscape = 3;
 
-void PutVarint(std::vector<std::uint8_t>& out, std::uint64_t value) {
+constexpr std::size_t kMaxVarint = 10;
+
+// Writes `value` at `out`; returns the byte after it.
+std::uint8_t* PutVarint(std::uint8_t* out, std::uint64_t value) {
   while (value >= 0x80) {
-    out.push_back(static_cast<std::uint8_t>(value | 0x80));
+    *out++ = static_cast<std::uint8_t>(value | 0x80);
     value >>= 7;
   }
-  out.push_back(static_cast<std::uint8_t>(value));
+  *out++ = static_cast<std::uint8_t>(value);
+  return out;
 }
 
 std::uint64_t GetVarint(const std::uint8_t*& p) {
@@ -30,13 +34,59 @@ std::uint64_t GetVarint(const std::uint8_t*& p) {
   }
 }
 
-std::uint32_t HashBytes(const std::uint8_t* bytes, std::size_t length) {
-  std::uint32_t hash = 2166136261u;
-  for (std::size_t i = 0; i < length; ++i) {
-    hash ^= bytes[i];
-    hash *= 16777619u;
+std::size_t VarintLength(std::uint64_t value) {
+  std::size_t length = 1;
+  for (; value >= 0x80; value >>= 7) ++length;
+  return length;
+}
+
+std::uint64_t LoadWord(const std::uint8_t* bytes) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  return word;
+}
+
+// memcpy for the short values of a row without a library call: two
+// overlapping words for 8 to 16 bytes.
+inline void CopyBytes(std::uint8_t* out, const std::uint8_t* bytes, std::size_t length) {
+  if (length >= 8 && length <= 16) {
+    const std::uint64_t head = LoadWord(bytes), tail = LoadWord(bytes + length - 8);
+    std::memcpy(out, &head, 8);
+    std::memcpy(out + length - 8, &tail, 8);
+  } else {
+    std::memcpy(out, bytes, length);
   }
-  return hash;
+}
+
+// The length without trailing zero bytes, skipping eight at a time: the areas
+// of path columns are mostly zeros.
+std::size_t TrimmedLength(const std::uint8_t* bytes, std::size_t length) {
+  while (length >= 8 && LoadWord(bytes + length - 8) == 0) length -= 8;
+  while (length > 0 && bytes[length - 1] == 0) --length;
+  return length;
+}
+
+// A hash of a value of at least 8 bytes from its length and three of its
+// words: the first, one from the middle and the last, where paths of the same
+// folder differ. A weak hash costs a cache miss now and then (a value stored
+// again), never a wrong row: every hit is compared byte for byte.
+std::uint32_t HashBytes(const std::uint8_t* bytes, std::size_t length) {
+  std::uint64_t hash = (LoadWord(bytes) * 0x9E3779B97F4A7C15ull) ^
+                       (LoadWord(bytes + (length - 8) / 2) * 0xC2B2AE3D27D4EB4Full) ^
+                       (LoadWord(bytes + length - 8) * 0x165667B19E3779F9ull) ^ length;
+  hash ^= hash >> 32;
+  hash *= 0xFF51AFD7ED558CCDull;
+  hash ^= hash >> 29;
+  return static_cast<std::uint32_t>(hash);
+}
+
+// True when the `length` (at least 8) bytes at `a` and `b` are equal. The last
+// word first: values of one column mostly differ at their end.
+inline bool SameWords(const std::uint8_t* a, const std::uint8_t* b, std::size_t length) {
+  if (LoadWord(a + length - 8) != LoadWord(b + length - 8)) return false;
+  for (std::size_t at = 0; at + 8 < length; at += 8)
+    if (LoadWord(a + at) != LoadWord(b + at)) return false;
+  return true;
 }
 
 bool IsTextKind(ColumnKind kind) {
@@ -47,12 +97,18 @@ bool IsTextKind(ColumnKind kind) {
 }  // namespace
 
 RowArena::RowArena(const RecordLayout& layout, const std::vector<ColumnDescription>& columns)
-    : layout_(layout), cache_(kCacheSize) {
+    : layout_(layout), cache_(kCacheSize), last_(columns.size()) {
   for (const ColumnDescription& column : columns)
     shareable_.push_back(IsTextKind(column.kind) && column.elements == 0);
 }
 
 void RowArena::WriteBytes(const std::uint8_t* bytes, std::size_t length) {
+  const std::size_t first_offset = static_cast<std::size_t>(end_ & (kChunkSize - 1));
+  if (first_offset != 0 && first_offset + length <= kChunkSize) {  // the usual case
+    std::memcpy(chunks_.back().get() + first_offset, bytes, length);
+    end_ += length;
+    return;
+  }
   while (length > 0) {
     const std::size_t chunk = static_cast<std::size_t>(end_ >> kChunkShift);
     if (chunk == chunks_.size()) chunks_.emplace_back(new std::uint8_t[kChunkSize]);
@@ -92,7 +148,19 @@ bool RowArena::SameBytes(std::uint64_t location, const std::uint8_t* bytes,
 }
 
 std::uint32_t RowArena::Append(const std::uint8_t* image) {
+  const std::size_t count = layout_.ColumnCount();
+  columns_.resize(count);
+  for (std::size_t c = 0; c < count; ++c) {
+    columns_[c].bytes = image + layout_.AreaOffset(c);
+    columns_[c].length = layout_.AreaSize(c);
+    columns_[c].status = layout_.FieldStatus(image, c);
+  }
+  return AppendValues(columns_.data());
+}
+
+std::uint32_t RowArena::AppendValues(const FieldBytes* values) {
   struct NewValue {
+    std::size_t column;
     std::size_t payload_offset;
     std::uint32_t length;
     std::uint32_t hash;
@@ -100,53 +168,84 @@ std::uint32_t RowArena::Append(const std::uint8_t* image) {
   NewValue fresh[8];  // values to enter into the cache; a few per row at most
   std::size_t fresh_count = 0;
 
-  scratch_.clear();
-  for (std::size_t c = 0; c < layout_.ColumnCount(); ++c) {
-    const std::uint8_t* area = image + layout_.AreaOffset(c);
-    std::size_t length = layout_.AreaSize(c);
-    while (length > 0 && area[length - 1] == 0) --length;
-    const std::uint8_t status = layout_.FieldStatus(image, c);
+  // Room for the length prefix in front of the payload, then per column a
+  // header, a status byte and the value or its location.
+  const std::size_t count = layout_.ColumnCount();
+  std::size_t bound = kMaxVarint + count * (2 * kMaxVarint + 1);
+  for (std::size_t c = 0; c < count; ++c) bound += values[c].length;
+  if (scratch_.size() < bound) scratch_.resize(bound);
+  // Locals: the byte stores below would otherwise make the compiler reload
+  // every member after each one.
+  std::uint8_t* const payload = scratch_.data() + kMaxVarint;
+  std::uint8_t* p = payload;
+  const std::uint8_t* const shareable_columns = shareable_.data();
+  CacheEntry* const last = last_.data();
+  const CacheEntry* const cache = cache_.data();
+
+  for (std::size_t c = 0; c < count; ++c) {
+    const std::uint8_t* const bytes = values[c].bytes;
+    const std::size_t length = values[c].length ? TrimmedLength(bytes, values[c].length) : 0;
+    const std::uint8_t status = values[c].status;
     const std::uint64_t status_bits = status < kStatusEscape ? status : kStatusEscape;
 
     bool shared = false;
     std::uint64_t location = 0;
     std::uint32_t hash = 0;
-    const bool shareable = shareable_[c] && length >= kMinSharedLength;
+    const bool shareable = shareable_columns[c] && length >= kMinSharedLength;
     if (shareable) {
-      hash = HashBytes(area, length);
-      const CacheEntry& entry = cache_[hash & (kCacheSize - 1)];
-      if (entry.hash == hash && entry.length == length &&
-          SameBytes(entry.location, area, length)) {
+      // First the column's value of the row before: no hashing.
+      const std::uint8_t* stored =
+          last[c].length == length ? StoredBytes(last[c].location, length) : nullptr;
+      if (last[c].length == length &&
+          (stored ? SameWords(stored, bytes, length) : SameBytes(last[c].location, bytes, length))) {
         shared = true;
-        location = entry.location;
+        location = last[c].location;
+      } else {
+        hash = HashBytes(bytes, length);
+        const CacheEntry& entry = cache[hash & (kCacheSize - 1)];
+        if (entry.hash == hash && entry.length == length) {
+          stored = StoredBytes(entry.location, length);
+          if (stored ? SameWords(stored, bytes, length) : SameBytes(entry.location, bytes, length)) {
+            shared = true;
+            location = entry.location;
+            last[c] = entry;
+          }
+        }
       }
     }
-    PutVarint(scratch_, (std::uint64_t(length) << 3) | (shared ? kSharedBit : 0) | status_bits);
-    if (status_bits == kStatusEscape) scratch_.push_back(status);
+    p = PutVarint(p, (std::uint64_t(length) << 3) | (shared ? kSharedBit : 0) | status_bits);
+    if (status_bits == kStatusEscape) *p++ = status;
     if (shared) {
-      PutVarint(scratch_, location);
-    } else {
+      p = PutVarint(p, location);
+    } else if (length > 0) {
       if (shareable && fresh_count < 8)
-        fresh[fresh_count++] = {scratch_.size(), static_cast<std::uint32_t>(length), hash};
-      scratch_.insert(scratch_.end(), area, area + length);
+        fresh[fresh_count++] = {c, static_cast<std::size_t>(p - payload),
+                                static_cast<std::uint32_t>(length), hash};
+      CopyBytes(p, bytes, length);
+      p += length;
     }
   }
 
-  std::vector<std::uint8_t> prefix;
-  PutVarint(prefix, scratch_.size());
+  // The length prefix goes right in front of the payload: one write.
+  const std::size_t payload_length = static_cast<std::size_t>(p - payload);
+  const std::size_t prefix_length = VarintLength(payload_length);
+  std::uint8_t* const record = payload - prefix_length;
+  PutVarint(record, payload_length);
   const std::uint64_t start = end_;
-  WriteBytes(prefix.data(), prefix.size());
-  const std::uint64_t payload_start = end_;
-  WriteBytes(scratch_.data(), scratch_.size());
+  WriteBytes(record, prefix_length + payload_length);
+  const std::uint64_t payload_start = start + prefix_length;
   for (std::size_t i = 0; i < fresh_count; ++i) {
     CacheEntry& entry = cache_[fresh[i].hash & (kCacheSize - 1)];
     entry.location = payload_start + fresh[i].payload_offset;
     entry.length = fresh[i].length;
     entry.hash = fresh[i].hash;
+    last_[fresh[i].column] = entry;
   }
   starts_.push_back(start);
   return static_cast<std::uint32_t>(starts_.size() - 1);
 }
+
+void RowArena::Reserve(std::size_t images) { starts_.reserve(starts_.size() + images); }
 
 void RowArena::Unpack(const std::uint8_t* packed, std::size_t length,
                       std::uint8_t* image) const {
@@ -198,8 +297,8 @@ bool RowArena::Equals(std::uint32_t index, const std::uint8_t* image) const {
 
 std::size_t RowArena::MemoryBytes() const {
   return chunks_.size() * kChunkSize + chunks_.capacity() * sizeof(void*) +
-         starts_.capacity() * sizeof(std::uint64_t) + cache_.size() * sizeof(CacheEntry) +
-         scratch_.capacity();
+         starts_.capacity() * sizeof(std::uint64_t) + (cache_.size() + last_.size()) * sizeof(CacheEntry) +
+         scratch_.capacity() + columns_.capacity() * sizeof(FieldBytes);
 }
 
 }  // namespace quillset

@@ -5,11 +5,14 @@
 //     that also carries the field's status byte;
 //   - a text value (string, wide string, bytes) of at least 8 bytes that the
 //     arena stored before is written as a reference to the earlier bytes,
-//     found through a small fixed-size cache of recent values. Every backup
-//     run stores new versions of the same paths and result texts, so most
-//     history slots hold only references and the time stamp.
+//     found through the column's value of the row before or a small
+//     fixed-size cache of recent values. Every backup run stores new
+//     versions of the same paths and result texts, so most history slots
+//     hold only references and the time stamp.
 // Every operation costs time in the size of one image, whatever the number of
-// images stored.
+// images stored. A row can also be appended column by column (AppendValues),
+// which packs the values where they lie without building an image first: the
+// data file's loading path.
 #pragma once
 
 #include <array>
@@ -22,12 +25,27 @@
 
 namespace quillset {
 
+// One column of a row for RowArena::AppendValues: the field-status byte and
+// the start of the column's data area; the rest of the area is zero. `length`
+// is at most the area's size; `bytes` may be null when `length` is 0.
+struct FieldBytes {
+  const std::uint8_t* bytes = nullptr;
+  std::uint32_t length = 0;
+  std::uint8_t status = 0;
+};
+
 class RowArena {
  public:
   RowArena(const RecordLayout& layout, const std::vector<ColumnDescription>& columns);
 
   // Appends an image of layout.ImageSize() bytes; returns its 0-based index.
   std::uint32_t Append(const std::uint8_t* image);
+  // Appends the image the columns describe (one FieldBytes per column, each
+  // within its area: REQUIRES length <= layout.AreaSize(c)); returns its index.
+  // Stores exactly what Append stores for the equal image.
+  std::uint32_t AppendValues(const FieldBytes* values);
+  // Room for `images` more indexes without growing (a hint; may throw bad_alloc).
+  void Reserve(std::size_t images);
   // Unpacks image `index` into `image` (layout.ImageSize() bytes).
   void Read(std::uint32_t index, std::uint8_t* image) const;
   // True when image `index` equals `image` over every byte.
@@ -51,15 +69,27 @@ class RowArena {
   void WriteBytes(const std::uint8_t* bytes, std::size_t length);
   void CopyOut(std::uint64_t location, std::uint8_t* out, std::size_t length) const;
   bool SameBytes(std::uint64_t location, const std::uint8_t* bytes, std::size_t length) const;
+  // The stored bytes at `location` when all `length` of them lie in one chunk
+  // and there are at least 8 (SameWords compares them); null otherwise.
+  const std::uint8_t* StoredBytes(std::uint64_t location, std::size_t length) const {
+    const std::size_t offset = static_cast<std::size_t>(location & (kChunkSize - 1));
+    if (length < 8 || offset + length > kChunkSize || (location >> kChunkShift) >= chunks_.size())
+      return nullptr;
+    return chunks_[static_cast<std::size_t>(location >> kChunkShift)].get() + offset;
+  }
   void Unpack(const std::uint8_t* packed, std::size_t length, std::uint8_t* image) const;
 
   RecordLayout layout_;
-  std::vector<bool> shareable_;  // per column
+  std::vector<std::uint8_t> shareable_;  // per column, 1 for a text value
   std::vector<std::unique_ptr<std::uint8_t[]>> chunks_;
   std::uint64_t end_ = 0;        // global offset of the next free byte
   std::vector<std::uint64_t> starts_;
   std::vector<CacheEntry> cache_;
-  std::vector<std::uint8_t> scratch_;  // Append's packed record
+  // Per column, where its last stored value lies: most rows repeat the
+  // folder and result of the row before, found here without hashing.
+  std::vector<CacheEntry> last_;
+  std::vector<std::uint8_t> scratch_;  // the record being packed
+  std::vector<FieldBytes> columns_;    // Append's view of an image
 };
 
 }  // namespace quillset
