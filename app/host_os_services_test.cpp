@@ -138,6 +138,8 @@ TEST_F(HostOsServicesTest, CopyFailsWithoutHarm) {
   EXPECT_FALSE(os_.CopyFile(Path("dir"), Path("b.txt"), false));   // a folder as source
   EXPECT_FALSE(os_.CopyFile(Path("a.txt"), Path("no/such/b.txt"), false));
   EXPECT_FALSE(os_.CopyFile(Path("a.txt"), Path("a.txt"), false)); // onto itself
+  fs::create_hard_link(Path("a.txt"), Path("link.txt"));
+  EXPECT_FALSE(os_.CopyFile(Path("a.txt"), Path("link.txt"), false));  // itself by another name
   EXPECT_EQ(ReadText("a.txt"), "content");
   {
     auto held = os_.OpenExclusive(Path("a.txt"), FileOpenMode::kReadExisting);

@@ -262,6 +262,32 @@ TEST_F(EngineTest, PlacedRowsKeepTheirStatusesAndOnlyVisibleOnesFormTheView) {
   EXPECT_EQ(2u, base.ChangeLog().size());
 }
 
+TEST_F(EngineTest, RowsPlacedFromValuesEqualRowsPlacedFromImages) {
+  const std::string file = "C:\\data\\a.txt";
+  const std::string folder = "D:\\bak";
+  const FieldBytes values[4] = {
+      {reinterpret_cast<const std::uint8_t*>(file.data()), static_cast<std::uint32_t>(file.size()), 0},
+      {reinterpret_cast<const std::uint8_t*>(folder.data()), static_cast<std::uint32_t>(folder.size()), 0},
+      {nullptr, 0, FieldNull},
+      {nullptr, 0, FieldNull}};
+  ASSERT_EQ(kDSOk, base.PlaceRowValues(values, 4, RowStatusInserted));
+  std::vector<std::uint8_t> image = Row(file);
+  base.Layout().WriteString(image.data(), 1, folder);
+  ASSERT_EQ(kDSOk, base.PlaceRow(image, RowStatusInserted));
+  std::vector<std::uint8_t> from_values, from_image;
+  ASSERT_EQ(kDSOk, base.ReadSlot(1, from_values));
+  ASSERT_EQ(kDSOk, base.ReadSlot(2, from_image));
+  EXPECT_EQ(from_values, from_image);
+
+  // A value longer than its column's area, or a wrong column count, places nothing.
+  const std::string too_long(200, 'x');
+  FieldBytes bad[4] = {values[0], values[1], values[2], values[3]};
+  bad[2] = {reinterpret_cast<const std::uint8_t*>(too_long.data()), 200, 0};
+  EXPECT_EQ(kDSInvalidArgument, base.PlaceRowValues(bad, 4, RowStatusUnmodified));
+  EXPECT_EQ(kDSInvalidArgument, base.PlaceRowValues(values, 3, RowStatusUnmodified));
+  EXPECT_EQ(2u, base.LastSlot());
+}
+
 TEST_F(EngineTest, TableFlagsRefuseChangesAndLoggingOffKeepsNoLog) {
   PlaceRows({"A", "B"});
   DSCursor cursor(base);
