@@ -272,4 +272,69 @@ PacketStatus DSEXTRACT::NextValue(std::uint32_t& size, const std::uint8_t*& valu
   return result;
 }
 
+PacketStatus DSEXTRACT::NextRowByValues(std::uint8_t& row_status, PacketRowValue* values) {
+  std::uint32_t size = 0;
+  const std::uint8_t* value = nullptr;
+  std::uint8_t field_status = 0;
+  if (PacketStatus s = NextValue(size, value, field_status)) return s;
+  if (size < 1 || value == nullptr) return kPacketBad;
+  row_status = value[0];
+  const std::size_t column_count = ValueColumnCount();
+  for (std::size_t c = 0; c < column_count; ++c) {
+    const PacketStatus s = NextValue(size, value, field_status);
+    if (s == kPacketValueIsNull) {
+      values[c] = PacketRowValue{nullptr, 0, kFieldNull};
+      continue;
+    }
+    if (s != kPacketOk) return s == kPacketNoMore ? kPacketBad : s;
+    values[c] = field_status == kFieldPresent ? PacketRowValue{value, size, kFieldPresent}
+                                              : PacketRowValue{nullptr, 0, field_status};
+  }
+  return kPacketOk;
+}
+
+PacketStatus DSEXTRACT::NextRow(std::uint8_t& row_status, PacketRowValue* values) {
+  if (text_) return NextRowByValues(row_status, values);
+  if (phase_ == Phase::kClosed) return kPacketBad;
+  if (!rows_prepared_) {
+    if (PacketStatus s = PrepareRows()) return s;
+  }
+  if (in_row_) return kPacketOutOfOrder;
+  if (rows_read_ == row_count_) return kPacketNoMore;
+  // Locals, as in NextValue: the stores into `values` could alias any member.
+  const std::uint8_t* const data = data_;
+  const std::size_t total = size_;
+  const std::size_t column_count = codecs_.size();
+  const std::unique_ptr<FLDConv>* const codecs = codecs_.data();
+  const std::size_t status_bytes = (column_count + 3) / 4;
+  std::size_t pos = pos_;
+  if (total - pos < 1 + status_bytes) return kPacketBad;
+  const std::uint8_t status = data[pos];
+  const std::uint8_t* const field_statuses = data + pos + 1;
+  pos += 1 + status_bytes;
+  for (std::size_t c = 0; c < column_count; ++c) {
+    PacketRowValue& out = values[c];
+    const unsigned bits = (field_statuses[c / 4] >> (2 * (c % 4))) & 3;
+    if (bits != 0) {
+      out.bytes = nullptr;
+      out.size = 0;
+      out.field_status = (bits & kFieldNull) ? kFieldNull : kFieldNotChanged;
+      continue;
+    }
+    const std::uint8_t* payload = nullptr;
+    std::size_t payload_length = 0, encoded = 0;
+    if (PacketStatus s =
+            codecs[c]->DecodeValue(data + pos, total - pos, payload, payload_length, encoded))
+      return s;
+    out.bytes = payload;
+    out.size = static_cast<std::uint32_t>(payload_length);
+    out.field_status = kFieldPresent;
+    pos += encoded;
+  }
+  row_status = status;
+  pos_ = pos;
+  ++rows_read_;
+  return kPacketOk;
+}
+
 }  // namespace quillset

@@ -21,6 +21,14 @@
 
 namespace quillset {
 
+// One value of a row as DSEXTRACT::NextRow hands it out: for a present value
+// its payload in place (as NextValue gives it), otherwise no bytes.
+struct PacketRowValue {
+  const std::uint8_t* bytes = nullptr;
+  std::uint32_t size = 0;
+  std::uint8_t field_status = kFieldPresent;  // kFieldPresent, kFieldNull or kFieldNotChanged
+};
+
 class DSEXTRACT : public TDATAPACKET_READ {
  public:
   DSEXTRACT();
@@ -38,6 +46,14 @@ class DSEXTRACT : public TDATAPACKET_READ {
   PacketStatus NextValue(std::uint32_t& size, const std::uint8_t*& value,
                          std::uint8_t& field_status) override;
   std::size_t ValueColumnCount() const override;
+  // Reads the next row whole: its status byte and, into `values` (room for
+  // ValueColumnCount() entries), every column's value. The same checks and
+  // statuses as the NextValue calls of that row, except that a null value is
+  // not a status of its own (field status kFieldNull). kPacketNoMore after the
+  // header's row count; kPacketOutOfOrder when NextValue stopped inside a row.
+  // In a binary packet a row that fails is not consumed. The loading path's walk: one call per
+  // row instead of one per value.
+  PacketStatus NextRow(std::uint8_t& row_status, PacketRowValue* values);
 
   // True when the bytes were handed to the text-form reader.
   bool IsTextForm() const { return text_ != nullptr; }
@@ -54,6 +70,7 @@ class DSEXTRACT : public TDATAPACKET_READ {
   PacketStatus SkipPropertiesOfList();
   PacketStatus EnterTableProperties();
   PacketStatus PrepareRows();
+  PacketStatus NextRowByValues(std::uint8_t& row_status, PacketRowValue* values);
 
   std::unique_ptr<TDATAPACKET_READ> text_;
   const std::uint8_t* data_ = nullptr;

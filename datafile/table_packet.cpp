@@ -387,6 +387,26 @@ struct ColumnPlace {
   std::uint32_t area;
 };
 
+inline bool HasZeroByte(const std::uint8_t* bytes) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  return ((word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull) != 0;
+}
+
+// The bytes of `value` before its first zero byte, at most `limit`; reads
+// only the first `limit` bytes. Inline, eight bytes a step and the last eight
+// at once: every row's texts pass here, and they rarely hold a zero byte.
+inline std::uint32_t LengthToZero(const std::uint8_t* value, std::uint32_t limit) {
+  std::uint32_t at = 0;
+  if (limit >= 8) {
+    while (limit - at > 8 && !HasZeroByte(value + at)) at += 8;
+    // The bytes before `at` hold no zero; the last eight cover the rest.
+    if (limit - at <= 8 && !HasZeroByte(value + limit - 8)) return limit;
+  }
+  while (at < limit && value[at] != 0) ++at;
+  return at;
+}
+
 // Describes one present column value as the start of its data area (the rest
 // of the area is zero). Texts point straight into the packet; a value whose
 // area starts with something the packet does not hold (a length, a side value
@@ -399,9 +419,7 @@ PacketStatus PlaceValue(DSBASE& table, const ColumnPlace& place, const std::uint
       // Up to the first zero, cut to the declared width; the area keeps a zero after it.
       const std::uint32_t limit = size < place.width ? size : place.width;
       out.bytes = value;
-      const void* zero = limit ? std::memchr(value, 0, limit) : nullptr;
-      out.length =
-          zero ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(zero) - value) : limit;
+      out.length = LengthToZero(value, limit);
       break;
     }
     case ColumnKind::kWideString:
@@ -498,33 +516,27 @@ PacketStatus AppendLocked(DSBASE& table, const std::uint8_t* packet, std::size_t
 
   std::vector<std::uint8_t> image(layout.ImageSize());  // work area for composed values
   std::vector<FieldBytes> values(column_count);
+  std::vector<PacketRowValue> row_values(column_count);
   const std::uint32_t row_count = reader.HeaderRowCount();
   const std::uint64_t work_per_row = layout.ImageSize() + 16;
   DSRowLoader loader(table);
   for (std::uint32_t row = 0; row < row_count; ++row) {
     work += work_per_row;
     if (work > work_budget) return kPacketOutOfMemory;
-    std::uint32_t size_read = 0;
-    const std::uint8_t* bytes = nullptr;
-    std::uint8_t field_status = 0;
-    if (PacketStatus r = reader.NextValue(size_read, bytes, field_status)) {
+    std::uint8_t status = 0;
+    if (PacketStatus r = reader.NextRow(status, row_values.data()))
       return r == kPacketNoMore ? kPacketBad : r;
-    }
-    const std::uint8_t status = bytes[0];
     for (std::size_t c = 0; c < column_count; ++c) {
+      const PacketRowValue& in = row_values[c];
       FieldBytes& value = values[c];
-      const PacketStatus r = reader.NextValue(size_read, bytes, field_status);
-      if (r == kPacketValueIsNull) {
+      if (in.field_status == kFieldNull) {
         value = FieldBytes{nullptr, 0, FieldNull};
-        continue;
-      }
-      if (r != kPacketOk) return r == kPacketNoMore ? kPacketBad : r;
-      if (field_status == kFieldNotChanged) {
+      } else if (in.field_status == kFieldNotChanged) {
         value = FieldBytes{nullptr, 0, FieldNotChanged};
-        continue;
-      }
-      if (PacketStatus p = PlaceValue(table, places[c], bytes, size_read, image.data(), value))
+      } else if (PacketStatus p = PlaceValue(table, places[c], in.bytes, in.size, image.data(),
+                                             value)) {
         return p;
+      }
     }
     if (PacketStatus r = loader.PlaceRowValues(values.data(), column_count, status)) return r;
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace quillset {
 namespace {
@@ -100,6 +101,8 @@ RowArena::RowArena(const RecordLayout& layout, const std::vector<ColumnDescripti
     : layout_(layout), cache_(kCacheSize), last_(columns.size()) {
   for (const ColumnDescription& column : columns)
     shareable_.push_back(IsTextKind(column.kind) && column.elements == 0);
+  record_bound_ = kMaxVarint + layout_.ColumnCount() * (2 * kMaxVarint + 1);
+  for (std::size_t c = 0; c < layout_.ColumnCount(); ++c) record_bound_ += layout_.AreaSize(c);
 }
 
 void RowArena::WriteBytes(const std::uint8_t* bytes, std::size_t length) {
@@ -147,6 +150,13 @@ bool RowArena::SameBytes(std::uint64_t location, const std::uint8_t* bytes,
   return true;
 }
 
+inline bool RowArena::Holds(const CacheEntry& entry, const std::uint8_t* bytes,
+                            std::size_t length) const {
+  if (entry.length != length) return false;
+  return entry.stored ? SameWords(entry.stored, bytes, length)
+                      : SameBytes(entry.location, bytes, length);
+}
+
 std::uint32_t RowArena::Append(const std::uint8_t* image) {
   const std::size_t count = layout_.ColumnCount();
   columns_.resize(count);
@@ -169,14 +179,32 @@ std::uint32_t RowArena::AppendValues(const FieldBytes* values) {
   std::size_t fresh_count = 0;
 
   // Room for the length prefix in front of the payload, then per column a
-  // header, a status byte and the value or its location.
+  // header, a status byte and the value or its location. Every length is
+  // within its area, so record_bound_ holds; the exact bound is summed only
+  // when the chunk has less room than that.
   const std::size_t count = layout_.ColumnCount();
-  std::size_t bound = kMaxVarint + count * (2 * kMaxVarint + 1);
-  for (std::size_t c = 0; c < count; ++c) bound += values[c].length;
-  if (scratch_.size() < bound) scratch_.resize(bound);
+  std::size_t bound = record_bound_;
+  if (bound > kChunkSize - static_cast<std::size_t>(end_ & (kChunkSize - 1))) {
+    bound = kMaxVarint + count * (2 * kMaxVarint + 1);
+    for (std::size_t c = 0; c < count; ++c) bound += values[c].length;
+  }
+  // The record is packed straight into the last chunk when it has room for
+  // the bound, else in `scratch_` and copied (it may then span two chunks).
+  const std::size_t offset = static_cast<std::size_t>(end_ & (kChunkSize - 1));
+  std::uint8_t* direct = nullptr;
+  if (bound <= kChunkSize - offset) {
+    if (offset == 0 && static_cast<std::size_t>(end_ >> kChunkShift) == chunks_.size()) {
+      std::unique_ptr<std::uint8_t[]> chunk(new std::uint8_t[kChunkSize]);
+      chunks_.push_back(std::move(chunk));
+    }
+    direct = chunks_.back().get() + offset;
+  } else if (scratch_.size() < bound) {
+    scratch_.resize(bound);
+  }
   // Locals: the byte stores below would otherwise make the compiler reload
-  // every member after each one.
-  std::uint8_t* const payload = scratch_.data() + kMaxVarint;
+  // every member after each one. In the chunk the payload starts behind a
+  // one-byte length prefix, the usual one; a longer prefix moves it.
+  std::uint8_t* const payload = direct ? direct + 1 : scratch_.data() + kMaxVarint;
   std::uint8_t* p = payload;
   const std::uint8_t* const shareable_columns = shareable_.data();
   CacheEntry* const last = last_.data();
@@ -194,22 +222,16 @@ std::uint32_t RowArena::AppendValues(const FieldBytes* values) {
     const bool shareable = shareable_columns[c] && length >= kMinSharedLength;
     if (shareable) {
       // First the column's value of the row before: no hashing.
-      const std::uint8_t* stored =
-          last[c].length == length ? StoredBytes(last[c].location, length) : nullptr;
-      if (last[c].length == length &&
-          (stored ? SameWords(stored, bytes, length) : SameBytes(last[c].location, bytes, length))) {
+      if (Holds(last[c], bytes, length)) {
         shared = true;
         location = last[c].location;
       } else {
         hash = HashBytes(bytes, length);
         const CacheEntry& entry = cache[hash & (kCacheSize - 1)];
-        if (entry.hash == hash && entry.length == length) {
-          stored = StoredBytes(entry.location, length);
-          if (stored ? SameWords(stored, bytes, length) : SameBytes(entry.location, bytes, length)) {
-            shared = true;
-            location = entry.location;
-            last[c] = entry;
-          }
+        if (entry.hash == hash && Holds(entry, bytes, length)) {
+          shared = true;
+          location = entry.location;
+          last[c] = entry;
         }
       }
     }
@@ -229,16 +251,24 @@ std::uint32_t RowArena::AppendValues(const FieldBytes* values) {
   // The length prefix goes right in front of the payload: one write.
   const std::size_t payload_length = static_cast<std::size_t>(p - payload);
   const std::size_t prefix_length = VarintLength(payload_length);
-  std::uint8_t* const record = payload - prefix_length;
-  PutVarint(record, payload_length);
   const std::uint64_t start = end_;
-  WriteBytes(record, prefix_length + payload_length);
+  if (direct) {
+    // The bound counted kMaxVarint bytes for the prefix: the moved payload fits.
+    if (prefix_length > 1) std::memmove(direct + prefix_length, payload, payload_length);
+    PutVarint(direct, payload_length);
+    end_ += prefix_length + payload_length;
+  } else {
+    std::uint8_t* const record = payload - prefix_length;
+    PutVarint(record, payload_length);
+    WriteBytes(record, prefix_length + payload_length);
+  }
   const std::uint64_t payload_start = start + prefix_length;
   for (std::size_t i = 0; i < fresh_count; ++i) {
     CacheEntry& entry = cache_[fresh[i].hash & (kCacheSize - 1)];
     entry.location = payload_start + fresh[i].payload_offset;
     entry.length = fresh[i].length;
     entry.hash = fresh[i].hash;
+    entry.stored = StoredBytes(entry.location, entry.length);
     last_[fresh[i].column] = entry;
   }
   starts_.push_back(start);

@@ -64,6 +64,8 @@ class RowArena {
     std::uint64_t location = 0;
     std::uint32_t length = 0;
     std::uint32_t hash = 0;
+    // StoredBytes(location, length), kept to spare the lookup on every match.
+    const std::uint8_t* stored = nullptr;
   };
 
   void WriteBytes(const std::uint8_t* bytes, std::size_t length);
@@ -77,6 +79,8 @@ class RowArena {
       return nullptr;
     return chunks_[static_cast<std::size_t>(location >> kChunkShift)].get() + offset;
   }
+  // True when `entry` describes `length` stored bytes equal to `bytes`.
+  bool Holds(const CacheEntry& entry, const std::uint8_t* bytes, std::size_t length) const;
   void Unpack(const std::uint8_t* packed, std::size_t length, std::uint8_t* image) const;
 
   RecordLayout layout_;
@@ -88,6 +92,7 @@ class RowArena {
   // Per column, where its last stored value lies: most rows repeat the
   // folder and result of the row before, found here without hashing.
   std::vector<CacheEntry> last_;
+  std::size_t record_bound_ = 0;       // bytes a packed record takes at most
   std::vector<std::uint8_t> scratch_;  // the record being packed
   std::vector<FieldBytes> columns_;    // Append's view of an image
 };
