@@ -58,6 +58,27 @@ TEST(TextPacketTest, BothFormsCarryTheProgramsFileWithoutLoss) {
   EXPECT_NE(text.find("=\"C:\\data\\a.txt\""), std::string::npos);
 }
 
+TEST(TextPacketTest, AnEmptyTextThatIsNotNullSurvivesTheTextForm) {
+  std::vector<ColumnDescription> columns(2);
+  columns[0].name = "a";
+  columns[0].width = 10;
+  columns[1].name = "b";
+  columns[1].width = 10;
+  DSBASE table;
+  ASSERT_EQ(table.Create(columns), kDSOk);
+  std::vector<std::uint8_t> image = table.Layout().NewImage();
+  table.Layout().WriteString(image.data(), 0, "");  // present, empty; column b stays null
+  ASSERT_EQ(table.PlaceRow(image, RowStatusUnmodified), kDSOk);
+  ASSERT_EQ(table.BuildView(), kDSOk);
+  Bytes binary;
+  ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, binary), kPacketOk);
+  for (PacketForm form : {PacketForm::kText, PacketForm::kTextUtf8}) {
+    std::string text;
+    EXPECT_EQ(ToHex(ThroughTextForm(binary, form, &text)), ToHex(binary));
+    EXPECT_NE(text.find(" a=\"\""), std::string::npos) << text;
+  }
+}
+
 TEST(TextPacketTest, AHandWrittenDocumentLoads) {
   const std::string document =
       "<?xml version=\"1.0\" standalone=\"yes\"?>\n"

@@ -254,7 +254,11 @@ PacketStatus FormatTextValue(TypeCode type, const std::uint8_t* payload, std::si
     return kPacketOk;
   }
   if (base == kBaseString) {
-    text = CodePageToCodePoints(std::string(reinterpret_cast<const char*>(payload), length));
+    // The text ends at its terminating zero: an empty text that is not null
+    // comes as one zero byte and is written as an empty attribute.
+    std::size_t end = 0;
+    while (end < length && payload[end] != 0) ++end;
+    text = CodePageToCodePoints(std::string(reinterpret_cast<const char*>(payload), end));
     return kPacketOk;
   }
   if (base == kBaseWideString) {
