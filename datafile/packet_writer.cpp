@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <new>
+#include <stdexcept>
 #include <cstring>
 
 #include "datafile/little_endian.h"
@@ -45,7 +47,8 @@ DSDATAPACKET::DSDATAPACKET() = default;
 DSDATAPACKET::~DSDATAPACKET() { Release(); }
 
 void DSDATAPACKET::Release() {
-  std::free(buffer_);
+  std::vector<std::uint8_t>().swap(storage_);
+  size_expected_ = false;
   buffer_ = nullptr;
   capacity_ = 0;
   length_ = 0;
@@ -55,12 +58,16 @@ PacketStatus DSDATAPACKET::Fail(PacketStatus status) {
   phase_ = Phase::kFailed;
   Release();
   codecs_.clear();
+  shapes_.clear();
   return status;
 }
 
 PacketStatus DSDATAPACKET::Reserve(std::size_t bytes) {
   const std::size_t free_bytes = capacity_ - length_;
-  if (bytes <= free_bytes) return kPacketOk;
+  if (bytes <= free_bytes) {
+    if (bytes > storage_.size() - length_ && !GrowStorage(length_ + bytes)) return kPacketOutOfMemory;
+    return kPacketOk;
+  }
   const std::size_t needed = bytes - free_bytes;
   const bool capacity_rule = g_next_growth_uses_capacity_rule.load();
   g_next_growth_uses_capacity_rule.store(!capacity_rule);
@@ -70,21 +77,59 @@ PacketStatus DSDATAPACKET::Reserve(std::size_t bytes) {
   const std::size_t growth = needed > minimum ? needed : minimum;
   if (growth > kMaxPacketBytes || capacity_ > kMaxPacketBytes - growth) return kPacketOutOfMemory;
   const std::size_t new_capacity = capacity_ + growth;
-  // realloc moves large blocks by remapping pages: growing a big packet costs
-  // no copy and no second buffer. Offsets, not pointers, are kept into it.
-  auto* grown = static_cast<std::uint8_t*>(std::realloc(buffer_, new_capacity));
-  if (grown == nullptr) return kPacketOutOfMemory;
-  buffer_ = grown;
   capacity_ = new_capacity;
+  if (!GrowStorage(length_ + bytes)) return kPacketOutOfMemory;
   return kPacketOk;
+}
+
+bool DSDATAPACKET::GrowStorage(std::size_t needed) {
+  // The memory under the buffer is written in steps, never past the capacity
+  // nor, while the packet fits, past the memory set aside (ExpectPacketSize).
+  // It moves only when it runs out of room (then by half again, so that the
+  // copies stay in proportion to the packet). Offsets, not pointers, are
+  // kept into it.
+  constexpr std::size_t kStep = 256 * 1024;
+  std::size_t size = storage_.size() + kStep;
+  if (size > capacity_) size = capacity_;
+  if (size > storage_.capacity() && needed <= storage_.capacity()) size = storage_.capacity();
+  if (size < needed) size = needed;
+  try {
+    if (size > storage_.capacity()) {
+      std::size_t room = storage_.capacity() + storage_.capacity() / 2;
+      if (room > capacity_) room = capacity_;
+      if (room < size) room = size;
+      try {
+        storage_.reserve(room);
+      } catch (const std::bad_alloc&) {
+        storage_.reserve(size);
+      }
+    }
+    storage_.resize(size);
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+  buffer_ = storage_.data();
+  return true;
+}
+
+void DSDATAPACKET::ExpectPacketSize(std::size_t bytes) {
+  if (phase_ == Phase::kFailed || phase_ == Phase::kFinished || bytes <= storage_.capacity()) return;
+  try {
+    storage_.reserve(bytes);
+    size_expected_ = true;
+  } catch (const std::bad_alloc&) {  // only a hint: the packet grows as it comes
+  } catch (const std::length_error&) {
+  }
+  buffer_ = storage_.data();
 }
 
 PacketStatus DSDATAPACKET::BeginPacket(std::uint16_t version, std::uint16_t column_count) {
   if (phase_ != Phase::kIdle) return kPacketOutOfOrder;
   if (version > 3) return kPacketBad;
-  buffer_ = static_cast<std::uint8_t*>(std::malloc(kInitialCapacity));
-  if (buffer_ == nullptr) return Fail(kPacketOutOfMemory);
   capacity_ = kInitialCapacity;
+  if (!GrowStorage(kPacketHeaderSize)) return Fail(kPacketOutOfMemory);
   std::memset(buffer_, 0, kPacketHeaderSize);
   StoreU32(At(0), kPacketSignature);
   StoreU16(At(4), 1);
@@ -125,6 +170,13 @@ PacketStatus DSDATAPACKET::AddColumn(const PacketColumnDesc& desc) {
 
   --descriptors_left_;
   if (IsComposite(desc.type)) descriptors_left_ += WidthOf(desc.type);
+  ColumnShape shape{Shape::kOther, 0};
+  if (const auto* fixed = dynamic_cast<const FLDCFixed*>(codec.get())) {
+    shape = {Shape::kFixed, static_cast<std::uint32_t>(fixed->Width())};
+  } else if (const auto* varying = dynamic_cast<const FLDCVarying*>(codec.get())) {
+    shape = {Shape::kVarying, static_cast<std::uint32_t>(varying->PrefixWidth())};
+  }
+  shapes_.push_back(shape);
   codecs_.push_back(std::move(codec));
   return kPacketOk;
 }
@@ -246,6 +298,103 @@ PacketStatus DSDATAPACKET::PutValue(std::uint16_t status, std::uint32_t length,
   return kPacketOk;
 }
 
+PacketStatus DSDATAPACKET::SizeRow(const PacketValue* values, std::size_t count,
+                                   std::size_t* sizes, std::size_t& total) const {
+  if (count != codecs_.size() || (count > 0 && values == nullptr)) return kPacketInvalidValue;
+  const ColumnShape* const shapes = shapes_.data();
+  total = 1 + FieldStatusBytes(count);
+  for (std::size_t c = 0; c < count; ++c) {
+    const PacketValue& v = values[c];
+    const auto* bytes = static_cast<const std::uint8_t*>(v.bytes);
+    std::size_t encoded = 0;
+    if (v.status != kFieldNull && v.status != kFieldNotChanged && bytes != nullptr) {
+      // The checks of the codecs' EncodedSize, inline for the usual shapes.
+      switch (shapes[c].shape) {
+        case Shape::kFixed:
+          if (v.length != 0 && v.length < shapes[c].width) return kPacketInvalidValue;
+          encoded = shapes[c].width;
+          break;
+        case Shape::kVarying: {
+          const std::uint64_t limit = shapes[c].width == 1   ? 0xFFull
+                                      : shapes[c].width == 2 ? 0xFFFFull
+                                                             : 0xFFFFFFFFull;
+          if (v.length > limit) return kPacketInvalidValue;
+          encoded = shapes[c].width + std::size_t(v.length);
+          break;
+        }
+        case Shape::kOther:
+          if (PacketStatus s = codecs_[c]->EncodedSize(bytes, v.length, encoded)) return s;
+          break;
+      }
+    }
+    sizes[c] = encoded;
+    total += encoded;
+  }
+  return kPacketOk;
+}
+
+PacketStatus DSDATAPACKET::PutRow(std::uint8_t row_status, const PacketValue* values,
+                                  std::size_t count) {
+  if (in_row_) return Fail(kPacketOutOfOrder);
+  if (phase_ == Phase::kColumns) {
+    if (PacketStatus s = StartTableProperties()) return Fail(s);
+  }
+  if (phase_ == Phase::kTableProperties) phase_ = Phase::kRows;
+  if (phase_ != Phase::kRows) return Fail(kPacketOutOfOrder);
+  if (count != codecs_.size() || (count > 0 && values == nullptr))
+    return Fail(kPacketInvalidValue);
+  const std::size_t status_bytes = FieldStatusBytes(count);
+
+  // First the size of every value (and whether it can be written at all),
+  // then one reservation.
+  row_sizes_.resize(count);
+  std::size_t* const sizes = row_sizes_.data();
+  const ColumnShape* const shapes = shapes_.data();
+  std::size_t total = 0;
+  if (PacketStatus s = SizeRow(values, count, sizes, total)) return Fail(s);
+  if (row_count_ == 0xFFFFFFFFu) return Fail(kPacketInvalidValue);
+  if (PacketStatus s = Reserve(total)) return Fail(s);
+  SetFirstRowOffset();
+
+  std::uint8_t* const row = At(length_);
+  row[0] = row_status;
+  std::uint8_t* const field_status = row + 1;
+  std::memset(field_status, 0, status_bytes);
+  std::uint8_t* p = field_status + status_bytes;
+  for (std::size_t c = 0; c < count; ++c) {
+    const PacketValue& v = values[c];
+    const auto* bytes = static_cast<const std::uint8_t*>(v.bytes);
+    if (v.status == kFieldNull || v.status == kFieldNotChanged || bytes == nullptr) {
+      const unsigned bit = 2 * (c % 4) + (v.status == kFieldNotChanged ? 1 : 0);
+      field_status[c / 4] |= static_cast<std::uint8_t>(1u << bit);
+      continue;
+    }
+    switch (shapes[c].shape) {
+      case Shape::kFixed:
+        std::memcpy(p, bytes, shapes[c].width);
+        break;
+      case Shape::kVarying: {
+        const std::uint32_t length = v.length;
+        p[0] = static_cast<std::uint8_t>(length);
+        if (shapes[c].width >= 2) p[1] = static_cast<std::uint8_t>(length >> 8);
+        if (shapes[c].width == 4) {
+          p[2] = static_cast<std::uint8_t>(length >> 16);
+          p[3] = static_cast<std::uint8_t>(length >> 24);
+        }
+        if (length > 0) std::memcpy(p + shapes[c].width, bytes, length);
+        break;
+      }
+      case Shape::kOther:
+        codecs_[c]->Encode(bytes, v.length, p);
+        break;
+    }
+    p += sizes[c];
+  }
+  length_ += total;
+  StoreU32(At(14), ++row_count_);
+  return kPacketOk;
+}
+
 PacketStatus DSDATAPACKET::FinishPacket(std::vector<std::uint8_t>& packet) {
   if (phase_ == Phase::kIdle || phase_ == Phase::kFailed || phase_ == Phase::kFinished || in_row_)
     return Fail(kPacketOutOfOrder);
@@ -255,12 +404,21 @@ PacketStatus DSDATAPACKET::FinishPacket(std::vector<std::uint8_t>& packet) {
   phase_ = Phase::kFinished;
   SetFirstRowOffset();
   try {
-    packet.assign(buffer_, buffer_ + length_);
+    // Handed over as it lies when the caller set memory aside for it, else
+    // copied to a buffer of exactly its size.
+    storage_.resize(length_);
+    if (size_expected_ || storage_.capacity() == length_) {
+      packet.swap(storage_);
+    } else {
+      std::vector<std::uint8_t> exact(storage_.begin(), storage_.end());
+      packet.swap(exact);
+    }
   } catch (const std::bad_alloc&) {
     return Fail(kPacketOutOfMemory);
   }
   Release();
   codecs_.clear();
+  shapes_.clear();
   return kPacketOk;
 }
 

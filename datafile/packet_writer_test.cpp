@@ -248,5 +248,92 @@ TEST(PacketWriterTest, FirstRowOffsetBeyond65535LeavesTheFlagClear) {
   EXPECT_EQ(LoadU16(packet.data() + 22), 0);
 }
 
+TEST(PacketWriterTest, AWholeRowInOneCallWritesWhatOneValueAtATimeWrites) {
+  // Texts with 1- and 2-byte length prefixes, an empty text, fixed numbers,
+  // an array column (a codec of its own), and null and unchanged fields in
+  // every position of the field-status bytes.
+  const TypeCode kText2 = 0x00490002, kInt32 = 0x00010004, kWords = 0x00820004;
+  const TypeCode types[] = {kText1, kText2, kDateTime, kInt32, kWords, kText1};
+  auto begin = [&](DSDATAPACKET& w) {
+    ASSERT_EQ(w.BeginPacket(3, 6), kPacketOk);
+    const char* names[] = {"a", "b", "c", "d", "e", "f"};
+    for (int c = 0; c < 6; ++c)
+      ASSERT_EQ(w.AddColumn(MakeColumnDesc(names[c], types[c])), kPacketOk);
+  };
+  const std::string long_text(300, 'x');
+  const std::uint8_t when[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  const std::uint8_t number[4] = {9, 0, 0, 0x80};
+  std::uint8_t words[12];
+  StoreU32(words, 2);
+  StoreU32(words + 4, 7);
+  StoreU32(words + 8, 8);
+  const std::vector<std::vector<PacketValue>> rows = {
+      {{"C:\\a", 4, 0}, {long_text.data(), 300, 0}, {when, 0, 0}, {number, 0, 0},
+       {words, 12, 0}, {"", 1, 0}},
+      {{nullptr, 0, kFieldNull}, {nullptr, 0, kFieldNotChanged}, {when, 8, 0},
+       {nullptr, 0, kFieldNull}, {words, 12, kFieldNotChanged}, {"z", 1, 0}},
+      {{"b", 1, kFieldNotChanged}, {"", 0, 0}, {nullptr, 0, kFieldNotChanged},
+       {number, 4, 0}, {nullptr, 0, kFieldNull}, {nullptr, 0, kFieldNotChanged}},
+  };
+  const std::uint8_t statuses[] = {4, 0x0C, 1};
+
+  DSDATAPACKET by_value;
+  begin(by_value);
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    ASSERT_EQ(by_value.PutValue(0, 1, &statuses[r]), kPacketOk);
+    for (const PacketValue& v : rows[r])
+      ASSERT_EQ(by_value.PutValue(v.status, v.length, v.bytes), kPacketOk);
+  }
+  Bytes expected;
+  ASSERT_EQ(by_value.FinishPacket(expected), kPacketOk);
+
+  DSDATAPACKET by_row;
+  begin(by_row);
+  for (std::size_t r = 0; r < rows.size(); ++r)
+    ASSERT_EQ(by_row.PutRow(statuses[r], rows[r].data(), rows[r].size()), kPacketOk);
+  Bytes packet;
+  ASSERT_EQ(by_row.FinishPacket(packet), kPacketOk);
+  EXPECT_EQ(ToHex(packet), ToHex(expected));
+  EXPECT_EQ(LoadU32(packet.data() + 14), 3u);
+}
+
+TEST(PacketWriterTest, AWholeRowThatCannotBeWrittenSpoilsThePacket) {
+  const PacketValue one[] = {{"x", 1, 0}};
+  {  // a count that differs from the columns
+    DSDATAPACKET w;
+    ASSERT_EQ(w.BeginPacket(3, 1), kPacketOk);
+    ASSERT_EQ(w.AddColumn(MakeColumnDesc("a", kText1)), kPacketOk);
+    const PacketValue two[] = {{"x", 1, 0}, {"y", 1, 0}};
+    EXPECT_EQ(w.PutRow(0, two, 2), kPacketInvalidValue);
+    Bytes packet;
+    EXPECT_NE(w.FinishPacket(packet), kPacketOk);
+  }
+  {  // a text too long for its one-byte prefix
+    DSDATAPACKET w;
+    ASSERT_EQ(w.BeginPacket(3, 1), kPacketOk);
+    ASSERT_EQ(w.AddColumn(MakeColumnDesc("a", kText1)), kPacketOk);
+    const std::string text(256, 'x');
+    const PacketValue row[] = {{text.data(), 256, 0}};
+    EXPECT_EQ(w.PutRow(0, row, 1), kPacketInvalidValue);
+    Bytes packet;
+    EXPECT_NE(w.FinishPacket(packet), kPacketOk);
+  }
+  {  // a fixed value shorter than its width
+    DSDATAPACKET w;
+    ASSERT_EQ(w.BeginPacket(3, 1), kPacketOk);
+    ASSERT_EQ(w.AddColumn(MakeColumnDesc("a", kDateTime)), kPacketOk);
+    const PacketValue row[] = {{"abc", 3, 0}};
+    EXPECT_EQ(w.PutRow(0, row, 1), kPacketInvalidValue);
+  }
+  {  // in the middle of a row begun with PutValue
+    DSDATAPACKET w;
+    ASSERT_EQ(w.BeginPacket(3, 1), kPacketOk);
+    ASSERT_EQ(w.AddColumn(MakeColumnDesc("a", kText1)), kPacketOk);
+    const std::uint8_t status = 0;
+    ASSERT_EQ(w.PutValue(0, 1, &status), kPacketOk);
+    EXPECT_EQ(w.PutRow(0, one, 1), kPacketOutOfOrder);
+  }
+}
+
 }  // namespace
 }  // namespace quillset

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -206,30 +207,108 @@ PacketStatus WriteRow(TDATAPACKET_WRITE& writer, const DSBASE& table,
   return kPacketOk;
 }
 
-PacketStatus StreamLocked(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& out) {
-  if (!table.Created() || table.Columns().empty()) return kPacketBad;
-  const auto& columns = table.Columns();
-  std::size_t top_level = 0;
-  for (std::size_t at = 0; at < columns.size(); at += Span(columns, at)) ++top_level;
-  if (top_level > 0xFFFF) return kPacketInvalidValue;
+// The binary writer's row path: each slot is read column by column straight
+// from the packed storage (no row image is built) and handed to the writer in
+// one call. Writes exactly what WriteRow writes for the slot's image.
+class BinaryRowWriter {
+ public:
+  BinaryRowWriter(DSDATAPACKET& writer, const DSBASE& table)
+      : writer_(writer),
+        table_(table),
+        layout_(table.Layout()),
+        columns_(table.Columns()),
+        fields_(columns_.size()),
+        values_(columns_.size()),
+        padded_(layout_.ImageSize() + 1) {}
 
-  std::unique_ptr<TDATAPACKET_WRITE> writer;
-  if (form == PacketForm::kBinary) {
-    writer = std::make_unique<DSDATAPACKET>();
-  } else {
-    writer = std::make_unique<TextPacketWriter>(form);
+  PacketStatus Put(std::uint32_t slot, std::uint8_t status) {
+    if (PacketStatus s = Fill(slot)) return s;
+    return writer_.PutRow(status, values_.data(), values_.size());
   }
-  if (PacketStatus s = writer->BeginPacket(3, static_cast<std::uint16_t>(top_level))) return s;
-  for (const ColumnDescription& column : columns) {
-    if (PacketStatus s = WriteColumn(*writer, column)) return s;
-  }
-  if (PacketStatus s = WriteTableProperties(*writer, table)) return s;
 
-  std::vector<std::uint8_t> image;
-  auto put_slot = [&](std::uint32_t slot, std::uint8_t status) -> PacketStatus {
-    if (table.ReadSlot(slot, image) != kDSOk) return kPacketInvalidValue;
-    return WriteRow(*writer, table, image, status);
-  };
+ private:
+  static constexpr std::uint8_t kEmptyText = 0;
+
+  // values_ for the slot's row.
+  PacketStatus Fill(std::uint32_t slot) {
+    if (table_.ReadSlotValues(slot, fields_.data(), scratch_) != kDSOk) return kPacketInvalidValue;
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+      const FieldBytes& field = fields_[c];
+      PacketValue& value = values_[c];
+      if (field.status != FieldValuePresent) {
+        value = {nullptr, 0, field.status};
+        continue;
+      }
+      const std::uint32_t area_size = layout_.AreaSize(c);
+      value.status = 0;
+      switch (columns_[c].kind) {
+        case ColumnKind::kString: {
+          // The area holds the text up to its first zero byte; the bytes
+          // after the stored ones are zero.
+          const void* zero = field.length ? std::memchr(field.bytes, 0, field.length) : nullptr;
+          const std::uint32_t length =
+              zero ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(zero) - field.bytes)
+                   : field.length;
+          // An empty text that is not null travels as one zero byte.
+          value.bytes = length == 0 ? &kEmptyText : field.bytes;
+          value.length = length == 0 ? 1 : length;
+          break;
+        }
+        case ColumnKind::kWideString:
+        case ColumnKind::kVarBytes: {
+          const std::uint8_t* area = Area(c, field, area_size);
+          std::uint32_t length = area_size >= 2 ? LoadU16(area) : 0;
+          if (length > columns_[c].width) length = columns_[c].width;
+          if (length + 2 > area_size) length = area_size >= 2 ? area_size - 2 : 0;
+          value.bytes = area + 2;
+          value.length = length;
+          break;
+        }
+        case ColumnKind::kBlob: {
+          const std::uint8_t* area = Area(c, field, area_size);
+          const std::vector<std::uint8_t>& bytes =
+              table_.SideValue(area_size >= 4 ? LoadU32(area) : 0);
+          value.bytes = bytes.empty() ? &kEmptyText : bytes.data();
+          value.length = static_cast<std::uint32_t>(bytes.size());
+          break;
+        }
+        case ColumnKind::kNestedTable:
+        case ColumnKind::kReference:
+          return kPacketBadType;
+        default:
+          // Fixed-width values: the codec reads the whole area.
+          value.bytes = Area(c, field, area_size);
+          value.length = 0;
+          break;
+      }
+    }
+    return kPacketOk;
+  }
+
+  // The column's whole data area: in place when every byte of it is stored,
+  // else the stored bytes followed by zeros in `padded_`. Never null.
+  const std::uint8_t* Area(std::size_t c, const FieldBytes& field, std::uint32_t area_size) {
+    if (field.length >= area_size && field.length > 0) return field.bytes;
+    std::uint8_t* area = padded_.data() + layout_.AreaOffset(c);
+    if (field.length > 0) std::memcpy(area, field.bytes, field.length);
+    std::memset(area + field.length, 0, area_size - field.length);
+    return area;
+  }
+
+  DSDATAPACKET& writer_;
+  const DSBASE& table_;
+  const RecordLayout& layout_;
+  const std::vector<ColumnDescription>& columns_;
+  std::vector<FieldBytes> fields_;
+  std::vector<PacketValue> values_;
+  std::vector<std::uint8_t> scratch_;
+  std::vector<std::uint8_t> padded_;
+};
+
+// Calls put_slot(slot, status) for every row the packet holds, in its order,
+// with the status it is written with; stops at the first failure.
+template <typename PutSlot>
+PacketStatus ForEachRow(const DSBASE& table, PutSlot put_slot) {
   const std::uint32_t last = table.LastSlot();
   if (!table.logging_on) {
     for (std::uint32_t slot = 1; slot <= last; ++slot) {
@@ -255,8 +334,57 @@ PacketStatus StreamLocked(DSBASE& table, PacketForm form, std::vector<std::uint8
       if (PacketStatus s = put_slot(slot, status)) return s;
     }
   }
+  return kPacketOk;
+}
+
+PacketStatus StreamLocked(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& out) {
+  if (!table.Created() || table.Columns().empty()) return kPacketBad;
+  const auto& columns = table.Columns();
+  std::size_t top_level = 0;
+  for (std::size_t at = 0; at < columns.size(); at += Span(columns, at)) ++top_level;
+  if (top_level > 0xFFFF) return kPacketInvalidValue;
+
+  std::unique_ptr<TDATAPACKET_WRITE> writer;
+  DSDATAPACKET* binary = nullptr;
+  if (form == PacketForm::kBinary) {
+    auto made = std::make_unique<DSDATAPACKET>();
+    binary = made.get();
+    writer = std::move(made);
+  } else {
+    writer = std::make_unique<TextPacketWriter>(form);
+  }
+  if (PacketStatus s = writer->BeginPacket(3, static_cast<std::uint16_t>(top_level))) return s;
+  for (const ColumnDescription& column : columns) {
+    if (PacketStatus s = WriteColumn(*writer, column)) return s;
+  }
+  if (PacketStatus s = WriteTableProperties(*writer, table)) return s;
+
+  std::vector<std::uint8_t> image;
+  std::unique_ptr<BinaryRowWriter> rows;
+  if (binary) {
+    // Room for every row at its largest (blob values aside) up front, so
+    // that the packet is never moved while it grows nor copied at the end:
+    // memory set aside but never written costs no pages.
+    rows = std::make_unique<BinaryRowWriter>(*binary, table);
+    std::uint32_t header = 0;
+    binary->PacketSize(header);
+    const RecordLayout& layout = table.Layout();
+    std::uint64_t row_bound = 1 + (columns.size() + 3) / 4;
+    for (std::size_t c = 0; c < columns.size(); ++c) row_bound += 4 + std::uint64_t(layout.AreaSize(c));
+    const std::uint64_t bound = header + row_bound * table.LastSlot();
+    if (bound <= 0xFFFFFFFFu && bound <= std::numeric_limits<std::size_t>::max())
+      binary->ExpectPacketSize(static_cast<std::size_t>(bound));
+  }
+  if (PacketStatus s = ForEachRow(table, [&](std::uint32_t slot, std::uint8_t status) {
+        if (rows) return rows->Put(slot, status);
+        if (table.ReadSlot(slot, image) != kDSOk) return kPacketInvalidValue;
+        return WriteRow(*writer, table, image, status);
+      }))
+    return s;
   return writer->FinishPacket(out);
 }
+
+
 
 // Reads an unsigned integer property value (1, 2, 4 or 8 bytes, base 1 or 2).
 bool IntegerValue(TypeCode type, const std::uint8_t* value, std::uint32_t size,

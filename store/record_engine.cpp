@@ -82,6 +82,15 @@ DSStatus DSBASE::ReadSlot(std::uint32_t slot, std::vector<std::uint8_t>& image) 
   return kDSOk;
 }
 
+DSStatus DSBASE::ReadSlotValues(std::uint32_t slot, FieldBytes* values,
+                                std::vector<std::uint8_t>& scratch) const {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  if (!created_) return kDSNotCreated;
+  if (slot < 1 || slot > statuses_.size()) return kDSInvalidArgument;
+  rows_->ReadValues(slot - 1, values, scratch);
+  return kDSOk;
+}
+
 std::uint32_t DSBASE::AppendSlot(const std::uint8_t* image, std::uint8_t status) {
   rows_->Append(image);
   statuses_.push_back(status);

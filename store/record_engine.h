@@ -127,6 +127,13 @@ class DSBASE {
   std::uint8_t SlotStatus(std::uint32_t slot) const;
   // Copies the slot's row image (Layout().ImageSize() bytes) into `image`.
   DSStatus ReadSlot(std::uint32_t slot, std::vector<std::uint8_t>& image) const;
+  // The slot's row column by column without building its image: `values`
+  // (Columns().size() of them) get each column's field status and its data
+  // area's bytes up to the last nonzero one (the rest of the area is zero),
+  // valid until the next call with the same `scratch` or the next change of
+  // the table. The saving path.
+  DSStatus ReadSlotValues(std::uint32_t slot, FieldBytes* values,
+                          std::vector<std::uint8_t>& scratch) const;
   // Puts a row straight into the next slot with the given status: no log
   // entry, the view is not touched (BuildView afterwards). `image` must be
   // Layout().ImageSize() bytes (kDSInvalidArgument otherwise).

@@ -319,6 +319,65 @@ void RowArena::Read(std::uint32_t index, std::uint8_t* image) const {
   Unpack(packed.data(), packed.size(), image);
 }
 
+void RowArena::ReadValues(std::uint32_t index, FieldBytes* values,
+                          std::vector<std::uint8_t>& scratch) const {
+  std::uint64_t location = starts_[index];
+  std::uint64_t payload_length = 0;
+  const std::size_t start_offset = static_cast<std::size_t>(location & (kChunkSize - 1));
+  if (start_offset + kMaxVarint <= kChunkSize) {  // the usual case: the prefix lies in one chunk
+    const std::uint8_t* start = chunks_[static_cast<std::size_t>(location >> kChunkShift)].get() + start_offset;
+    const std::uint8_t* after = start;
+    payload_length = GetVarint(after);
+    location += static_cast<std::uint64_t>(after - start);
+  } else {
+    for (unsigned shift = 0;; shift += 7) {
+      std::uint8_t byte;
+      CopyOut(location++, &byte, 1);
+      payload_length |= std::uint64_t(byte & 0x7F) << shift;
+      if ((byte & 0x80) == 0) break;
+    }
+  }
+  // Room for every area (values shared across a chunk boundary are copied to
+  // their area's offset) and, behind them, a record that spans two chunks.
+  // Sized before any pointer into it is handed out.
+  const std::size_t image_size = layout_.ImageSize();
+  const std::size_t chunk = static_cast<std::size_t>(location >> kChunkShift);
+  const std::size_t offset = static_cast<std::size_t>(location & (kChunkSize - 1));
+  const bool in_one_chunk = offset + payload_length <= kChunkSize;
+  const std::size_t needed = image_size + (in_one_chunk ? 0 : static_cast<std::size_t>(payload_length));
+  if (scratch.size() < needed) scratch.resize(needed);
+  const std::uint8_t* p;
+  if (in_one_chunk) {
+    p = chunks_[chunk].get() + offset;
+  } else {
+    CopyOut(location, scratch.data() + image_size, static_cast<std::size_t>(payload_length));
+    p = scratch.data() + image_size;
+  }
+  const std::size_t count = layout_.ColumnCount();
+  for (std::size_t c = 0; c < count; ++c) {
+    const std::uint64_t header = GetVarint(p);
+    std::uint8_t status = static_cast<std::uint8_t>(header & 3);
+    if (status == kStatusEscape) status = *p++;
+    const std::size_t value_length = static_cast<std::size_t>(header >> 3);
+    values[c].status = status;
+    values[c].length = static_cast<std::uint32_t>(value_length);
+    if (header & kSharedBit) {
+      const std::uint64_t shared = GetVarint(p);
+      const std::size_t shared_offset = static_cast<std::size_t>(shared & (kChunkSize - 1));
+      if (shared_offset + value_length <= kChunkSize) {
+        values[c].bytes = chunks_[static_cast<std::size_t>(shared >> kChunkShift)].get() + shared_offset;
+      } else {
+        std::uint8_t* area = scratch.data() + layout_.AreaOffset(c);
+        CopyOut(shared, area, value_length);
+        values[c].bytes = area;
+      }
+    } else {
+      values[c].bytes = p;
+      p += value_length;
+    }
+  }
+}
+
 bool RowArena::Equals(std::uint32_t index, const std::uint8_t* image) const {
   std::vector<std::uint8_t> stored(layout_.ImageSize());
   Read(index, stored.data());

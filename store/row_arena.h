@@ -48,6 +48,12 @@ class RowArena {
   void Reserve(std::size_t images);
   // Unpacks image `index` into `image` (layout.ImageSize() bytes).
   void Read(std::uint32_t index, std::uint8_t* image) const;
+  // Image `index` column by column without unpacking it: per column its
+  // field-status byte and its data area's bytes without the trailing zero
+  // bytes (the rest of the area is zero), in place in the arena or, where a
+  // value lies across two chunks, copied into `scratch`. The pointers stay
+  // valid until the next call with the same `scratch` or the next Append.
+  void ReadValues(std::uint32_t index, FieldBytes* values, std::vector<std::uint8_t>& scratch) const;
   // True when image `index` equals `image` over every byte.
   bool Equals(std::uint32_t index, const std::uint8_t* image) const;
   std::uint32_t Count() const { return static_cast<std::uint32_t>(starts_.size()); }
