@@ -4,6 +4,7 @@
 #include "backup/safe_copy.h"
 #include "schedule/calendar_dates.h"
 #include "schedule/ini_file.h"
+#include "schedule/schedule_modes.h"
 #include "schedule/settings_keys.h"
 
 namespace quillset {
@@ -13,9 +14,6 @@ constexpr int kFilePathField = 0;
 constexpr int kFolderField = 1;
 constexpr int kResultField = 2;
 constexpr int kTimeField = 3;
-
-constexpr std::int32_t kWeeklyMode = 2;
-constexpr std::int32_t kMonthlyMode = 3;
 
 // Moves the next due date on from today and stores it at once. A refused
 // write throws EIniFileException; the new date stays in memory.

@@ -13,16 +13,13 @@
 #include "app/errors.h"
 #include "schedule/calendar_dates.h"
 #include "schedule/ini_file.h"
+#include "schedule/schedule_modes.h"
 #include "schedule/settings_keys.h"
 #include "schedule/whole_number_text.h"
 #include "ui/main_form.h"
 
 namespace quillset {
 namespace {
-
-constexpr std::int32_t kMinutesMode = 1;
-constexpr std::int32_t kWeeklyMode = 2;
-constexpr std::int32_t kMonthlyMode = 3;
 
 // The date modes check every 100 minutes whether the due date has passed.
 constexpr std::uint32_t kDateCheckIntervalMs = 6000000;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "schedule/schedule_modes.h"
 #include "ui/main_form.h"
 
 namespace quillset {
@@ -31,11 +32,11 @@ constexpr TipBlock kMonthlyTip = "月単位でバックアップ";
 // what it holds).
 const TipBlock* TipFor(std::int32_t mode, const std::string& timer_set_value) {
   switch (mode) {
-    case 1:
+    case kMinutesMode:
       return timer_set_value == "0" ? &kStoppedTip : &kMinutesTip;
-    case 2:
+    case kWeeklyMode:
       return &kWeeklyTip;
-    case 3:
+    case kMonthlyMode:
       return &kMonthlyTip;
     default:
       return nullptr;
