@@ -2,10 +2,10 @@
 
 #include "app/code_page.h"
 #include "backup/safe_copy.h"
-#include "schedule/calendar_dates.h"
-#include "schedule/ini_file.h"
+#include "locale/calendar_dates.h"
+#include "settings/ini_file.h"
 #include "schedule/schedule_modes.h"
-#include "schedule/settings_keys.h"
+#include "settings/settings_keys.h"
 
 namespace quillset {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "app/os_services.h"
-#include "schedule/locale_settings.h"
+#include "locale/locale_settings.h"
 #include "store/record_store.h"
 
 namespace quillset {

@@ -7,8 +7,8 @@
 #include "app/errors.h"
 #include "backup/safe_copy.h"
 #include "backup/testing/real_files_test_os.h"
-#include "schedule/ini_file.h"
-#include "schedule/settings_keys.h"
+#include "settings/ini_file.h"
+#include "settings/settings_keys.h"
 
 namespace quillset {
 namespace {

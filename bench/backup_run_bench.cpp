@@ -24,7 +24,7 @@
 
 #include "backup/backup_run.h"
 #include "backup/testing/real_files_test_os.h"
-#include "schedule/ini_file.h"
+#include "settings/ini_file.h"
 
 namespace quillset {
 namespace {

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "schedule/calendar_dates.h"
-#include "schedule/fake_os_for_schedule_test.h"
+#include "locale/calendar_dates.h"
+#include "locale/fake_locale_os.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ quillset::LocaleDateSettings SettingsFor(std::uint8_t choice) {
   static const char* const kPatterns[] = {"yyyy/MM/dd", "yy/MM/dd",       "M/d/yy",
                                           "dd.MM.yyyy", "yyyy/MM/dd ddd", "ggee/MM/dd"};
   static const char kSeparators[] = {'/', '-', '.', ' ', '\0', '/'};
-  quillset::FakeOsForScheduleTest os;
+  quillset::FakeLocaleOs os;
   os.lead_bytes = (choice & 0x80) == 0;
   if (choice % 6 == 5) {
     os.SetLocaleItem(LOCALE_ICALENDARTYPE, "3");
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   const quillset::LocaleDateSettings settings = SettingsFor(data[0]);
   const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
-  quillset::FakeOsForScheduleTest os;
+  quillset::FakeLocaleOs os;
 
   quillset::TDateTime value = 0;
   if (quillset::TryParseShortDate(text, settings, os, value)) {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/errors.h"
-#include "schedule/whole_number_text.h"
+#include "locale/whole_number_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

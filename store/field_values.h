@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "schedule/calendar_dates.h"
+#include "locale/calendar_dates.h"
 #include "store/record_layout.h"
 #include "store/time_stamp.h"
 

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "schedule/locale_settings.h"
+#include "locale/locale_settings.h"
 #include "store/data_link.h"
 #include "store/field_values.h"
 #include "store/packet_codec.h"

@@ -4,7 +4,7 @@
 // 693594) is 59926521600000.
 #pragma once
 
-#include "schedule/calendar_dates.h"
+#include "locale/calendar_dates.h"
 
 namespace quillset {
 

@@ -2,7 +2,7 @@
 // The run itself is backup/backup_run.h; the window repaints the grid after
 // each entry, so a long run shows its progress.
 #include "backup/backup_run.h"
-#include "schedule/ini_file.h"
+#include "settings/ini_file.h"
 #include "ui/main_form.h"
 
 namespace quillset {

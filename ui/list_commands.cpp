@@ -5,7 +5,7 @@
 
 #include "app/code_page.h"
 #include "app/errors.h"
-#include "schedule/whole_number_text.h"
+#include "locale/whole_number_text.h"
 #include "ui/main_form.h"
 
 namespace quillset {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "backup/backup_run.h"
-#include "schedule/ini_file.h"
-#include "schedule/settings_keys.h"
+#include "settings/ini_file.h"
+#include "settings/settings_keys.h"
 #include "ui/testing/form_fixture.h"
 
 #if !QUILLSET_FORM_FIXTURE

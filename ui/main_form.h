@@ -22,7 +22,7 @@
 
 #include "app/os_services.h"
 #include "datafile/data_file.h"
-#include "schedule/locale_settings.h"
+#include "locale/locale_settings.h"
 #include "store/packet_codec.h"
 #include "store/record_store.h"
 #include "ui/form_events.h"

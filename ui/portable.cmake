@@ -5,12 +5,8 @@ file(GLOB ui_core_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 file(GLOB ui_core_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*_test.cpp)
 list(REMOVE_ITEM ui_core_sources ${ui_core_tests})
 add_library(quillset_ui_core STATIC ${ui_core_sources})
-target_link_libraries(quillset_ui_core PUBLIC quillset_app_core)
-foreach(lib quillset_backup quillset_datafile quillset_store quillset_engine quillset_schedule)
-  if(TARGET ${lib})
-    target_link_libraries(quillset_ui_core PUBLIC ${lib})
-  endif()
-endforeach()
+target_link_libraries(quillset_ui_core PUBLIC quillset_backup quillset_datafile quillset_store
+  quillset_engine quillset_settings quillset_schedule quillset_locale quillset_app_core)
 if(ui_core_tests)
   # Real files under the test: the host's OS services natively, the Win32
   # ones under Wine.

@@ -11,11 +11,11 @@
 #include <string>
 
 #include "app/errors.h"
-#include "schedule/calendar_dates.h"
-#include "schedule/ini_file.h"
+#include "locale/calendar_dates.h"
+#include "settings/ini_file.h"
 #include "schedule/schedule_modes.h"
-#include "schedule/settings_keys.h"
-#include "schedule/whole_number_text.h"
+#include "settings/settings_keys.h"
+#include "locale/whole_number_text.h"
 #include "ui/main_form.h"
 
 namespace quillset {

@@ -3,9 +3,9 @@
 // written and a message explains them.
 #include <string>
 
-#include "schedule/ini_file.h"
-#include "schedule/settings_keys.h"
-#include "schedule/whole_number_text.h"
+#include "settings/ini_file.h"
+#include "settings/settings_keys.h"
+#include "locale/whole_number_text.h"
 #include "ui/main_form.h"
 
 namespace quillset {

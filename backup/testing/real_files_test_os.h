@@ -28,7 +28,7 @@
 #include "app/host_os_services.h"
 #endif
 
-#include "schedule/calendar_dates.h"
+#include "locale/calendar_dates.h"
 
 namespace quillset {
 namespace testing_support {

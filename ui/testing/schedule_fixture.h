@@ -20,8 +20,8 @@
 
 #include "app/locale_items.h"
 #include "app/os_services.h"
-#include "schedule/ini_file.h"
-#include "schedule/settings_keys.h"
+#include "settings/ini_file.h"
+#include "settings/settings_keys.h"
 #include "store/packet_codec.h"
 #include "ui/main_form.h"
 #include "ui/testing/fake_form_view.h"

@@ -1,8 +1,8 @@
-#include "schedule/ini_file.h"
+#include "settings/ini_file.h"
 
 #include "app/errors.h"
-#include "schedule/settings_keys.h"
-#include "schedule/whole_number_text.h"
+#include "settings/settings_keys.h"
+#include "locale/whole_number_text.h"
 
 namespace quillset {
 namespace {

@@ -13,9 +13,9 @@
 
 namespace quillset {
 
-class FakeOsForScheduleTest : public OsServices {
+class FakeLocaleOs : public OsServices {
  public:
-  FakeOsForScheduleTest() {
+  FakeLocaleOs() {
     // A Japanese Windows with the yyyy/MM/dd pattern.
     SetClock(2026, 12, 13, 10, 30, 0, 0);
     locale_[LOCALE_SDATE] = "/";

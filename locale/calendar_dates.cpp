@@ -1,4 +1,4 @@
-#include "schedule/calendar_dates.h"
+#include "locale/calendar_dates.h"
 
 #include <cmath>
 #include <cstdint>

@@ -3,9 +3,9 @@
 #include <random>
 
 #include "app/errors.h"
-#include "schedule/calendar_dates.h"
-#include "schedule/fake_os_for_schedule_test.h"
-#include "schedule/whole_number_text.h"
+#include "locale/calendar_dates.h"
+#include "locale/fake_locale_os.h"
+#include "locale/whole_number_text.h"
 
 namespace quillset {
 namespace {
@@ -13,7 +13,7 @@ namespace {
 // Settings as a Japanese system gives them, with the pattern under test.
 LocaleDateSettings JapaneseSettings(const std::string& pattern = "yyyy/MM/dd",
                                     char separator = '/') {
-  FakeOsForScheduleTest os;
+  FakeLocaleOs os;
   LocaleDateSettings settings = LocaleDateSettings::FromOs(os);
   settings.ShortDatePattern = pattern;
   settings.DateSeparatorChar = separator;
@@ -82,7 +82,7 @@ TEST(FormatShortDateTest, OutputStopsAt256BytesAndSelfReferenceEnds) {
 }
 
 TEST(FormatShortDateTest, EraCalendarWritesEraNamesAndYears) {
-  FakeOsForScheduleTest os;
+  FakeLocaleOs os;
   os.SetLocaleItem(LOCALE_ICALENDARTYPE, "3");
   os.SetLocaleItem(LOCALE_SSHORTDATE, "gg y/MM/dd");
   os.eras[3] = {{"平成", 1989, 1, 8}, {"令和", 2019, 5, 1}};
@@ -124,7 +124,7 @@ class ParseShortDateTest : public ::testing::Test {
     TDateTime value = 0;
     return TryParseShortDate(text, JapaneseSettings(pattern, separator), os_, value);
   }
-  FakeOsForScheduleTest os_;  // clock: 13 December 2026
+  FakeLocaleOs os_;  // clock: 13 December 2026
 };
 
 TEST_F(ParseShortDateTest, BlanksSeparatorsAndTrailingText) {
@@ -236,7 +236,7 @@ TEST_F(ParseShortDateTest, EraCalendarReadsEraYears) {
 
 class ParseDateTimeTextTest : public ::testing::Test {
  protected:
-  FakeOsForScheduleTest os_;
+  FakeLocaleOs os_;
   LocaleDateSettings settings_ = JapaneseSettings();
 };
 
@@ -283,7 +283,7 @@ TEST_F(ParseDateTimeTextTest, GridTextReadsBackForEveryTimeFormat) {
 // Random short texts of the characters that matter to the readers: nothing
 // crashes, reads stay within the text, and what reads is a real value.
 TEST(DateAndNumberTextRobustnessTest, RandomShortTextsNeverCrash) {
-  FakeOsForScheduleTest os;
+  FakeLocaleOs os;
   LocaleDateSettings settings = JapaneseSettings("yyyy/MM/dd ddd");
   settings.LongTimeFormat = "AMPM h:mm:ss";
   std::mt19937 random(20261213);

@@ -1,7 +1,7 @@
-#include "schedule/locale_settings.h"
+#include "locale/locale_settings.h"
 
 #include "app/locale_items.h"
-#include "schedule/whole_number_text.h"
+#include "locale/whole_number_text.h"
 
 namespace quillset {
 namespace {

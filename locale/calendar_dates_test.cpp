@@ -1,9 +1,9 @@
-#include "schedule/calendar_dates.h"
+#include "locale/calendar_dates.h"
 
 #include <gtest/gtest.h>
 
 #include "app/errors.h"
-#include "schedule/fake_os_for_schedule_test.h"
+#include "locale/fake_locale_os.h"
 
 namespace quillset {
 namespace {
@@ -91,7 +91,7 @@ TEST(DayCountTest, TimeOfDayToTheMillisecondAndBeforeDayZero) {
 }
 
 TEST(ClockTest, TodayAndNowComeFromTheOsClock) {
-  FakeOsForScheduleTest os;
+  FakeLocaleOs os;
   os.SetClock(2026, 12, 13, 23, 59, 59, 999);
   EXPECT_EQ(TodayDate(os), EncodeDate(2026, 12, 13));
   const TDateTime now = CurrentDateTime(os);

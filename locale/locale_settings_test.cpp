@@ -1,14 +1,14 @@
-#include "schedule/locale_settings.h"
+#include "locale/locale_settings.h"
 
 #include <gtest/gtest.h>
 
-#include "schedule/fake_os_for_schedule_test.h"
+#include "locale/fake_locale_os.h"
 
 namespace quillset {
 namespace {
 
 TEST(LocaleDateSettingsTest, ReadsTheLocaleItems) {
-  FakeOsForScheduleTest os;
+  FakeLocaleOs os;
   os.SetLocaleItem(LOCALE_SMONTHNAME1, "1月");
   os.SetLocaleItem(LOCALE_SABBREVMONTHNAME12, "12");
   os.SetLocaleItem(LOCALE_SDAYNAME1, "月曜日");   // Monday
@@ -34,7 +34,7 @@ TEST(LocaleDateSettingsTest, ReadsTheLocaleItems) {
 }
 
 TEST(LocaleDateSettingsTest, FailedItemsGiveTheDefaults) {
-  FakeOsForScheduleTest os;
+  FakeLocaleOs os;
   for (std::uint32_t item : {LOCALE_SDATE, LOCALE_SSHORTDATE, LOCALE_SLONGDATE, LOCALE_S1159,
                              LOCALE_S2359, LOCALE_ITIME, LOCALE_ITLZERO, LOCALE_ITIMEMARKPOSN,
                              LOCALE_ICALENDARTYPE}) {
@@ -54,7 +54,7 @@ TEST(LocaleDateSettingsTest, FailedItemsGiveTheDefaults) {
 }
 
 TEST(LocaleDateSettingsTest, OnlyAOneByteSeparatorIsTaken) {
-  FakeOsForScheduleTest os;
+  FakeLocaleOs os;
   os.SetLocaleItem(LOCALE_SDATE, "-");
   EXPECT_EQ(LocaleDateSettings::FromOs(os).DateSeparatorChar, '-');
   os.SetLocaleItem(LOCALE_SDATE, "--");  // does not fit the two-byte buffer
@@ -66,7 +66,7 @@ TEST(LocaleDateSettingsTest, OnlyAOneByteSeparatorIsTaken) {
 }
 
 TEST(LocaleDateSettingsTest, ReloadTakesTheUserDefaultLocaleAndForgetsOldValues) {
-  FakeOsForScheduleTest os;
+  FakeLocaleOs os;
   LocaleDateSettings s = LocaleDateSettings::FromOs(os);
   os.SetLocaleItem(LOCALE_SSHORTDATE, "dd.MM.yyyy");
   os.SetLocaleItem(LOCALE_SDATE, ".");
@@ -112,7 +112,7 @@ TEST(LongTimeFormatTest, BuiltFromTheLocaleTimeItems) {
   EXPECT_EQ(BuildLongTimeFormat("0", "0", "1"), "AMPM h:mm:ss");
   EXPECT_EQ(BuildLongTimeFormat("1", "0", "1"), "AMPM hh:mm:ss");
   EXPECT_EQ(BuildLongTimeFormat("0", "1", "1"), "h:mm:ss");  // 24 hours: no marker
-  FakeOsForScheduleTest os;
+  FakeLocaleOs os;
   os.SetLocaleItem(LOCALE_ITIME, "0");
   os.SetLocaleItem(LOCALE_ITLZERO, "1");
   EXPECT_EQ(LocaleDateSettings::FromOs(os).LongTimeFormat, "AMPM hh:mm:ss");

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "app/errors.h"
-#include "schedule/calendar_dates.h"
+#include "locale/calendar_dates.h"
 
 namespace quillset {
 namespace {

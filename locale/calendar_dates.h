@@ -11,7 +11,7 @@
 #include <string>
 
 #include "app/os_services.h"
-#include "schedule/locale_settings.h"
+#include "locale/locale_settings.h"
 
 namespace quillset {
 

@@ -1,4 +1,4 @@
-#include "schedule/whole_number_text.h"
+#include "locale/whole_number_text.h"
 
 #include <gtest/gtest.h>
 

@@ -9,10 +9,10 @@
 #include <sstream>
 
 #include "app/errors.h"
-#include "schedule/calendar_dates.h"
-#include "schedule/ini_file.h"
-#include "schedule/locale_settings.h"
-#include "schedule/settings_keys.h"
+#include "locale/calendar_dates.h"
+#include "settings/ini_file.h"
+#include "locale/locale_settings.h"
+#include "settings/settings_keys.h"
 
 #ifdef _WIN32
 #include "app/win32_os_services.h"

@@ -21,7 +21,7 @@
 #include <cstdio>
 #include <string>
 
-#include "schedule/calendar_dates.h"
+#include "locale/calendar_dates.h"
 
 namespace quillset {
 namespace {

@@ -1,16 +1,16 @@
-#include "schedule/ini_file.h"
+#include "settings/ini_file.h"
 
 #include <gtest/gtest.h>
 
 #include "app/errors.h"
-#include "schedule/fake_os_for_schedule_test.h"
-#include "schedule/settings_keys.h"
+#include "locale/fake_locale_os.h"
+#include "settings/settings_keys.h"
 
 namespace quillset {
 namespace {
 
 TEST(SettingsFilePathTest, ExecutablePathWithTheIniExtension) {
-  FakeOsForScheduleTest os;
+  FakeLocaleOs os;
   os.executable_path = "C:\\Tools\\Quillset.exe";
   EXPECT_EQ(SettingsFilePath(os), "C:\\Tools\\Quillset.ini");
   os.executable_path = "C:\\Tools.v2\\Quillset";
@@ -20,7 +20,7 @@ TEST(SettingsFilePathTest, ExecutablePathWithTheIniExtension) {
 }
 
 TEST(TIniFileTest, ReadsWritesAndDefaults) {
-  FakeOsForScheduleTest os;
+  FakeLocaleOs os;
   {
     TIniFile ini(os, "C:\\Q\\Quillset.ini");
     EXPECT_EQ(ini.ReadString(kTimeSection, kTimerSetKey, ""), "");
@@ -38,7 +38,7 @@ TEST(TIniFileTest, ReadsWritesAndDefaults) {
 }
 
 TEST(TIniFileTest, RefusedWriteNamesTheFileAndReleaseStillFlushes) {
-  FakeOsForScheduleTest os;
+  FakeLocaleOs os;
   os.profile_writes_fail = true;
   {
     TIniFile ini(os, "C:\\Q\\Quillset.ini");
@@ -57,7 +57,7 @@ TEST(TIniFileTest, RefusedWriteNamesTheFileAndReleaseStillFlushes) {
 }
 
 TEST(TIniFileTest, ReleaseDuringAFailureFlushesOnce) {
-  FakeOsForScheduleTest os;
+  FakeLocaleOs os;
   os.profile_writes_fail = true;
   try {
     TIniFile ini(os, "a.ini");
