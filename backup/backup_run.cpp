@@ -3,9 +3,7 @@
 #include "app/code_page.h"
 #include "backup/safe_copy.h"
 #include "locale/calendar_dates.h"
-#include "settings/ini_file.h"
-#include "schedule/schedule_modes.h"
-#include "settings/settings_keys.h"
+#include "schedule/schedule.h"
 
 namespace quillset {
 namespace {
@@ -15,17 +13,6 @@ constexpr int kFolderField = 1;
 constexpr int kResultField = 2;
 constexpr int kTimeField = 3;
 
-// Moves the next due date on from today and stores it at once. A refused
-// write throws EIniFileException; the new date stays in memory.
-void MoveDueDate(BackupRunContext& context) {
-  const TDateTime today = TodayDate(context.os);
-  const TDateTime due = context.schedule_mode == kWeeklyMode ? AddWeeksToDate(today, 1)
-                                                             : AddMonthsToDate(today, 1);
-  context.timer_set_value = FormatShortDate(due, context.date_settings);
-  TIniFile settings(context.os, context.settings_file_path);
-  settings.WriteString(kTimeSection, kTimerSetKey, context.timer_set_value);
-}
-
 // Copies one entry and gives its result text.
 const char* BackUpEntry(const std::string& file_path, const std::string& folder,
                         BackupRunContext& context) {
@@ -33,8 +20,11 @@ const char* BackUpEntry(const std::string& file_path, const std::string& folder,
   const std::string target =
       BackupTargetPath(folder, file_path, context.os, context.path_separator);
   if (!SafeCopyFile(context.os, file_path, target)) return backup_texts::kCopyFailed;
-  if (context.schedule_mode == kWeeklyMode || context.schedule_mode == kMonthlyMode) {
-    MoveDueDate(context);
+  if (HasDueDate(context.schedule_mode)) {
+    // From the day of this copy: a run that passes midnight moves it further.
+    const std::string due_date = NextDueDateText(context.schedule_mode,
+                                                 TodayDate(context.os), context.date_settings);
+    if (context.due_date_moved) context.due_date_moved(due_date);
   }
   return backup_texts::kCopied;
 }

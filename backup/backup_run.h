@@ -1,11 +1,12 @@
 // The backup run: every entry of the backup list is copied into its
 // destination folder, and the outcome and the time of the attempt are written
 // back into the entry. In the weekly and monthly schedule modes each
-// successful copy also moves the next due date on and stores it in the
-// settings file at once.
+// successful copy also moves the next due date on; the run hands the new date
+// to its caller at once, who keeps and stores it.
 //
 // The run works on the record store alone; the main window (Copy1Click) gives
-// it the schedule values and repaints the grid after each entry.
+// it the schedule mode, stores each new due date and repaints the grid after
+// each entry.
 #pragma once
 
 #include <cstdint>
@@ -33,10 +34,10 @@ struct BackupRunContext {
   const LocaleDateSettings& date_settings;
   // ScheduleMode: 2 weekly and 3 monthly move the due date; others do not.
   std::int32_t schedule_mode;
-  // TimerSetValue: rewritten after each successful copy in modes 2 and 3.
-  std::string& timer_set_value;
-  // Where TimerSet is written.
-  std::string settings_file_path;
+  // Called after each successful copy in modes 2 and 3, before the entry gets
+  // its result, with the new due date as short-date text (today + 7 days or
+  // + 1 month). A failure it throws ends the run at that entry.
+  std::function<void(const std::string& due_date)> due_date_moved;
   // What joins the folder and the file name. Entries hold Windows paths, so
   // the program always joins with "\"; the native tests, whose folders are
   // host paths, join with "/".
@@ -62,14 +63,13 @@ std::string BackupTargetPath(const std::string& folder, const std::string& file_
 //   file path (field 0) and folder (field 1), EditRow, then
 //     folder missing (or a file): result "フォルダーが見つかりません";
 //     otherwise a safe copy to BackupTargetPath; on success in modes 2/3 the
-//     due date (today + 7 days / + 1 month, short-date text) goes into
-//     timer_set_value and at once into TimerSet, then "バックアップ成功"; on
-//     failure "バックアップ失敗";
+//     new due date goes to due_date_moved, then "バックアップ成功"; on failure
+//     "バックアップ失敗";
 //   and in every outcome the time of the attempt (CurrentDateTime).
-// The last row stays in Edit with its new values. A failure (settings write:
-// EIniFileException; record store: EDatabaseError) ends the run at that entry
-// and propagates: that entry gets no result and no time and stays in Edit,
-// the entries after it are not visited.
+// The last row stays in Edit with its new values. A failure (thrown by
+// due_date_moved, or the record store's EDatabaseError) ends the run at that
+// entry and propagates: that entry gets no result and no time and stays in
+// Edit, the entries after it are not visited.
 void RunBackup(TClientDataSet& store, BackupRunContext& context);
 
 }  // namespace quillset

@@ -4,11 +4,11 @@
 
 #include <memory>
 
+#include <stdexcept>
+
 #include "app/errors.h"
 #include "backup/safe_copy.h"
 #include "backup/testing/real_files_test_os.h"
-#include "settings/ini_file.h"
-#include "settings/settings_keys.h"
 
 namespace quillset {
 namespace {
@@ -21,8 +21,6 @@ class BackupRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(temp_.Valid());
-    os_.executable_path = temp_ / "Quillset.exe";
-    settings_path_ = SettingsFilePath(os_);
     date_settings_ = LocaleDateSettings::FromOs(os_);
     store_ = MakeBackupEntryStore(nullptr);
     store_->SetDateTextContext(&date_settings_, &os_);
@@ -38,9 +36,20 @@ class BackupRunTest : public ::testing::Test {
     store_->CommitRow();
   }
 
+  // The due dates the run hands over land in due_dates_; the one numbered
+  // refuse_due_date_ (from 1) is refused with a failure.
+  BackupRunContext Context(std::int32_t mode, const std::string& separator) {
+    return BackupRunContext{os_, date_settings_, mode,
+                            [this](const std::string& due_date) {
+                              due_dates_.push_back(due_date);
+                              if (static_cast<int>(due_dates_.size()) == refuse_due_date_) {
+                                throw std::runtime_error("due date refused");
+                              }
+                            },
+                            separator, [this] { ++entries_done_; }};
+  }
   void Run(std::int32_t mode) {
-    BackupRunContext context{os_, date_settings_, mode, timer_set_value_, settings_path_,
-                             kTestPathSeparator, [this] { ++entries_done_; }};
+    BackupRunContext context = Context(mode, kTestPathSeparator);
     RunBackup(*store_, context);
   }
 
@@ -60,39 +69,24 @@ class BackupRunTest : public ::testing::Test {
   std::string ShortDate(int year, int month, int day) {
     return FormatShortDate(EncodeDate(year, month, day), date_settings_);
   }
-  std::vector<std::string> TimerSetWrites() const {
-    std::vector<std::string> values;
-    for (const auto& write : os_.profile_writes) {
-      EXPECT_EQ(write.section, kTimeSection);
-      EXPECT_EQ(write.key, kTimerSetKey);
-      EXPECT_EQ(write.path, settings_path_);
-      values.push_back(write.value);
-    }
-    return values;
-  }
-  std::string StoredTimerSet() {
-    TIniFile settings(os_, settings_path_);
-    return settings.ReadString(kTimeSection, kTimerSetKey, "<none>");
-  }
 
   TempFolder temp_;
   RealFilesTestOs os_;
   LocaleDateSettings date_settings_;
   std::unique_ptr<TClientDataSet> store_;
-  std::string settings_path_;
   std::string dest_;
-  std::string timer_set_value_ = "2026/12/01";
+  std::vector<std::string> due_dates_;
+  int refuse_due_date_ = 0;
   int entries_done_ = 0;
 };
 
 const char kFolderMissingStored[] = "フォルダーが見つかり";
 
-TEST_F(BackupRunTest, EmptyListWritesNothingAndLeavesTheSettingsFileAlone) {
+TEST_F(BackupRunTest, EmptyListWritesNothingAndMovesNoDueDate) {
   Run(2);
   EXPECT_EQ(entries_done_, 0);
+  EXPECT_TRUE(due_dates_.empty());
   EXPECT_TRUE(os_.profile_writes.empty());
-  EXPECT_FALSE(PathExists(settings_path_));
-  EXPECT_EQ(timer_set_value_, "2026/12/01");
   EXPECT_EQ(store_->State(), StoreState::Browse);
 }
 
@@ -182,7 +176,7 @@ TEST_F(BackupRunTest, DriveRootFolderGivesTwoBackslashesPassedToTheCopyUnchanged
   os_.extra_folders.push_back("Q:\\");
   os_.copy_fault = [](const std::string&, const std::string&) { return true; };
   AddEntry("C:\\Data\\report.xls", "Q:\\");
-  BackupRunContext context{os_, date_settings_, 1, timer_set_value_, settings_path_, "\\", {}};
+  BackupRunContext context = Context(1, "\\");
   RunBackup(*store_, context);
   ASSERT_EQ(os_.copies.size(), 1u);
   EXPECT_EQ(os_.copies[0].first, "C:\\Data\\report.xls");
@@ -201,7 +195,7 @@ TEST_F(BackupRunTest, TwoEntriesWithTheSameNameAndFolderBothSucceedTheLaterWins)
   EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
 }
 
-TEST_F(BackupRunTest, WeeklyModeWritesTheDueDateOnceForEveryCopiedEntry) {
+TEST_F(BackupRunTest, WeeklyModeHandsOverTheDueDateOnceForEveryCopiedEntry) {
   os_.SetClock(MakeSystemTime(2026, 12, 7, 9, 0, 0));
   AddEntry(MakeSourceFile(temp_.Path(), "src", "one.txt", "1"), dest_);
   AddEntry(JoinPath(temp_.Path(), "src") + "\\missing.txt", dest_);
@@ -210,55 +204,50 @@ TEST_F(BackupRunTest, WeeklyModeWritesTheDueDateOnceForEveryCopiedEntry) {
   Run(2);
 
   const std::string due = ShortDate(2026, 12, 14);
-  EXPECT_EQ(TimerSetWrites(), (std::vector<std::string>{due, due}));
-  EXPECT_EQ(timer_set_value_, due);
-  EXPECT_EQ(StoredTimerSet(), due);
+  EXPECT_EQ(due_dates_, (std::vector<std::string>{due, due}));
   EXPECT_EQ(Result(2), backup_texts::kCopyFailed);
+  EXPECT_TRUE(os_.profile_writes.empty()) << "storing the date is the caller's business";
 }
 
 TEST_F(BackupRunTest, MonthlyModeClampsTheDueDayToTheEndOfTheMonth) {
   os_.SetClock(MakeSystemTime(2027, 1, 31, 9, 0, 0));
   AddEntry(MakeSourceFile(temp_.Path(), "src", "one.txt", "1"), dest_);
   Run(3);
-  EXPECT_EQ(TimerSetWrites(), std::vector<std::string>{ShortDate(2027, 2, 28)});
-  EXPECT_EQ(timer_set_value_, ShortDate(2027, 2, 28));
+  EXPECT_EQ(due_dates_, std::vector<std::string>{ShortDate(2027, 2, 28)});
 }
 
 TEST_F(BackupRunTest, DueDateStaysWhenNothingWasCopiedOrTheModeHasNoDueDate) {
   AddEntry(JoinPath(temp_.Path(), "src") + "\\missing.txt", dest_);
   AddEntry(MakeSourceFile(temp_.Path(), "src", "one.txt", "1"), temp_ / "no-such-folder");
   Run(2);  // weekly, but nothing copied
-  EXPECT_TRUE(os_.profile_writes.empty());
-  EXPECT_EQ(timer_set_value_, "2026/12/01");
+  EXPECT_TRUE(due_dates_.empty());
 
   AddEntry(MakeSourceFile(temp_.Path(), "src", "two.txt", "2"), dest_);
   for (std::int32_t mode : {0, 1, 4}) {
     Run(mode);
     EXPECT_EQ(Result(3), backup_texts::kCopied);
   }
-  EXPECT_TRUE(os_.profile_writes.empty());
-  EXPECT_EQ(timer_set_value_, "2026/12/01");
-  EXPECT_FALSE(PathExists(settings_path_));
+  EXPECT_TRUE(due_dates_.empty());
 }
 
-TEST_F(BackupRunTest, RefusedSettingsWriteEndsTheRunAtThatEntry) {
+TEST_F(BackupRunTest, RefusedDueDateEndsTheRunAtThatEntry) {
   const std::string one = MakeSourceFile(temp_.Path(), "src", "one.txt", "1");
   const std::string two = MakeSourceFile(temp_.Path(), "src", "two.txt", "2");
   const std::string three = MakeSourceFile(temp_.Path(), "src", "three.txt", "3");
   AddEntry(one, dest_);
   AddEntry(two, dest_);
   AddEntry(three, dest_);
-  os_.fail_profile_write = 2;
+  refuse_due_date_ = 2;
 
   try {
     Run(2);
-    FAIL() << "the refused write must end the run";
-  } catch (const EIniFileException& e) {
-    EXPECT_EQ(e.Message(), settings_path_ + " に書き込めません");
+    FAIL() << "the refusal must end the run";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "due date refused");
   }
 
   EXPECT_EQ(entries_done_, 1);
-  EXPECT_EQ(timer_set_value_, ShortDate(2026, 12, 14)) << "the new date stays in memory";
+  EXPECT_EQ(due_dates_.size(), 2u);
   // The failing entry: copied, but no result and no time, still being edited.
   EXPECT_EQ(store_->State(), StoreState::Edit);
   EXPECT_EQ(store_->RowNumber(), 2);
@@ -284,10 +273,8 @@ TEST_F(BackupRunTest, RunPassingMidnightTakesLaterDueDatesFromTheNewDay) {
 
   Run(2);
 
-  EXPECT_EQ(TimerSetWrites(),
+  EXPECT_EQ(due_dates_,
             (std::vector<std::string>{ShortDate(2026, 12, 14), ShortDate(2026, 12, 15)}));
-  EXPECT_EQ(timer_set_value_, ShortDate(2026, 12, 15));
-  EXPECT_EQ(StoredTimerSet(), ShortDate(2026, 12, 15));
   int year, month, day;
   DecodeDate(Time(2), year, month, day);
   EXPECT_EQ(day, 8);
@@ -302,7 +289,7 @@ TEST_F(BackupRunTest, CopyBrokenOffHalfWayKeepsThePreviousBackupWhole) {
   EXPECT_EQ(Result(1), backup_texts::kCopyFailed);
   EXPECT_EQ(ReadBytes(JoinPath(dest_, "big.bin")), "previous backup");
   EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
-  EXPECT_TRUE(os_.profile_writes.empty());
+  EXPECT_TRUE(due_dates_.empty());
 }
 
 TEST_F(BackupRunTest, LastEntryStaysBeingEditedUntilTheNextRowChange) {
@@ -320,7 +307,7 @@ TEST_F(BackupRunTest, LastEntryStaysBeingEditedUntilTheNextRowChange) {
 TEST_F(BackupRunTest, ClosedStoreEndsTheRunWithTheStoreError) {
   AddEntry(MakeSourceFile(temp_.Path(), "src", "one.txt", "1"), dest_);
   auto closed = MakeBackupEntryStore(nullptr);
-  BackupRunContext context{os_, date_settings_, 2, timer_set_value_, settings_path_, "\\", {}};
+  BackupRunContext context = Context(2, "\\");
   EXPECT_THROW(RunBackup(*closed, context), EDatabaseError);
   EXPECT_TRUE(os_.copies.empty());
 }

@@ -25,6 +25,7 @@
 #include "backup/backup_run.h"
 #include "backup/testing/real_files_test_os.h"
 #include "settings/ini_file.h"
+#include "settings/settings_keys.h"
 
 namespace quillset {
 namespace {
@@ -89,8 +90,13 @@ class BackupBenchSetup {
   }
 
   Timing Run() {
-    std::string timer_set_value = "2026/12/01";
-    BackupRunContext context{os_, settings_, mode_, timer_set_value, SettingsFilePath(os_), "/", {}};
+    // Each due date is written at once, as the main window does.
+    const std::string settings_path = SettingsFilePath(os_);
+    auto store_due_date = [&](const std::string& due_date) {
+      TIniFile settings(os_, settings_path);
+      settings.WriteString(kTimeSection, kTimerSetKey, due_date);
+    };
+    BackupRunContext context{os_, settings_, mode_, store_due_date, "/", {}};
     const double cpu_start = CpuSeconds(RUSAGE_SELF);
     const auto start = Clock::now();
     RunBackup(*store_, context);

@@ -81,6 +81,10 @@ TDateTime ParseShortDate(const std::string& text, const LocaleDateSettings& sett
                          OsServices& os);
 bool TryParseShortDate(const std::string& text, const LocaleDateSettings& settings,
                        OsServices& os, TDateTime& value);
+// The same with today's date given instead of read from the OS clock (for a
+// text of day and month only, and the era of today).
+TDateTime ParseShortDate(const std::string& text, const LocaleDateSettings& settings,
+                         const SystemTime& today);
 // Reads grid input: a short date, then optionally a time (hours:minutes
 // [:seconds[.milliseconds]] with the morning/afternoon designator before or
 // after it). Empty text is the caller's business (null).

@@ -60,8 +60,13 @@ bool PatternHasDayName(const LocaleDateSettings& settings) {
 
 class DateScanner {
  public:
+  // Today's date comes from the OS clock, read once when the text needs it...
   DateScanner(const std::string& text, const LocaleDateSettings& settings, OsServices& os)
-      : text_(text), settings_(settings), os_(os) {}
+      : text_(text), settings_(settings), os_(&os) {}
+  // ... or is given.
+  DateScanner(const std::string& text, const LocaleDateSettings& settings,
+              const SystemTime& today)
+      : text_(text), settings_(settings), today_(today), clock_read_(true) {}
 
   bool AtEnd() const { return pos_ >= text_.size(); }
 
@@ -270,7 +275,7 @@ class DateScanner {
 
   const SystemTime& Today() {
     if (!clock_read_) {
-      today_ = os_.LocalTime();
+      today_ = os_->LocalTime();
       clock_read_ = true;
     }
     return today_;
@@ -288,27 +293,41 @@ class DateScanner {
 
   const std::string& text_;
   const LocaleDateSettings& settings_;
-  OsServices& os_;
+  OsServices* os_ = nullptr;
   std::size_t pos_ = 0;
   SystemTime today_;
   bool clock_read_ = false;
 };
 
-}  // namespace
-
-bool TryParseShortDate(const std::string& text, const LocaleDateSettings& settings,
-                       OsServices& os, TDateTime& value) {
-  DateScanner scanner(text, settings, os);
+bool ScanWholeShortDate(DateScanner& scanner, TDateTime& value) {
   TDateTime date = 0;
   if (!scanner.ScanDate(date, false) || !scanner.AtEnd()) return false;
   value = date;
   return true;
 }
 
+}  // namespace
+
+bool TryParseShortDate(const std::string& text, const LocaleDateSettings& settings,
+                       OsServices& os, TDateTime& value) {
+  DateScanner scanner(text, settings, os);
+  return ScanWholeShortDate(scanner, value);
+}
+
 TDateTime ParseShortDate(const std::string& text, const LocaleDateSettings& settings,
                          OsServices& os) {
   TDateTime value = 0;
   if (!TryParseShortDate(text, settings, os, value)) {
+    throw EConvertError(FormatMessageText(kNotDateMessage, {text}));
+  }
+  return value;
+}
+
+TDateTime ParseShortDate(const std::string& text, const LocaleDateSettings& settings,
+                         const SystemTime& today) {
+  DateScanner scanner(text, settings, today);
+  TDateTime value = 0;
+  if (!ScanWholeShortDate(scanner, value)) {
     throw EConvertError(FormatMessageText(kNotDateMessage, {text}));
   }
   return value;

@@ -2,6 +2,7 @@
 // driven through the main window with the headless view.
 #include <gtest/gtest.h>
 
+#include "app/errors.h"
 #include "backup/backup_run.h"
 #include "settings/ini_file.h"
 #include "settings/settings_keys.h"
@@ -178,6 +179,37 @@ TEST_F(ListCommandsTest, CopyRunsOverTheListRepaintsPerEntryAndMovesTheDueDate) 
   EXPECT_EQ(settings.ReadString(kTimeSection, kTimerSetKey, ""), due);
   EXPECT_EQ(Store().State(), StoreState::Edit);
   EXPECT_EQ(Store().FieldAt(2).ReadText(), backup_texts::kCopied);
+}
+
+TEST_F(ListCommandsTest, RefusedDueDateWriteEndsTheRunAtTheEntryJustCopied) {
+  const std::string dest = temp_ / "dest";
+  ASSERT_TRUE(MakeFolder(dest));
+  AddCommittedEntry(MakeSourceFile(temp_.Path(), "src", "one.txt", "1"), dest);
+  AddCommittedEntry(MakeSourceFile(temp_.Path(), "src", "two.txt", "2"), dest);
+  os_.SetClock(MakeSystemTime(2027, 3, 1, 12, 0, 0));
+  form_->ScheduleMode = 3;
+  form_->TimerSetValue = "2027/02/20";
+  os_.fail_profile_write = 1;
+
+  try {
+    form_->Copy1Click();
+    FAIL() << "the refused write must end the run";
+  } catch (const EIniFileException& e) {
+    EXPECT_EQ(e.Message(), settings_path_ + " に書き込めません");
+  }
+
+  const std::string due = FormatShortDate(EncodeDate(2027, 4, 1), form_->DateSettings());
+  ASSERT_EQ(os_.profile_writes.size(), 1u);
+  EXPECT_EQ(os_.profile_writes[0].key, kTimerSetKey);
+  EXPECT_EQ(os_.profile_writes[0].value, due);
+  EXPECT_EQ(form_->TimerSetValue, due) << "the new date stays in memory";
+  // The first entry was copied but got no result; the second was not reached.
+  EXPECT_EQ(view_.repaints, 0);
+  EXPECT_EQ(Store().RowNumber(), 1);
+  EXPECT_EQ(Store().State(), StoreState::Edit);
+  EXPECT_TRUE(Store().FieldAt(2).ValueIsNull());
+  EXPECT_EQ(ReadBytes(dest + "\\one.txt"), "1");
+  EXPECT_FALSE(PathExists(dest + "\\two.txt"));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 //   settings_startup.cpp  the settings step of FormCreate (first run, stored schedule)
 //   list_commands.cpp     bakup1Click, Delete1Click, Edit1Click
 //   backup_command.cpp    Copy1Click (the run itself is backup/backup_run.h)
+//                         and the due dates the run moves on
 //   schedule_commands.cpp TimeIniSet, TimSet, TimerSetClick, WeeClick, MonClick,
 //                         Timer1Timer (failure boxes of ticks do not pile up)
 //   tray_icon.cpp         AddTrayIcon, RemoveTrayIcon, HideToTray,
@@ -23,6 +24,7 @@
 #include "app/os_services.h"
 #include "datafile/data_file.h"
 #include "locale/locale_settings.h"
+#include "schedule/schedule.h"
 #include "store/packet_codec.h"
 #include "store/record_store.h"
 #include "ui/form_events.h"
@@ -108,6 +110,11 @@ class TForm1 : public FormEvents {
   void ReadSettingsAtStart();
   // schedule_commands.cpp: the body of one tick.
   void RunTimerTick();
+  // The schedule in force, as a value.
+  Schedule CurrentSchedule() const { return Schedule{ScheduleMode, TimerSetValue}; }
+  // backup_command.cpp: keeps a due date the backup run moved on and writes
+  // it under TimerSet at once.
+  void StoreDueDate(const std::string& due_date);
   // main_form.cpp: loads the data file, or creates the store empty.
   void LoadOrCreateStore();
   void LoadDataFile(const std::string& path);

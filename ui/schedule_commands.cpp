@@ -1,19 +1,19 @@
 // The schedule handlers of the main window: the three menu commands that
 // choose a schedule mode, applying the mode to Timer1 and the caption, the
-// minutes prompt, and the timer's tick.
+// minutes prompt, and the timer's tick. What the schedule means (intervals,
+// due dates, which minutes counts are valid) is schedule/schedule.h.
 //
-// A minutes count is valid when it is 0 (stopped) or 10..35,791: 35,791 is the
-// largest count whose interval (count x 60,000 ms) still fits a signed 32-bit
-// value. A refused answer of the prompt changes nothing: the mode, the value,
-// the timer, the caption and the settings file stay as they were.
+// A refused answer of the prompt changes nothing: the mode, the value, the
+// timer, the caption and the settings file stay as they were.
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "app/errors.h"
 #include "locale/calendar_dates.h"
+#include "schedule/schedule.h"
 #include "settings/ini_file.h"
-#include "schedule/schedule_modes.h"
 #include "settings/settings_keys.h"
 #include "locale/whole_number_text.h"
 #include "ui/main_form.h"
@@ -21,26 +21,12 @@
 namespace quillset {
 namespace {
 
-// The date modes check every 100 minutes whether the due date has passed.
-constexpr std::uint32_t kDateCheckIntervalMs = 6000000;
-constexpr std::int32_t kMillisecondsPerMinute = 60000;
-constexpr std::int32_t kShortestMinutes = 10;
-constexpr std::int32_t kLongestMinutes = 35791;
-
 const char kPromptTitle[] = "TimerSet";
 const char kPromptText[] =
     "自動でバックアップする\r\n分(10分以上）を設定してください。\r\n ０ でバックアップ停止。";
 const char kPromptPreset[] = "0";
 const char kTooShortMessage[] = "設定値は無効です(10分以上にして下さい。)";
 const char kNotWholeNumberMessage[] = "整数じゃない！設定値は無効です";
-
-// The timer interval for a minutes count; false for a count the schedule
-// refuses (1..9, negative, or one whose interval would overflow).
-bool MinutesInterval(std::int32_t minutes, std::uint32_t& interval_ms) {
-  if (minutes != 0 && (minutes < kShortestMinutes || minutes > kLongestMinutes)) return false;
-  interval_ms = static_cast<std::uint32_t>(minutes * kMillisecondsPerMinute);
-  return true;
-}
 
 std::string MinutesCaption(const std::string& minutes_text) {
   return std::string(form_texts::kCaptionPrefix) + minutes_text +
@@ -63,19 +49,15 @@ void TForm1::TimeIniSet() {
       // The caption comes first: a value that is no whole number is shown
       // there when the conversion below fails.
       view_.SetCaption(MinutesCaption(TimerSetValue));
-      std::uint32_t interval_ms = 0;
-      // A whole number the prompt would refuse (a stored 5 or -3, say) never
-      // reaches the timer: it stays off.
-      if (!MinutesInterval(TextToInt(TimerSetValue), interval_ms)) interval_ms = 0;
-      timer_.SetInterval(interval_ms);
+      timer_.SetInterval(TimerInterval(CurrentSchedule()));
       break;
     }
     case kWeeklyMode:
-      timer_.SetInterval(kDateCheckIntervalMs);
+      timer_.SetInterval(TimerInterval(CurrentSchedule()));
       view_.SetCaption(form_texts::kWeeklyCaption);
       break;
     case kMonthlyMode:
-      timer_.SetInterval(kDateCheckIntervalMs);
+      timer_.SetInterval(TimerInterval(CurrentSchedule()));
       view_.SetCaption(form_texts::kMonthlyCaption);
       break;
     default:
@@ -95,14 +77,14 @@ bool TForm1::TimSet() {
     view_.ShowPlainMessage(kNotWholeNumberMessage);
     return false;
   }
-  std::uint32_t interval_ms = 0;
-  if (!MinutesInterval(minutes, interval_ms)) {
+  const std::optional<std::uint32_t> interval_ms = MinutesInterval(minutes);
+  if (!interval_ms) {
     view_.ShowPlainMessage(kTooShortMessage);
     return false;
   }
   const std::uint32_t previous_interval = timer_.Interval();
   try {
-    timer_.SetInterval(interval_ms);
+    timer_.SetInterval(*interval_ms);
   } catch (const EOutOfResources&) {
     // The refused timer took the running one with it: arm the previous
     // interval again if the system lets us.
@@ -144,33 +126,19 @@ void TForm1::TimerSetClick() {
 void TForm1::WeeClick() {
   ScheduleMode = kWeeklyMode;
   TimeIniSet();
-  TimerSetValue = FormatShortDate(AddWeeksToDate(TodayDate(os_), 1), date_settings_);
+  TimerSetValue = NextDueDateText(ScheduleMode, TodayDate(os_), date_settings_);
   WriteSchedule(os_, TimerSetValue, ScheduleMode);
 }
 
 void TForm1::MonClick() {
   ScheduleMode = kMonthlyMode;
   TimeIniSet();
-  TimerSetValue = FormatShortDate(AddMonthsToDate(TodayDate(os_), 1), date_settings_);
+  TimerSetValue = NextDueDateText(ScheduleMode, TodayDate(os_), date_settings_);
   WriteSchedule(os_, TimerSetValue, ScheduleMode);
 }
 
 void TForm1::RunTimerTick() {
-  switch (ScheduleMode) {
-    case kMinutesMode:
-      Copy1Click();
-      break;
-    case kWeeklyMode:
-    case kMonthlyMode: {
-      // Due only when the stored date lies strictly before today: a run comes
-      // on the first check of the day after the due date.
-      const TDateTime due = ParseShortDate(TimerSetValue, date_settings_, os_);
-      if (CompareWholeDays(due, TodayDate(os_)) == -1) Copy1Click();
-      break;
-    }
-    default:
-      break;  // no mode: ticks do nothing
-  }
+  if (IsRunDue(CurrentSchedule(), TodayDate(os_), date_settings_)) Copy1Click();
 }
 
 void TForm1::Timer1Timer() {
