@@ -10,6 +10,7 @@
 #include <exception>
 #include <string>
 
+#include "app/win32_process_start.h"
 #include "datafile/table_packet.h"
 #include "ui/main_form.h"
 #include "ui/store_grid_source.h"
@@ -44,6 +45,9 @@ int RunProgram(quillset::Win32OsServices& os, int show_command) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show_command) {
+  // Before anything loads a DLL or touches a drive.
+  quillset::RestrictDllSearchToSystemFolder();
+  quillset::TurnOffSystemErrorBoxes();
   quillset::Win32OsServices os;
   // A second copy ends at once, showing nothing.
   if (!os.TakeSingleInstanceGuard(kInstanceGuardName)) return 0;

@@ -214,7 +214,16 @@ LRESULT DataGrid::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       break;
     case WM_MOUSEWHEEL: {
-      int notches = GET_WHEEL_DELTA_WPARAM(wparam) / WHEEL_DELTA;
+      // A precision touchpad or a free-spinning wheel sends deltas below one
+      // notch: what does not make a whole notch is kept for the next message,
+      // and a turn the other way starts afresh.
+      const int delta = GET_WHEEL_DELTA_WPARAM(wparam);
+      if ((delta < 0 && wheel_remainder_ > 0) || (delta > 0 && wheel_remainder_ < 0)) {
+        wheel_remainder_ = 0;
+      }
+      wheel_remainder_ += delta;
+      const int notches = wheel_remainder_ / WHEEL_DELTA;
+      wheel_remainder_ -= notches * WHEEL_DELTA;
       if (notches != 0) {
         source_.MoveRows(-notches);
         CloseEditor();
@@ -231,6 +240,7 @@ LRESULT DataGrid::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       InvalidateRect(Handle(), nullptr, FALSE);
       return 0;
     case WM_KILLFOCUS:
+      wheel_remainder_ = 0;
       InvalidateRect(Handle(), nullptr, FALSE);
       FocusMovedTo(reinterpret_cast<HWND>(wparam));
       return 0;

@@ -146,6 +146,8 @@ class DataGrid : public WindowBase, private GridSourceObserver {
   int editor_column_ = 0;
   unsigned char pending_lead_byte_ = 0;  // first byte of a double-byte character
 
+  int wheel_remainder_ = 0;  // wheel delta short of a whole notch, kept for the next message
+
   int sizing_column_ = -1;  // title separator being dragged
   int sizing_start_x_ = 0;
   int sizing_start_width_ = 0;

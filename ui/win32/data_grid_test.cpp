@@ -8,6 +8,8 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/code_page.h"
 #include "ui/win32/fake_grid_source.h"
@@ -282,6 +284,40 @@ TEST_F(DataGridTest, NavigationKeysMoveRowsAndColumns) {
   EXPECT_EQ(grid_->CurrentColumn(), 3);
   Key(VK_PRIOR);
   EXPECT_TRUE(source_.Logged("MoveRows -" + std::to_string(grid_->Layout().VisibleRows())));
+}
+
+TEST_F(DataGridTest, WheelDeltasBelowANotchAddUpAndATurnBackStartsAfresh) {
+  auto wheel = [this](int delta) {
+    SendMessageA(grid_->Handle(), WM_MOUSEWHEEL,
+                 MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(delta))), 0);
+  };
+  auto moves = [this] {
+    std::vector<std::string> found;
+    for (const auto& e : source_.log) {
+      if (e.compare(0, 9, "MoveRows ") == 0) found.push_back(e);
+    }
+    return found;
+  };
+  // A precision touchpad: four deltas of 30 make one notch up.
+  for (int i = 0; i < 3; ++i) wheel(30);
+  EXPECT_TRUE(moves().empty());
+  wheel(30);
+  EXPECT_EQ(moves(), std::vector<std::string>{"MoveRows -1"});
+  // What is left over counts towards the next notch.
+  wheel(150);  // one notch, 30 left
+  wheel(90);   // with the 30: one more
+  EXPECT_EQ(moves(), (std::vector<std::string>{"MoveRows -1", "MoveRows -1", "MoveRows -1"}));
+  // A turn the other way drops what was kept up: 60 up, then 60 down is no notch.
+  wheel(60);
+  wheel(-60);
+  wheel(-50);
+  EXPECT_EQ(moves().size(), 3u);
+  wheel(-10);
+  EXPECT_EQ(moves().back(), "MoveRows 1");
+  // Whole notches of a classic wheel, several in one message.
+  wheel(-240);
+  EXPECT_EQ(moves().back(), "MoveRows 2");
+  EXPECT_EQ(moves().size(), 5u);
 }
 
 TEST_F(DataGridTest, ClickSelectsTheRowAndASecondClickEditsTheCell) {
