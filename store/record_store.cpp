@@ -217,6 +217,7 @@ void TDataSet::EndRowEdit() {
 }
 
 void TDataSet::StartNewRow(bool append) {
+  ++new_rows_started_;
   RowBuffer buffer;
   buffer.image = base_->Layout().NewImage();
   buffer.info.row_number = -1;
@@ -296,8 +297,15 @@ void TDataSet::CommitRow() {
   PositionCursorOnEditedRow();
   const std::vector<std::uint8_t>& image = window_[static_cast<std::size_t>(active_)].image;
   // A failing engine step leaves the row pending in Edit or Insert.
-  CheckEngine(state_ == StoreState::Edit ? cursor_->StoreChangedRow(image)
-                                         : cursor_->StoreNewRow(image));
+  if (state_ == StoreState::Edit) {
+    CheckEngine(cursor_->StoreChangedRow(image));
+  } else {
+    CheckEngine(cursor_->StoreNewRow(image));
+    DSBookmark committed;
+    CheckEngine(cursor_->GetBookmark(committed));
+    committed_new_row_ = new_rows_started_;
+    committed_new_row_slot_ = committed.slot;
+  }
   SetState(StoreState::Browse);
   Resync(active_);
 }
@@ -323,6 +331,52 @@ void TDataSet::DeleteRow() {
   CheckEngine(cursor_->RemoveCurrentRow());
   SetState(StoreState::Browse);
   Resync(active_);
+}
+
+// --- Row marks ----------------------------------------------------------------
+
+TDataSet::RowMark TDataSet::MarkCurrentRow() const {
+  RowMark mark;
+  if (!Active() || active_ < 0) return mark;
+  mark.opening = openings_;
+  if (state_ == StoreState::Insert) {
+    mark.new_row = new_rows_started_;
+  } else {
+    const RowInfo& info = window_[static_cast<std::size_t>(active_)].info;
+    if (!info.has_bookmark) return mark;
+    mark.slot = info.bookmark.slot;
+  }
+  mark.valid = true;
+  return mark;
+}
+
+bool TDataSet::GoToMarkedRow(const RowMark& mark) {
+  if (!mark.valid || !Active() || mark.opening != openings_) return false;
+  std::uint32_t slot = mark.slot;
+  if (mark.new_row != 0) {
+    if (state_ == StoreState::Insert && new_rows_started_ == mark.new_row) return true;
+    if (committed_new_row_ != mark.new_row) return false;  // dropped, never committed
+    slot = committed_new_row_slot_;
+  }
+  // Follow the row's newer versions through the change log to the one in view.
+  const std::vector<ChangeLogEntry>& log = base_->ChangeLog();
+  while (!IsVisibleRowStatus(base_->SlotStatus(slot))) {
+    if ((base_->SlotStatus(slot) & RowStatusOriginal) == 0) return false;  // deleted
+    auto newer = std::find_if(log.rbegin(), log.rend(), [slot](const ChangeLogEntry& e) {
+      return e.kind == kChangeModify && e.replaced_slot == slot;
+    });
+    if (newer == log.rend()) return false;
+    slot = newer->slot;
+  }
+  if (state_ != StoreState::Insert && active_ >= 0) {
+    const RowInfo& info = window_[static_cast<std::size_t>(active_)].info;
+    if (info.has_bookmark && info.bookmark.slot == slot) return true;  // edit stays pending
+  }
+  EndRowEdit();
+  const std::uint32_t position = base_->DefaultOrder().FindSlot(slot);
+  if (position == 0) return false;
+  SetRowNumber(static_cast<std::int32_t>(position));
+  return true;
 }
 
 // --- Moves and positions ----------------------------------------------------------
@@ -437,6 +491,7 @@ void TDataSet::OpenTable(std::unique_ptr<DSBASE> base) {
   for (std::size_t i = 0; i < fields_.size(); ++i) fields_[i]->column_ = binding[i];
   base_ = std::move(base);
   cursor_ = std::make_unique<DSCursor>(*base_);
+  ++openings_;
   ClearWindow();
   SetState(StoreState::Browse);
   CheckEngine(cursor_->MoveToStart());

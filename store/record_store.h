@@ -99,6 +99,24 @@ class TDataSet {
   // current row). k outside 1..RowCount(): EDBClient 0x2201 / 0x2202.
   void SetRowNumber(std::int32_t k);
 
+  // A row of the list, to be found again after other changes: newer versions
+  // of it (a commit, a backup run writing its result) and rows added or
+  // removed around it. A mark of a pending new row follows the row into the
+  // list when it is committed. Only valid while the store stays open.
+  struct RowMark {
+    bool valid = false;
+    std::uint32_t opening = 0;  // which opening of the store it belongs to
+    std::uint32_t slot = 0;     // the marked version of a committed row
+    std::uint32_t new_row = 0;  // for a pending new row: its number among new rows
+  };
+  // The current row's mark; not valid when there is no current row.
+  RowMark MarkCurrentRow() const;
+  // Makes the marked row current and returns true. A pending edit of another
+  // row is ended first; one of the marked row itself stays pending. Returns
+  // false and moves nothing when the row is no longer in the list (deleted,
+  // or a new row dropped unchanged) or the store was closed since.
+  bool GoToMarkedRow(const RowMark& mark);
+
   // The window of buffered rows (see the file comment).
   int WindowRowCount() const { return static_cast<int>(window_.size()); }
   int ActiveWindowIndex() const { return active_; }
@@ -164,6 +182,12 @@ class TDataSet {
   std::unique_ptr<DSCursor> cursor_;
   std::vector<RowBuffer> window_;
   int active_ = -1;
+  // For row marks: openings of the store, new rows started, and the last new
+  // row committed with the slot it took.
+  std::uint32_t openings_ = 0;
+  std::uint32_t new_rows_started_ = 0;
+  std::uint32_t committed_new_row_ = 0;
+  std::uint32_t committed_new_row_slot_ = 0;
   // While set, the fields read this image instead of the active row's
   // (WindowGridText reads the other buffered rows through the fields).
   const std::uint8_t* read_override_ = nullptr;

@@ -320,6 +320,90 @@ TEST_F(StoreTest, DeleteRowInEditDeletesTheStoredRowAndDropsTheEdits) {
   EXPECT_EQ(RowStatusInserted | RowStatusDeleted, Table().SlotStatus(1));
 }
 
+// --- Row marks ------------------------------------------------------------------------
+
+// What a backup run does to every row: a new version with a result, the last
+// row current afterwards.
+void WriteResultIntoEveryRow(TDataSet& store, const std::string& result = "result ") {
+  for (std::int32_t k = 1; k <= store.RowCount(); ++k) {
+    store.SetRowNumber(k);
+    store.EditRow();
+    store.FieldAt(2).WriteText(result + std::to_string(k));
+  }
+  store.EndRowEdit();
+}
+
+TEST_F(StoreTest, AMarkedRowIsFoundAgainAfterNewVersionsAndOtherRowsComeAndGo) {
+  AddRows({"A", "B", "C", "D"});
+  store->SetRowNumber(2);
+  const TDataSet::RowMark mark = store->MarkCurrentRow();
+  WriteResultIntoEveryRow(*store, "first ");
+  WriteResultIntoEveryRow(*store);  // two newer versions
+  store->SetRowNumber(1);
+  store->DeleteRow();  // a row before it goes
+  store->MoveLast();
+  store->InsertRow();
+  store->FieldAt(0).WriteText("N");  // one comes, still pending
+  ASSERT_TRUE(store->GoToMarkedRow(mark));
+  EXPECT_EQ("B", Current());
+  EXPECT_EQ("result 2", store->FieldAt(2).ReadText());  // the newest version
+  EXPECT_EQ((std::vector<std::string>{"B", "C", "N", "D"}), Files()) << "N was committed";
+}
+
+TEST_F(StoreTest, AMarkedRowThatWasDeletedIsNotFoundAndNothingMoves) {
+  AddRows({"A", "B", "C"});
+  store->SetRowNumber(2);
+  const TDataSet::RowMark mark = store->MarkCurrentRow();
+  WriteResultIntoEveryRow(*store);
+  store->SetRowNumber(2);
+  store->DeleteRow();
+  store->SetRowNumber(1);
+  EXPECT_FALSE(store->GoToMarkedRow(mark));
+  EXPECT_EQ("A", Current());
+
+  // A mark of another opening of the store finds nothing either.
+  store->SetRowNumber(2);
+  const TDataSet::RowMark before_close = store->MarkCurrentRow();
+  store->Close();
+  store->OpenFromHeldPacket();
+  EXPECT_FALSE(store->GoToMarkedRow(before_close));
+  EXPECT_FALSE(store->GoToMarkedRow(TDataSet::RowMark{}));
+}
+
+TEST_F(StoreTest, AMarkedRowInEditKeepsItsPendingEditWhenItIsStillCurrent) {
+  AddRows({"A", "B"});
+  store->SetRowNumber(2);
+  store->EditRow();
+  store->FieldAt(0).WriteText("changed");
+  const TDataSet::RowMark mark = store->MarkCurrentRow();
+  ASSERT_TRUE(store->GoToMarkedRow(mark));
+  EXPECT_EQ(StoreState::Edit, store->State());
+  store->DeleteRow();
+  EXPECT_EQ(2u, Table().LastSlot()) << "the edit was not committed on the way";
+  EXPECT_EQ((std::vector<std::string>{"A"}), Files());
+}
+
+TEST_F(StoreTest, AMarkedNewRowIsFollowedIntoTheListOrGoneWhenDroppedUnchanged) {
+  AddRows({"A", "B", "C"});
+  store->MoveLast();
+  store->InsertRow();
+  store->FieldAt(0).WriteText("N");
+  const TDataSet::RowMark pending = store->MarkCurrentRow();
+  ASSERT_TRUE(store->GoToMarkedRow(pending));
+  EXPECT_EQ(StoreState::Insert, store->State()) << "still the pending row";
+  WriteResultIntoEveryRow(*store);  // commits it first, then gives it a result
+  ASSERT_TRUE(store->GoToMarkedRow(pending));
+  EXPECT_EQ("N", Current());
+  EXPECT_EQ("result 3", store->FieldAt(2).ReadText());
+
+  store->SetRowNumber(1);
+  store->InsertRow();  // unchanged: a run drops it
+  const TDataSet::RowMark empty_new = store->MarkCurrentRow();
+  WriteResultIntoEveryRow(*store);
+  EXPECT_FALSE(store->GoToMarkedRow(empty_new));
+  EXPECT_EQ("C", Current());
+}
+
 // --- Window and notifications ---------------------------------------------------------
 
 TEST_F(StoreTest, TheWindowHoldsTheRowsTheGridShowsAroundTheCurrentRow) {

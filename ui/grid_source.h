@@ -11,6 +11,7 @@
 // thread.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace quillset {
@@ -94,8 +95,12 @@ class GridSource {
   virtual void InsertRow() = 0;
   // A new empty row after the last one (Down on the last row).
   virtual void AppendRow() = 0;
-  // Deletes the current row (a pending new row is dropped instead).
-  virtual void DeleteRow() = 0;
+  // Asks `confirm`; on yes deletes the row that was current when it was asked
+  // (a pending new row is dropped instead) and returns true. The question's
+  // own message loop may change the rows meanwhile (a timer tick's backup run
+  // moves the current row to the last): the row asked about is still the one
+  // deleted, and nothing is deleted when it is gone by then.
+  virtual bool DeleteRowAfter(const std::function<bool()>& confirm) = 0;
   // Drops the current row's uncommitted changes (Esc); a pending new row is
   // removed.
   virtual void DiscardRow() = 0;

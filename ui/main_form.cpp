@@ -81,19 +81,27 @@ void TForm1::FormClose() {
   RemoveTrayIcon();
 }
 
-// Windows is ending the session: save as the close handler does. Nobody can
-// answer a box now, so a failure is dropped; the old data file stays whole.
-void TForm1::EndSession() {
-  if (session_saved_) return;
-  session_saved_ = true;
+// Another program may still cancel the end of the session, so the program
+// must stay as the user left it: only the list is saved. Nobody can answer a
+// box now, so a failure is dropped; the old data file stays whole.
+void TForm1::QueryEndSession() {
   try {
     SaveStore();
   } catch (const std::exception&) {
   }
+}
+
+// The list was saved when Windows asked; a run may have written results since
+// (a tick between the two messages), so it is saved once more. No run may start
+// any more: the process can be ended in the middle of it. The tray icon goes
+// with the session.
+void TForm1::EndSession(bool ending) {
+  if (!ending) return;  // cancelled: nothing was changed that needs putting back
   try {
-    RemoveTrayIcon();
+    timer_.SetInterval(0);
   } catch (const std::exception&) {
   }
+  QueryEndSession();
 }
 
 void TForm1::SettingChange() { date_settings_.Reload(os_); }

@@ -61,7 +61,8 @@ class TForm1 : public FormEvents {
   void TrayNotify(std::uint32_t mouse_message) override;
   void TaskbarCreated() override;
   void SettingChange() override;
-  void EndSession() override;
+  void QueryEndSession() override;
+  void EndSession(bool ending) override;
 
   // ---- Menu handlers
   void bakup1Click();
@@ -129,7 +130,6 @@ class TForm1 : public FormEvents {
 
   bool activated_ = false;        // FormActivate ran once
   bool tick_failure_open_ = false;  // a failure box of a timer tick is open
-  bool session_saved_ = false;    // EndSession saved the list once
   // What the data file was when this process last loaded or saved it.
   DataFileState data_file_;
 };

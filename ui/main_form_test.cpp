@@ -167,24 +167,67 @@ TEST_F(MainFormLifecycleTest, FirstActivationLoadsADataFileMendedAfterAFailedSta
   EXPECT_EQ(form->DataFilePath, data_path_);
 }
 
-TEST_F(MainFormLifecycleTest, EndOfTheWindowsSessionSavesTheListOnce) {
+// Another program cancels the first end of the session: the program must stay
+// as it was (hidden in the tray, icon shown, timer running) and the next end
+// saves what changed since.
+TEST_F(MainFormLifecycleTest, CancelledSessionEndChangesNothingAndTheNextOneSavesAgain) {
+  StoreMinutesSchedule("10");
+  FakeFormView view;
+  auto form = NewForm(view);
+  form->FormCreate();
+  ASSERT_TRUE(form->TrayIconShown);
+  ASSERT_EQ(form->Timer1().Interval(), 600000u);
+  const auto view_log = view.log;
+  const auto icon_calls = os_.notify_icon_messages;
+  const auto timer_calls = os_.timer_calls.size();
+
+  AddPendingEntry(*form, "C:\\a.txt", "D:\\");
+  form->QueryEndSession();
+  const std::string first = ReadBytes(data_path_);
+  ASSERT_FALSE(first.empty());
+  form->EndSession(false);
+  EXPECT_EQ(ReadBytes(data_path_), first);
+  EXPECT_TRUE(form->TrayIconShown);
+  EXPECT_EQ(os_.notify_icon_messages, icon_calls);
+  EXPECT_EQ(os_.timer_calls.size(), timer_calls);
+  EXPECT_EQ(form->Timer1().Interval(), 600000u);
+  EXPECT_EQ(view.log, view_log);
+  EXPECT_TRUE(view.failures.empty());
+
+  // The real end: Windows asks again, then a run writes results between the
+  // two messages; both are in the file.
+  AddPendingEntry(*form, "C:\\b.txt", "D:\\");
+  form->QueryEndSession();
+  EXPECT_NE(ReadBytes(data_path_), first);
+  AddPendingEntry(*form, "C:\\c.txt", "D:\\");
+  form->EndSession(true);
+  ASSERT_FALSE(os_.timer_calls.empty());
+  EXPECT_EQ(os_.timer_calls.back().interval_ms, 0u) << "no run may start any more";
+  EXPECT_TRUE(view.failures.empty());
+
+  FakeFormView next_view;
+  auto next = NewForm(next_view);
+  next->FormCreate();
+  // (A loaded list shows its rows in the order they were first stored.)
+  EXPECT_EQ(FilesOf(*next), std::vector<std::string>({"C:\\a.txt", "C:\\b.txt", "C:\\c.txt"}));
+}
+
+TEST_F(MainFormLifecycleTest, SessionEndShowsNoBoxWhenTheSaveFailsAndKeepsTheOldFile) {
   StoreMinutesSchedule("0");
   FakeFormView view;
   auto form = NewForm(view);
   form->FormCreate();
   AddPendingEntry(*form, "C:\\a.txt", "D:\\");
-  form->EndSession();
-  const std::string saved = ReadBytes(data_path_);
-  ASSERT_FALSE(saved.empty());
-
-  AddPendingEntry(*form, "C:\\b.txt", "D:\\");
-  form->EndSession();  // a second end-of-session message writes nothing
-  EXPECT_EQ(ReadBytes(data_path_), saved);
-
-  FakeFormView next_view;
-  auto next = NewForm(next_view);
-  next->FormCreate();
-  EXPECT_EQ(FilesOf(*next), std::vector<std::string>({"C:\\a.txt"}));
+  ASSERT_TRUE(WriteBytes(data_path_, "old"));
+  {
+    auto holder = os_.OpenExclusive(data_path_, FileOpenMode::kReadExisting);
+    ASSERT_TRUE(holder);
+    EXPECT_NO_THROW(form->QueryEndSession());
+    EXPECT_NO_THROW(form->EndSession(true));
+  }
+  EXPECT_EQ(ReadBytes(data_path_), "old");
+  EXPECT_TRUE(view.failures.empty());
+  EXPECT_TRUE(view.plain_messages.empty());
 }
 
 TEST_F(MainFormLifecycleTest, FailedSaveAtCloseKeepsTheOldFileAndTheTrayIcon) {

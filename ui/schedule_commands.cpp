@@ -142,10 +142,6 @@ void TForm1::RunTimerTick() {
 }
 
 void TForm1::Timer1Timer() {
-  // While the failure box of an earlier tick waits for the user, later ticks
-  // are dropped: an unreadable due date or a failing run would otherwise open
-  // one more box every interval.
-  if (tick_failure_open_) return;
   std::string failure;
   try {
     RunTimerTick();
@@ -155,6 +151,11 @@ void TForm1::Timer1Timer() {
   } catch (const std::exception& e) {
     failure = e.what();
   }
+  // Ticks go on while the failure box of an earlier tick waits for the user
+  // (its message loop delivers them), so that one failure does not stop the
+  // scheduled backups. Their own failures open no second box: an unreadable
+  // due date would otherwise open one more every interval.
+  if (tick_failure_open_) return;
   tick_failure_open_ = true;
   try {
     view_.ShowFailure(failure);

@@ -433,24 +433,30 @@ TEST_F(ScheduleTimerTickTest, FailureBoxesOfTicksDoNotPileUp) {
   EXPECT_EQ(view.failures.size(), 2u);
 }
 
-TEST_F(ScheduleTimerTickTest, TicksWhileAFailureBoxIsOpenDoNotRunTheBackup) {
+TEST_F(ScheduleTimerTickTest, BackupsGoOnWhileTheFailureBoxOfAnEarlierTickIsOpen) {
   AddCopyingEntry();
   os.profile_writes_fail = true;
   form->ScheduleMode = 2;
   form->TimerSetValue = "2027/01/01";
   os.SetToday(2027, 3, 1);
-  // The run copies, then cannot store the new due date: the tick fails.
+  // The run copies, then cannot store the new due date: the tick fails and its
+  // box stays open for weeks.
   int nested_ticks = 0;
   view.during_box = [&] {
-    // The box stays open for weeks: the moved due date has passed too.
     os.SetToday(2027, 3, 20);
-    if (nested_ticks++ == 0) form->Timer1Timer();
+    ++nested_ticks;
+    form->Timer1Timer();  // fails the same way: no second box
+    os.profile_writes_fail = false;
+    os.SetToday(2027, 3, 30);
+    ++nested_ticks;
+    form->Timer1Timer();
   };
   EXPECT_NO_THROW(form->Timer1Timer());
-  EXPECT_EQ(nested_ticks, 1);
-  EXPECT_EQ(Runs(), 1);
+  EXPECT_EQ(nested_ticks, 2);
+  EXPECT_EQ(Runs(), 3);
   EXPECT_EQ(view.failures,
             (std::vector<std::string>{"C:\\Quillset\\Quillset.ini に書き込めません"}));
+  EXPECT_EQ(Setting(kTimerSetKey), "2027/04/06");
 }
 
 // ---- Start-up with a stored schedule

@@ -70,6 +70,13 @@ void StoreGridSource::WriteGridText(int column, const std::string& text) {
   store_.FieldAt(column).WriteGridText(text);
 }
 
+bool StoreGridSource::DeleteRowAfter(const std::function<bool()>& confirm) {
+  const TDataSet::RowMark asked = store_.MarkCurrentRow();
+  if (!confirm() || !store_.GoToMarkedRow(asked)) return false;
+  store_.DeleteRow();
+  return true;
+}
+
 void StoreGridSource::FieldChanged(int) {
   if (observer_) observer_->RowsChanged();
 }

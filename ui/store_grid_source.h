@@ -43,7 +43,7 @@ class StoreGridSource : public GridSource, public DataLink {
   void WriteGridText(int column, const std::string& text) override;
   void InsertRow() override { store_.InsertRow(); }
   void AppendRow() override { store_.AppendRow(); }
-  void DeleteRow() override { store_.DeleteRow(); }
+  bool DeleteRowAfter(const std::function<bool()>& confirm) override;
   void DiscardRow() override { store_.DiscardRow(); }
 
   // ---- DataLink

@@ -451,6 +451,82 @@ TEST_F(BackupListTest, TypingChangesACellOnlyWhileEditingIsOn) {
   ASSERT_NO_FATAL_FAILURE(CloseProgram());
 }
 
+// ---- Timer ticks inside a box, and the end of the Windows session
+
+const char kDeleteQuestion[] = "レコードを削除してもよいですか？";
+
+// A tick during Ctrl+Delete's question runs the backup, which leaves the last
+// row current; "OK" still deletes the row the question was about.
+TEST_F(BackupListTest, ATickDuringTheDeleteQuestionDeletesTheRowAskedAbout) {
+  ASSERT_TRUE(folder_.MakeFolder("dest"));
+  for (const char* name : {"one.txt", "two.txt", "three.txt"})
+    ASSERT_TRUE(folder_.WriteFile(name, name));
+  const std::string dest = Path("dest");
+  ASSERT_NO_FATAL_FAILURE(MakeDataFile(
+      {{Path("one.txt"), dest}, {Path("two.txt"), dest}, {Path("three.txt"), dest}}));
+
+  ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());  // the first row is current
+  Command(kEdit1Command);
+  ASSERT_TRUE(BringToForeground(form_));
+  ASSERT_TRUE(WaitForFocus(grid_))
+      << "the grid does not hold the focus";
+  PressKeys({VK_CONTROL, VK_DELETE});
+  HWND box = process_->WaitForDialog();
+  ASSERT_NE(box, nullptr) << "no question after Ctrl+Delete";
+  EXPECT_EQ(MessageBoxText(box), kDeleteQuestion);
+
+  HWND timer = process_->FindTopLevelWindow(kTimerWindowClass);
+  ASSERT_NE(timer, nullptr);
+  PostTimerTick(timer);  // the stored schedule is the minutes mode: a tick runs
+  ASSERT_TRUE(WaitUntil([&] { return folder_.Exists("dest\\three.txt"); }, kDialogTimeout))
+      << "the tick did not run the backup while the question was open";
+  ASSERT_TRUE(Dismiss(box));
+  Settle();
+  EXPECT_EQ(FileColumn(), (std::vector<std::string>{Path("two.txt"), Path("three.txt")}));
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
+}
+
+// Another program cancels the first end of the session: the program goes on
+// as before (its timer too), and the real end afterwards saves what the run
+// wrote since, then ends the program.
+TEST_F(BackupListTest, ACancelledSessionEndThenARunThenARealEndSavesTheRunsResults) {
+  ASSERT_TRUE(folder_.MakeFolder("dest"));
+  ASSERT_TRUE(folder_.WriteFile("a.txt", "a"));
+  ASSERT_NO_FATAL_FAILURE(MakeDataFile({{Path("a.txt"), Path("dest")}}));
+  ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
+
+  auto send = [&](UINT message, WPARAM wparam) {
+    DWORD_PTR result = 0;
+    EXPECT_NE(SendMessageTimeoutA(form_, message, wparam, 0, SMTO_ABORTIFHUNG, kDialogTimeout,
+                                  &result),
+              0);
+    return result;
+  };
+  EXPECT_EQ(send(WM_QUERYENDSESSION, 0), static_cast<DWORD_PTR>(TRUE));
+  send(WM_ENDSESSION, FALSE);
+  Sleep(300);
+  EXPECT_TRUE(process_->IsRunning());
+  EXPECT_TRUE(IsWindowVisible(form_));
+  EXPECT_EQ(process_->FindTopLevelWindow("#32770", nullptr, true), nullptr) << "no box";
+
+  HWND timer = process_->FindTopLevelWindow(kTimerWindowClass);
+  ASSERT_NE(timer, nullptr);
+  PostTimerTick(timer);
+  ASSERT_TRUE(WaitUntil([&] { return folder_.Exists("dest\\a.txt"); }, kDialogTimeout))
+      << "no run after the cancelled end of the session";
+
+  // The run ends before the sent messages are handled.
+  EXPECT_EQ(send(WM_QUERYENDSESSION, 0), static_cast<DWORD_PTR>(TRUE));
+  send(WM_ENDSESSION, TRUE);
+  DWORD code = 99;
+  ASSERT_TRUE(process_->WaitForExit(code)) << "the program did not end with the session";
+  EXPECT_EQ(code, 0u);
+  process_.reset();
+  std::string saved;
+  ASSERT_TRUE(folder_.ReadFile("Quillset.cds", saved));
+  EXPECT_TRUE(Contains(saved, kCopied)) << "the run's result was not saved";
+}
+
 }  // namespace
 }  // namespace e2e
 }  // namespace quillset

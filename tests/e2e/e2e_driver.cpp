@@ -366,6 +366,17 @@ bool BringToForeground(HWND window) {
   return WaitUntil([&] { return GetForegroundWindow() == window; }, kDialogTimeout);
 }
 
+bool WaitForFocus(HWND window, DWORD timeout_ms) {
+  return WaitUntil(
+      [&] {
+        GUITHREADINFO info;
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
+               info.hwndFocus == window;
+      },
+      timeout_ms);
+}
+
 void PressKeys(const std::vector<WORD>& keys) {
   std::vector<INPUT> inputs;
   for (WORD key : keys) inputs.push_back(KeyInput(key, false));

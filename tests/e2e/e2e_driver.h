@@ -165,6 +165,8 @@ void SendText(HWND window, const std::string& bytes);
 // such as {VK_SHIFT, VK_F10}); RightClickAt clicks the right button at a
 // point of a window's client area.
 bool BringToForeground(HWND window);
+// Waits until `window` holds the keyboard focus of its thread.
+bool WaitForFocus(HWND window, DWORD timeout_ms = kDialogTimeout);
 void PressKeys(const std::vector<WORD>& keys);
 void RightClickAt(HWND window, int client_x, int client_y);
 

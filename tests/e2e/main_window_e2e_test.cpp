@@ -156,14 +156,7 @@ TEST_F(MainWindowTest, ShiftF10OpensTheMenuAtTheGridAndItsLastItemEndsTheProgram
   HWND grid = GridOf(form_);
   ASSERT_NE(grid, nullptr);
   ASSERT_TRUE(BringToForeground(form_));
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        GUITHREADINFO info;
-        info.cbSize = sizeof info;
-        return GetGUIThreadInfo(GetWindowThreadProcessId(form_, nullptr), &info) &&
-               info.hwndFocus == grid;
-      },
-      kDialogTimeout))
+  ASSERT_TRUE(WaitForFocus(grid))
       << "the grid does not hold the focus";
 
   PressKeys({VK_SHIFT, VK_F10});

@@ -468,11 +468,12 @@ void DataGrid::InsertNewRow() {
 
 void DataGrid::DeleteCurrentRow() {
   if (!Editable() || source_.WindowRowCount() == 0) return;
-  bool confirmed = callbacks_.confirm_delete ? callbacks_.confirm_delete() : false;
-  if (!confirmed) return;
-  editor_changed_ = false;  // the typed text goes with the row
-  CloseEditor();
-  source_.DeleteRow();
+  source_.DeleteRowAfter([this] {
+    if (!callbacks_.confirm_delete || !callbacks_.confirm_delete()) return false;
+    editor_changed_ = false;  // the typed text goes with the row
+    CloseEditor();
+    return true;
+  });
 }
 
 void DataGrid::SetColumn(int column) {

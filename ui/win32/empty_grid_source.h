@@ -40,7 +40,7 @@ class EmptyGridSource : public GridSource {
   void WriteGridText(int, const std::string&) override {}
   void InsertRow() override {}
   void AppendRow() override {}
-  void DeleteRow() override {}
+  bool DeleteRowAfter(const std::function<bool()>&) override { return false; }
   void DiscardRow() override {}
 };
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -152,7 +153,12 @@ class FakeGridSource : public GridSource {
     EndRowEdit();
     StartNewRow(true);
   }
-  void DeleteRow() override {
+  bool DeleteRowAfter(const std::function<bool()>& confirm) override {
+    if (!confirm()) return false;
+    DeleteRow();
+    return true;
+  }
+  void DeleteRow() {
     log.push_back("DeleteRow");
     if (state_ == GridEditState::Insert) {
       Drop();

@@ -139,11 +139,22 @@ void MainFormWindow::Close() {
   PostQuitMessage(0);
 }
 
-void MainFormWindow::EndSessionOnce() {
-  if (session_ending_ || !events_) return;
-  session_ending_ = true;
+void MainFormWindow::QueryEndSession() {
+  if (!events_) return;
   // Nothing may wait for the user now: a failure is not shown.
-  RunShowingFailure(nullptr, [this] { events_->EndSession(); });
+  RunShowingFailure(nullptr, [this] { events_->QueryEndSession(); });
+}
+
+void MainFormWindow::EndSession(bool ending) {
+  if (!events_) return;
+  RunShowingFailure(nullptr, [this, ending] { events_->EndSession(ending); });
+  if (!ending) return;
+  // The list is saved and the timer stopped; Windows ends the process when
+  // this returns. With no box open the program ends by itself as well. A box
+  // that is open is left alone: a quit message would close it with a made-up
+  // answer (the minutes prompt would answer "0" and switch the schedule off),
+  // and that answer would then be acted on.
+  if (::IsWindowEnabled(Handle())) PostQuitMessage(0);
 }
 
 void MainFormWindow::OpenPopupMenu(POINT at) {
@@ -199,15 +210,10 @@ LRESULT MainFormWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam
       if (events_) events_->SettingChange();
       break;
     case WM_QUERYENDSESSION:
-      EndSessionOnce();
+      QueryEndSession();
       return TRUE;
     case WM_ENDSESSION:
-      if (wparam) {
-        EndSessionOnce();
-        PostQuitMessage(0);
-      } else {
-        session_ending_ = false;  // the session goes on; a later end saves again
-      }
+      EndSession(wparam != 0);
       return 0;
   }
   return DefaultHandling(message, wparam, lparam);

@@ -13,8 +13,11 @@
 //   MenuClick     WM_COMMAND of a menu item (also one posted by a driver);
 //   Timer1Timer   WM_TIMER id 1 on TimerWindow();
 //   TrayNotify    message 1124 with its lParam (not passed on);
-//   TaskbarCreated, SettingChange, EndSession (once per ending session; no box
-//                 is shown for its failures, nothing may wait for the user).
+//   TaskbarCreated, SettingChange;
+//   QueryEndSession, EndSession  WM_QUERYENDSESSION and WM_ENDSESSION, at every
+//                 end of the session, also after a cancelled one; no box is
+//                 shown for their failures. After a session end that goes on,
+//                 the message loop ends unless a box is open.
 //
 // Use: construct, build the handlers with this FormView, then Create(handlers,
 // rows), then Start(show command), then run the message loop, then Destroy().
@@ -102,7 +105,8 @@ class MainFormWindow : public WindowBase, public FormView {
   void FirstShowing();
   void BringToFront();
   void FocusGrid();
-  void EndSessionOnce();
+  void QueryEndSession();
+  void EndSession(bool ending);
 
   quillset::ApplicationWindow& application_;
   MessageBoxes& boxes_;
@@ -119,7 +123,6 @@ class MainFormWindow : public WindowBase, public FormView {
   bool visible_ = false;       // shown, possibly inside a minimized application
   bool has_held_focus_ = false;
   bool closed_ = false;
-  bool session_ending_ = false;
 };
 
 }  // namespace quillset

@@ -27,7 +27,8 @@ struct RecordingEvents : FormEvents {
   explicit RecordingEvents(FormView& v) : view(v) {}
   FormView& view;
   int creates = 0, activates = 0, closes = 0, ticks = 0, taskbar = 0, settings = 0,
-      session_ends = 0;
+      session_queries = 0;
+  std::vector<bool> session_ends;  // the `ending` of each EndSession
   bool visible_at_create = true;
   std::vector<MenuItemId> clicks;
   std::vector<std::uint32_t> tray;
@@ -51,7 +52,8 @@ struct RecordingEvents : FormEvents {
   void TrayNotify(std::uint32_t m) override { tray.push_back(m); }
   void TaskbarCreated() override { ++taskbar; }
   void SettingChange() override { ++settings; }
-  void EndSession() override { ++session_ends; }
+  void QueryEndSession() override { ++session_queries; }
+  void EndSession(bool ending) override { session_ends.push_back(ending); }
 };
 
 class MainFormWindowTest : public ::testing::Test {
@@ -299,16 +301,49 @@ TEST_F(MainFormWindowTest, MenuCommandsTrayTimerAndBroadcastsReachTheHandlers) {
 
   EXPECT_EQ(SendMessageA(Main(), WM_QUERYENDSESSION, 0, 0), TRUE);
   SendMessageA(Main(), WM_ENDSESSION, TRUE, 0);
-  EXPECT_EQ(events_->session_ends, 1) << "once per ending session";
+  EXPECT_EQ(events_->session_queries, 1);
+  EXPECT_EQ(events_->session_ends, std::vector<bool>{true});
   EXPECT_EQ(events_->closes, 0) << "the close handler does not run";
 }
 
-TEST_F(MainFormWindowTest, ACancelledSessionEndSavesAgainAtTheNextOne) {
+// A cancelled end of the session leaves the window as it was and the message
+// loop running; every later end reaches the handlers again.
+TEST_F(MainFormWindowTest, ACancelledSessionEndGoesOnAndTheNextOneEndsTheLoop) {
   Create();
-  SendMessageA(Main(), WM_QUERYENDSESSION, 0, 0);
+  form_->Start(SW_SHOWNORMAL);
+  Pump();
+  ASSERT_TRUE(IsWindowVisible(Main()));
+  EXPECT_EQ(SendMessageA(Main(), WM_QUERYENDSESSION, 0, 0), TRUE);
   SendMessageA(Main(), WM_ENDSESSION, FALSE, 0);
-  SendMessageA(Main(), WM_QUERYENDSESSION, 0, 0);
-  EXPECT_EQ(events_->session_ends, 2);
+  EXPECT_TRUE(IsWindowVisible(Main()));
+  EXPECT_FALSE(QuitPosted());
+
+  EXPECT_EQ(SendMessageA(Main(), WM_QUERYENDSESSION, 0, 0), TRUE);
+  SendMessageA(Main(), WM_ENDSESSION, TRUE, 0);
+  EXPECT_EQ(events_->session_queries, 2);
+  EXPECT_EQ(events_->session_ends, (std::vector<bool>{false, true}));
+  EXPECT_TRUE(QuitPosted());
+  EXPECT_EQ(events_->closes, 0);
+}
+
+// A quit message would close an open box with an answer nobody gave (the
+// minutes prompt would answer "0"): with a box open the loop is left running
+// and Windows ends the process.
+TEST_F(MainFormWindowTest, SessionEndWithABoxOpenDoesNotCloseTheBox) {
+  Create();
+  bool quit_seen_in_box = false;
+  DialogAnswerer answer([&](HWND box) {
+    SendMessageA(Main(), WM_QUERYENDSESSION, 0, 0);
+    SendMessageA(Main(), WM_ENDSESSION, TRUE, 0);
+    MSG msg;
+    quit_seen_in_box = PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != 0;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  });
+  form_->ShowPlainMessage("待機");
+  EXPECT_EQ(answer.Seen().size(), 1u);
+  EXPECT_EQ(events_->session_ends, std::vector<bool>{true});
+  EXPECT_FALSE(quit_seen_in_box);
+  EXPECT_FALSE(QuitPosted());
 }
 
 TEST_F(MainFormWindowTest, TimerTicksGoOnWhileABoxOrTheInputBoxIsOpen) {
