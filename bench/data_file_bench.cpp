@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "store/place_image_for_tests.h"
 #include "app/host_os_services.h"
 #include "datafile/data_file.h"
 #include "datafile/table_packet.h"
@@ -58,7 +59,7 @@ struct Fixture {
     std::vector<ColumnDescription> columns;
     for (int i = 0; i < store->FieldCount(); ++i) columns.push_back(store->FieldAt(i).Describe());
     DSBASE table;
-    table.Create(columns);
+    if (table.Create(columns)) std::abort();
     const RecordLayout& layout = table.Layout();
     std::vector<std::uint8_t> image = layout.NewImage();
     std::vector<ChangeLogEntry> log;
@@ -83,12 +84,12 @@ struct Fixture {
         status = version == 1 ? (last ? 0x0C : 0x0D) : (last ? 0x08 : 0x09);
         log.push_back({slot, slot - kEntries, kChangeModify});
       }
-      table.PlaceRow(image, status);
+      if (PlaceImage(table, image, status)) std::abort();
     }
     table.SetChangeLog(std::move(log));
-    table.BuildView();
+    if (table.BuildView()) std::abort();
     std::vector<std::uint8_t> packet;
-    if (StreamPacket(table, PacketForm::kBinary, packet) != 0) std::abort();
+    if (StreamPacket(table, PacketForm::kBinary, packet)) std::abort();
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(packet.data()), static_cast<std::streamsize>(packet.size()));
     file_size = packet.size();

@@ -7,6 +7,8 @@
 // Run briefly, e.g.:
 //   build/X-release/bench/record_engine_bench --benchmark_min_time=0.05
 #include <benchmark/benchmark.h>
+
+#include <cstdlib>
 #include <malloc.h>
 
 #include <cstdio>
@@ -63,17 +65,18 @@ std::vector<std::uint8_t> EntryImage(const RecordLayout& layout, std::uint32_t r
 // Builds `view_rows` rows and then `history` further versions of them, run by
 // run, as the backup runs would.
 void BuildTable(DSBASE& table, std::uint32_t view_rows, std::uint32_t history, bool distinct) {
-  table.Create(EntryColumns());
+  if (table.Create(EntryColumns())) std::abort();
   DSCursor cursor(table);
   for (std::uint32_t row = 0; row < view_rows; ++row) {
-    cursor.MoveToEnd();
-    cursor.StoreNewRow(EntryImage(table.Layout(), row, 0, distinct));
+    if (cursor.MoveToEnd() || cursor.StoreNewRow(EntryImage(table.Layout(), row, 0, distinct)))
+      std::abort();
   }
   std::uint32_t done = 0;
   for (std::uint32_t run = 1; done < history; ++run) {
     for (std::uint32_t row = 0; row < view_rows && done < history; ++row, ++done) {
-      cursor.MoveToPosition(row + 1);
-      cursor.StoreChangedRow(EntryImage(table.Layout(), row, run, distinct));
+      if (cursor.MoveToPosition(row + 1) ||
+          cursor.StoreChangedRow(EntryImage(table.Layout(), row, run, distinct)))
+        std::abort();
     }
   }
 }
@@ -84,8 +87,8 @@ class BuildingCodec : public PacketCodec {
   std::uint32_t view_rows = kViewRows;
   std::uint32_t history = 0;
   bool distinct = false;
-  std::uint16_t StreamPacket(DSBASE&, std::vector<std::uint8_t>&) override { return 0x4004; }
-  std::uint16_t AppendPacket(DSBASE& table, const std::vector<std::uint8_t>&) override {
+  Status StreamPacket(DSBASE&, std::vector<std::uint8_t>&) override { return kStatusNoReader; }
+  Status AppendPacket(DSBASE& table, const std::vector<std::uint8_t>&) override {
     BuildTable(table, view_rows, history, distinct);
     return table.BuildView();
   }

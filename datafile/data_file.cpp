@@ -126,8 +126,8 @@ void SaveFile(TClientDataSet& store, OsServices& os, const std::string& path,
       packet = store.StreamContent();
     } else {
       DSBASE* table = store.Table();
-      if (table == nullptr) throw EDBClient(kPacketBad);
-      if (PacketStatus s = StreamPacket(*table, form, packet)) throw EDBClient(s);
+      if (table == nullptr) throw EDBClient(kStatusBadPacket.Code());
+      if (Status s = StreamPacket(*table, form, packet)) throw EDBClient(s.Code());
     }
   } catch (...) {
     abandon();

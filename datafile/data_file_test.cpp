@@ -188,7 +188,7 @@ TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
     LoadFile(*store, os_, path_);
     FAIL();
   } catch (const EDBClient& e) {
-    EXPECT_EQ(e.Status(), kPacketBad);
+    EXPECT_EQ(e.Status(), kStatusBadPacket.Code());
     EXPECT_EQ(e.Message(), "");
   }
   EXPECT_FALSE(store->Active());
@@ -199,7 +199,7 @@ TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
     LoadFile(*store, os_, path_);
     FAIL();
   } catch (const EDBClient& e) {
-    EXPECT_EQ(e.Status(), kPacketNoMetadata);
+    EXPECT_EQ(e.Status(), kStatusNoMetadata.Code());
   }
   // A field without its column, and a column of another kind.
   {
@@ -207,9 +207,9 @@ TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
     ColumnDescription a;
     a.name = "バックアップファイル";
     a.width = 100;
-    ASSERT_EQ(table.Create({a}), 0);
+    ASSERT_EQ(table.Create({a}), kStatusOk);
     Bytes packet;
-    ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, packet), kPacketOk);
+    ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, packet), kStatusOk);
     WriteFileBytes(path_, packet);
     try {
       LoadFile(*store, os_, path_);
@@ -226,9 +226,9 @@ TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
       columns[i].name = names[i];
       columns[i].width = 20;
     }
-    ASSERT_EQ(table.Create(columns), 0);
+    ASSERT_EQ(table.Create(columns), kStatusOk);
     Bytes packet;
-    ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, packet), kPacketOk);
+    ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, packet), kStatusOk);
     WriteFileBytes(path_, packet);
     try {
       LoadFile(*store, os_, path_);
@@ -315,7 +315,7 @@ TEST_F(DataFileTest, ATableThatCannotBeWrittenFailsTheSaveWithItsStatus) {
     SaveFile(store, os_, path_);
     FAIL();
   } catch (const EDBClient& e) {
-    EXPECT_EQ(e.Status(), kPacketOutOfOrder);
+    EXPECT_EQ(e.Status(), kStatusOutOfOrder.Code());
   }
   EXPECT_TRUE(store.Active());
   EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());

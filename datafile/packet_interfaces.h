@@ -1,5 +1,5 @@
 // The two sides of a data packet: the writer interface TDATAPACKET_WRITE, told
-// column by column, property by property and value by value what to write,
+// column by column, property by property and row by row what to write,
 // and the reader interface TDATAPACKET_READ, which walks a packet in the same
 // order. The binary implementations are DSDATAPACKET (packet_writer.h) and
 // DSEXTRACT (packet_reader.h); the text (XML) form has its own pair.
@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "datafile/packet_status.h"
+#include "store/status.h"
 #include "datafile/type_codes.h"
 
 namespace quillset {
@@ -72,32 +72,47 @@ std::string ColumnDescName(const PacketColumnDesc& desc);
 
 enum class PropertyLevel { kColumn, kTable };
 
+// One column value of a row, written or read. Written: a present value is
+// its payload (varying: the bytes without a prefix and their count; fixed:
+// the value, length 0 or at least its width); a null `bytes`, or a status of
+// kFieldNull or kFieldNotChanged, writes only the field-status bits. Read: a
+// present value points into the packet; null and not-changed ones carry no
+// bytes.
+struct PacketValue {
+  const void* bytes = nullptr;
+  std::uint32_t length = 0;
+  std::uint8_t status = kFieldPresent;
+};
+struct PacketRowValue {
+  const std::uint8_t* bytes = nullptr;
+  std::uint32_t size = 0;
+  std::uint8_t field_status = kFieldPresent;  // kFieldPresent, kFieldNull or kFieldNotChanged
+};
+
 class TDATAPACKET_WRITE {
  public:
   virtual ~TDATAPACKET_WRITE() = default;
   // Starts a packet for `column_count` top-level columns. Version at most 3.
-  virtual PacketStatus BeginPacket(std::uint16_t version, std::uint16_t column_count) = 0;
+  virtual Status BeginPacket(std::uint16_t version, std::uint16_t column_count) = 0;
   // Describes the next column (a composite's children follow it as columns of
   // their own, not counted in `column_count`).
-  virtual PacketStatus AddColumn(const PacketColumnDesc& desc) = 0;
+  virtual Status AddColumn(const PacketColumnDesc& desc) = 0;
   // A column property (of the column added last) or a table property. For a
   // varying type `value` begins with a length prefix of the type's prefix
   // width and `length` counts it; the writer writes its own prefix from the
   // rest. For an array, `value` is the 32-bit element count and the elements.
   // A table-level call with no name and no value closes the table properties.
-  virtual PacketStatus AddProperty(PropertyLevel level, const char* name, TypeCode type,
+  virtual Status AddProperty(PropertyLevel level, const char* name, TypeCode type,
                                    std::uint32_t length, const void* value) = 0;
-  // The first call of a row passes the row status byte (status 0, length 1);
-  // then one call per column: status 1 (null) or 2 (not changed) or a null
-  // value writes no bytes; otherwise the value (varying: the bytes without a
-  // prefix and their count; fixed: length 0 and the value).
-  virtual PacketStatus PutValue(std::uint16_t status, std::uint32_t length,
-                                const void* value) = 0;
+  // One whole row: its status byte and one value per column (`count` must be
+  // the number of columns described, else kStatusInvalidArgument).
+  virtual Status PutRow(std::uint8_t row_status, const PacketValue* values,
+                        std::size_t count) = 0;
   // Completes the header and hands out the packet, trimmed to its length.
-  virtual PacketStatus FinishPacket(std::vector<std::uint8_t>& packet) = 0;
+  virtual Status FinishPacket(std::vector<std::uint8_t>& packet) = 0;
   // Bytes written so far (the text writer, which builds its document at
   // FinishPacket, counts the rows written so far).
-  virtual PacketStatus PacketSize(std::uint32_t& size) = 0;
+  virtual Status PacketSize(std::uint32_t& size) = 0;
 };
 
 class TDATAPACKET_READ {
@@ -105,33 +120,31 @@ class TDATAPACKET_READ {
   virtual ~TDATAPACKET_READ() = default;
   // Checks the header and positions on the first column descriptor. The bytes
   // must stay alive and unchanged while the reader is used (read in place).
-  virtual PacketStatus OpenPacket(const std::uint8_t* data, std::size_t size) = 0;
+  virtual Status OpenPacket(const std::uint8_t* data, std::size_t size) = 0;
   // Header facts after OpenPacket.
   virtual std::uint32_t HeaderFlags() const = 0;
   virtual std::uint32_t HeaderRowCount() const = 0;
-  // The next column descriptor (name cut to 31 bytes); kPacketNoMore after the
+  // The next column descriptor (name cut to 31 bytes); kStatusNoMore after the
   // last. Properties of the previous column that were not read are skipped.
-  virtual PacketStatus NextColumn(PacketColumnDesc& desc) = 0;
-  // The size of the next property's value; kPacketNoMore at the end of the
+  virtual Status NextColumn(PacketColumnDesc& desc) = 0;
+  // The size of the next property's value; kStatusNoMore at the end of the
   // current list (the column read last, or the table after the last column).
-  virtual PacketStatus NextPropertySize(std::uint32_t& size) = 0;
+  virtual Status NextPropertySize(std::uint32_t& size) = 0;
   // The next property. `size` is the capacity of `value` on entry and the
-  // value's size on return; a buffer too small gives kPacketInvalidValue with
+  // value's size on return; a buffer too small gives kStatusInvalidArgument with
   // the needed size and the property is not consumed. The value is as a writer
   // caller holds it (varying: with its prefix; array: count and elements).
-  virtual PacketStatus NextProperty(std::string& name, TypeCode& type, std::uint32_t& size,
+  virtual Status NextProperty(std::string& name, TypeCode& type, std::uint32_t& size,
                                     void* value) = 0;
   // The same without a copy: `value` points into the packet.
-  virtual PacketStatus NextPropertyInPlace(std::string& name, TypeCode& type,
+  virtual Status NextPropertyInPlace(std::string& name, TypeCode& type,
                                            std::uint32_t& size, const std::uint8_t*& value) = 0;
-  // The first call of a row gives the row status byte (size 1); then one call
-  // per column gives its value in place (varying: without prefix), or no bytes
-  // with field status kFieldNull (status kPacketValueIsNull) or
-  // kFieldNotChanged (status 0). kPacketNoMore after the header's row count.
-  virtual PacketStatus NextValue(std::uint32_t& size, const std::uint8_t*& value,
-                                 std::uint8_t& field_status) = 0;
+  // The next row whole: its status byte and, into `values` (room for
+  // ValueColumnCount() entries), every column's value. kStatusNoMore after
+  // the header's row count. A row that fails is not consumed.
+  virtual Status NextRow(std::uint8_t& row_status, PacketRowValue* values) = 0;
   // Columns described in the packet, children included (valid once the first
-  // row is read or NextColumn gave kPacketNoMore).
+  // row is read or NextColumn gave kStatusNoMore).
   virtual std::size_t ValueColumnCount() const = 0;
 };
 

@@ -18,15 +18,15 @@ bool LooksLikeBinaryPacket(const std::uint8_t* data, std::size_t size) {
 DSEXTRACT::DSEXTRACT() = default;
 DSEXTRACT::~DSEXTRACT() = default;
 
-PacketStatus DSEXTRACT::OpenPacket(const std::uint8_t* data, std::size_t size) {
+Status DSEXTRACT::OpenPacket(const std::uint8_t* data, std::size_t size) {
   Reset();
-  if (data == nullptr) return kPacketBad;
+  if (data == nullptr) return kStatusBadPacket;
   if (!LooksLikeBinaryPacket(data, size)) {
     text_ = std::make_unique<TextPacketReader>();
     return text_->OpenPacket(data, size);
   }
   const std::uint32_t header_size = LoadU32(data + 8);
-  if (header_size < kPacketHeaderSize || header_size > size) return kPacketBad;
+  if (header_size < kPacketHeaderSize || header_size > size) return kStatusBadPacket;
   flags_ = LoadU32(data + 18);
   if (flags_ & kPacketFlagTextForm) {
     // Only the text-form writer sets this flag; such a body is never binary.
@@ -39,7 +39,7 @@ PacketStatus DSEXTRACT::OpenPacket(const std::uint8_t* data, std::size_t size) {
   row_count_ = LoadU32(data + 14);
   descriptors_left_ = LoadU16(data + 12);
   phase_ = Phase::kColumns;
-  return kPacketOk;
+  return kStatusOk;
 }
 
 void DSEXTRACT::Reset() {
@@ -54,8 +54,6 @@ void DSEXTRACT::Reset() {
   codecs_.clear();
   rows_prepared_ = false;
   rows_read_ = 0;
-  in_row_ = false;
-  row_column_ = field_status_at_ = 0;
 }
 
 std::uint32_t DSEXTRACT::HeaderFlags() const { return text_ ? text_->HeaderFlags() : flags_; }
@@ -66,57 +64,56 @@ std::size_t DSEXTRACT::ValueColumnCount() const {
   return text_ ? text_->ValueColumnCount() : column_types_.size();
 }
 
-PacketStatus DSEXTRACT::PeekProperty(std::string* name, TypeCode& type,
+Status DSEXTRACT::PeekProperty(std::string* name, TypeCode& type,
                                      const std::uint8_t*& value, std::size_t& value_size,
                                      std::size_t& total) const {
   std::size_t at = pos_;
-  if (size_ - at < 1) return kPacketBad;
+  if (size_ - at < 1) return kStatusBadPacket;
   const std::size_t name_length = data_[at];
-  if (size_ - at - 1 < name_length + 4) return kPacketBad;
+  if (size_ - at - 1 < name_length + 4) return kStatusBadPacket;
   // Names are ASCII text; a zero byte could not be written back.
-  if (std::memchr(data_ + at + 1, 0, name_length) != nullptr) return kPacketBad;
+  if (std::memchr(data_ + at + 1, 0, name_length) != nullptr) return kStatusBadPacket;
   if (name) name->assign(reinterpret_cast<const char*>(data_ + at + 1), name_length);
   type = LoadU32(data_ + at + 1 + name_length);
   at += 5 + name_length;
-  PacketStatus status = kPacketOk;
-  auto codec = MakeBinaryCodec(type, status);
-  if (!codec) return status;
+  FLDConv codec;
+  if (Status s = MakeBinaryCodec(type, codec)) return s;
   const std::uint8_t* payload = nullptr;
   std::size_t payload_length = 0;
   std::size_t encoded = 0;
-  if (PacketStatus s = codec->Decode(data_ + at, size_ - at, payload, payload_length, encoded))
+  if (Status s = codec.Decode(data_ + at, size_ - at, payload, payload_length, encoded))
     return s;
   // The value as a writer's caller holds it is the encoding itself (a varying
   // value keeps its prefix, an array its count).
   value = data_ + at;
   value_size = encoded;
   total = 5 + name_length + encoded;
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus DSEXTRACT::SkipPropertiesOfList() {
+Status DSEXTRACT::SkipPropertiesOfList() {
   while (properties_left_ > 0) {
     TypeCode type = 0;
     const std::uint8_t* value = nullptr;
     std::size_t value_size = 0, total = 0;
-    if (PacketStatus s = PeekProperty(nullptr, type, value, value_size, total)) return s;
+    if (Status s = PeekProperty(nullptr, type, value, value_size, total)) return s;
     pos_ += total;
     --properties_left_;
   }
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus DSEXTRACT::NextColumn(PacketColumnDesc& desc) {
+Status DSEXTRACT::NextColumn(PacketColumnDesc& desc) {
   if (text_) return text_->NextColumn(desc);
-  if (phase_ != Phase::kColumns) return kPacketNoMore;
-  if (PacketStatus s = SkipPropertiesOfList()) return s;
+  if (phase_ != Phase::kColumns) return kStatusNoMore;
+  if (Status s = SkipPropertiesOfList()) return s;
   if (descriptors_left_ == 0) {
     phase_ = Phase::kTableCountNext;
-    return kPacketNoMore;
+    return kStatusNoMore;
   }
-  if (size_ - pos_ < 1) return kPacketBad;
+  if (size_ - pos_ < 1) return kStatusBadPacket;
   const std::size_t name_length = data_[pos_];
-  if (size_ - pos_ - 1 < name_length + 8) return kPacketBad;
+  if (size_ - pos_ - 1 < name_length + 8) return kStatusBadPacket;
   const std::uint8_t* p = data_ + pos_ + 1;
   std::memset(&desc, 0, sizeof(desc));
   std::memcpy(desc.name, p, name_length < kPacketColumnNameMax ? name_length : kPacketColumnNameMax);
@@ -127,188 +124,111 @@ PacketStatus DSEXTRACT::NextColumn(PacketColumnDesc& desc) {
   --descriptors_left_;
   if (IsComposite(desc.type)) descriptors_left_ += WidthOf(desc.type);
   column_types_.push_back(desc.type);
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus DSEXTRACT::EnterTableProperties() {
+Status DSEXTRACT::EnterTableProperties() {
   if (phase_ == Phase::kColumns) {
     // Reading on past the columns: skip what the caller did not read.
     PacketColumnDesc desc;
-    PacketStatus s;
-    while ((s = NextColumn(desc)) == kPacketOk) {
+    Status s;
+    while ((s = NextColumn(desc)) == kStatusOk) {
     }
-    if (s != kPacketNoMore) return s;
+    if (s != kStatusNoMore) return s;
   }
   if (phase_ == Phase::kTableCountNext) {
-    if (size_ - pos_ < 2) return kPacketBad;
+    if (size_ - pos_ < 2) return kStatusBadPacket;
     properties_left_ = LoadU16(data_ + pos_);
     pos_ += 2;
     phase_ = Phase::kTableProperties;
   }
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus DSEXTRACT::NextPropertySize(std::uint32_t& size) {
+Status DSEXTRACT::NextPropertySize(std::uint32_t& size) {
   if (text_) return text_->NextPropertySize(size);
   if (phase_ == Phase::kTableCountNext) {
-    if (PacketStatus s = EnterTableProperties()) return s;
+    if (Status s = EnterTableProperties()) return s;
   }
   if ((phase_ != Phase::kColumns && phase_ != Phase::kTableProperties) || properties_left_ == 0)
-    return kPacketNoMore;
+    return kStatusNoMore;
   TypeCode type = 0;
   const std::uint8_t* value = nullptr;
   std::size_t value_size = 0, total = 0;
-  if (PacketStatus s = PeekProperty(nullptr, type, value, value_size, total)) return s;
+  if (Status s = PeekProperty(nullptr, type, value, value_size, total)) return s;
   size = static_cast<std::uint32_t>(value_size);
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus DSEXTRACT::NextPropertyInPlace(std::string& name, TypeCode& type,
+Status DSEXTRACT::NextPropertyInPlace(std::string& name, TypeCode& type,
                                             std::uint32_t& size, const std::uint8_t*& value) {
   if (text_) return text_->NextPropertyInPlace(name, type, size, value);
   if (phase_ == Phase::kTableCountNext) {
-    if (PacketStatus s = EnterTableProperties()) return s;
+    if (Status s = EnterTableProperties()) return s;
   }
   if ((phase_ != Phase::kColumns && phase_ != Phase::kTableProperties) || properties_left_ == 0)
-    return kPacketNoMore;
+    return kStatusNoMore;
   std::size_t value_size = 0, total = 0;
-  if (PacketStatus s = PeekProperty(&name, type, value, value_size, total)) return s;
+  if (Status s = PeekProperty(&name, type, value, value_size, total)) return s;
   size = static_cast<std::uint32_t>(value_size);
   pos_ += total;
   --properties_left_;
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus DSEXTRACT::NextProperty(std::string& name, TypeCode& type, std::uint32_t& size,
+Status DSEXTRACT::NextProperty(std::string& name, TypeCode& type, std::uint32_t& size,
                                      void* value) {
   if (text_) return text_->NextProperty(name, type, size, value);
   if (phase_ == Phase::kTableCountNext) {
-    if (PacketStatus s = EnterTableProperties()) return s;
+    if (Status s = EnterTableProperties()) return s;
   }
   if ((phase_ != Phase::kColumns && phase_ != Phase::kTableProperties) || properties_left_ == 0)
-    return kPacketNoMore;
+    return kStatusNoMore;
   const std::uint8_t* in_place = nullptr;
   std::size_t value_size = 0, total = 0;
-  if (PacketStatus s = PeekProperty(&name, type, in_place, value_size, total)) return s;
+  if (Status s = PeekProperty(&name, type, in_place, value_size, total)) return s;
   if (value_size > size || (value_size > 0 && value == nullptr)) {
     size = static_cast<std::uint32_t>(value_size);
-    return kPacketInvalidValue;
+    return kStatusInvalidArgument;
   }
   if (value_size > 0) std::memcpy(value, in_place, value_size);
   size = static_cast<std::uint32_t>(value_size);
   pos_ += total;
   --properties_left_;
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus DSEXTRACT::PrepareRows() {
-  if (rows_prepared_) return kPacketOk;
-  if (PacketStatus s = EnterTableProperties()) return s;
-  if (PacketStatus s = SkipPropertiesOfList()) return s;
+Status DSEXTRACT::PrepareRows() {
+  if (rows_prepared_) return kStatusOk;
+  if (Status s = EnterTableProperties()) return s;
+  if (Status s = SkipPropertiesOfList()) return s;
   for (TypeCode type : column_types_) {
-    if (type & kTypeNested) return kPacketBadType;
-    PacketStatus status = kPacketOk;
-    auto codec = MakeBinaryCodec(type, status);
-    if (!codec) return status;
-    codecs_.push_back(std::move(codec));
+    if (type & kTypeNested) return kStatusBadType;
+    FLDConv codec;
+    if (Status s = MakeBinaryCodec(type, codec)) return s;
+    codecs_.push_back(codec);
   }
   phase_ = Phase::kRows;
   rows_prepared_ = true;
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus DSEXTRACT::NextValue(std::uint32_t& size, const std::uint8_t*& value,
-                                  std::uint8_t& field_status) {
-  if (text_) return text_->NextValue(size, value, field_status);
-  if (phase_ == Phase::kClosed) return kPacketBad;
+Status DSEXTRACT::NextRow(std::uint8_t& row_status, PacketRowValue* values) {
+  if (text_) return text_->NextRow(row_status, values);
+  if (phase_ == Phase::kClosed) return kStatusBadPacket;
   if (!rows_prepared_) {
-    if (PacketStatus s = PrepareRows()) return s;
+    if (Status s = PrepareRows()) return s;
   }
-  field_status = kFieldPresent;
-  size = 0;
-  value = nullptr;
-  // The row walk runs once per value of the file: work on locals, since a
-  // store through the byte-sized out parameter could change any member.
-  const std::uint8_t* const data = data_;
-  const std::size_t total = size_;
-  std::size_t pos = pos_;
-  const std::size_t column_count = codecs_.size();
-  if (!in_row_) {
-    if (rows_read_ == row_count_) return kPacketNoMore;
-    const std::size_t status_bytes = (column_count + 3) / 4;
-    if (total - pos < 1 + status_bytes) return kPacketBad;
-    value = data + pos;
-    size = 1;
-    field_status_at_ = pos + 1;
-    pos_ = pos + 1 + status_bytes;
-    row_column_ = 0;
-    in_row_ = column_count != 0;
-    if (!in_row_) ++rows_read_;
-    return kPacketOk;
-  }
-  const std::size_t column = row_column_;
-  const unsigned bits = (data[field_status_at_ + column / 4] >> (2 * (column % 4))) & 3;
-  PacketStatus result = kPacketOk;
-  if (bits & kFieldNull) {
-    field_status = kFieldNull;
-    result = kPacketValueIsNull;
-  } else if (bits & kFieldNotChanged) {
-    field_status = kFieldNotChanged;
-  } else {
-    const std::uint8_t* payload = nullptr;
-    std::size_t payload_length = 0, encoded = 0;
-    if (PacketStatus s = codecs_[column]->DecodeValue(data + pos, total - pos, payload,
-                                                      payload_length, encoded))
-      return s;
-    value = payload;
-    size = static_cast<std::uint32_t>(payload_length);
-    pos_ = pos + encoded;
-  }
-  row_column_ = column + 1;
-  if (column + 1 == column_count) {
-    in_row_ = false;
-    ++rows_read_;
-  }
-  return result;
-}
-
-PacketStatus DSEXTRACT::NextRowByValues(std::uint8_t& row_status, PacketRowValue* values) {
-  std::uint32_t size = 0;
-  const std::uint8_t* value = nullptr;
-  std::uint8_t field_status = 0;
-  if (PacketStatus s = NextValue(size, value, field_status)) return s;
-  if (size < 1 || value == nullptr) return kPacketBad;
-  row_status = value[0];
-  const std::size_t column_count = ValueColumnCount();
-  for (std::size_t c = 0; c < column_count; ++c) {
-    const PacketStatus s = NextValue(size, value, field_status);
-    if (s == kPacketValueIsNull) {
-      values[c] = PacketRowValue{nullptr, 0, kFieldNull};
-      continue;
-    }
-    if (s != kPacketOk) return s == kPacketNoMore ? kPacketBad : s;
-    values[c] = field_status == kFieldPresent ? PacketRowValue{value, size, kFieldPresent}
-                                              : PacketRowValue{nullptr, 0, field_status};
-  }
-  return kPacketOk;
-}
-
-PacketStatus DSEXTRACT::NextRow(std::uint8_t& row_status, PacketRowValue* values) {
-  if (text_) return NextRowByValues(row_status, values);
-  if (phase_ == Phase::kClosed) return kPacketBad;
-  if (!rows_prepared_) {
-    if (PacketStatus s = PrepareRows()) return s;
-  }
-  if (in_row_) return kPacketOutOfOrder;
-  if (rows_read_ == row_count_) return kPacketNoMore;
-  // Locals, as in NextValue: the stores into `values` could alias any member.
+  if (rows_read_ == row_count_) return kStatusNoMore;
+  // The walk runs once per row of the file: work on locals, since the stores
+  // into `values` could alias any member.
   const std::uint8_t* const data = data_;
   const std::size_t total = size_;
   const std::size_t column_count = codecs_.size();
-  const std::unique_ptr<FLDConv>* const codecs = codecs_.data();
+  const FLDConv* const codecs = codecs_.data();
   const std::size_t status_bytes = (column_count + 3) / 4;
   std::size_t pos = pos_;
-  if (total - pos < 1 + status_bytes) return kPacketBad;
+  if (total - pos < 1 + status_bytes) return kStatusBadPacket;
   const std::uint8_t status = data[pos];
   const std::uint8_t* const field_statuses = data + pos + 1;
   pos += 1 + status_bytes;
@@ -323,8 +243,8 @@ PacketStatus DSEXTRACT::NextRow(std::uint8_t& row_status, PacketRowValue* values
     }
     const std::uint8_t* payload = nullptr;
     std::size_t payload_length = 0, encoded = 0;
-    if (PacketStatus s =
-            codecs[c]->DecodeValue(data + pos, total - pos, payload, payload_length, encoded))
+    if (Status s =
+            codecs[c].Decode(data + pos, total - pos, payload, payload_length, encoded))
       return s;
     out.bytes = payload;
     out.size = static_cast<std::uint32_t>(payload_length);
@@ -334,7 +254,7 @@ PacketStatus DSEXTRACT::NextRow(std::uint8_t& row_status, PacketRowValue* values
   row_status = status;
   pos_ = pos;
   ++rows_read_;
-  return kPacketOk;
+  return kStatusOk;
 }
 
 }  // namespace quillset

@@ -1,20 +1,14 @@
 #include "datafile/packet_writer.h"
 
-#include <atomic>
-#include <cstdlib>
+#include <cstring>
 #include <new>
 #include <stdexcept>
-#include <cstring>
 
 #include "datafile/little_endian.h"
 
 namespace quillset {
 namespace {
 
-// Which growth rule comes next, for the whole process.
-std::atomic<bool> g_next_growth_uses_capacity_rule{true};
-
-constexpr std::size_t kColumnReservation = 139;
 constexpr std::size_t kMaxPacketBytes = 0xFFFFFFFFu;  // sizes travel as 32-bit counts
 
 std::size_t FieldStatusBytes(std::size_t columns) { return (columns + 3) / 4; }
@@ -38,70 +32,46 @@ std::string ColumnDescName(const PacketColumnDesc& desc) {
   return std::string(desc.name, n);
 }
 
-bool DSDATAPACKET::NextGrowthUsesCapacityRule() { return g_next_growth_uses_capacity_rule.load(); }
-void DSDATAPACKET::SetNextGrowthUsesCapacityRule(bool capacity_rule) {
-  g_next_growth_uses_capacity_rule.store(capacity_rule);
-}
-
 DSDATAPACKET::DSDATAPACKET() = default;
 DSDATAPACKET::~DSDATAPACKET() { Release(); }
 
 void DSDATAPACKET::Release() {
   std::vector<std::uint8_t>().swap(storage_);
   size_expected_ = false;
-  buffer_ = nullptr;
-  capacity_ = 0;
   length_ = 0;
 }
 
-PacketStatus DSDATAPACKET::Fail(PacketStatus status) {
+Status DSDATAPACKET::Fail(Status status) {
   phase_ = Phase::kFailed;
   Release();
   codecs_.clear();
-  shapes_.clear();
   return status;
 }
 
-PacketStatus DSDATAPACKET::Reserve(std::size_t bytes) {
-  const std::size_t free_bytes = capacity_ - length_;
-  if (bytes <= free_bytes) {
-    if (bytes > storage_.size() - length_ && !GrowStorage(length_ + bytes)) return kPacketOutOfMemory;
-    return kPacketOk;
-  }
-  const std::size_t needed = bytes - free_bytes;
-  const bool capacity_rule = g_next_growth_uses_capacity_rule.load();
-  g_next_growth_uses_capacity_rule.store(!capacity_rule);
-  std::size_t minimum = capacity_rule
-                            ? (capacity_ < kCapacityRuleCap ? capacity_ : kCapacityRuleCap)
-                            : kInitialCapacity;
-  const std::size_t growth = needed > minimum ? needed : minimum;
-  if (growth > kMaxPacketBytes || capacity_ > kMaxPacketBytes - growth) return kPacketOutOfMemory;
-  const std::size_t new_capacity = capacity_ + growth;
-  capacity_ = new_capacity;
-  if (!GrowStorage(length_ + bytes)) return kPacketOutOfMemory;
-  return kPacketOk;
-}
-
-bool DSDATAPACKET::GrowStorage(std::size_t needed) {
-  // The memory under the buffer is written in steps, never past the capacity
-  // nor, while the packet fits, past the memory set aside (ExpectPacketSize).
-  // It moves only when it runs out of room (then by half again, so that the
-  // copies stay in proportion to the packet). Offsets, not pointers, are
+bool DSDATAPACKET::Reserve(std::size_t bytes) {
+  if (bytes <= storage_.size() - length_) return true;
+  if (bytes > kMaxPacketBytes - length_) return false;
+  // The bytes under the buffer are made valid in steps, so that memory set
+  // aside (ExpectPacketSize) is touched only as the packet reaches it; the
+  // buffer moves only when it runs out of room, then by half again, so that
+  // the copies stay in proportion to the packet. Offsets, not pointers, are
   // kept into it.
   constexpr std::size_t kStep = 256 * 1024;
+  const std::size_t needed = length_ + bytes;
   std::size_t size = storage_.size() + kStep;
-  if (size > capacity_) size = capacity_;
-  if (size > storage_.capacity() && needed <= storage_.capacity()) size = storage_.capacity();
   if (size < needed) size = needed;
   try {
     if (size > storage_.capacity()) {
-      std::size_t room = storage_.capacity() + storage_.capacity() / 2;
-      if (room > capacity_) room = capacity_;
-      if (room < size) room = size;
-      try {
-        storage_.reserve(room);
-      } catch (const std::bad_alloc&) {
-        storage_.reserve(size);
+      if (needed <= storage_.capacity()) {
+        size = storage_.capacity();
+      } else {
+        std::size_t room = storage_.capacity() + storage_.capacity() / 2;
+        if (room < size) room = size;
+        try {
+          storage_.reserve(room);
+        } catch (const std::bad_alloc&) {
+          storage_.reserve(size);
+        }
       }
     }
     storage_.resize(size);
@@ -110,7 +80,6 @@ bool DSDATAPACKET::GrowStorage(std::size_t needed) {
   } catch (const std::length_error&) {
     return false;
   }
-  buffer_ = storage_.data();
   return true;
 }
 
@@ -122,15 +91,13 @@ void DSDATAPACKET::ExpectPacketSize(std::size_t bytes) {
   } catch (const std::bad_alloc&) {  // only a hint: the packet grows as it comes
   } catch (const std::length_error&) {
   }
-  buffer_ = storage_.data();
 }
 
-PacketStatus DSDATAPACKET::BeginPacket(std::uint16_t version, std::uint16_t column_count) {
-  if (phase_ != Phase::kIdle) return kPacketOutOfOrder;
-  if (version > 3) return kPacketBad;
-  capacity_ = kInitialCapacity;
-  if (!GrowStorage(kPacketHeaderSize)) return Fail(kPacketOutOfMemory);
-  std::memset(buffer_, 0, kPacketHeaderSize);
+Status DSDATAPACKET::BeginPacket(std::uint16_t version, std::uint16_t column_count) {
+  if (phase_ != Phase::kIdle) return kStatusOutOfOrder;
+  if (version > 3) return kStatusBadPacket;
+  if (!Reserve(kPacketHeaderSize)) return Fail(kStatusOutOfMemory);
+  std::memset(At(0), 0, kPacketHeaderSize);
   StoreU32(At(0), kPacketSignature);
   StoreU16(At(4), 1);
   StoreU16(At(6), 0);
@@ -142,21 +109,20 @@ PacketStatus DSDATAPACKET::BeginPacket(std::uint16_t version, std::uint16_t colu
   length_ = kPacketHeaderSize;
   descriptors_left_ = column_count;
   phase_ = Phase::kColumns;
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus DSDATAPACKET::AddColumn(const PacketColumnDesc& desc) {
-  if (phase_ != Phase::kColumns || descriptors_left_ == 0) return Fail(kPacketOutOfOrder);
+Status DSDATAPACKET::AddColumn(const PacketColumnDesc& desc) {
+  if (phase_ != Phase::kColumns || descriptors_left_ == 0) return Fail(kStatusOutOfOrder);
   std::size_t name_length = 0;
   while (name_length < kPacketColumnNameMax && desc.name[name_length] != '\0') ++name_length;
   // "RowState" names the row status in the text form; no column may take it.
   if (name_length == 8 && std::memcmp(desc.name, "RowState", 8) == 0)
-    return Fail(kPacketOutOfOrder);
-  if (desc.type & kTypeNested) return Fail(kPacketBadType);
-  PacketStatus status = kPacketOk;
-  auto codec = MakeBinaryCodec(desc.type, status);
-  if (!codec) return Fail(status);
-  if (PacketStatus s = Reserve(kColumnReservation)) return Fail(s);
+    return Fail(kStatusOutOfOrder);
+  if (desc.type & kTypeNested) return Fail(kStatusBadType);
+  FLDConv codec;
+  if (Status s = MakeBinaryCodec(desc.type, codec)) return Fail(s);
+  if (!Reserve(9 + name_length)) return Fail(kStatusOutOfMemory);
 
   std::uint8_t* p = At(length_);
   p[0] = static_cast<std::uint8_t>(name_length);
@@ -170,81 +136,73 @@ PacketStatus DSDATAPACKET::AddColumn(const PacketColumnDesc& desc) {
 
   --descriptors_left_;
   if (IsComposite(desc.type)) descriptors_left_ += WidthOf(desc.type);
-  ColumnShape shape{Shape::kOther, 0};
-  if (const auto* fixed = dynamic_cast<const FLDCFixed*>(codec.get())) {
-    shape = {Shape::kFixed, static_cast<std::uint32_t>(fixed->Width())};
-  } else if (const auto* varying = dynamic_cast<const FLDCVarying*>(codec.get())) {
-    shape = {Shape::kVarying, static_cast<std::uint32_t>(varying->PrefixWidth())};
-  }
-  shapes_.push_back(shape);
-  codecs_.push_back(std::move(codec));
-  return kPacketOk;
+  codecs_.push_back(codec);
+  return kStatusOk;
 }
 
-PacketStatus DSDATAPACKET::StartTableProperties() {
-  if (descriptors_left_ != 0) return kPacketNoCodecs;
-  if (PacketStatus s = Reserve(2)) return s;
+Status DSDATAPACKET::StartTableProperties() {
+  if (descriptors_left_ != 0) return kStatusNoCodecs;
+  if (!Reserve(2)) return kStatusOutOfMemory;
   table_property_count_at_ = length_;
   StoreU16(At(length_), 0);
   length_ += 2;
   table_properties_started_ = true;
   phase_ = Phase::kTableProperties;
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus DSDATAPACKET::WriteProperty(const char* name, TypeCode type, std::uint32_t length,
+Status DSDATAPACKET::WriteProperty(const char* name, TypeCode type, std::uint32_t length,
                                          const std::uint8_t* value) {
   const std::size_t name_length = std::strlen(name);
-  if (name_length == 0 || name_length > 255) return kPacketInvalidValue;
-  PacketStatus status = kPacketOk;
-  auto codec = MakeBinaryCodec(type, status);
-  if (!codec) return status;
+  if (name_length == 0 || name_length > 255) return kStatusInvalidArgument;
+  FLDConv codec;
+  if (Status s = MakeBinaryCodec(type, codec)) return s;
   const std::uint8_t* payload = value;
   std::size_t payload_length = length;
   if (IsVarying(type)) {
     const std::size_t prefix = WidthOf(type);
-    if (value == nullptr || length < prefix) return kPacketInvalidValue;
+    if (value == nullptr || length < prefix) return kStatusInvalidArgument;
     payload += prefix;
     payload_length -= prefix;
   }
   std::size_t encoded = 0;
-  if (PacketStatus s = codec->EncodedSize(payload, payload_length, encoded)) return s;
-  if (PacketStatus s = Reserve(name_length + 5 + encoded)) return s;
+  if (Status s = codec.EncodedSize(payload, payload_length, encoded)) return s;
+  if (!Reserve(name_length + 5 + encoded)) return kStatusOutOfMemory;
   std::uint8_t* p = At(length_);
   p[0] = static_cast<std::uint8_t>(name_length);
   std::memcpy(p + 1, name, name_length);
   StoreU32(p + 1 + name_length, type);
-  codec->Encode(payload, payload_length, p + 5 + name_length);
+  codec.Encode(payload, payload_length, p + 5 + name_length);
   length_ += name_length + 5 + encoded;
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus DSDATAPACKET::AddProperty(PropertyLevel level, const char* name, TypeCode type,
+Status DSDATAPACKET::AddProperty(PropertyLevel level, const char* name, TypeCode type,
                                        std::uint32_t length, const void* value) {
   const auto* bytes = static_cast<const std::uint8_t*>(value);
   const bool closing = (name == nullptr || name[0] == '\0') && value == nullptr;
   if (level == PropertyLevel::kColumn) {
-    if (phase_ != Phase::kColumns || codecs_.empty()) return Fail(kPacketOutOfOrder);
-    if (closing || name == nullptr) return Fail(kPacketInvalidValue);
-    if (column_property_count_ == 0xFFFF) return Fail(kPacketInvalidValue);
-    if (PacketStatus s = WriteProperty(name, type, length, bytes)) return Fail(s);
+    if (phase_ != Phase::kColumns || codecs_.empty()) return Fail(kStatusOutOfOrder);
+    if (closing || name == nullptr) return Fail(kStatusInvalidArgument);
+    if (column_property_count_ == 0xFFFF) return Fail(kStatusInvalidArgument);
+    if (Status s = WriteProperty(name, type, length, bytes)) return Fail(s);
     StoreU16(At(column_property_count_at_), ++column_property_count_);
-    return kPacketOk;
+    return kStatusOk;
   }
   if (phase_ == Phase::kColumns) {
-    if (PacketStatus s = StartTableProperties()) return Fail(s == kPacketNoCodecs ? kPacketOutOfOrder : s);
+    if (Status s = StartTableProperties()) return Fail(s == kStatusNoCodecs ? kStatusOutOfOrder : s);
   } else if (phase_ != Phase::kTableProperties) {
-    return Fail(kPacketOutOfOrder);
+    return Fail(kStatusOutOfOrder);
   }
   if (closing) {
     phase_ = Phase::kRows;
-    return kPacketOk;
+    return kStatusOk;
   }
-  if (name == nullptr) return Fail(kPacketInvalidValue);
-  if (table_property_count_ == 0xFFFF) return Fail(kPacketInvalidValue);
-  if (PacketStatus s = WriteProperty(name, type, length, bytes)) return Fail(s);
+  if (name == nullptr) return Fail(kStatusInvalidArgument);
+  if (table_property_count_ == 0xFFFF) return Fail(kStatusInvalidArgument);
+  if (Status s = WriteProperty(name, type, length, bytes)) return Fail(s);
   StoreU16(At(table_property_count_at_), ++table_property_count_);
-  return kPacketOk;
+  return kStatusOk;
 }
 
 void DSDATAPACKET::SetFirstRowOffset() {
@@ -256,104 +214,38 @@ void DSDATAPACKET::SetFirstRowOffset() {
   }
 }
 
-PacketStatus DSDATAPACKET::PutValue(std::uint16_t status, std::uint32_t length,
-                                    const void* value) {
-  const auto* bytes = static_cast<const std::uint8_t*>(value);
-  if (!in_row_) {
-    if (phase_ == Phase::kColumns) {
-      if (PacketStatus s = StartTableProperties()) return Fail(s);
-    }
-    if (phase_ == Phase::kTableProperties) phase_ = Phase::kRows;
-    if (phase_ != Phase::kRows) return Fail(kPacketOutOfOrder);
-    if (bytes == nullptr || length < 1) return Fail(kPacketInvalidValue);
-    const std::size_t status_bytes = FieldStatusBytes(codecs_.size());
-    if (PacketStatus s = Reserve(1 + status_bytes)) return Fail(s);
-    SetFirstRowOffset();
-    At(length_)[0] = bytes[0];
-    field_status_at_ = length_ + 1;
-    std::memset(At(field_status_at_), 0, status_bytes);
-    length_ += 1 + status_bytes;
-    row_column_ = 0;
-    in_row_ = true;
-  } else {
-    const std::size_t column = row_column_;
-    if (status == kFieldNull || status == kFieldNotChanged || bytes == nullptr) {
-      const unsigned bit = 2 * (column % 4) + (status == kFieldNotChanged ? 1 : 0);
-      At(field_status_at_ + column / 4)[0] |= static_cast<std::uint8_t>(1u << bit);
-    } else {
-      const FLDConv& codec = *codecs_[column];
-      std::size_t encoded = 0;
-      if (PacketStatus s = codec.EncodedSize(bytes, length, encoded)) return Fail(s);
-      if (PacketStatus s = Reserve(encoded)) return Fail(s);
-      codec.Encode(bytes, length, At(length_));
-      length_ += encoded;
-    }
-    ++row_column_;
-  }
-  if (row_column_ == codecs_.size()) {
-    in_row_ = false;
-    if (row_count_ == 0xFFFFFFFFu) return Fail(kPacketInvalidValue);
-    StoreU32(At(14), ++row_count_);
-  }
-  return kPacketOk;
-}
-
-PacketStatus DSDATAPACKET::SizeRow(const PacketValue* values, std::size_t count,
-                                   std::size_t* sizes, std::size_t& total) const {
-  if (count != codecs_.size() || (count > 0 && values == nullptr)) return kPacketInvalidValue;
-  const ColumnShape* const shapes = shapes_.data();
-  total = 1 + FieldStatusBytes(count);
-  for (std::size_t c = 0; c < count; ++c) {
-    const PacketValue& v = values[c];
-    const auto* bytes = static_cast<const std::uint8_t*>(v.bytes);
-    std::size_t encoded = 0;
-    if (v.status != kFieldNull && v.status != kFieldNotChanged && bytes != nullptr) {
-      // The checks of the codecs' EncodedSize, inline for the usual shapes.
-      switch (shapes[c].shape) {
-        case Shape::kFixed:
-          if (v.length != 0 && v.length < shapes[c].width) return kPacketInvalidValue;
-          encoded = shapes[c].width;
-          break;
-        case Shape::kVarying: {
-          const std::uint64_t limit = shapes[c].width == 1   ? 0xFFull
-                                      : shapes[c].width == 2 ? 0xFFFFull
-                                                             : 0xFFFFFFFFull;
-          if (v.length > limit) return kPacketInvalidValue;
-          encoded = shapes[c].width + std::size_t(v.length);
-          break;
-        }
-        case Shape::kOther:
-          if (PacketStatus s = codecs_[c]->EncodedSize(bytes, v.length, encoded)) return s;
-          break;
-      }
-    }
-    sizes[c] = encoded;
-    total += encoded;
-  }
-  return kPacketOk;
-}
-
-PacketStatus DSDATAPACKET::PutRow(std::uint8_t row_status, const PacketValue* values,
-                                  std::size_t count) {
-  if (in_row_) return Fail(kPacketOutOfOrder);
+Status DSDATAPACKET::StartRows() {
   if (phase_ == Phase::kColumns) {
-    if (PacketStatus s = StartTableProperties()) return Fail(s);
+    if (Status s = StartTableProperties()) return s;
   }
   if (phase_ == Phase::kTableProperties) phase_ = Phase::kRows;
-  if (phase_ != Phase::kRows) return Fail(kPacketOutOfOrder);
+  if (phase_ != Phase::kRows) return kStatusOutOfOrder;
+  return kStatusOk;
+}
+
+Status DSDATAPACKET::PutRow(std::uint8_t row_status, const PacketValue* values,
+                            std::size_t count) {
+  if (Status s = StartRows()) return Fail(s);
   if (count != codecs_.size() || (count > 0 && values == nullptr))
-    return Fail(kPacketInvalidValue);
+    return Fail(kStatusInvalidArgument);
+  if (row_count_ == 0xFFFFFFFFu) return Fail(kStatusInvalidArgument);
   const std::size_t status_bytes = FieldStatusBytes(count);
 
   // First the size of every value (and whether it can be written at all),
-  // then one reservation.
+  // then one reservation for the row.
   row_sizes_.resize(count);
   std::size_t* const sizes = row_sizes_.data();
-  const ColumnShape* const shapes = shapes_.data();
-  std::size_t total = 0;
-  if (PacketStatus s = SizeRow(values, count, sizes, total)) return Fail(s);
-  if (row_count_ == 0xFFFFFFFFu) return Fail(kPacketInvalidValue);
-  if (PacketStatus s = Reserve(total)) return Fail(s);
+  const FLDConv* const codecs = codecs_.data();
+  std::size_t total = 1 + status_bytes;
+  for (std::size_t c = 0; c < count; ++c) {
+    const PacketValue& v = values[c];
+    const auto* bytes = static_cast<const std::uint8_t*>(v.bytes);
+    sizes[c] = 0;
+    if (v.status == kFieldNull || v.status == kFieldNotChanged || bytes == nullptr) continue;
+    if (Status s = codecs[c].EncodedSize(bytes, v.length, sizes[c])) return Fail(s);
+    total += sizes[c];
+  }
+  if (!Reserve(total)) return Fail(kStatusOutOfMemory);
   SetFirstRowOffset();
 
   std::uint8_t* const row = At(length_);
@@ -369,37 +261,19 @@ PacketStatus DSDATAPACKET::PutRow(std::uint8_t row_status, const PacketValue* va
       field_status[c / 4] |= static_cast<std::uint8_t>(1u << bit);
       continue;
     }
-    switch (shapes[c].shape) {
-      case Shape::kFixed:
-        std::memcpy(p, bytes, shapes[c].width);
-        break;
-      case Shape::kVarying: {
-        const std::uint32_t length = v.length;
-        p[0] = static_cast<std::uint8_t>(length);
-        if (shapes[c].width >= 2) p[1] = static_cast<std::uint8_t>(length >> 8);
-        if (shapes[c].width == 4) {
-          p[2] = static_cast<std::uint8_t>(length >> 16);
-          p[3] = static_cast<std::uint8_t>(length >> 24);
-        }
-        if (length > 0) std::memcpy(p + shapes[c].width, bytes, length);
-        break;
-      }
-      case Shape::kOther:
-        codecs_[c]->Encode(bytes, v.length, p);
-        break;
-    }
+    codecs[c].Encode(bytes, v.length, p);
     p += sizes[c];
   }
   length_ += total;
   StoreU32(At(14), ++row_count_);
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus DSDATAPACKET::FinishPacket(std::vector<std::uint8_t>& packet) {
-  if (phase_ == Phase::kIdle || phase_ == Phase::kFailed || phase_ == Phase::kFinished || in_row_)
-    return Fail(kPacketOutOfOrder);
+Status DSDATAPACKET::FinishPacket(std::vector<std::uint8_t>& packet) {
+  if (phase_ == Phase::kIdle || phase_ == Phase::kFailed || phase_ == Phase::kFinished)
+    return Fail(kStatusOutOfOrder);
   if (phase_ == Phase::kColumns) {
-    if (PacketStatus s = StartTableProperties()) return Fail(s);
+    if (Status s = StartTableProperties()) return Fail(s);
   }
   phase_ = Phase::kFinished;
   SetFirstRowOffset();
@@ -414,17 +288,16 @@ PacketStatus DSDATAPACKET::FinishPacket(std::vector<std::uint8_t>& packet) {
       packet.swap(exact);
     }
   } catch (const std::bad_alloc&) {
-    return Fail(kPacketOutOfMemory);
+    return Fail(kStatusOutOfMemory);
   }
   Release();
   codecs_.clear();
-  shapes_.clear();
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus DSDATAPACKET::PacketSize(std::uint32_t& size) {
+Status DSDATAPACKET::PacketSize(std::uint32_t& size) {
   size = static_cast<std::uint32_t>(length_);
-  return kPacketOk;
+  return kStatusOk;
 }
 
 }  // namespace quillset

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "datafile/little_endian.h"
@@ -74,12 +73,24 @@ std::vector<std::uint8_t> U16Bytes(std::uint16_t v) {
   return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
 }
 
-PacketStatus WriteColumn(TDATAPACKET_WRITE& writer, const ColumnDescription& column) {
-  if (column.elements != 0) return kPacketBadType;  // array-valued columns are not written
+// The TypeCode a column is written with. An array column is an array of its
+// elements' fixed-width type (a text element: the fixed-width text type).
+Status ColumnType(const ColumnDescription& column, TypeCode& type) {
   const PacketColumnKind kind = PacketKindOf(column.kind);
   const unsigned width_or_children = IsComposite(column.kind) ? column.child_count : column.width;
-  const TypeCode type = TypeCodeForColumn(kind, width_or_children);
-  if (PacketStatus s = writer.AddColumn(MakeColumnDesc(column.name, type, column.attributes)))
+  type = TypeCodeForColumn(kind, width_or_children);
+  if (column.elements == 0) return kStatusOk;
+  if (column.kind == ColumnKind::kString) type = MakeType(kBaseString, column.width);
+  type |= kTypeArray;
+  FLDConv codec;
+  return MakeBinaryCodec(type, codec);  // arrays of varying or composite values cannot be written
+}
+
+Status WriteColumn(TDATAPACKET_WRITE& writer, const ColumnDescription& column) {
+  const PacketColumnKind kind = PacketKindOf(column.kind);
+  TypeCode type = 0;
+  if (Status s = ColumnType(column, type)) return s;
+  if (Status s = writer.AddColumn(MakeColumnDesc(column.name, type, column.attributes)))
     return s;
   const std::string subtype = column.subtype < 256 ? SubtypeName(static_cast<std::uint8_t>(column.subtype))
                                                    : std::string();
@@ -87,45 +98,52 @@ PacketStatus WriteColumn(TDATAPACKET_WRITE& writer, const ColumnDescription& col
     std::vector<std::uint8_t> value = U16Bytes(static_cast<std::uint16_t>(subtype.size() + 1));
     value.insert(value.end(), subtype.begin(), subtype.end());
     value.push_back(0);
-    if (PacketStatus s = writer.AddProperty(PropertyLevel::kColumn, "SUBTYPE", kTypeSubtypeName,
+    if (Status s = writer.AddProperty(PropertyLevel::kColumn, "SUBTYPE", kTypeSubtypeName,
                                             static_cast<std::uint32_t>(value.size()), value.data()))
       return s;
   }
   if (column.decimals != 0 && column.kind != ColumnKind::kStructure &&
       column.kind != ColumnKind::kArrayColumn) {
     const auto value = U16Bytes(column.decimals);
-    if (PacketStatus s = writer.AddProperty(PropertyLevel::kColumn, "DECIMALS", kTypeUInt16, 2,
+    if (Status s = writer.AddProperty(PropertyLevel::kColumn, "DECIMALS", kTypeUInt16, 2,
                                             value.data()))
       return s;
   }
   if (column.width != 0 && ColumnKindHasWidthProperty(kind)) {
-    if (column.width > 0xFFFF) return kPacketInvalidValue;
+    if (column.width > 0xFFFF) return kStatusInvalidArgument;
     const auto value = U16Bytes(static_cast<std::uint16_t>(column.width));
-    if (PacketStatus s = writer.AddProperty(PropertyLevel::kColumn, "WIDTH", kTypeUInt16, 2,
+    if (Status s = writer.AddProperty(PropertyLevel::kColumn, "WIDTH", kTypeUInt16, 2,
                                             value.data()))
+      return s;
+  }
+  if (column.elements != 0) {
+    if (column.elements > 0xFFFF) return kStatusInvalidArgument;
+    const auto value = U16Bytes(static_cast<std::uint16_t>(column.elements));
+    if (Status s = writer.AddProperty(PropertyLevel::kColumn, "ELEMENTS", kTypeUInt16, 2,
+                                      value.data()))
       return s;
   }
   if (column.calculated && !(column.attributes & kColumnLink)) {
     const auto value = U16Bytes(1);
-    if (PacketStatus s = writer.AddProperty(PropertyLevel::kColumn, "CALCULATED", kTypeUInt16, 2,
+    if (Status s = writer.AddProperty(PropertyLevel::kColumn, "CALCULATED", kTypeUInt16, 2,
                                             value.data()))
       return s;
   }
   for (const KeptProperty& kept : column.kept_properties) {
-    if (PacketStatus s = writer.AddProperty(PropertyLevel::kColumn, kept.name.c_str(),
+    if (Status s = writer.AddProperty(PropertyLevel::kColumn, kept.name.c_str(),
                                             kept.type_code,
                                             static_cast<std::uint32_t>(kept.value.size()),
                                             kept.value.data()))
       return s;
   }
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus WriteTableProperties(TDATAPACKET_WRITE& writer, const DSBASE& table) {
+Status WriteTableProperties(TDATAPACKET_WRITE& writer, const DSBASE& table) {
   const auto& log = table.ChangeLog();
   if (!log.empty()) {
     const std::uint64_t words = static_cast<std::uint64_t>(log.size()) * 3;
-    if (words > 0x3FFFFFFF) return kPacketInvalidValue;
+    if (words > 0x3FFFFFFF) return kStatusInvalidArgument;
     std::vector<std::uint8_t> value(4 + words * 4);
     StoreU32(value.data(), static_cast<std::uint32_t>(words));
     std::uint8_t* p = value.data() + 4;
@@ -135,19 +153,19 @@ PacketStatus WriteTableProperties(TDATAPACKET_WRITE& writer, const DSBASE& table
       StoreU32(p + 8, entry.kind);
       p += 12;
     }
-    if (PacketStatus s = writer.AddProperty(PropertyLevel::kTable, "CHANGE_LOG", kTypeChangeLog,
+    if (Status s = writer.AddProperty(PropertyLevel::kTable, "CHANGE_LOG", kTypeChangeLog,
                                             static_cast<std::uint32_t>(value.size()), value.data()))
       return s;
   }
   if (table.has_autoinc) {
     std::uint8_t value[4];
     StoreU32(value, static_cast<std::uint32_t>(table.autoinc_value));
-    if (PacketStatus s = writer.AddProperty(PropertyLevel::kTable, "AUTOINCVALUE", kTypeInt32, 4,
+    if (Status s = writer.AddProperty(PropertyLevel::kTable, "AUTOINCVALUE", kTypeInt32, 4,
                                             value))
       return s;
   }
   for (const KeptProperty& kept : table.KeptTableProperties()) {
-    if (PacketStatus s = writer.AddProperty(PropertyLevel::kTable, kept.name.c_str(),
+    if (Status s = writer.AddProperty(PropertyLevel::kTable, kept.name.c_str(),
                                             kept.type_code,
                                             static_cast<std::uint32_t>(kept.value.size()),
                                             kept.value.data()))
@@ -156,82 +174,24 @@ PacketStatus WriteTableProperties(TDATAPACKET_WRITE& writer, const DSBASE& table
   return writer.AddProperty(PropertyLevel::kTable, nullptr, 0, 0, nullptr);
 }
 
-PacketStatus WriteRow(TDATAPACKET_WRITE& writer, const DSBASE& table,
-                      const std::vector<std::uint8_t>& image, std::uint8_t status) {
-  if (PacketStatus s = writer.PutValue(0, 1, &status)) return s;
-  const RecordLayout& layout = table.Layout();
-  const auto& columns = table.Columns();
-  static const std::uint8_t kEmptyText = 0;
-  for (std::size_t c = 0; c < columns.size(); ++c) {
-    const std::uint8_t field_status = layout.FieldStatus(image.data(), c);
-    if (field_status != FieldValuePresent) {
-      if (PacketStatus s = writer.PutValue(field_status, 0, nullptr)) return s;
-      continue;
-    }
-    const std::uint8_t* area = image.data() + layout.AreaOffset(c);
-    const std::uint32_t area_size = layout.AreaSize(c);
-    PacketStatus s = kPacketOk;
-    switch (columns[c].kind) {
-      case ColumnKind::kString: {
-        const void* zero = std::memchr(area, 0, area_size);
-        const std::uint32_t length =
-            zero ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(zero) - area) : area_size;
-        // An empty text that is not null travels as one zero byte.
-        s = length == 0 ? writer.PutValue(0, 1, &kEmptyText) : writer.PutValue(0, length, area);
-        break;
-      }
-      case ColumnKind::kWideString:
-      case ColumnKind::kVarBytes: {
-        std::uint32_t length = area_size >= 2 ? LoadU16(area) : 0;
-        if (length > columns[c].width) length = columns[c].width;
-        if (length + 2 > area_size) length = area_size >= 2 ? area_size - 2 : 0;
-        s = writer.PutValue(0, length, area + 2);
-        break;
-      }
-      case ColumnKind::kBlob: {
-        const std::vector<std::uint8_t>& bytes = table.SideValue(area_size >= 4 ? LoadU32(area) : 0);
-        s = writer.PutValue(0, static_cast<std::uint32_t>(bytes.size()),
-                            bytes.empty() ? &kEmptyText : bytes.data());
-        break;
-      }
-      case ColumnKind::kNestedTable:
-      case ColumnKind::kReference:
-        s = kPacketBadType;
-        break;
-      default:
-        s = writer.PutValue(0, 0, area_size == 0 ? image.data() : area);
-        break;
-    }
-    if (s) return s;
-  }
-  return kPacketOk;
-}
-
-// The binary writer's row path: each slot is read column by column straight
-// from the packed storage (no row image is built) and handed to the writer in
-// one call. Writes exactly what WriteRow writes for the slot's image.
-class BinaryRowWriter {
+// The values of one slot's row as the writer takes them, read column by
+// column straight from the packed storage (no row image is built).
+class SlotRowValues {
  public:
-  BinaryRowWriter(DSDATAPACKET& writer, const DSBASE& table)
-      : writer_(writer),
-        table_(table),
+  explicit SlotRowValues(const DSBASE& table)
+      : table_(table),
         layout_(table.Layout()),
         columns_(table.Columns()),
         fields_(columns_.size()),
         values_(columns_.size()),
-        padded_(layout_.ImageSize() + 1) {}
+        padded_(layout_.ImageSize() + 1),
+        arrays_(layout_.ImageSize() + 1) {}
 
-  PacketStatus Put(std::uint32_t slot, std::uint8_t status) {
-    if (PacketStatus s = Fill(slot)) return s;
-    return writer_.PutRow(status, values_.data(), values_.size());
-  }
+  const std::vector<PacketValue>& Values() const { return values_; }
 
- private:
-  static constexpr std::uint8_t kEmptyText = 0;
-
-  // values_ for the slot's row.
-  PacketStatus Fill(std::uint32_t slot) {
-    if (table_.ReadSlotValues(slot, fields_.data(), scratch_) != kDSOk) return kPacketInvalidValue;
+  Status Read(std::uint32_t slot) {
+    if (table_.ReadSlotValues(slot, fields_.data(), scratch_) != kStatusOk)
+      return kStatusInvalidArgument;
     for (std::size_t c = 0; c < columns_.size(); ++c) {
       const FieldBytes& field = fields_[c];
       PacketValue& value = values_[c];
@@ -240,7 +200,11 @@ class BinaryRowWriter {
         continue;
       }
       const std::uint32_t area_size = layout_.AreaSize(c);
-      value.status = 0;
+      value.status = kFieldPresent;
+      if (columns_[c].elements != 0) {
+        ArrayValue(c, Area(c, field, area_size), value);
+        continue;
+      }
       switch (columns_[c].kind) {
         case ColumnKind::kString: {
           // The area holds the text up to its first zero byte; the bytes
@@ -274,7 +238,7 @@ class BinaryRowWriter {
         }
         case ColumnKind::kNestedTable:
         case ColumnKind::kReference:
-          return kPacketBadType;
+          return kStatusBadType;
         default:
           // Fixed-width values: the codec reads the whole area.
           value.bytes = Area(c, field, area_size);
@@ -282,7 +246,32 @@ class BinaryRowWriter {
           break;
       }
     }
-    return kPacketOk;
+    return kStatusOk;
+  }
+
+ private:
+  static constexpr std::uint8_t kEmptyText = 0;
+
+  // An array column's area is the element count and `elements` element
+  // areas; the packet holds the count and that many elements. A text element
+  // is its area less the terminating zero, so it is put together in
+  // `arrays_`; every other element is its area as it lies.
+  void ArrayValue(std::size_t c, const std::uint8_t* area, PacketValue& value) {
+    const ColumnDescription& column = columns_[c];
+    std::uint32_t count = LoadU32(area);
+    if (count > column.elements) count = column.elements;
+    const std::uint32_t scalar = ScalarAreaSize(column);
+    if (column.kind != ColumnKind::kString) {
+      value.bytes = area;
+      value.length = 4 + count * scalar;
+      return;
+    }
+    std::uint8_t* out = arrays_.data() + layout_.AreaOffset(c);
+    StoreU32(out, count);
+    for (std::uint32_t i = 0; i < count; ++i)
+      std::memcpy(out + 4 + i * column.width, area + 4 + i * scalar, column.width);
+    value.bytes = out;
+    value.length = 4 + count * column.width;
   }
 
   // The column's whole data area: in place when every byte of it is stored,
@@ -295,7 +284,6 @@ class BinaryRowWriter {
     return area;
   }
 
-  DSDATAPACKET& writer_;
   const DSBASE& table_;
   const RecordLayout& layout_;
   const std::vector<ColumnDescription>& columns_;
@@ -303,21 +291,22 @@ class BinaryRowWriter {
   std::vector<PacketValue> values_;
   std::vector<std::uint8_t> scratch_;
   std::vector<std::uint8_t> padded_;
+  std::vector<std::uint8_t> arrays_;  // array values put together, at their columns' offsets
 };
 
 // Calls put_slot(slot, status) for every row the packet holds, in its order,
 // with the status it is written with; stops at the first failure.
 template <typename PutSlot>
-PacketStatus ForEachRow(const DSBASE& table, PutSlot put_slot) {
+Status ForEachRow(const DSBASE& table, PutSlot put_slot) {
   const std::uint32_t last = table.LastSlot();
   if (!table.logging_on) {
     for (std::uint32_t slot = 1; slot <= last; ++slot) {
       if (!IsVisibleRowStatus(table.SlotStatus(slot))) continue;
-      if (PacketStatus s = put_slot(slot, RowStatusUnmodified)) return s;
+      if (Status s = put_slot(slot, RowStatusUnmodified)) return s;
     }
   } else if (!table.ChangeLog().empty()) {
     for (std::uint32_t slot = 1; slot <= last; ++slot) {
-      if (PacketStatus s = put_slot(slot, table.SlotStatus(slot))) return s;
+      if (Status s = put_slot(slot, table.SlotStatus(slot))) return s;
     }
   } else if (table.DefaultOrder().Count() > 0) {
     const DSIDX& view = table.DefaultOrder();
@@ -325,24 +314,24 @@ PacketStatus ForEachRow(const DSBASE& table, PutSlot put_slot) {
       const std::uint32_t slot = view.SlotAt(position);
       const std::uint8_t status = table.SlotStatus(slot);
       if (status & RowStatusUnused) continue;
-      if (PacketStatus s = put_slot(slot, status)) return s;
+      if (Status s = put_slot(slot, status)) return s;
     }
   } else {
     for (std::uint32_t slot = 1; slot <= last; ++slot) {
       const std::uint8_t status = table.SlotStatus(slot);
       if (status & RowStatusUnused) continue;
-      if (PacketStatus s = put_slot(slot, status)) return s;
+      if (Status s = put_slot(slot, status)) return s;
     }
   }
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus StreamLocked(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& out) {
-  if (!table.Created() || table.Columns().empty()) return kPacketBad;
+Status StreamTable(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& out) {
+  if (!table.Created() || table.Columns().empty()) return kStatusBadPacket;
   const auto& columns = table.Columns();
   std::size_t top_level = 0;
   for (std::size_t at = 0; at < columns.size(); at += Span(columns, at)) ++top_level;
-  if (top_level > 0xFFFF) return kPacketInvalidValue;
+  if (top_level > 0xFFFF) return kStatusInvalidArgument;
 
   std::unique_ptr<TDATAPACKET_WRITE> writer;
   DSDATAPACKET* binary = nullptr;
@@ -353,21 +342,18 @@ PacketStatus StreamLocked(DSBASE& table, PacketForm form, std::vector<std::uint8
   } else {
     writer = std::make_unique<TextPacketWriter>(form);
   }
-  if (PacketStatus s = writer->BeginPacket(3, static_cast<std::uint16_t>(top_level))) return s;
+  if (Status s = writer->BeginPacket(3, static_cast<std::uint16_t>(top_level))) return s;
   for (const ColumnDescription& column : columns) {
-    if (PacketStatus s = WriteColumn(*writer, column)) return s;
+    if (Status s = WriteColumn(*writer, column)) return s;
   }
-  if (PacketStatus s = WriteTableProperties(*writer, table)) return s;
+  if (Status s = WriteTableProperties(*writer, table)) return s;
 
-  std::vector<std::uint8_t> image;
-  std::unique_ptr<BinaryRowWriter> rows;
   if (binary) {
     // Room for every row at its largest (blob values aside) up front, so
     // that the packet is never moved while it grows nor copied at the end:
     // memory set aside but never written costs no pages.
-    rows = std::make_unique<BinaryRowWriter>(*binary, table);
     std::uint32_t header = 0;
-    binary->PacketSize(header);
+    if (Status s = binary->PacketSize(header)) return s;
     const RecordLayout& layout = table.Layout();
     std::uint64_t row_bound = 1 + (columns.size() + 3) / 4;
     for (std::size_t c = 0; c < columns.size(); ++c) row_bound += 4 + std::uint64_t(layout.AreaSize(c));
@@ -375,10 +361,10 @@ PacketStatus StreamLocked(DSBASE& table, PacketForm form, std::vector<std::uint8
     if (bound <= 0xFFFFFFFFu && bound <= std::numeric_limits<std::size_t>::max())
       binary->ExpectPacketSize(static_cast<std::size_t>(bound));
   }
-  if (PacketStatus s = ForEachRow(table, [&](std::uint32_t slot, std::uint8_t status) {
-        if (rows) return rows->Put(slot, status);
-        if (table.ReadSlot(slot, image) != kDSOk) return kPacketInvalidValue;
-        return WriteRow(*writer, table, image, status);
+  SlotRowValues row(table);
+  if (Status s = ForEachRow(table, [&](std::uint32_t slot, std::uint8_t status) {
+        if (Status r = row.Read(slot)) return r;
+        return writer->PutRow(status, row.Values().data(), row.Values().size());
       }))
     return s;
   return writer->FinishPacket(out);
@@ -409,14 +395,14 @@ KeptProperty Keep(const std::string& name, TypeCode type, const std::uint8_t* va
   return kept;
 }
 
-PacketStatus ReadColumn(TDATAPACKET_READ& reader, const PacketColumnDesc& desc,
+Status ReadColumn(TDATAPACKET_READ& reader, const PacketColumnDesc& desc,
                         ColumnDescription& column, bool& width_given) {
   PacketColumnKind kind;
   unsigned width_from_type = 0;
-  if (PacketStatus s = ColumnKindForType(desc.type, kind, width_from_type)) return s;
-  if (!EngineKindOf(kind, column.kind)) return kPacketBadType;
+  if (Status s = ColumnKindForType(desc.type, kind, width_from_type)) return s;
+  if (!EngineKindOf(kind, column.kind)) return kStatusBadType;
   if (column.kind == ColumnKind::kNestedTable || column.kind == ColumnKind::kReference)
-    return kPacketBadType;  // their row layout is not part of this program's packets
+    return kStatusBadType;  // their row layout is not part of this program's packets
   column.name = ColumnDescName(desc);
   column.attributes = desc.attributes;
   if (IsComposite(column.kind)) {
@@ -429,18 +415,22 @@ PacketStatus ReadColumn(TDATAPACKET_READ& reader, const PacketColumnDesc& desc,
   TypeCode type = 0;
   std::uint32_t size = 0;
   const std::uint8_t* value = nullptr;
-  PacketStatus s;
-  while ((s = reader.NextPropertyInPlace(name, type, size, value)) == kPacketOk) {
+  Status s;
+  while ((s = reader.NextPropertyInPlace(name, type, size, value)) == kStatusOk) {
     std::uint64_t number = 0;
-    if (SameNameIgnoringCase(name, "WIDTH") || SameNameIgnoringCase(name, "ELEMENTS")) {
-      if (!IntegerValue(type, value, size, number) || number > 0xFFFF) return kPacketInvalidValue;
+    if (IsArray(desc.type) && SameNameIgnoringCase(name, "ELEMENTS")) {
+      // The most elements an array column holds.
+      if (!IntegerValue(type, value, size, number) || number > 0xFFFF) return kStatusInvalidArgument;
+      column.elements = static_cast<std::uint32_t>(number);
+    } else if (SameNameIgnoringCase(name, "WIDTH") || SameNameIgnoringCase(name, "ELEMENTS")) {
+      if (!IntegerValue(type, value, size, number) || number > 0xFFFF) return kStatusInvalidArgument;
       if (!IsComposite(column.kind)) column.width = static_cast<std::uint32_t>(number);
       width_given = true;
     } else if (SameNameIgnoringCase(name, "DECIMALS")) {
-      if (!IntegerValue(type, value, size, number) || number > 0xFFFF) return kPacketInvalidValue;
+      if (!IntegerValue(type, value, size, number) || number > 0xFFFF) return kStatusInvalidArgument;
       column.decimals = static_cast<std::uint16_t>(number);
     } else if (SameNameIgnoringCase(name, "CALCULATED")) {
-      if (!IntegerValue(type, value, size, number)) return kPacketInvalidValue;
+      if (!IntegerValue(type, value, size, number)) return kStatusInvalidArgument;
       column.calculated = number != 0;
     } else if (SameNameIgnoringCase(name, "SUBTYPE")) {
       // The value is a length prefix, then the name and a zero byte.
@@ -457,33 +447,33 @@ PacketStatus ReadColumn(TDATAPACKET_READ& reader, const PacketColumnDesc& desc,
       column.kept_properties.push_back(Keep(name, type, value, size));
     }
   }
-  return s == kPacketNoMore ? kPacketOk : s;
+  return s == kStatusNoMore ? kStatusOk : s;
 }
 
-PacketStatus ApplyTableProperty(DSBASE& table, const std::string& name, TypeCode type,
+Status ApplyTableProperty(DSBASE& table, const std::string& name, TypeCode type,
                                 const std::uint8_t* value, std::uint32_t size,
                                 std::vector<ChangeLogEntry>& log, bool& has_autoinc_column) {
   std::uint64_t number = 0;
   if (SameNameIgnoringCase(name, "CHANGE_LOG")) {
     if (!IsArray(type) || IsVarying(type) || WidthOf(type) != 4 || size < 4)
-      return kPacketInvalidValue;
+      return kStatusInvalidArgument;
     const std::uint32_t words = LoadU32(value);
-    if (words < 3 || static_cast<std::uint64_t>(words) * 4 + 4 != size) return kPacketInvalidValue;
+    if (words < 3 || static_cast<std::uint64_t>(words) * 4 + 4 != size) return kStatusInvalidArgument;
     log.clear();
     log.reserve(words / 3);  // backed by the packet's bytes: checked against `size`
     const std::uint8_t* p = value + 4;
     for (std::uint32_t i = 0; i + 3 <= words; i += 3, p += 12)
       log.push_back({LoadU32(p), LoadU32(p + 4), LoadU32(p + 8)});
-    return kPacketOk;
+    return kStatusOk;
   }
   if (SameNameIgnoringCase(name, "AUTOINCVALUE")) {
     if (has_autoinc_column && IntegerValue(type, value, size, number)) {
       table.has_autoinc = true;
       table.autoinc_value = static_cast<std::int32_t>(number);
     }
-    return kPacketOk;
+    return kStatusOk;
   }
-  if (SameNameIgnoringCase(name, "MD_FIELDLINKS")) return kPacketOk;  // nested tables only
+  if (SameNameIgnoringCase(name, "MD_FIELDLINKS")) return kStatusOk;  // nested tables only
 
   // Applied, and kept so that the next save writes them back.
   const bool flag = !IntegerValue(type, value, size, number) || number != 0;
@@ -504,7 +494,7 @@ PacketStatus ApplyTableProperty(DSBASE& table, const std::string& name, TypeCode
     }
   }
   table.KeptTableProperties().push_back(Keep(name, type, value, size));
-  return kPacketOk;
+  return kStatusOk;
 }
 
 // Where one column's value goes in a row image.
@@ -513,6 +503,9 @@ struct ColumnPlace {
   std::uint32_t width;
   std::uint32_t offset;
   std::uint32_t area;
+  std::uint32_t elements = 0;        // an array column: the most elements
+  std::uint32_t element_width = 0;   // its elements' width in the packet
+  std::uint32_t element_area = 0;    // and in the row image
 };
 
 inline bool HasZeroByte(const std::uint8_t* bytes) {
@@ -535,13 +528,43 @@ inline std::uint32_t LengthToZero(const std::uint8_t* value, std::uint32_t limit
   return at;
 }
 
+// An array value (count, then the elements) into its column's area: at most
+// the column's elements; a text element is cut at its first zero byte and to
+// the column's width. Elements past the count stay zero.
+Status PlaceArray(const ColumnPlace& place, const std::uint8_t* value, std::uint32_t size,
+                  std::uint8_t* image, FieldBytes& out) {
+  const std::uint32_t count = LoadU32(value);  // the reader checked count and size
+  if (count > place.elements || size != 4 + std::uint64_t(count) * place.element_width)
+    return kStatusInvalidArgument;
+  if (place.kind != ColumnKind::kString && place.element_width == place.element_area) {
+    out.bytes = value;
+    out.length = size;
+    return kStatusOk;
+  }
+  std::uint8_t* area = image + place.offset;
+  StoreU32(area, count);
+  std::memset(area + 4, 0, std::size_t(count) * place.element_area);
+  const bool text = place.kind == ColumnKind::kString;
+  const std::uint32_t keep =
+      std::min(place.element_width, text ? place.element_area - 1 : place.element_area);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint8_t* element = value + 4 + std::size_t(i) * place.element_width;
+    std::memcpy(area + 4 + std::size_t(i) * place.element_area, element,
+                text ? LengthToZero(element, keep) : keep);
+  }
+  out.bytes = area;
+  out.length = 4 + count * place.element_area;
+  return kStatusOk;
+}
+
 // Describes one present column value as the start of its data area (the rest
 // of the area is zero). Texts point straight into the packet; a value whose
 // area starts with something the packet does not hold (a length, a side value
 // id) is put together in `image`, the row's work area, at the column's offset.
-PacketStatus PlaceValue(DSBASE& table, const ColumnPlace& place, const std::uint8_t* value,
+Status PlaceValue(DSBASE& table, const ColumnPlace& place, const std::uint8_t* value,
                         std::uint32_t size, std::uint8_t* image, FieldBytes& out) {
   out.status = FieldValuePresent;
+  if (place.elements != 0) return PlaceArray(place, value, size, image, out);
   switch (place.kind) {
     case ColumnKind::kString: {
       // Up to the first zero, cut to the declared width; the area keeps a zero after it.
@@ -568,69 +591,81 @@ PacketStatus PlaceValue(DSBASE& table, const ColumnPlace& place, const std::uint
       break;
     }
     default:
-      if (size < place.area) return kPacketBad;
+      if (size < place.area) return kStatusBadPacket;
       out.bytes = value;
       out.length = place.area;
       break;
   }
   // Cut to the area as a written image would be (the engine refuses longer).
   if (out.length > place.area) out.length = place.area;
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus AppendLocked(DSBASE& table, const std::uint8_t* packet, std::size_t size) {
-  if (packet == nullptr || size == 0) return kPacketBad;
-  if (table.Created()) return kPacketNoReader;  // appending to a built table is not supported
+Status AppendToTable(DSBASE& table, const std::uint8_t* packet, std::size_t size) {
+  if (packet == nullptr || size == 0) return kStatusBadPacket;
+  if (table.Created()) return kStatusNoReader;  // appending to a built table is not supported
   DSEXTRACT reader;
-  if (PacketStatus s = reader.OpenPacket(packet, size)) return s;
-  if (!(reader.HeaderFlags() & kPacketFlagMetadata)) return kPacketNoMetadata;
+  if (Status s = reader.OpenPacket(packet, size)) return s;
+  if (!(reader.HeaderFlags() & kPacketFlagMetadata)) return kStatusNoMetadata;
 
   std::vector<ColumnDescription> columns;
+  std::vector<TypeCode> column_types;  // as the packet gives them
   PacketColumnDesc desc;
-  PacketStatus s;
+  Status s;
   bool has_autoinc_column = false;
   std::uint64_t image_size = 0;
-  while ((s = reader.NextColumn(desc)) == kPacketOk) {
+  while ((s = reader.NextColumn(desc)) == kStatusOk) {
     ColumnDescription column;
     bool width_given = false;
-    if (PacketStatus r = ReadColumn(reader, desc, column, width_given)) return r;
+    if (Status r = ReadColumn(reader, desc, column, width_given)) return r;
     if (IsVarying(desc.type) &&
         (column.kind == ColumnKind::kString || column.kind == ColumnKind::kWideString ||
          column.kind == ColumnKind::kVarBytes) &&
         (!width_given || column.width == 0))
-      return kPacketInvalidValue;  // a varying text's width travels only in "WIDTH"
+      return kStatusInvalidArgument;  // a varying text's width travels only in "WIDTH"
+    if (IsArray(desc.type) && column.elements == 0)
+      return kStatusInvalidArgument;  // an array's room travels only in "ELEMENTS"
     if (column.subtype == kAutoincSubtype && column.kind == ColumnKind::kInt32)
       has_autoinc_column = true;
     image_size += DataAreaSize(column) + 1;
-    if (image_size > kMaxPacketRowImage) return kPacketBadType;
+    if (image_size > kMaxPacketRowImage) return kStatusBadType;
     columns.push_back(std::move(column));
+    column_types.push_back(desc.type);
   }
-  if (s != kPacketNoMore) return s;
-  if (columns.empty()) return kPacketBad;
-  if (PacketStatus r = table.Create(columns)) return r;
+  if (s != kStatusNoMore) return s;
+  if (columns.empty()) return kStatusBadPacket;
+  if (Status r = table.Create(columns)) return r;
 
   std::vector<ChangeLogEntry> log;
   std::string name;
   TypeCode type = 0;
   std::uint32_t value_size = 0;
   const std::uint8_t* value = nullptr;
-  while ((s = reader.NextPropertyInPlace(name, type, value_size, value)) == kPacketOk) {
-    if (PacketStatus r = ApplyTableProperty(table, name, type, value, value_size, log,
+  while ((s = reader.NextPropertyInPlace(name, type, value_size, value)) == kStatusOk) {
+    if (Status r = ApplyTableProperty(table, name, type, value, value_size, log,
                                             has_autoinc_column))
       return r;
   }
-  if (s != kPacketNoMore) return s;
+  if (s != kStatusNoMore) return s;
 
   const RecordLayout& layout = table.Layout();
   const std::size_t column_count = table.Columns().size();
-  if (reader.ValueColumnCount() != column_count) return kPacketBad;
+  if (reader.ValueColumnCount() != column_count) return kStatusBadPacket;
   const std::uint64_t work_budget = kRowWorkAllowance + kRowWorkPerPacketByte * size;
   std::uint64_t work = 0;
   std::vector<ColumnPlace> places;
   places.reserve(column_count);
   for (std::size_t c = 0; c < column_count; ++c) {
-    places.push_back({table.Columns()[c].kind, table.Columns()[c].width, layout.AreaOffset(c),
-                      layout.AreaSize(c)});
+    const ColumnDescription& column = table.Columns()[c];
+    ColumnPlace place{column.kind, column.width, layout.AreaOffset(c), layout.AreaSize(c)};
+    if (column.elements != 0) {
+      FLDConv codec;
+      if (Status s = MakeBinaryCodec(column_types[c], codec)) return s;
+      place.elements = column.elements;
+      place.element_width = codec.Width();
+      place.element_area = ScalarAreaSize(column);
+    }
+    places.push_back(place);
   }
   // Every row takes at least its status byte and field-status bits in the
   // packet, and rarely fewer than 16 bytes: the packet's size bounds the
@@ -647,13 +682,12 @@ PacketStatus AppendLocked(DSBASE& table, const std::uint8_t* packet, std::size_t
   std::vector<PacketRowValue> row_values(column_count);
   const std::uint32_t row_count = reader.HeaderRowCount();
   const std::uint64_t work_per_row = layout.ImageSize() + 16;
-  DSRowLoader loader(table);
   for (std::uint32_t row = 0; row < row_count; ++row) {
     work += work_per_row;
-    if (work > work_budget) return kPacketOutOfMemory;
+    if (work > work_budget) return kStatusOutOfMemory;
     std::uint8_t status = 0;
-    if (PacketStatus r = reader.NextRow(status, row_values.data()))
-      return r == kPacketNoMore ? kPacketBad : r;
+    if (Status r = reader.NextRow(status, row_values.data()))
+      return r == kStatusNoMore ? kStatusBadPacket : r;
     for (std::size_t c = 0; c < column_count; ++c) {
       const PacketRowValue& in = row_values[c];
       FieldBytes& value = values[c];
@@ -661,12 +695,12 @@ PacketStatus AppendLocked(DSBASE& table, const std::uint8_t* packet, std::size_t
         value = FieldBytes{nullptr, 0, FieldNull};
       } else if (in.field_status == kFieldNotChanged) {
         value = FieldBytes{nullptr, 0, FieldNotChanged};
-      } else if (PacketStatus p = PlaceValue(table, places[c], in.bytes, in.size, image.data(),
+      } else if (Status p = PlaceValue(table, places[c], in.bytes, in.size, image.data(),
                                              value)) {
         return p;
       }
     }
-    if (PacketStatus r = loader.PlaceRowValues(values.data(), column_count, status)) return r;
+    if (Status r = table.PlaceRowValues(values.data(), column_count, status)) return r;
   }
   table.SetChangeLog(std::move(log));
   return table.BuildView();
@@ -690,29 +724,27 @@ bool EngineKindOf(PacketColumnKind kind, ColumnKind& out) {
   return false;
 }
 
-PacketStatus StreamPacket(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& out) {
-  std::lock_guard<std::recursive_mutex> hold(table.Lock());
+Status StreamPacket(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& out) {
   try {
-    return StreamLocked(table, form, out);
+    return StreamTable(table, form, out);
   } catch (const std::bad_alloc&) {
-    return kPacketOutOfMemory;
+    return kStatusOutOfMemory;
   }
 }
 
-PacketStatus AppendPacket(DSBASE& table, const std::uint8_t* packet, std::size_t size) {
-  std::lock_guard<std::recursive_mutex> hold(table.Lock());
+Status AppendPacket(DSBASE& table, const std::uint8_t* packet, std::size_t size) {
   try {
-    return AppendLocked(table, packet, size);
+    return AppendToTable(table, packet, size);
   } catch (const std::bad_alloc&) {
-    return kPacketOutOfMemory;
+    return kStatusOutOfMemory;
   }
 }
 
-std::uint16_t BinaryPacketCodec::StreamPacket(DSBASE& table, std::vector<std::uint8_t>& out) {
+Status BinaryPacketCodec::StreamPacket(DSBASE& table, std::vector<std::uint8_t>& out) {
   return quillset::StreamPacket(table, PacketForm::kBinary, out);
 }
 
-std::uint16_t BinaryPacketCodec::AppendPacket(DSBASE& table,
+Status BinaryPacketCodec::AppendPacket(DSBASE& table,
                                               const std::vector<std::uint8_t>& packet) {
   return quillset::AppendPacket(table, packet.data(), packet.size());
 }

@@ -18,9 +18,9 @@
 // view over the visible slots. On failure the caller discards the table.
 //
 // Bounds that a hostile packet cannot talk its way past: a row image of at
-// most 1 MiB (kPacketBadType beyond), and the work of placing rows, row count
+// most 1 MiB (kStatusBadType beyond), and the work of placing rows, row count
 // times image size, at most 64 MiB plus 256 times the packet's size
-// (kPacketOutOfMemory beyond). The program's own file uses 235-byte images
+// (kStatusOutOfMemory beyond). The program's own file uses 235-byte images
 // and about 50 bytes a row, far inside both.
 #pragma once
 
@@ -33,15 +33,15 @@
 
 namespace quillset {
 
-PacketStatus StreamPacket(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& out);
-PacketStatus AppendPacket(DSBASE& table, const std::uint8_t* packet, std::size_t size);
+Status StreamPacket(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& out);
+Status AppendPacket(DSBASE& table, const std::uint8_t* packet, std::size_t size);
 
 // The record store's codec: always the binary form when serialising (the
 // system saves nothing else); reading takes either form.
 class BinaryPacketCodec : public PacketCodec {
  public:
-  std::uint16_t StreamPacket(DSBASE& table, std::vector<std::uint8_t>& out) override;
-  std::uint16_t AppendPacket(DSBASE& table, const std::vector<std::uint8_t>& packet) override;
+  Status StreamPacket(DSBASE& table, std::vector<std::uint8_t>& out) override;
+  Status AppendPacket(DSBASE& table, const std::vector<std::uint8_t>& packet) override;
 };
 
 // Maps between the engine's column kinds and the packet's.

@@ -1,6 +1,7 @@
 // The table side of the packet: the record store saved into the program's
 // files byte for byte, read back with slots, statuses and change log, and
 // packets that the table refuses.
+#include "store/place_image_for_tests.h"
 #include "datafile/table_packet.h"
 
 #include <gtest/gtest.h>
@@ -102,8 +103,8 @@ TEST_F(StorePacketTest, EveryVersionSurvivesSaveAndReloadInSlotOrder) {
   for (std::uint32_t slot = 1; slot <= before.LastSlot(); ++slot) {
     EXPECT_EQ(after.SlotStatus(slot), before.SlotStatus(slot)) << slot;
     std::vector<std::uint8_t> a, b;
-    ASSERT_EQ(before.ReadSlot(slot, a), 0);
-    ASSERT_EQ(after.ReadSlot(slot, b), 0);
+    ASSERT_EQ(before.ReadSlot(slot, a), kStatusOk);
+    ASSERT_EQ(after.ReadSlot(slot, b), kStatusOk);
     EXPECT_EQ(a, b) << slot;
   }
   EXPECT_EQ(after.ChangeLog(), before.ChangeLog());
@@ -131,30 +132,31 @@ struct ColumnPlan {
 class HandPacket {
  public:
   explicit HandPacket(const std::vector<ColumnPlan>& columns) {
-    EXPECT_EQ(w_.BeginPacket(3, static_cast<std::uint16_t>(columns.size())), kPacketOk);
+    EXPECT_EQ(w_.BeginPacket(3, static_cast<std::uint16_t>(columns.size())), kStatusOk);
     for (const ColumnPlan& c : columns) {
-      EXPECT_EQ(w_.AddColumn(MakeColumnDesc(c.name, c.type)), kPacketOk);
+      EXPECT_EQ(w_.AddColumn(MakeColumnDesc(c.name, c.type)), kStatusOk);
       for (const auto& p : c.u16_properties)
         EXPECT_EQ(w_.AddProperty(PropertyLevel::kColumn, p.first.c_str(), kTypeUInt16, 2,
                                  p.second.data()),
-                  kPacketOk);
+                  kStatusOk);
     }
   }
   HandPacket& TableProperty(const std::string& name, TypeCode type, const Bytes& value) {
     EXPECT_EQ(w_.AddProperty(PropertyLevel::kTable, name.c_str(), type,
                              static_cast<std::uint32_t>(value.size()), value.data()),
-              kPacketOk);
+              kStatusOk);
     return *this;
   }
   HandPacket& Row(std::uint8_t status, const std::vector<std::string>& texts) {
-    EXPECT_EQ(w_.PutValue(0, 1, &status), kPacketOk);
+    std::vector<PacketValue> values;
     for (const std::string& t : texts)
-      EXPECT_EQ(w_.PutValue(0, static_cast<std::uint32_t>(t.size()), t.data()), kPacketOk);
+      values.push_back({t.data(), static_cast<std::uint32_t>(t.size()), kFieldPresent});
+    EXPECT_EQ(w_.PutRow(status, values.data(), values.size()), kStatusOk);
     return *this;
   }
   Bytes Finish() {
     Bytes packet;
-    EXPECT_EQ(w_.FinishPacket(packet), kPacketOk);
+    EXPECT_EQ(w_.FinishPacket(packet), kStatusOk);
     return packet;
   }
 
@@ -171,6 +173,14 @@ Bytes Words(const std::vector<std::uint32_t>& words) {
 
 const Bytes kWidth5 = {5, 0};
 
+// The packet value of an array of two 4-byte texts: count 2, then the bytes.
+Bytes Ascii4(const std::string& bytes) {
+  Bytes value(4);
+  StoreU32(value.data(), static_cast<std::uint32_t>(bytes.size() / 4));
+  value.insert(value.end(), bytes.begin(), bytes.end());
+  return value;
+}
+
 TEST(TablePacketTest, UnknownPropertiesSurviveALoadAndASave) {
   const Bytes custom = {7, 0};
   HandPacket hand({{"name", 0x00490001, {{"WIDTH", kWidth5}, {"Colour", custom}}},
@@ -180,7 +190,7 @@ TEST(TablePacketTest, UnknownPropertiesSurviveALoadAndASave) {
   const Bytes packet = hand.Row(0, {"abc", std::string("\x01\0\0\0", 4)}).Finish();
 
   DSBASE table;
-  ASSERT_EQ(AppendPacket(table, packet.data(), packet.size()), kPacketOk);
+  ASSERT_EQ(AppendPacket(table, packet.data(), packet.size()), kStatusOk);
   ASSERT_EQ(table.Columns().size(), 2u);
   EXPECT_EQ(table.Columns()[0].width, 5u);
   ASSERT_EQ(table.Columns()[0].kept_properties.size(), 1u);
@@ -188,7 +198,7 @@ TEST(TablePacketTest, UnknownPropertiesSurviveALoadAndASave) {
   EXPECT_TRUE(table.read_only);
   ASSERT_EQ(table.KeptTableProperties().size(), 2u);
   Bytes saved;
-  ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, saved), kPacketOk);
+  ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, saved), kStatusOk);
   EXPECT_EQ(ToHex(saved), ToHex(packet));
 }
 
@@ -197,11 +207,11 @@ TEST(TablePacketTest, PropertyNamesMatchWithoutCaseAndLongTextIsCutToTheWidth) {
                            .Row(0, {"abcdefgh"})
                            .Finish();
   DSBASE table;
-  ASSERT_EQ(AppendPacket(table, packet.data(), packet.size()), kPacketOk);
+  ASSERT_EQ(AppendPacket(table, packet.data(), packet.size()), kStatusOk);
   EXPECT_EQ(table.Columns()[0].width, 5u);
   EXPECT_TRUE(table.Columns()[0].kept_properties.empty());
   std::vector<std::uint8_t> image;
-  ASSERT_EQ(table.ReadSlot(1, image), 0);
+  ASSERT_EQ(table.ReadSlot(1, image), kStatusOk);
   EXPECT_EQ(table.Layout().ReadString(image.data(), 0), "abcde");
 }
 
@@ -226,34 +236,34 @@ TEST(TablePacketTest, ManyLongAndShortTextsReadBackExactly) {
   }
   const Bytes packet = hand.Finish();
   DSBASE table;
-  ASSERT_EQ(AppendPacket(table, packet.data(), packet.size()), kPacketOk);
+  ASSERT_EQ(AppendPacket(table, packet.data(), packet.size()), kStatusOk);
   ASSERT_EQ(table.LastSlot(), expected.size());
   std::vector<std::uint8_t> image;
   for (std::uint32_t slot = 1; slot <= table.LastSlot(); ++slot) {
-    ASSERT_EQ(table.ReadSlot(slot, image), 0);
+    ASSERT_EQ(table.ReadSlot(slot, image), kStatusOk);
     for (std::size_t c = 0; c < 3; ++c)
       EXPECT_EQ(table.Layout().ReadString(image.data(), c), expected[slot - 1][c])
           << "slot " << slot << " column " << c;
   }
   Bytes saved;
-  ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, saved), kPacketOk);
+  ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, saved), kStatusOk);
   DSBASE reloaded;
-  ASSERT_EQ(AppendPacket(reloaded, saved.data(), saved.size()), kPacketOk);
+  ASSERT_EQ(AppendPacket(reloaded, saved.data(), saved.size()), kStatusOk);
   std::vector<std::uint8_t> again;
   for (std::uint32_t slot = 1; slot <= table.LastSlot(); ++slot) {
-    ASSERT_EQ(table.ReadSlot(slot, image), 0);
-    ASSERT_EQ(reloaded.ReadSlot(slot, again), 0);
+    ASSERT_EQ(table.ReadSlot(slot, image), kStatusOk);
+    ASSERT_EQ(reloaded.ReadSlot(slot, again), kStatusOk);
     EXPECT_EQ(image, again) << "slot " << slot;
   }
   // The text form takes the same rows through its own reader.
   Bytes text_form;
-  ASSERT_EQ(StreamPacket(table, PacketForm::kText, text_form), kPacketOk);
+  ASSERT_EQ(StreamPacket(table, PacketForm::kText, text_form), kStatusOk);
   DSBASE from_text;
-  ASSERT_EQ(AppendPacket(from_text, text_form.data(), text_form.size()), kPacketOk);
+  ASSERT_EQ(AppendPacket(from_text, text_form.data(), text_form.size()), kStatusOk);
   ASSERT_EQ(from_text.LastSlot(), table.LastSlot());
   for (std::uint32_t slot = 1; slot <= table.LastSlot(); ++slot) {
-    ASSERT_EQ(table.ReadSlot(slot, image), 0);
-    ASSERT_EQ(from_text.ReadSlot(slot, again), 0);
+    ASSERT_EQ(table.ReadSlot(slot, image), kStatusOk);
+    ASSERT_EQ(from_text.ReadSlot(slot, again), kStatusOk);
     EXPECT_EQ(image, again) << "slot " << slot;
   }
 }
@@ -265,14 +275,14 @@ TEST(TablePacketTest, ChangeLogOfOneTwoAndSevenWords) {
                                             Words(std::vector<std::uint32_t>(words, 1)))
                              .Finish();
     DSBASE table;
-    EXPECT_EQ(AppendPacket(table, packet.data(), packet.size()), kPacketInvalidValue) << words;
+    EXPECT_EQ(AppendPacket(table, packet.data(), packet.size()), kStatusInvalidArgument) << words;
   }
   const Bytes seven = HandPacket({{"name", 0x00490001, {{"WIDTH", kWidth5}}}})
                           .TableProperty("CHANGE_LOG", kTypeChangeLog,
                                          Words({1, 0, 4, 2, 1, 8, 9}))
                           .Finish();
   DSBASE table;
-  ASSERT_EQ(AppendPacket(table, seven.data(), seven.size()), kPacketOk);
+  ASSERT_EQ(AppendPacket(table, seven.data(), seven.size()), kStatusOk);
   const std::vector<ChangeLogEntry> log = {{1, 0, 4}, {2, 1, 8}};
   EXPECT_EQ(table.ChangeLog(), log);
   // 16-bit words are not a change log.
@@ -281,7 +291,7 @@ TEST(TablePacketTest, ChangeLogOfOneTwoAndSevenWords) {
                         .TableProperty("change_log", kTypeKeyList, short_words)
                         .Finish();
   DSBASE other;
-  EXPECT_EQ(AppendPacket(other, bad.data(), bad.size()), kPacketInvalidValue);
+  EXPECT_EQ(AppendPacket(other, bad.data(), bad.size()), kStatusInvalidArgument);
 }
 
 TEST(TablePacketTest, PacketsTheTableRefuses) {
@@ -289,43 +299,147 @@ TEST(TablePacketTest, PacketsTheTableRefuses) {
   Bytes packet = testing_support::OneEntryFile();
   StoreU32(packet.data() + 18, 0x0002);
   DSBASE a;
-  EXPECT_EQ(AppendPacket(a, packet.data(), packet.size()), kPacketNoMetadata);
+  EXPECT_EQ(AppendPacket(a, packet.data(), packet.size()), kStatusNoMetadata);
   // No columns.
   const Bytes empty = FromHex("96 19 E0 BD 01 00 00 00 18 00 00 00 00 00 00 00 00 00 03 00 00 00 1A 00 00 00");
   DSBASE b;
-  EXPECT_EQ(AppendPacket(b, empty.data(), empty.size()), kPacketBad);
+  EXPECT_EQ(AppendPacket(b, empty.data(), empty.size()), kStatusBadPacket);
   EXPECT_FALSE(b.Created());
   // A varying text without its WIDTH.
   const Bytes no_width = HandPacket({{"name", 0x00490001, {}}}).Finish();
   DSBASE c;
-  EXPECT_EQ(AppendPacket(c, no_width.data(), no_width.size()), kPacketInvalidValue);
+  EXPECT_EQ(AppendPacket(c, no_width.data(), no_width.size()), kStatusInvalidArgument);
   // An unknown type: base 0, and a float of width 4.
   for (TypeCode type : {TypeCode{0x00000004}, TypeCode{0x00040004}}) {
     Bytes bad = testing_support::EmptyListFile();
     StoreU32(bad.data() + 24 + 21, type);
     DSBASE d;
-    EXPECT_EQ(AppendPacket(d, bad.data(), bad.size()), kPacketBadType);
+    EXPECT_EQ(AppendPacket(d, bad.data(), bad.size()), kStatusBadType);
   }
   // No bytes at all.
   DSBASE e;
-  EXPECT_EQ(AppendPacket(e, nullptr, 0), kPacketBad);
+  EXPECT_EQ(AppendPacket(e, nullptr, 0), kStatusBadPacket);
   // A table built once takes no second packet.
   DSBASE f;
   const Bytes file = testing_support::EmptyListFile();
-  ASSERT_EQ(AppendPacket(f, file.data(), file.size()), kPacketOk);
-  EXPECT_EQ(AppendPacket(f, file.data(), file.size()), kPacketNoReader);
+  ASSERT_EQ(AppendPacket(f, file.data(), file.size()), kStatusOk);
+  EXPECT_EQ(AppendPacket(f, file.data(), file.size()), kStatusNoReader);
+}
+
+// A packet from elsewhere with a fixed-width text column (8 bytes, no
+// length prefix) and array columns of 16-bit numbers and of 4-byte texts.
+Bytes FixedTextAndArraysPacket(const Bytes& elements = {3, 0},
+                               const Bytes& numbers = FromHex("02 00 00 00 07 00 FF FF"),
+                               const Bytes& texts = Ascii4(std::string("ab\0\0wxyz", 8))) {
+  const TypeCode kFixedText8 = 0x00090008, kInt16Array = 0x00810002, kText4Array = 0x00890004;
+  DSDATAPACKET w;
+  EXPECT_EQ(w.BeginPacket(3, 3), kStatusOk);
+  EXPECT_EQ(w.AddColumn(MakeColumnDesc("code", kFixedText8)), kStatusOk);
+  EXPECT_EQ(w.AddColumn(MakeColumnDesc("counts", kInt16Array)), kStatusOk);
+  EXPECT_EQ(w.AddProperty(PropertyLevel::kColumn, "ELEMENTS", kTypeUInt16, 2, elements.data()),
+            kStatusOk);
+  EXPECT_EQ(w.AddColumn(MakeColumnDesc("tags", kText4Array)), kStatusOk);
+  EXPECT_EQ(w.AddProperty(PropertyLevel::kColumn, "ELEMENTS", kTypeUInt16, 2, elements.data()),
+            kStatusOk);
+  const std::string code("AB12\0\0\0\0", 8);
+  const PacketValue row[] = {{code.data(), 0, 0},
+                             {numbers.data(), static_cast<std::uint32_t>(numbers.size()), 0},
+                             {texts.data(), static_cast<std::uint32_t>(texts.size()), 0}};
+  EXPECT_EQ(w.PutRow(0, row, 3), kStatusOk);
+  Bytes packet;
+  EXPECT_EQ(w.FinishPacket(packet), kStatusOk);
+  return packet;
+}
+
+TEST(TablePacketTest, FixedWidthTextAndArrayColumnsAreReadAndWrittenBack) {
+  const Bytes packet = FixedTextAndArraysPacket();
+  DSBASE table;
+  ASSERT_EQ(AppendPacket(table, packet.data(), packet.size()), kStatusOk);
+  const auto& columns = table.Columns();
+  ASSERT_EQ(columns.size(), 3u);
+  EXPECT_EQ(columns[0].kind, ColumnKind::kString);
+  EXPECT_EQ(columns[0].width, 8u);
+  EXPECT_EQ(columns[1].kind, ColumnKind::kInt16);
+  EXPECT_EQ(columns[1].elements, 3u);
+  EXPECT_EQ(columns[2].kind, ColumnKind::kString);
+  EXPECT_EQ(columns[2].width, 4u);
+  EXPECT_EQ(columns[2].elements, 3u);
+  std::vector<std::uint8_t> image;
+  ASSERT_EQ(table.ReadSlot(1, image), kStatusOk);
+  const RecordLayout& layout = table.Layout();
+  EXPECT_EQ(layout.ReadString(image.data(), 0), "AB12");  // up to its first zero
+  const std::uint8_t* counts = layout.Area(image.data(), 1);
+  EXPECT_EQ(LoadU32(counts), 2u);
+  EXPECT_EQ(LoadU16(counts + 4), 7);
+  EXPECT_EQ(LoadU16(counts + 6), 0xFFFF);
+  EXPECT_EQ(LoadU16(counts + 8), 0);  // the third element is not there
+  const std::uint8_t* tags = layout.Area(image.data(), 2);
+  EXPECT_EQ(LoadU32(tags), 2u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(tags + 4)), "ab");  // 5-byte element areas
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(tags + 9)), "wxyz");
+
+  // Written back: the text as the program writes texts, the arrays as they
+  // came with their ELEMENTS; read again, the same row.
+  Bytes saved;
+  ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, saved), kStatusOk);
+  DSBASE again;
+  ASSERT_EQ(AppendPacket(again, saved.data(), saved.size()), kStatusOk);
+  std::vector<std::uint8_t> image_again;
+  ASSERT_EQ(again.ReadSlot(1, image_again), kStatusOk);
+  EXPECT_EQ(image_again, image);
+  EXPECT_EQ(again.Columns()[2].elements, 3u);
+  Bytes saved_again;
+  ASSERT_EQ(StreamPacket(again, PacketForm::kBinary, saved_again), kStatusOk);
+  EXPECT_EQ(ToHex(saved_again), ToHex(saved));
+}
+
+TEST(TablePacketTest, ArrayColumnsThatDoNotFitAreRefused) {
+  // More elements than ELEMENTS allows.
+  const Bytes three = FromHex("03 00 00 00 01 00 02 00 03 00");
+  const Bytes too_many = FixedTextAndArraysPacket({2, 0}, three);
+  DSBASE a;
+  EXPECT_EQ(AppendPacket(a, too_many.data(), too_many.size()), kStatusInvalidArgument);
+  EXPECT_FALSE(a.Created() && a.LastSlot() > 0);
+  const Bytes too_many_texts = FixedTextAndArraysPacket(
+      {2, 0}, FromHex("01 00 00 00 07 00"), Ascii4(std::string("abcdefghijkl", 12)));
+  DSBASE a2;
+  EXPECT_EQ(AppendPacket(a2, too_many_texts.data(), too_many_texts.size()),
+            kStatusInvalidArgument);
+  // No ELEMENTS at all: nothing tells how much room the column needs.
+  const Bytes no_elements = FixedTextAndArraysPacket({0, 0});
+  DSBASE b;
+  EXPECT_EQ(AppendPacket(b, no_elements.data(), no_elements.size()), kStatusInvalidArgument);
+  // An element count the bytes cannot back, cut anywhere: refused, never read past.
+  Bytes huge = FixedTextAndArraysPacket();
+  const std::size_t first_row = LoadU16(huge.data() + 22);
+  StoreU32(huge.data() + first_row + 2 + 8, 0x7FFFFFFF);  // the counts' element count
+  DSBASE c;
+  EXPECT_EQ(AppendPacket(c, huge.data(), huge.size()), kStatusBadPacket);
+  const Bytes full = FixedTextAndArraysPacket();
+  for (std::size_t cut = first_row; cut < full.size(); ++cut) {
+    const Bytes part(full.begin(), full.begin() + cut);
+    DSBASE d;
+    EXPECT_NE(AppendPacket(d, part.data(), part.size()), kStatusOk) << "cut at " << cut;
+  }
+  // Arrays of varying values and a fixed text of width 0 cannot be laid out.
+  for (TypeCode type : {TypeCode{0x00C90001}, TypeCode{0x00090000}, TypeCode{0x008B0004 | 0x00400000}}) {
+    Bytes bad = testing_support::EmptyListFile();
+    StoreU32(bad.data() + 24 + 21, type);
+    DSBASE e;
+    EXPECT_EQ(AppendPacket(e, bad.data(), bad.size()), kStatusBadType) << std::hex << type;
+  }
 }
 
 TEST(TablePacketTest, ATableThatCannotBeWritten) {
   DSBASE no_columns;
   Bytes out;
-  EXPECT_EQ(StreamPacket(no_columns, PacketForm::kBinary, out), kPacketBad);
+  EXPECT_EQ(StreamPacket(no_columns, PacketForm::kBinary, out), kStatusBadPacket);
   DSBASE row_state;
   ColumnDescription column;
   column.name = "RowState";
   column.kind = ColumnKind::kInt32;
-  ASSERT_EQ(row_state.Create({column}), 0);
-  EXPECT_EQ(StreamPacket(row_state, PacketForm::kBinary, out), kPacketOutOfOrder);
+  ASSERT_EQ(row_state.Create({column}), kStatusOk);
+  EXPECT_EQ(StreamPacket(row_state, PacketForm::kBinary, out), kStatusOutOfOrder);
 }
 
 TEST(TablePacketTest, RowsThatThePacketsSizeCannotBackAreRefused) {
@@ -334,17 +448,17 @@ TEST(TablePacketTest, RowsThatThePacketsSizeCannotBackAreRefused) {
   Bytes packet = HandPacket({{"a", 0x00490002, {{"WIDTH", {0xFF, 0xFF}}}}}).Row(0, {"x"}).Finish();
   StoreU32(packet.data() + 14, 0xFFFFFFFFu);
   DSBASE table;
-  const PacketStatus s = AppendPacket(table, packet.data(), packet.size());
-  EXPECT_TRUE(s == kPacketBad || s == kPacketOutOfMemory) << s;
+  const Status s = AppendPacket(table, packet.data(), packet.size());
+  EXPECT_TRUE(s == kStatusBadPacket || s == kStatusOutOfMemory) << s;
 }
 
 // Loads `packet`; when it is accepted, the table must write a packet again.
 void LoadOrRefuseCleanly(const Bytes& packet) {
   DSBASE table;
-  const PacketStatus s = AppendPacket(table, packet.data(), packet.size());
-  if (s == kPacketOk) {
+  const Status s = AppendPacket(table, packet.data(), packet.size());
+  if (s == kStatusOk) {
     Bytes again;
-    EXPECT_EQ(StreamPacket(table, PacketForm::kBinary, again), kPacketOk);
+    EXPECT_EQ(StreamPacket(table, PacketForm::kBinary, again), kStatusOk);
   }
 }
 
@@ -365,7 +479,7 @@ TEST(TablePacketTest, EveryCutIsRefusedAndBitFlipsLoadOrAreRefused) {
     for (std::size_t cut = 0; cut < full.size(); ++cut) {
       const Bytes part(full.begin(), full.begin() + cut);
       DSBASE table;
-      EXPECT_NE(AppendPacket(table, part.data(), part.size()), kPacketOk) << "cut at " << cut;
+      EXPECT_NE(AppendPacket(table, part.data(), part.size()), kStatusOk) << "cut at " << cut;
     }
     std::uint32_t seed = 777;
     auto next = [&seed]() {
@@ -392,7 +506,7 @@ TEST(TablePacketTest, ADamagedFileLeavesTheStoreClosed) {
     store->OpenFromHeldPacket();
     FAIL() << "a cut file was accepted";
   } catch (const EDBClient& e) {
-    EXPECT_EQ(e.Status(), kPacketBad);
+    EXPECT_EQ(e.Status(), kStatusBadPacket.Code());
     EXPECT_EQ(e.Message(), "");
   }
   EXPECT_FALSE(store->Active());
@@ -413,7 +527,7 @@ TEST(TablePacketTest, RowsReadInPlaceMatchTheirImagesAndSaveAsTheyReadBack) {
     columns[c].width = widths[c];
   }
   DSBASE table;
-  ASSERT_EQ(table.Create(columns), 0);
+  ASSERT_EQ(table.Create(columns), kStatusOk);
   const RecordLayout& layout = table.Layout();
   std::vector<std::uint8_t> image = layout.NewImage();
   for (int i = 0; i < 3000; ++i) {
@@ -444,15 +558,15 @@ TEST(TablePacketTest, RowsReadInPlaceMatchTheirImagesAndSaveAsTheyReadBack) {
     layout.WriteBytes(image.data(), 7, side, 4);
     if (i % 4 == 1) layout.WriteNull(image.data(), static_cast<std::size_t>(i % 8));
     if (i % 6 == 2) layout.SetFieldStatus(image.data(), static_cast<std::size_t>((i + 3) % 8), FieldNotChanged);
-    ASSERT_EQ(table.PlaceRow(image, i % 10 == 0 ? 0x04 : 0x0C), 0);
+    ASSERT_EQ(PlaceImage(table, image, i % 10 == 0 ? 0x04 : 0x0C), kStatusOk);
   }
 
   // Read in place: each column's status and stored bytes, zeros after them.
   std::vector<FieldBytes> values(columns.size());
   std::vector<std::uint8_t> scratch;
   for (std::uint32_t slot = 1; slot <= table.LastSlot(); ++slot) {
-    ASSERT_EQ(table.ReadSlot(slot, image), 0);
-    ASSERT_EQ(table.ReadSlotValues(slot, values.data(), scratch), 0);
+    ASSERT_EQ(table.ReadSlot(slot, image), kStatusOk);
+    ASSERT_EQ(table.ReadSlotValues(slot, values.data(), scratch), kStatusOk);
     for (std::size_t c = 0; c < columns.size(); ++c) {
       ASSERT_EQ(values[c].status, layout.FieldStatus(image.data(), c)) << slot << " " << c;
       ASSERT_LE(values[c].length, layout.AreaSize(c));
@@ -463,19 +577,19 @@ TEST(TablePacketTest, RowsReadInPlaceMatchTheirImagesAndSaveAsTheyReadBack) {
           << "slot " << slot << " column " << c;
     }
   }
-  EXPECT_NE(table.ReadSlotValues(0, values.data(), scratch), 0);
-  EXPECT_NE(table.ReadSlotValues(table.LastSlot() + 1, values.data(), scratch), 0);
+  EXPECT_NE(table.ReadSlotValues(0, values.data(), scratch), kStatusOk);
+  EXPECT_NE(table.ReadSlotValues(table.LastSlot() + 1, values.data(), scratch), kStatusOk);
 
   // Saved, reloaded and saved again: the same rows and the same bytes.
   Bytes saved;
-  ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, saved), kPacketOk);
+  ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, saved), kStatusOk);
   DSBASE reloaded;
-  ASSERT_EQ(AppendPacket(reloaded, saved.data(), saved.size()), kPacketOk);
+  ASSERT_EQ(AppendPacket(reloaded, saved.data(), saved.size()), kStatusOk);
   ASSERT_EQ(reloaded.LastSlot(), table.LastSlot());
   std::vector<std::uint8_t> again;
   for (std::uint32_t slot = 1; slot <= table.LastSlot(); ++slot) {
-    ASSERT_EQ(table.ReadSlot(slot, image), 0);
-    ASSERT_EQ(reloaded.ReadSlot(slot, again), 0);
+    ASSERT_EQ(table.ReadSlot(slot, image), kStatusOk);
+    ASSERT_EQ(reloaded.ReadSlot(slot, again), kStatusOk);
     ASSERT_EQ(reloaded.SlotStatus(slot), table.SlotStatus(slot));
     for (std::size_t c = 0; c < columns.size(); ++c) {
       EXPECT_EQ(layout.FieldStatus(again.data(), c), layout.FieldStatus(image.data(), c));
@@ -495,7 +609,7 @@ TEST(TablePacketTest, RowsReadInPlaceMatchTheirImagesAndSaveAsTheyReadBack) {
     }
   }
   Bytes saved_again;
-  ASSERT_EQ(StreamPacket(reloaded, PacketForm::kBinary, saved_again), kPacketOk);
+  ASSERT_EQ(StreamPacket(reloaded, PacketForm::kBinary, saved_again), kStatusOk);
   EXPECT_EQ(saved_again, saved);
 }
 

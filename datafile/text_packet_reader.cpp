@@ -75,55 +75,55 @@ bool IsBlobSubtype(const std::string& name) {
 
 }  // namespace
 
-PacketStatus TextPacketReader::OpenPacket(const std::uint8_t* data, std::size_t size) {
+Status TextPacketReader::OpenPacket(const std::uint8_t* data, std::size_t size) {
   *this = TextPacketReader();
-  if (data == nullptr) return kPacketBad;
-  PacketStatus status = ParseDocument(data, size);
-  if (status == kPacketNoMore) status = kPacketBad;
-  if (status != kPacketOk) *this = TextPacketReader();
+  if (data == nullptr) return kStatusBadPacket;
+  Status status = ParseDocument(data, size);
+  if (status == kStatusNoMore) status = kStatusBadPacket;
+  if (status != kStatusOk) *this = TextPacketReader();
   return status;
 }
 
-PacketStatus TextPacketReader::ParseParam(const XmlTag& tag, std::vector<Property>& into) {
+Status TextPacketReader::ParseParam(const XmlTag& tag, std::vector<Property>& into) {
   const std::u32string* name = tag.Find("Name");
   const std::u32string* type_text = tag.Find("Type");
   const std::u32string* value_text = tag.Find("Value");
   if (name == nullptr || type_text == nullptr || name->empty() || name->size() > 255)
-    return kPacketBad;
+    return kStatusBadPacket;
   std::uint64_t type = 0;
-  if (!ParseUnsigned(*type_text, 0xFFFFFFFFu, type)) return kPacketBad;
+  if (!ParseUnsigned(*type_text, 0xFFFFFFFFu, type)) return kStatusBadPacket;
   Property property;
   property.name = AsciiOf(*name);
   property.type = static_cast<TypeCode>(type);
   if (IsTrue(tag.Find("Roundtrip"))) property.type |= kTypeRoundtrip;
-  PacketStatus codec_status = kPacketOk;
-  if (!MakeBinaryCodec(property.type, codec_status)) return codec_status;  // must be writable
+  FLDConv codec;
+  if (Status s = MakeBinaryCodec(property.type, codec)) return s;  // must be writable
   std::string payload;
-  if (PacketStatus s = ParseTextValue(property.type & ~kTypeRoundtrip,
+  if (Status s = ParseTextValue(property.type & ~kTypeRoundtrip,
                                       value_text ? *value_text : std::u32string(), payload))
     return s;
   property.value = WithPrefix(property.type, payload);
   into.push_back(std::move(property));
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus TextPacketReader::ParseField(const XmlTag& tag, XmlScanner& scanner) {
+Status TextPacketReader::ParseField(const XmlTag& tag, XmlScanner& scanner) {
   Column column;
   const std::u32string* attrname = tag.Find("attrname");
   const std::u32string* tagname = tag.Find("tagname");
   const std::u32string* fieldtype = tag.Find("fieldtype");
-  if ((attrname == nullptr && tagname == nullptr) || fieldtype == nullptr) return kPacketBad;
+  if ((attrname == nullptr && tagname == nullptr) || fieldtype == nullptr) return kStatusBadPacket;
   const std::u32string& shown = attrname ? *attrname : *tagname;
   column.key = tagname ? *tagname : *attrname;
   // Two columns of one key: rows could not tell them apart.
-  if (!column_by_key_.emplace(column.key, columns_.size()).second) return kPacketBad;
+  if (!column_by_key_.emplace(column.key, columns_.size()).second) return kStatusBadPacket;
 
   TypeCode type = 0;
   const std::string type_name = AsciiOf(*fieldtype);
-  if (TypeForTextName(type_name, type) != kPacketOk) return kPacketBadType;
+  if (TypeForTextName(type_name, type) != kStatusOk) return kStatusBadType;
   std::uint64_t width = 0;
   const std::u32string* width_text = tag.Find("WIDTH");
-  if (width_text && !ParseUnsigned(*width_text, 0xFFFF, width)) return kPacketBad;
+  if (width_text && !ParseUnsigned(*width_text, 0xFFFF, width)) return kStatusBadPacket;
   std::string subtype;
   if (const std::u32string* s = tag.Find("SUBTYPE")) subtype = AsciiOf(*s);
 
@@ -138,7 +138,7 @@ PacketStatus TextPacketReader::ParseField(const XmlTag& tag, XmlScanner& scanner
     case kBaseBytes: {
       std::uint64_t fixed = 0;
       if (const std::u32string* f = tag.Find("fixedwidth")) {
-        if (!ParseUnsigned(*f, 0xFFFF, fixed) || fixed == 0) return kPacketBad;
+        if (!ParseUnsigned(*f, 0xFFFF, fixed) || fixed == 0) return kStatusBadPacket;
         type = TypeCodeForColumn(PacketColumnKind::kFixedBytes, static_cast<unsigned>(fixed));
       } else if (width_text && !IsBlobSubtype(subtype)) {
         type = TypeCodeForColumn(PacketColumnKind::kVaryingBytes, w);
@@ -149,12 +149,12 @@ PacketStatus TextPacketReader::ParseField(const XmlTag& tag, XmlScanner& scanner
     }
     case kBaseBcd:
     case kBaseFormattedBcd:
-      if (w < 1 || w > 34) return kPacketBadType;
+      if (w < 1 || w > 34) return kStatusBadType;
       type = MakeType(BaseOf(type), w);
       break;
     case kBaseStruct:
     case kBaseNestedTable:
-      return kPacketBadType;  // composite columns are not carried in the text form
+      return kStatusBadType;  // composite columns are not carried in the text form
     default:
       break;
   }
@@ -174,7 +174,7 @@ PacketStatus TextPacketReader::ParseField(const XmlTag& tag, XmlScanner& scanner
   }
   if (const std::u32string* decimals = tag.Find("DECIMALS")) {
     std::uint64_t d = 0;
-    if (!ParseUnsigned(*decimals, 0xFFFF, d)) return kPacketBad;
+    if (!ParseUnsigned(*decimals, 0xFFFF, d)) return kStatusBadPacket;
     column.properties.push_back({"DECIMALS", kTypeUInt16, U16Value(static_cast<std::uint16_t>(d))});
   }
   if (width_text)
@@ -183,37 +183,37 @@ PacketStatus TextPacketReader::ParseField(const XmlTag& tag, XmlScanner& scanner
   if (tag.kind == Kind::kStart) {
     XmlTag child;
     for (;;) {
-      if (PacketStatus s = scanner.Next(child)) return s;
+      if (Status s = scanner.Next(child)) return s;
       if (child.kind == Kind::kEnd && child.name == "FIELD") break;
-      if (child.kind != Kind::kEmpty || child.name != "PARAM") return kPacketBad;
-      if (PacketStatus s = ParseParam(child, column.properties)) return s;
+      if (child.kind != Kind::kEmpty || child.name != "PARAM") return kStatusBadPacket;
+      if (Status s = ParseParam(child, column.properties)) return s;
     }
   }
   columns_.push_back(std::move(column));
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus TextPacketReader::ParseRow(const XmlTag& tag) {
+Status TextPacketReader::ParseRow(const XmlTag& tag) {
   // Every row takes a cell per column, present or not: keep that in
   // proportion to the document, so that a few bytes of "<ROW/>" cannot ask
   // for gigabytes of cells.
   if (cells_.size() + columns_.size() > 4 * static_cast<std::uint64_t>(document_size_) + 65536)
-    return kPacketOutOfMemory;
+    return kStatusOutOfMemory;
   const std::size_t first = cells_.size();
   cells_.resize(first + columns_.size());
   std::uint8_t status = 0;
   for (const auto& attribute : tag.attributes) {
     if (attribute.name == U"RowState") {
       std::uint64_t v = 0;
-      if (!ParseUnsigned(attribute.value, 0xFF, v)) return kPacketBad;
+      if (!ParseUnsigned(attribute.value, 0xFF, v)) return kStatusBadPacket;
       status = static_cast<std::uint8_t>(v);
       continue;
     }
     const auto found = column_by_key_.find(attribute.name);
-    if (found == column_by_key_.end()) return kPacketBad;  // a value for no column
+    if (found == column_by_key_.end()) return kStatusBadPacket;  // a value for no column
     const std::size_t column = found->second;
     std::string payload;
-    if (PacketStatus s = ParseTextValue(columns_[column].desc.type, attribute.value, payload))
+    if (Status s = ParseTextValue(columns_[column].desc.type, attribute.value, payload))
       return s;
     Cell& cell = cells_[first + column];
     cell.offset = arena_.size();
@@ -222,37 +222,37 @@ PacketStatus TextPacketReader::ParseRow(const XmlTag& tag) {
     arena_ += payload;
   }
   row_status_.push_back(status);
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus TextPacketReader::ParseDocument(const std::uint8_t* data, std::size_t size) {
+Status TextPacketReader::ParseDocument(const std::uint8_t* data, std::size_t size) {
   XmlScanner scanner(data, size);
   document_size_ = size;
-  if (PacketStatus s = scanner.ReadProlog()) return s;
+  if (Status s = scanner.ReadProlog()) return s;
   XmlTag tag;
-  if (PacketStatus s = scanner.Next(tag)) return s;
+  if (Status s = scanner.Next(tag)) return s;
   bool wrapped = false;
   if (tag.kind == Kind::kStart && tag.name == "DATAPACKET") {
     wrapped = true;
-    if (PacketStatus s = scanner.Next(tag)) return s;
+    if (Status s = scanner.Next(tag)) return s;
   }
   if (tag.kind == Kind::kEnd || (tag.name != "METADATA" && tag.name != "ROWDATA"))
-    return kPacketBad;
+    return kStatusBadPacket;
 
   if (tag.name == "METADATA") {
     flags_ |= kPacketFlagMetadata;
     if (tag.kind == Kind::kStart) {
-      if (PacketStatus s = scanner.Next(tag)) return s;
-      if (tag.name != "FIELDS" || tag.kind == Kind::kEnd) return kPacketBad;
+      if (Status s = scanner.Next(tag)) return s;
+      if (tag.name != "FIELDS" || tag.kind == Kind::kEnd) return kStatusBadPacket;
       if (tag.kind == Kind::kStart) {
         for (;;) {
-          if (PacketStatus s = scanner.Next(tag)) return s;
+          if (Status s = scanner.Next(tag)) return s;
           if (tag.kind == Kind::kEnd && tag.name == "FIELDS") break;
-          if (tag.name != "FIELD" || tag.kind == Kind::kEnd) return kPacketBad;
-          if (PacketStatus s = ParseField(tag, scanner)) return s;
+          if (tag.name != "FIELD" || tag.kind == Kind::kEnd) return kStatusBadPacket;
+          if (Status s = ParseField(tag, scanner)) return s;
         }
       }
-      if (PacketStatus s = scanner.Next(tag)) return s;
+      if (Status s = scanner.Next(tag)) return s;
       if (tag.name == "PARAMS" && tag.kind != Kind::kEnd) {
         for (const auto& attribute : tag.attributes) {
           Property property;
@@ -260,60 +260,60 @@ PacketStatus TextPacketReader::ParseDocument(const std::uint8_t* data, std::size
           property.type = SameNameIgnoringCase(property.name, "CHANGE_LOG") ? kTypeChangeLog
                                                                              : 0x00490004;
           std::string payload;
-          if (PacketStatus s = ParseTextValue(property.type, attribute.value, payload)) return s;
+          if (Status s = ParseTextValue(property.type, attribute.value, payload)) return s;
           property.value = WithPrefix(property.type, payload);
           table_properties_.push_back(std::move(property));
         }
         if (tag.kind == Kind::kStart) {
           for (;;) {
-            if (PacketStatus s = scanner.Next(tag)) return s;
+            if (Status s = scanner.Next(tag)) return s;
             if (tag.kind == Kind::kEnd && tag.name == "PARAMS") break;
-            if (tag.kind != Kind::kEmpty || tag.name != "PARAM") return kPacketBad;
-            if (PacketStatus s = ParseParam(tag, table_properties_)) return s;
+            if (tag.kind != Kind::kEmpty || tag.name != "PARAM") return kStatusBadPacket;
+            if (Status s = ParseParam(tag, table_properties_)) return s;
           }
         }
-        if (PacketStatus s = scanner.Next(tag)) return s;
+        if (Status s = scanner.Next(tag)) return s;
       }
-      if (tag.kind != Kind::kEnd || tag.name != "METADATA") return kPacketBad;
+      if (tag.kind != Kind::kEnd || tag.name != "METADATA") return kStatusBadPacket;
     }
-    PacketStatus s = scanner.Next(tag);
-    if (s == kPacketNoMore && !wrapped) return kPacketOk;
+    Status s = scanner.Next(tag);
+    if (s == kStatusNoMore && !wrapped) return kStatusOk;
     if (s) return s;
   }
 
   if (tag.name == "ROWDATA" && tag.kind != Kind::kEnd) {
     if (tag.kind == Kind::kStart) {
       for (;;) {
-        if (PacketStatus s = scanner.Next(tag)) return s;
+        if (Status s = scanner.Next(tag)) return s;
         if (tag.kind == Kind::kEnd && tag.name == "ROWDATA") break;
-        if (tag.name != "ROW" || tag.kind == Kind::kEnd) return kPacketBad;
-        if (PacketStatus s = ParseRow(tag)) return s;
+        if (tag.name != "ROW" || tag.kind == Kind::kEnd) return kStatusBadPacket;
+        if (Status s = ParseRow(tag)) return s;
         if (tag.kind == Kind::kStart) {
           XmlTag end;
-          if (PacketStatus s = scanner.Next(end)) return s;
-          if (end.kind != Kind::kEnd || end.name != "ROW") return kPacketBad;
+          if (Status s = scanner.Next(end)) return s;
+          if (end.kind != Kind::kEnd || end.name != "ROW") return kStatusBadPacket;
         }
       }
     }
-    PacketStatus s = scanner.Next(tag);
-    if (s == kPacketNoMore && !wrapped) return kPacketOk;
+    Status s = scanner.Next(tag);
+    if (s == kStatusNoMore && !wrapped) return kStatusOk;
     if (s) return s;
   }
-  if (!wrapped || tag.kind != Kind::kEnd || tag.name != "DATAPACKET") return kPacketBad;
-  const PacketStatus s = scanner.Next(tag);
-  return s == kPacketNoMore ? kPacketOk : kPacketBad;
+  if (!wrapped || tag.kind != Kind::kEnd || tag.name != "DATAPACKET") return kStatusBadPacket;
+  const Status s = scanner.Next(tag);
+  return s == kStatusNoMore ? kStatusOk : kStatusBadPacket;
 }
 
-PacketStatus TextPacketReader::NextColumn(PacketColumnDesc& desc) {
-  if (columns_done_) return kPacketNoMore;
+Status TextPacketReader::NextColumn(PacketColumnDesc& desc) {
+  if (columns_done_) return kStatusNoMore;
   if (next_column_ == columns_.size()) {
     columns_done_ = true;
     next_property_ = 0;
-    return kPacketNoMore;
+    return kStatusNoMore;
   }
   desc = columns_[next_column_++].desc;
   next_property_ = 0;
-  return kPacketOk;
+  return kStatusOk;
 }
 
 const TextPacketReader::Property* TextPacketReader::CurrentProperty() const {
@@ -327,68 +327,59 @@ const TextPacketReader::Property* TextPacketReader::CurrentProperty() const {
   return &(*list)[next_property_];
 }
 
-PacketStatus TextPacketReader::NextPropertySize(std::uint32_t& size) {
+Status TextPacketReader::NextPropertySize(std::uint32_t& size) {
   const Property* p = CurrentProperty();
-  if (p == nullptr) return kPacketNoMore;
+  if (p == nullptr) return kStatusNoMore;
   size = static_cast<std::uint32_t>(p->value.size());
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus TextPacketReader::NextPropertyInPlace(std::string& name, TypeCode& type,
+Status TextPacketReader::NextPropertyInPlace(std::string& name, TypeCode& type,
                                                    std::uint32_t& size,
                                                    const std::uint8_t*& value) {
   const Property* p = CurrentProperty();
-  if (p == nullptr) return kPacketNoMore;
+  if (p == nullptr) return kStatusNoMore;
   name = p->name;
   type = p->type;
   size = static_cast<std::uint32_t>(p->value.size());
   value = reinterpret_cast<const std::uint8_t*>(p->value.data());
   ++next_property_;
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus TextPacketReader::NextProperty(std::string& name, TypeCode& type,
+Status TextPacketReader::NextProperty(std::string& name, TypeCode& type,
                                             std::uint32_t& size, void* value) {
   const Property* p = CurrentProperty();
-  if (p == nullptr) return kPacketNoMore;
+  if (p == nullptr) return kStatusNoMore;
   if (p->value.size() > size || (!p->value.empty() && value == nullptr)) {
     size = static_cast<std::uint32_t>(p->value.size());
-    return kPacketInvalidValue;
+    return kStatusInvalidArgument;
   }
   name = p->name;
   type = p->type;
   size = static_cast<std::uint32_t>(p->value.size());
   if (size) std::memcpy(value, p->value.data(), size);
   ++next_property_;
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus TextPacketReader::NextValue(std::uint32_t& size, const std::uint8_t*& value,
-                                         std::uint8_t& field_status) {
+Status TextPacketReader::NextRow(std::uint8_t& row_status, PacketRowValue* values) {
   columns_done_ = true;
   next_column_ = columns_.size();
-  field_status = kFieldPresent;
-  size = 0;
-  value = nullptr;
-  if (next_row_ >= row_status_.size()) return kPacketNoMore;
-  if (next_cell_ == 0) {
-    value = &row_status_[next_row_];
-    size = 1;
-  } else {
-    const Cell& cell = cells_[next_row_ * columns_.size() + next_cell_ - 1];
-    field_status = cell.field_status;
-    if (cell.field_status == kFieldPresent) {
-      value = reinterpret_cast<const std::uint8_t*>(arena_.data()) + cell.offset;
-      size = cell.length;
+  if (next_row_ >= row_status_.size()) return kStatusNoMore;
+  row_status = row_status_[next_row_];
+  const Cell* cells = cells_.data() + next_row_ * columns_.size();
+  for (std::size_t c = 0; c < columns_.size(); ++c) {
+    if (cells[c].field_status == kFieldPresent) {
+      values[c] = PacketRowValue{
+          reinterpret_cast<const std::uint8_t*>(arena_.data()) + cells[c].offset, cells[c].length,
+          kFieldPresent};
+    } else {
+      values[c] = PacketRowValue{nullptr, 0, cells[c].field_status};
     }
   }
-  if (next_cell_ == columns_.size()) {
-    next_cell_ = 0;
-    ++next_row_;
-  } else {
-    ++next_cell_;
-  }
-  return field_status == kFieldNull ? kPacketValueIsNull : kPacketOk;
+  ++next_row_;
+  return kStatusOk;
 }
 
 }  // namespace quillset

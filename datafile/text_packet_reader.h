@@ -20,7 +20,7 @@
 //   row        = "<ROW" [ RowState="n" ] { column-key="value" } "/>"
 //
 // The first element (after an optional DATAPACKET) must be METADATA or
-// ROWDATA; anything else is refused with kPacketBad (0x4005). A document with
+// ROWDATA; anything else is refused with kStatusBadPacket (0x4005). A document with
 // ROWDATA only has no metadata (header flag 0x0001 clear).
 //
 // field-attributes: "attrname" (the column name) or "tagname"; "fieldtype"
@@ -54,19 +54,18 @@ namespace quillset {
 
 class TextPacketReader : public TDATAPACKET_READ {
  public:
-  PacketStatus OpenPacket(const std::uint8_t* data, std::size_t size) override;
+  Status OpenPacket(const std::uint8_t* data, std::size_t size) override;
   std::uint32_t HeaderFlags() const override { return flags_; }
   std::uint32_t HeaderRowCount() const override {
     return static_cast<std::uint32_t>(row_status_.size());
   }
-  PacketStatus NextColumn(PacketColumnDesc& desc) override;
-  PacketStatus NextPropertySize(std::uint32_t& size) override;
-  PacketStatus NextProperty(std::string& name, TypeCode& type, std::uint32_t& size,
+  Status NextColumn(PacketColumnDesc& desc) override;
+  Status NextPropertySize(std::uint32_t& size) override;
+  Status NextProperty(std::string& name, TypeCode& type, std::uint32_t& size,
                             void* value) override;
-  PacketStatus NextPropertyInPlace(std::string& name, TypeCode& type, std::uint32_t& size,
+  Status NextPropertyInPlace(std::string& name, TypeCode& type, std::uint32_t& size,
                                    const std::uint8_t*& value) override;
-  PacketStatus NextValue(std::uint32_t& size, const std::uint8_t*& value,
-                         std::uint8_t& field_status) override;
+  Status NextRow(std::uint8_t& row_status, PacketRowValue* values) override;
   std::size_t ValueColumnCount() const override { return columns_.size(); }
 
  private:
@@ -86,10 +85,10 @@ class TextPacketReader : public TDATAPACKET_READ {
     std::uint8_t field_status = 1;
   };
 
-  PacketStatus ParseDocument(const std::uint8_t* data, std::size_t size);
-  PacketStatus ParseField(const XmlTag& tag, XmlScanner& scanner);
-  PacketStatus ParseParam(const XmlTag& tag, std::vector<Property>& into);
-  PacketStatus ParseRow(const XmlTag& tag);
+  Status ParseDocument(const std::uint8_t* data, std::size_t size);
+  Status ParseField(const XmlTag& tag, XmlScanner& scanner);
+  Status ParseParam(const XmlTag& tag, std::vector<Property>& into);
+  Status ParseRow(const XmlTag& tag);
   const Property* CurrentProperty() const;
 
   std::uint32_t flags_ = 0;
@@ -106,7 +105,6 @@ class TextPacketReader : public TDATAPACKET_READ {
   bool columns_done_ = false;
   std::size_t next_property_ = 0;
   std::size_t next_row_ = 0;
-  std::size_t next_cell_ = 0;  // 0: the row status is next
 };
 
 }  // namespace quillset

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "store/place_image_for_tests.h"
 #include "datafile/packet_reader.h"
 #include "datafile/packet_test_support.h"
 #include "datafile/table_packet.h"
@@ -23,14 +24,14 @@ std::string AsText(const Bytes& bytes) { return std::string(bytes.begin(), bytes
 // Binary -> table -> text form -> table -> binary.
 Bytes ThroughTextForm(const Bytes& binary, PacketForm form, std::string* text = nullptr) {
   DSBASE first;
-  EXPECT_EQ(AppendPacket(first, binary.data(), binary.size()), kPacketOk);
+  EXPECT_EQ(AppendPacket(first, binary.data(), binary.size()), kStatusOk);
   Bytes document;
-  EXPECT_EQ(StreamPacket(first, form, document), kPacketOk);
+  EXPECT_EQ(StreamPacket(first, form, document), kStatusOk);
   if (text) *text = AsText(document);
   DSBASE second;
-  EXPECT_EQ(AppendPacket(second, document.data(), document.size()), kPacketOk);
+  EXPECT_EQ(AppendPacket(second, document.data(), document.size()), kStatusOk);
   Bytes again;
-  EXPECT_EQ(StreamPacket(second, PacketForm::kBinary, again), kPacketOk);
+  EXPECT_EQ(StreamPacket(second, PacketForm::kBinary, again), kStatusOk);
   return again;
 }
 
@@ -65,13 +66,13 @@ TEST(TextPacketTest, AnEmptyTextThatIsNotNullSurvivesTheTextForm) {
   columns[1].name = "b";
   columns[1].width = 10;
   DSBASE table;
-  ASSERT_EQ(table.Create(columns), kDSOk);
+  ASSERT_EQ(table.Create(columns), kStatusOk);
   std::vector<std::uint8_t> image = table.Layout().NewImage();
   table.Layout().WriteString(image.data(), 0, "");  // present, empty; column b stays null
-  ASSERT_EQ(table.PlaceRow(image, RowStatusUnmodified), kDSOk);
-  ASSERT_EQ(table.BuildView(), kDSOk);
+  ASSERT_EQ(PlaceImage(table, image, RowStatusUnmodified), kStatusOk);
+  ASSERT_EQ(table.BuildView(), kStatusOk);
   Bytes binary;
-  ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, binary), kPacketOk);
+  ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, binary), kStatusOk);
   for (PacketForm form : {PacketForm::kText, PacketForm::kTextUtf8}) {
     std::string text;
     EXPECT_EQ(ToHex(ThroughTextForm(binary, form, &text)), ToHex(binary));
@@ -94,19 +95,19 @@ TEST(TextPacketTest, AHandWrittenDocumentLoads) {
   DSBASE table;
   ASSERT_EQ(AppendPacket(table, reinterpret_cast<const std::uint8_t*>(document.data()),
                          document.size()),
-            kPacketOk);
+            kStatusOk);
   ASSERT_EQ(table.Columns().size(), 3u);
   EXPECT_EQ(table.Columns()[0].width, 10u);
   EXPECT_EQ(table.Columns()[2].attributes, 0x0002);
   ASSERT_EQ(table.LastSlot(), 2u);
   EXPECT_EQ(table.SlotStatus(1), 0x04);
   std::vector<std::uint8_t> image;
-  ASSERT_EQ(table.ReadSlot(1, image), 0);
+  ASSERT_EQ(table.ReadSlot(1, image), kStatusOk);
   EXPECT_EQ(table.Layout().ReadString(image.data(), 0), "a & b <c> ");
   double stamp = 0;
   std::memcpy(&stamp, image.data() + table.Layout().AreaOffset(1), 8);
   EXPECT_EQ(stamp, 63932247600000.0);
-  ASSERT_EQ(table.ReadSlot(2, image), 0);
+  ASSERT_EQ(table.ReadSlot(2, image), kStatusOk);
   EXPECT_EQ(table.Layout().ReadString(image.data(), 0), "A");
   EXPECT_EQ(table.Layout().FieldStatus(image.data(), 1), FieldNull);
   ASSERT_EQ(table.ChangeLog().size(), 1u);
@@ -121,9 +122,9 @@ TEST(TextPacketTest, UnicodeThatHasNoCodePageFormReadsAsQuestionMark) {
   DSBASE table;
   ASSERT_EQ(AppendPacket(table, reinterpret_cast<const std::uint8_t*>(document.data()),
                          document.size()),
-            kPacketOk);
+            kStatusOk);
   std::vector<std::uint8_t> image;
-  ASSERT_EQ(table.ReadSlot(1, image), 0);
+  ASSERT_EQ(table.ReadSlot(1, image), kStatusOk);
   EXPECT_EQ(table.Layout().ReadString(image.data(), 0), "?\xB1x");
 }
 
@@ -133,25 +134,25 @@ TEST(TextPacketTest, DocumentsThatAreRefused) {
     return AppendPacket(table, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
   };
   // The first element must be METADATA or ROWDATA (after an optional DATAPACKET).
-  EXPECT_EQ(load("<DATAPACKET><FOO/></DATAPACKET>"), kPacketBad);
-  EXPECT_EQ(load("<FIELDS/>"), kPacketBad);
-  EXPECT_EQ(load("<DATAPACKET Version=\"2.0\"></DATAPACKET>"), kPacketBad);
+  EXPECT_EQ(load("<DATAPACKET><FOO/></DATAPACKET>"), kStatusBadPacket);
+  EXPECT_EQ(load("<FIELDS/>"), kStatusBadPacket);
+  EXPECT_EQ(load("<DATAPACKET Version=\"2.0\"></DATAPACKET>"), kStatusBadPacket);
   // Rows without metadata: the table cannot be built.
-  EXPECT_EQ(load("<DATAPACKET><ROWDATA/></DATAPACKET>"), kPacketNoMetadata);
+  EXPECT_EQ(load("<DATAPACKET><ROWDATA/></DATAPACKET>"), kStatusNoMetadata);
   // Metadata without fields.
-  EXPECT_EQ(load("<METADATA><FIELDS/></METADATA>"), kPacketBad);
+  EXPECT_EQ(load("<METADATA><FIELDS/></METADATA>"), kStatusBadPacket);
   // Malformed or not XML at all.
-  EXPECT_EQ(load("hello"), kPacketBad);
-  EXPECT_EQ(load(""), kPacketBad);
-  EXPECT_EQ(load("<METADATA><FIELDS><FIELD attrname=\"a\" fieldtype=\"i4\"/></FIELDS>"), kPacketBad);
-  EXPECT_EQ(load("<?xml version=\"1.0\" encoding=\"EBCDIC\"?><METADATA/>"), kPacketBad);
+  EXPECT_EQ(load("hello"), kStatusBadPacket);
+  EXPECT_EQ(load(""), kStatusBadPacket);
+  EXPECT_EQ(load("<METADATA><FIELDS><FIELD attrname=\"a\" fieldtype=\"i4\"/></FIELDS>"), kStatusBadPacket);
+  EXPECT_EQ(load("<?xml version=\"1.0\" encoding=\"EBCDIC\"?><METADATA/>"), kStatusBadPacket);
   // An unknown field type, a value that is not a number, a row naming no column.
   const std::string head = "<METADATA><FIELDS><FIELD attrname=\"a\" fieldtype=\"";
-  EXPECT_EQ(load(head + "i3\"/></FIELDS></METADATA>"), kPacketBadType);
-  EXPECT_EQ(load(head + "i4\"/></FIELDS></METADATA><ROWDATA><ROW a=\"x\"/></ROWDATA>"), kPacketBad);
-  EXPECT_EQ(load(head + "i4\"/></FIELDS></METADATA><ROWDATA><ROW b=\"1\"/></ROWDATA>"), kPacketBad);
-  EXPECT_EQ(load(head + "i1\"/></FIELDS></METADATA><ROWDATA><ROW a=\"300\"/></ROWDATA>"), kPacketBad);
-  EXPECT_EQ(load(head + "string\"/></FIELDS></METADATA>"), kPacketInvalidValue);  // no WIDTH
+  EXPECT_EQ(load(head + "i3\"/></FIELDS></METADATA>"), kStatusBadType);
+  EXPECT_EQ(load(head + "i4\"/></FIELDS></METADATA><ROWDATA><ROW a=\"x\"/></ROWDATA>"), kStatusBadPacket);
+  EXPECT_EQ(load(head + "i4\"/></FIELDS></METADATA><ROWDATA><ROW b=\"1\"/></ROWDATA>"), kStatusBadPacket);
+  EXPECT_EQ(load(head + "i1\"/></FIELDS></METADATA><ROWDATA><ROW a=\"300\"/></ROWDATA>"), kStatusBadPacket);
+  EXPECT_EQ(load(head + "string\"/></FIELDS></METADATA>"), kStatusInvalidArgument);  // no WIDTH
 }
 
 TEST(TextPacketTest, ManyEmptyRowsOfManyColumnsAreRefusedNotAllocated) {
@@ -164,20 +165,20 @@ TEST(TextPacketTest, ManyEmptyRowsOfManyColumnsAreRefusedNotAllocated) {
   DSBASE table;
   EXPECT_EQ(AppendPacket(table, reinterpret_cast<const std::uint8_t*>(document.data()),
                          document.size()),
-            kPacketOutOfMemory);
+            kStatusOutOfMemory);
 }
 
 TEST(TextPacketTest, EveryCutOfATextFormIsRefusedOrLoadsCleanly) {
   DSBASE first;
   const Bytes file = testing_support::AfterBackupRunFile();
-  ASSERT_EQ(AppendPacket(first, file.data(), file.size()), kPacketOk);
+  ASSERT_EQ(AppendPacket(first, file.data(), file.size()), kStatusOk);
   Bytes document;
-  ASSERT_EQ(StreamPacket(first, PacketForm::kTextUtf8, document), kPacketOk);
+  ASSERT_EQ(StreamPacket(first, PacketForm::kTextUtf8, document), kStatusOk);
   for (std::size_t cut = 0; cut + 1 < document.size(); ++cut) {
     const Bytes part(document.begin(), document.begin() + cut);
     DSBASE table;
     // Only the trailing newline may go; everything else is needed.
-    EXPECT_NE(AppendPacket(table, part.data(), part.size()), kPacketOk) << "cut at " << cut;
+    EXPECT_NE(AppendPacket(table, part.data(), part.size()), kStatusOk) << "cut at " << cut;
   }
 }
 

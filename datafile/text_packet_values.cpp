@@ -61,7 +61,7 @@ void StoreInteger(std::uint64_t v, std::size_t width, std::string& out) {
 }
 
 // Formats one fixed-width scalar element.
-PacketStatus FormatScalar(TypeCode type, const std::uint8_t* p, std::string& out) {
+Status FormatScalar(TypeCode type, const std::uint8_t* p, std::string& out) {
   const unsigned base = BaseOf(type);
   const std::size_t width = WidthOf(type);
   char buffer[64];
@@ -70,18 +70,18 @@ PacketStatus FormatScalar(TypeCode type, const std::uint8_t* p, std::string& out
     case kBaseBoolean:
     case kBaseDate:
     case kBaseTime:
-      if (width == 0 || width > 8) return kPacketBadType;
+      if (width == 0 || width > 8) return kStatusBadType;
       std::snprintf(buffer, sizeof buffer, "%" PRId64, LoadSigned(p, width));
       out += buffer;
-      return kPacketOk;
+      return kStatusOk;
     case kBaseUnsignedInt:
-      if (width == 0 || width > 8) return kPacketBadType;
+      if (width == 0 || width > 8) return kStatusBadType;
       std::snprintf(buffer, sizeof buffer, "%" PRIu64, LoadUnsigned(p, width));
       out += buffer;
-      return kPacketOk;
+      return kStatusOk;
     case kBaseFloat:
     case kBaseDateTime: {
-      if (width != 8) return kPacketBadType;
+      if (width != 8) return kStatusBadType;
       double value;
       std::memcpy(&value, p, 8);
       const double days = std::floor(value / kMillisecondsPerDay);
@@ -101,10 +101,10 @@ PacketStatus FormatScalar(TypeCode type, const std::uint8_t* p, std::string& out
         std::snprintf(buffer, sizeof buffer, "%.17g", value);
       }
       out += buffer;
-      return kPacketOk;
+      return kStatusOk;
     }
     default:
-      return kPacketBadType;
+      return kStatusBadType;
   }
 }
 
@@ -150,7 +150,7 @@ bool ParseDateTime(const std::string& s, double& value) {
   return true;
 }
 
-PacketStatus ParseScalar(TypeCode type, const std::string& s, std::string& out) {
+Status ParseScalar(TypeCode type, const std::string& s, std::string& out) {
   const unsigned base = BaseOf(type);
   const std::size_t width = WidthOf(type);
   switch (base) {
@@ -158,47 +158,47 @@ PacketStatus ParseScalar(TypeCode type, const std::string& s, std::string& out) 
     case kBaseBoolean:
     case kBaseDate:
     case kBaseTime: {
-      if (width == 0 || width > 8) return kPacketBadType;
+      if (width == 0 || width > 8) return kStatusBadType;
       std::int64_t v = 0;
       if (base == kBaseBoolean && (s == "TRUE" || s == "true")) {
         v = 1;
       } else if (base == kBaseBoolean && (s == "FALSE" || s == "false")) {
         v = 0;
       } else if (!ParseInt64(s, v)) {
-        return kPacketBad;
+        return kStatusBadPacket;
       }
       if (width < 8) {
         const std::int64_t limit = std::int64_t{1} << (8 * width - 1);
-        if (v < -limit || v >= limit) return kPacketBad;
+        if (v < -limit || v >= limit) return kStatusBadPacket;
       }
       StoreInteger(static_cast<std::uint64_t>(v), width, out);
-      return kPacketOk;
+      return kStatusOk;
     }
     case kBaseUnsignedInt: {
-      if (width == 0 || width > 8) return kPacketBadType;
+      if (width == 0 || width > 8) return kStatusBadType;
       std::uint64_t v = 0;
-      if (!ParseUInt64(s, v)) return kPacketBad;
-      if (width < 8 && v >> (8 * width)) return kPacketBad;
+      if (!ParseUInt64(s, v)) return kStatusBadPacket;
+      if (width < 8 && v >> (8 * width)) return kStatusBadPacket;
       StoreInteger(v, width, out);
-      return kPacketOk;
+      return kStatusOk;
     }
     case kBaseFloat:
     case kBaseDateTime: {
-      if (width != 8) return kPacketBadType;
+      if (width != 8) return kStatusBadType;
       double value = 0;
       if (!(base == kBaseDateTime && ParseDateTime(s, value))) {
-        if (s.empty() || s.size() > 64) return kPacketBad;
+        if (s.empty() || s.size() > 64) return kStatusBadPacket;
         char* end = nullptr;
         value = std::strtod(s.c_str(), &end);
-        if (end != s.c_str() + s.size()) return kPacketBad;
+        if (end != s.c_str() + s.size()) return kStatusBadPacket;
       }
       char bytes[8];
       std::memcpy(bytes, &value, 8);
       out.append(bytes, 8);
-      return kPacketOk;
+      return kStatusOk;
     }
     default:
-      return kPacketBadType;
+      return kStatusBadType;
   }
 }
 
@@ -236,22 +236,22 @@ std::u32string FromAscii(const std::string& text) {
   return out;
 }
 
-PacketStatus FormatTextValue(TypeCode type, const std::uint8_t* payload, std::size_t length,
+Status FormatTextValue(TypeCode type, const std::uint8_t* payload, std::size_t length,
                              std::u32string& text) {
   text.clear();
   const unsigned base = BaseOf(type);
   if (IsArray(type)) {
     const std::size_t width = WidthOf(type);
-    if (length < 4 || width == 0) return kPacketInvalidValue;
+    if (length < 4 || width == 0) return kStatusInvalidArgument;
     const std::uint64_t count = LoadU32(payload);
-    if (count * width != length - 4) return kPacketInvalidValue;
+    if (count * width != length - 4) return kStatusInvalidArgument;
     std::string out;
     for (std::uint64_t i = 0; i < count; ++i) {
       if (i) out += ' ';
-      if (PacketStatus s = FormatScalar(type & ~kTypeArray, payload + 4 + i * width, out)) return s;
+      if (Status s = FormatScalar(type & ~kTypeArray, payload + 4 + i * width, out)) return s;
     }
     text = FromAscii(out);
-    return kPacketOk;
+    return kStatusOk;
   }
   if (base == kBaseString) {
     // The text ends at its terminating zero: an empty text that is not null
@@ -259,14 +259,14 @@ PacketStatus FormatTextValue(TypeCode type, const std::uint8_t* payload, std::si
     std::size_t end = 0;
     while (end < length && payload[end] != 0) ++end;
     text = CodePageToCodePoints(std::string(reinterpret_cast<const char*>(payload), end));
-    return kPacketOk;
+    return kStatusOk;
   }
   if (base == kBaseWideString) {
     const std::string utf8 = Utf16LeToUtf8(payload, length);
     std::size_t at = 0;
     std::uint32_t cp = 0;
     while (at < utf8.size() && DecodeUtf8(utf8, at, cp)) text += static_cast<char32_t>(cp);
-    return kPacketOk;
+    return kStatusOk;
   }
   if (IsBinaryText(type)) {
     static const char kDigits[] = "0123456789ABCDEF";
@@ -274,22 +274,22 @@ PacketStatus FormatTextValue(TypeCode type, const std::uint8_t* payload, std::si
       text += static_cast<char32_t>(kDigits[payload[i] >> 4]);
       text += static_cast<char32_t>(kDigits[payload[i] & 15]);
     }
-    return kPacketOk;
+    return kStatusOk;
   }
-  if (IsVarying(type)) return kPacketBadType;
-  if (length < WidthOf(type)) return kPacketInvalidValue;
+  if (IsVarying(type)) return kStatusBadType;
+  if (length < WidthOf(type)) return kStatusInvalidArgument;
   std::string out;
-  if (PacketStatus s = FormatScalar(type, payload, out)) return s;
+  if (Status s = FormatScalar(type, payload, out)) return s;
   text = FromAscii(out);
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus ParseTextValue(TypeCode type, const std::u32string& text, std::string& payload) {
+Status ParseTextValue(TypeCode type, const std::u32string& text, std::string& payload) {
   payload.clear();
   const unsigned base = BaseOf(type);
   if (IsArray(type)) {
     const std::size_t width = WidthOf(type);
-    if (width == 0 || IsVarying(type)) return kPacketBadType;
+    if (width == 0 || IsVarying(type)) return kStatusBadType;
     const std::string ascii = AsciiOf(text);
     std::string elements;
     std::uint32_t count = 0;
@@ -303,14 +303,14 @@ PacketStatus ParseTextValue(TypeCode type, const std::u32string& text, std::stri
       while (end < ascii.size() && ascii[end] != ' ' && ascii[end] != '\t' &&
              ascii[end] != '\n' && ascii[end] != '\r')
         ++end;
-      if (PacketStatus s = ParseScalar(type & ~kTypeArray, ascii.substr(at, end - at), elements))
+      if (Status s = ParseScalar(type & ~kTypeArray, ascii.substr(at, end - at), elements))
         return s;
       ++count;
       at = end;
     }
     StoreInteger(count, 4, payload);
     payload += elements;
-    return kPacketOk;
+    return kStatusOk;
   }
   if (base == kBaseString || base == kBaseWideString) {
     if (base == kBaseString) {
@@ -320,24 +320,24 @@ PacketStatus ParseTextValue(TypeCode type, const std::u32string& text, std::stri
     }
     if (!IsVarying(type)) payload.resize(WidthOf(type), '\0');  // fixed text: padded or cut
   } else if (IsBinaryText(type)) {
-    if (text.size() % 2) return kPacketBad;
+    if (text.size() % 2) return kStatusBadPacket;
     for (std::size_t i = 0; i < text.size(); i += 2) {
       const int hi = HexDigit(text[i]);
       const int lo = HexDigit(text[i + 1]);
-      if (hi < 0 || lo < 0) return kPacketBad;
+      if (hi < 0 || lo < 0) return kStatusBadPacket;
       payload += static_cast<char>(hi * 16 + lo);
     }
-    if (!IsVarying(type) && payload.size() != FixedBinaryWidth(type)) return kPacketBad;
+    if (!IsVarying(type) && payload.size() != FixedBinaryWidth(type)) return kStatusBadPacket;
   } else {
-    if (IsVarying(type)) return kPacketBadType;
+    if (IsVarying(type)) return kStatusBadType;
     return ParseScalar(type, AsciiOf(text), payload);
   }
   if (IsVarying(type)) {
     const std::size_t prefix = WidthOf(type);
     const std::uint64_t limit = prefix == 1 ? 0xFF : prefix == 2 ? 0xFFFF : 0xFFFFFFFFull;
-    if (payload.size() > limit) return kPacketBad;
+    if (payload.size() > limit) return kStatusBadPacket;
   }
-  return kPacketOk;
+  return kStatusOk;
 }
 
 }  // namespace quillset

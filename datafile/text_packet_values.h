@@ -22,15 +22,15 @@
 #include <cstdint>
 #include <string>
 
-#include "datafile/packet_status.h"
+#include "store/status.h"
 #include "datafile/type_codes.h"
 
 namespace quillset {
 
-PacketStatus FormatTextValue(TypeCode type, const std::uint8_t* payload, std::size_t length,
+Status FormatTextValue(TypeCode type, const std::uint8_t* payload, std::size_t length,
                              std::u32string& text);
 
-PacketStatus ParseTextValue(TypeCode type, const std::u32string& text, std::string& payload);
+Status ParseTextValue(TypeCode type, const std::u32string& text, std::string& payload);
 
 // Helpers shared with the text reader and writer.
 std::string AsciiOf(const std::u32string& text);  // non-ASCII code points become '?'

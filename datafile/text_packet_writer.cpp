@@ -48,43 +48,43 @@ std::uint16_t U16Of(const std::string& bytes) {
 TextPacketWriter::TextPacketWriter(PacketForm form)
     : encoding_(form == PacketForm::kText ? DocumentEncoding::kShiftJis : DocumentEncoding::kUtf8) {}
 
-PacketStatus TextPacketWriter::Fail(PacketStatus status) {
+Status TextPacketWriter::Fail(Status status) {
   failed_ = true;
   return status;
 }
 
-PacketStatus TextPacketWriter::BeginPacket(std::uint16_t version, std::uint16_t column_count) {
-  if (begun_) return Fail(kPacketOutOfOrder);
-  if (version > 3) return kPacketBad;
+Status TextPacketWriter::BeginPacket(std::uint16_t version, std::uint16_t column_count) {
+  if (begun_) return Fail(kStatusOutOfOrder);
+  if (version > 3) return kStatusBadPacket;
   begun_ = true;
   columns_announced_ = column_count;
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus TextPacketWriter::AddColumn(const PacketColumnDesc& desc) {
+Status TextPacketWriter::AddColumn(const PacketColumnDesc& desc) {
   if (failed_ || !begun_ || table_started_ || rows_started_ ||
       columns_.size() >= columns_announced_)
-    return Fail(kPacketOutOfOrder);
+    return Fail(kStatusOutOfOrder);
   const std::string name = ColumnDescName(desc);
-  if (name == "RowState") return Fail(kPacketOutOfOrder);
-  if (IsComposite(desc.type) || (desc.type & kTypeNested)) return Fail(kPacketBadType);
-  if (TextNameForType(desc.type).empty()) return Fail(kPacketBadType);
+  if (name == "RowState") return Fail(kStatusOutOfOrder);
+  if (IsComposite(desc.type) || (desc.type & kTypeNested)) return Fail(kStatusBadType);
+  if (TextNameForType(desc.type).empty()) return Fail(kStatusBadType);
   columns_.push_back({desc, {}});
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus TextPacketWriter::MakeProperty(const char* name, TypeCode type, std::uint32_t length,
+Status TextPacketWriter::MakeProperty(const char* name, TypeCode type, std::uint32_t length,
                                             const void* value, Property& property) {
-  if (name == nullptr || name[0] == '\0' || std::strlen(name) > 255) return kPacketInvalidValue;
+  if (name == nullptr || name[0] == '\0' || std::strlen(name) > 255) return kStatusInvalidArgument;
   const auto* bytes = static_cast<const std::uint8_t*>(value);
   std::size_t skip = 0;
   if (IsVarying(type)) {
     skip = WidthOf(type);
-    if (bytes == nullptr || length < skip) return kPacketInvalidValue;
+    if (bytes == nullptr || length < skip) return kStatusInvalidArgument;
   } else if (IsArray(type)) {
-    if (bytes == nullptr || length < 4) return kPacketInvalidValue;
+    if (bytes == nullptr || length < 4) return kStatusInvalidArgument;
   } else if (WidthOf(type) > 0 && (bytes == nullptr || length < WidthOf(type))) {
-    return kPacketInvalidValue;
+    return kStatusInvalidArgument;
   }
   property.name = name;
   property.type = type;
@@ -95,100 +95,96 @@ PacketStatus TextPacketWriter::MakeProperty(const char* name, TypeCode type, std
                          property.payload.size(), probe);
 }
 
-PacketStatus TextPacketWriter::AddProperty(PropertyLevel level, const char* name, TypeCode type,
+Status TextPacketWriter::AddProperty(PropertyLevel level, const char* name, TypeCode type,
                                            std::uint32_t length, const void* value) {
-  if (failed_ || !begun_ || rows_started_) return Fail(kPacketOutOfOrder);
+  if (failed_ || !begun_ || rows_started_) return Fail(kStatusOutOfOrder);
   if (level == PropertyLevel::kColumn) {
-    if (table_started_ || columns_.empty()) return Fail(kPacketOutOfOrder);
+    if (table_started_ || columns_.empty()) return Fail(kStatusOutOfOrder);
     Property property;
-    if (PacketStatus s = MakeProperty(name, type, length, value, property)) return Fail(s);
+    if (Status s = MakeProperty(name, type, length, value, property)) return Fail(s);
     columns_.back().properties.push_back(std::move(property));
-    return kPacketOk;
+    return kStatusOk;
   }
-  if (columns_.size() != columns_announced_) return Fail(kPacketOutOfOrder);
+  if (columns_.size() != columns_announced_) return Fail(kStatusOutOfOrder);
   table_started_ = true;
-  if ((name == nullptr || name[0] == '\0') && value == nullptr) return kPacketOk;  // closed
+  if ((name == nullptr || name[0] == '\0') && value == nullptr) return kStatusOk;  // closed
   Property property;
-  if (PacketStatus s = MakeProperty(name, type, length, value, property)) return Fail(s);
+  if (Status s = MakeProperty(name, type, length, value, property)) return Fail(s);
   table_properties_.push_back(std::move(property));
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus TextPacketWriter::PutValue(std::uint16_t status, std::uint32_t length,
-                                        const void* value) {
-  if (failed_ || !begun_) return Fail(kPacketOutOfOrder);
-  const auto* bytes = static_cast<const std::uint8_t*>(value);
-  if (!in_row_) {
-    if (columns_.size() != columns_announced_) return Fail(kPacketNoCodecs);
-    if (bytes == nullptr || length < 1) return Fail(kPacketInvalidValue);
-    if (!rows_started_) {
-      // Decide how rows name each column: a plain ASCII name as it is, any
-      // other a generated key that no column name takes.
-      for (std::size_t i = 0; i < columns_.size(); ++i) {
-        const std::string name = ColumnDescName(columns_[i].desc);
-        if (IsPlainXmlName(name)) {
-          keys_.push_back(FromAscii(name));
-          continue;
-        }
-        std::string key = "c" + std::to_string(i + 1);
-        bool taken = true;
-        while (taken) {
-          taken = false;
-          for (const auto& c : columns_)
-            if (ColumnDescName(c.desc) == key) taken = true;
-          if (taken) key += '_';
-        }
-        keys_.push_back(FromAscii(key));
+Status TextPacketWriter::PutRow(std::uint8_t row_status, const PacketValue* values,
+                                std::size_t count) {
+  if (failed_ || !begun_) return Fail(kStatusOutOfOrder);
+  if (columns_.size() != columns_announced_) return Fail(kStatusNoCodecs);
+  if (count != columns_.size() || (count > 0 && values == nullptr))
+    return Fail(kStatusInvalidArgument);
+  if (!rows_started_) {
+    // Decide how rows name each column: a plain ASCII name as it is, any
+    // other a generated key that no column name takes.
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+      const std::string name = ColumnDescName(columns_[i].desc);
+      if (IsPlainXmlName(name)) {
+        keys_.push_back(FromAscii(name));
+        continue;
       }
-    }
-    rows_started_ = true;
-    table_started_ = true;
-    row_ = "<ROW";
-    if (bytes[0] != 0) AppendAttribute("RowState", std::to_string(bytes[0]), encoding_, row_);
-    row_column_ = 0;
-    in_row_ = true;
-  } else {
-    const std::size_t column = row_column_++;
-    if (!(status == kFieldNull || status == kFieldNotChanged || bytes == nullptr)) {
-      const TypeCode type = columns_[column].desc.type;
-      std::size_t size = length;
-      if (!IsVarying(type) && !IsArray(type)) size = WidthOf(type);
-      if (BaseOf(type) == kBaseBcd || BaseOf(type) == kBaseFormattedBcd) size = 18;
-      std::u32string text;
-      if (PacketStatus s = FormatTextValue(type, bytes, size, text)) return Fail(s);
-      row_ += ' ';
-      AppendEscaped(keys_[column], encoding_, row_);
-      row_ += "=\"";
-      AppendEscaped(text, encoding_, row_);
-      row_ += '"';
+      std::string key = "c" + std::to_string(i + 1);
+      bool taken = true;
+      while (taken) {
+        taken = false;
+        for (const auto& c : columns_)
+          if (ColumnDescName(c.desc) == key) taken = true;
+        if (taken) key += '_';
+      }
+      keys_.push_back(FromAscii(key));
     }
   }
-  if (row_column_ == columns_.size()) {
-    rows_ += row_;
-    rows_ += "/>\n";
-    in_row_ = false;
+  rows_started_ = true;
+  table_started_ = true;
+  std::string row = "<ROW";
+  if (row_status != 0) AppendAttribute("RowState", std::to_string(row_status), encoding_, row);
+  for (std::size_t column = 0; column < count; ++column) {
+    const PacketValue& v = values[column];
+    const auto* bytes = static_cast<const std::uint8_t*>(v.bytes);
+    if (v.status == kFieldNull || v.status == kFieldNotChanged || bytes == nullptr) continue;
+    const TypeCode type = columns_[column].desc.type;
+    std::size_t size = v.length;
+    if (!IsVarying(type) && !IsArray(type)) size = WidthOf(type);
+    if (BaseOf(type) == kBaseBcd || BaseOf(type) == kBaseFormattedBcd) size = 18;
+    std::u32string text;
+    if (Status s = FormatTextValue(type, bytes, size, text)) return Fail(s);
+    row += ' ';
+    AppendEscaped(keys_[column], encoding_, row);
+    row += "=\"";
+    AppendEscaped(text, encoding_, row);
+    row += '"';
   }
-  return kPacketOk;
+  rows_ += row;
+  rows_ += "/>\n";
+  return kStatusOk;
 }
 
-void TextPacketWriter::AppendParam(const Property& property, std::string& out) {
+Status TextPacketWriter::AppendParam(const Property& property, std::string& out) {
   out += "<PARAM";
   AppendAttribute("Name", property.name, encoding_, out);
   char type[16];
   std::snprintf(type, sizeof type, "0x%08X", static_cast<unsigned>(property.type));
   AppendAttribute("Type", type, encoding_, out);
   std::u32string text;
-  FormatTextValue(property.type & ~kTypeRoundtrip,
-                  reinterpret_cast<const std::uint8_t*>(property.payload.data()),
-                  property.payload.size(), text);
+  if (Status s = FormatTextValue(property.type & ~kTypeRoundtrip,
+                                 reinterpret_cast<const std::uint8_t*>(property.payload.data()),
+                                 property.payload.size(), text))
+    return s;
   AppendAttribute("Value", text, encoding_, out);
   if (property.type & kTypeRoundtrip) AppendAttribute("Roundtrip", "True", encoding_, out);
   out += "/>\n";
+  return kStatusOk;
 }
 
-PacketStatus TextPacketWriter::FinishPacket(std::vector<std::uint8_t>& packet) {
-  if (failed_ || !begun_ || in_row_ || columns_.size() != columns_announced_)
-    return Fail(kPacketOutOfOrder);
+Status TextPacketWriter::FinishPacket(std::vector<std::uint8_t>& packet) {
+  if (failed_ || !begun_ || columns_.size() != columns_announced_)
+    return Fail(kStatusOutOfOrder);
   std::string out = encoding_ == DocumentEncoding::kUtf8
                         ? "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
                         : "<?xml version=\"1.0\" encoding=\"Shift_JIS\" standalone=\"yes\"?>\n";
@@ -232,23 +228,27 @@ PacketStatus TextPacketWriter::FinishPacket(std::vector<std::uint8_t>& packet) {
       out += "/>\n";
     } else {
       out += ">\n";
-      for (const Property* p : params) AppendParam(*p, out);
+      for (const Property* p : params) {
+        if (Status s = AppendParam(*p, out)) return Fail(s);
+      }
       out += "</FIELD>\n";
     }
   }
   out += "</FIELDS><PARAMS>\n";
-  for (const Property& p : table_properties_) AppendParam(p, out);
+  for (const Property& p : table_properties_) {
+    if (Status s = AppendParam(p, out)) return Fail(s);
+  }
   out += "</PARAMS></METADATA><ROWDATA>\n";
   out += rows_;
   out += "</ROWDATA></DATAPACKET>\n";
   packet.assign(out.begin(), out.end());
   failed_ = true;  // one packet per writer
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus TextPacketWriter::PacketSize(std::uint32_t& size) {
+Status TextPacketWriter::PacketSize(std::uint32_t& size) {
   size = static_cast<std::uint32_t>(rows_.size());
-  return kPacketOk;
+  return kStatusOk;
 }
 
 }  // namespace quillset

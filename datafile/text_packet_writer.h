@@ -34,13 +34,13 @@ class TextPacketWriter : public TDATAPACKET_WRITE {
   // REQUIRES: form is kText or kTextUtf8.
   explicit TextPacketWriter(PacketForm form);
 
-  PacketStatus BeginPacket(std::uint16_t version, std::uint16_t column_count) override;
-  PacketStatus AddColumn(const PacketColumnDesc& desc) override;
-  PacketStatus AddProperty(PropertyLevel level, const char* name, TypeCode type,
+  Status BeginPacket(std::uint16_t version, std::uint16_t column_count) override;
+  Status AddColumn(const PacketColumnDesc& desc) override;
+  Status AddProperty(PropertyLevel level, const char* name, TypeCode type,
                            std::uint32_t length, const void* value) override;
-  PacketStatus PutValue(std::uint16_t status, std::uint32_t length, const void* value) override;
-  PacketStatus FinishPacket(std::vector<std::uint8_t>& packet) override;
-  PacketStatus PacketSize(std::uint32_t& size) override;
+  Status PutRow(std::uint8_t row_status, const PacketValue* values, std::size_t count) override;
+  Status FinishPacket(std::vector<std::uint8_t>& packet) override;
+  Status PacketSize(std::uint32_t& size) override;
 
  private:
   struct Property {
@@ -53,10 +53,10 @@ class TextPacketWriter : public TDATAPACKET_WRITE {
     std::vector<Property> properties;
   };
 
-  PacketStatus Fail(PacketStatus status);
-  PacketStatus MakeProperty(const char* name, TypeCode type, std::uint32_t length,
+  Status Fail(Status status);
+  Status MakeProperty(const char* name, TypeCode type, std::uint32_t length,
                             const void* value, Property& property);
-  void AppendParam(const Property& property, std::string& out);
+  Status AppendParam(const Property& property, std::string& out);
 
   DocumentEncoding encoding_;
   bool begun_ = false;
@@ -67,9 +67,6 @@ class TextPacketWriter : public TDATAPACKET_WRITE {
   std::vector<Column> columns_;
   std::vector<Property> table_properties_;
   std::string rows_;  // the ROW elements written so far
-  std::size_t row_column_ = 0;
-  bool in_row_ = false;
-  std::string row_;   // the ROW being written
   std::vector<std::u32string> keys_;  // how rows name each column
 };
 

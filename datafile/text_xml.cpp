@@ -48,7 +48,7 @@ const std::u32string* XmlTag::Find(const char* wanted) const {
 
 XmlScanner::XmlScanner(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
-PacketStatus XmlScanner::DecodeRun(std::size_t begin, std::size_t end, bool entities,
+Status XmlScanner::DecodeRun(std::size_t begin, std::size_t end, bool entities,
                                    std::u32string& out) const {
   std::u32string raw;
   if (encoding_ == DocumentEncoding::kUtf8) {
@@ -56,17 +56,17 @@ PacketStatus XmlScanner::DecodeRun(std::size_t begin, std::size_t end, bool enti
     std::size_t at = 0;
     std::uint32_t cp = 0;
     while (at < bytes.size()) {
-      if (!DecodeUtf8(bytes, at, cp)) return kPacketBad;
+      if (!DecodeUtf8(bytes, at, cp)) return kStatusBadPacket;
       raw += static_cast<char32_t>(cp);
     }
   } else {
     raw = CodePageToCodePoints(std::string(reinterpret_cast<const char*>(data_ + begin), end - begin));
   }
   for (char32_t c : raw)
-    if (!IsXmlChar(c)) return kPacketBad;  // raw control characters are not XML
+    if (!IsXmlChar(c)) return kStatusBadPacket;  // raw control characters are not XML
   if (!entities) {
     out = std::move(raw);
-    return kPacketOk;
+    return kStatusOk;
   }
   out.clear();
   out.reserve(raw.size());
@@ -76,13 +76,13 @@ PacketStatus XmlScanner::DecodeRun(std::size_t begin, std::size_t end, bool enti
       out += U' ';  // attribute-value normalisation
       continue;
     }
-    if (c == '<') return kPacketBad;
+    if (c == '<') return kStatusBadPacket;
     if (c != '&') {
       out += c;
       continue;
     }
     const std::size_t semicolon = raw.find(U';', i);
-    if (semicolon == std::u32string::npos || semicolon - i > 12) return kPacketBad;
+    if (semicolon == std::u32string::npos || semicolon - i > 12) return kStatusBadPacket;
     const std::u32string entity = raw.substr(i + 1, semicolon - i - 1);
     if (entity == U"lt") {
       out += U'<';
@@ -98,7 +98,7 @@ PacketStatus XmlScanner::DecodeRun(std::size_t begin, std::size_t end, bool enti
       const bool hex = entity[1] == U'x';
       std::uint32_t cp = 0;
       std::size_t k = hex ? 2 : 1;
-      if (k >= entity.size()) return kPacketBad;
+      if (k >= entity.size()) return kStatusBadPacket;
       for (; k < entity.size(); ++k) {
         const char32_t d = entity[k];
         std::uint32_t digit;
@@ -109,22 +109,22 @@ PacketStatus XmlScanner::DecodeRun(std::size_t begin, std::size_t end, bool enti
         } else if (hex && d >= 'A' && d <= 'F') {
           digit = d - 'A' + 10;
         } else {
-          return kPacketBad;
+          return kStatusBadPacket;
         }
         cp = cp * (hex ? 16 : 10) + digit;
-        if (cp > 0x10FFFF) return kPacketBad;
+        if (cp > 0x10FFFF) return kStatusBadPacket;
       }
-      if (!IsXmlChar(cp)) return kPacketBad;
+      if (!IsXmlChar(cp)) return kStatusBadPacket;
       out += static_cast<char32_t>(cp);
     } else {
-      return kPacketBad;
+      return kStatusBadPacket;
     }
     i = semicolon;
   }
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus XmlScanner::ReadProlog() {
+Status XmlScanner::ReadProlog() {
   if (size_ >= 3 && data_[0] == 0xEF && data_[1] == 0xBB && data_[2] == 0xBF) pos_ = 3;
   static const char kDecl[] = "<?xml";
   if (size_ - pos_ >= 5 && std::memcmp(data_ + pos_, kDecl, 5) == 0 &&
@@ -132,20 +132,20 @@ PacketStatus XmlScanner::ReadProlog() {
     const std::size_t start = pos_ + 5;
     std::size_t end = start;
     while (end + 1 < size_ && !(data_[end] == '?' && data_[end + 1] == '>')) ++end;
-    if (end + 1 >= size_) return kPacketBad;
+    if (end + 1 >= size_) return kStatusBadPacket;
     // Find encoding="..." in the declaration (ASCII only).
     const std::string decl(reinterpret_cast<const char*>(data_ + start), end - start);
     const std::size_t key = decl.find("encoding");
     if (key != std::string::npos) {
       std::size_t at = key + 8;
       while (at < decl.size() && IsBlank(static_cast<std::uint8_t>(decl[at]))) ++at;
-      if (at >= decl.size() || decl[at] != '=') return kPacketBad;
+      if (at >= decl.size() || decl[at] != '=') return kStatusBadPacket;
       ++at;
       while (at < decl.size() && IsBlank(static_cast<std::uint8_t>(decl[at]))) ++at;
-      if (at >= decl.size() || (decl[at] != '"' && decl[at] != '\'')) return kPacketBad;
+      if (at >= decl.size() || (decl[at] != '"' && decl[at] != '\'')) return kStatusBadPacket;
       const char quote = decl[at];
       const std::size_t close = decl.find(quote, at + 1);
-      if (close == std::string::npos) return kPacketBad;
+      if (close == std::string::npos) return kStatusBadPacket;
       const std::string name = decl.substr(at + 1, close - at - 1);
       if (EqualsIgnoringCase(name, "UTF-8") || EqualsIgnoringCase(name, "UTF8")) {
         encoding_ = DocumentEncoding::kUtf8;
@@ -154,46 +154,46 @@ PacketStatus XmlScanner::ReadProlog() {
                  EqualsIgnoringCase(name, "cp932") || EqualsIgnoringCase(name, "x-sjis")) {
         encoding_ = DocumentEncoding::kShiftJis;
       } else {
-        return kPacketBad;
+        return kStatusBadPacket;
       }
     }
     pos_ = end + 2;
   }
-  return kPacketOk;
+  return kStatusOk;
 }
 
-PacketStatus XmlScanner::SkipMisc(bool& at_end) {
+Status XmlScanner::SkipMisc(bool& at_end) {
   at_end = false;
   for (;;) {
     while (pos_ < size_ && IsBlank(data_[pos_])) ++pos_;
     if (pos_ >= size_) {
       at_end = true;
-      return kPacketOk;
+      return kStatusOk;
     }
-    if (data_[pos_] != '<') return kPacketBad;  // text content is not part of the form
+    if (data_[pos_] != '<') return kStatusBadPacket;  // text content is not part of the form
     if (size_ - pos_ >= 4 && std::memcmp(data_ + pos_, "<!--", 4) == 0) {
       std::size_t at = pos_ + 4;
       while (at + 2 < size_ && !(data_[at] == '-' && data_[at + 1] == '-' && data_[at + 2] == '>'))
         ++at;
-      if (at + 2 >= size_) return kPacketBad;
+      if (at + 2 >= size_) return kStatusBadPacket;
       pos_ = at + 3;
       continue;
     }
     if (size_ - pos_ >= 2 && data_[pos_ + 1] == '?') {
       std::size_t at = pos_ + 2;
       while (at + 1 < size_ && !(data_[at] == '?' && data_[at + 1] == '>')) ++at;
-      if (at + 1 >= size_) return kPacketBad;
+      if (at + 1 >= size_) return kStatusBadPacket;
       pos_ = at + 2;
       continue;
     }
-    return kPacketOk;
+    return kStatusOk;
   }
 }
 
-PacketStatus XmlScanner::Next(XmlTag& tag) {
+Status XmlScanner::Next(XmlTag& tag) {
   bool at_end = false;
-  if (PacketStatus s = SkipMisc(at_end)) return s;
-  if (at_end) return kPacketNoMore;
+  if (Status s = SkipMisc(at_end)) return s;
+  if (at_end) return kStatusNoMore;
   tag = XmlTag();
   std::size_t at = pos_ + 1;
   if (at < size_ && data_[at] == '/') {
@@ -202,41 +202,41 @@ PacketStatus XmlScanner::Next(XmlTag& tag) {
   }
   const std::size_t name_start = at;
   while (at < size_ && IsNameByte(data_[at])) ++at;
-  if (at == name_start) return kPacketBad;
+  if (at == name_start) return kStatusBadPacket;
   tag.name.assign(reinterpret_cast<const char*>(data_ + name_start), at - name_start);
   std::set<std::u32string> names;
   for (;;) {
     while (at < size_ && IsBlank(data_[at])) ++at;
-    if (at >= size_) return kPacketBad;
+    if (at >= size_) return kStatusBadPacket;
     if (data_[at] == '>') {
       pos_ = at + 1;
-      return kPacketOk;
+      return kStatusOk;
     }
     if (data_[at] == '/') {
       if (tag.kind == XmlTag::Kind::kEnd || at + 1 >= size_ || data_[at + 1] != '>')
-        return kPacketBad;
+        return kStatusBadPacket;
       tag.kind = XmlTag::Kind::kEmpty;
       pos_ = at + 2;
-      return kPacketOk;
+      return kStatusOk;
     }
-    if (tag.kind == XmlTag::Kind::kEnd) return kPacketBad;
+    if (tag.kind == XmlTag::Kind::kEnd) return kStatusBadPacket;
     const std::size_t attr_start = at;
     while (at < size_ && IsNameByte(data_[at])) ++at;
-    if (at == attr_start) return kPacketBad;
+    if (at == attr_start) return kStatusBadPacket;
     XmlAttribute attribute;
-    if (PacketStatus s = DecodeRun(attr_start, at, false, attribute.name)) return s;
+    if (Status s = DecodeRun(attr_start, at, false, attribute.name)) return s;
     while (at < size_ && IsBlank(data_[at])) ++at;
-    if (at >= size_ || data_[at] != '=') return kPacketBad;
+    if (at >= size_ || data_[at] != '=') return kStatusBadPacket;
     ++at;
     while (at < size_ && IsBlank(data_[at])) ++at;
-    if (at >= size_ || (data_[at] != '"' && data_[at] != '\'')) return kPacketBad;
+    if (at >= size_ || (data_[at] != '"' && data_[at] != '\'')) return kStatusBadPacket;
     const std::uint8_t quote = data_[at++];
     const std::size_t value_start = at;
     while (at < size_ && data_[at] != quote) ++at;
-    if (at >= size_) return kPacketBad;
-    if (PacketStatus s = DecodeRun(value_start, at, true, attribute.value)) return s;
+    if (at >= size_) return kStatusBadPacket;
+    if (Status s = DecodeRun(value_start, at, true, attribute.value)) return s;
     ++at;
-    if (!names.insert(attribute.name).second) return kPacketBad;  // duplicate attribute
+    if (!names.insert(attribute.name).second) return kStatusBadPacket;  // duplicate attribute
     tag.attributes.push_back(std::move(attribute));
   }
 }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "datafile/packet_status.h"
+#include "store/status.h"
 
 namespace quillset {
 
@@ -37,17 +37,17 @@ class XmlScanner {
  public:
   XmlScanner(const std::uint8_t* data, std::size_t size);
   // Reads a byte-order mark and the XML declaration if present and takes the
-  // encoding from it (UTF-8 when none is named). kPacketBad for an encoding
+  // encoding from it (UTF-8 when none is named). kStatusBadPacket for an encoding
   // other than UTF-8 and Shift-JIS.
-  PacketStatus ReadProlog();
+  Status ReadProlog();
   DocumentEncoding Encoding() const { return encoding_; }
-  // The next tag; kPacketNoMore at the end of the document, kPacketBad for
+  // The next tag; kStatusNoMore at the end of the document, kStatusBadPacket for
   // anything malformed.
-  PacketStatus Next(XmlTag& tag);
+  Status Next(XmlTag& tag);
 
  private:
-  PacketStatus SkipMisc(bool& at_end);
-  PacketStatus DecodeRun(std::size_t begin, std::size_t end, bool entities,
+  Status SkipMisc(bool& at_end);
+  Status DecodeRun(std::size_t begin, std::size_t end, bool entities,
                          std::u32string& out) const;
 
   const std::uint8_t* data_;

@@ -77,97 +77,106 @@ TypeCode TypeCodeForColumn(PacketColumnKind kind, unsigned width) {
   return 0;
 }
 
-PacketStatus ColumnKindForType(TypeCode type, PacketColumnKind& kind, unsigned& width_from_type) {
+Status ColumnKindForType(TypeCode type, PacketColumnKind& kind, unsigned& width_from_type) {
   using K = PacketColumnKind;
   const unsigned base = BaseOf(type);
   const unsigned width = WidthOf(type);
   width_from_type = 0;
-  if (base > kHighestBaseType) return kPacketOutOfOrder;
-  if (IsVarying(type) && IsArray(type)) return kPacketBadType;
-  if (IsArray(type)) return kPacketBadType;  // array values only occur in properties
+  if (base > kHighestBaseType) return kStatusOutOfOrder;
+  if (IsArray(type)) {
+    // An array column holds elements of one fixed-width plain kind.
+    if (IsVarying(type) || IsComposite(type)) return kStatusBadType;
+    if (Status s = ColumnKindForType(type & ~kTypeArray, kind, width_from_type)) return s;
+    if (kind == K::kBlob || kind == K::kVaryingBytes || kind == K::kWideString) return kStatusBadType;
+    return kStatusOk;
+  }
   const bool varying = IsVarying(type);
-  if (varying && width != 1 && width != 2 && width != 4) return kPacketBadType;
+  if (varying && width != 1 && width != 2 && width != 4) return kStatusBadType;
   switch (base) {
     case kBaseString:
-      if (!varying) return kPacketBadType;  // fixed strings are not a store kind
       kind = K::kString;
-      return kPacketOk;
+      if (!varying) {
+        // A fixed-width text: its width is in the type word.
+        if (width == 0) return kStatusBadType;
+        width_from_type = width;
+      }
+      return kStatusOk;
     case kBaseWideString:
-      if (!varying) return kPacketBadType;
+      if (!varying) return kStatusBadType;
       kind = K::kWideString;
-      return kPacketOk;
+      return kStatusOk;
     case kBaseBytes:
     case kBaseBytes2:
       if (varying) {
         kind = width == 4 ? K::kBlob : K::kVaryingBytes;
       } else {
-        if (width == 0) return kPacketBadType;
+        if (width == 0) return kStatusBadType;
         kind = K::kFixedBytes;
         width_from_type = width;
       }
-      return kPacketOk;
+      return kStatusOk;
     default:
       break;
   }
-  if (varying) return kPacketBadType;
+  if (varying) return kStatusBadType;
   switch (base) {
     case kBaseSignedInt:
     case kBaseUnsignedInt: {
       const bool is_signed = base == kBaseSignedInt;
       switch (width) {
-        case 1: kind = is_signed ? K::kInt8 : K::kUInt8; return kPacketOk;
-        case 2: kind = is_signed ? K::kInt16 : K::kUInt16; return kPacketOk;
-        case 4: kind = is_signed ? K::kInt32 : K::kUInt32; return kPacketOk;
-        case 8: kind = is_signed ? K::kInt64 : K::kUInt64; return kPacketOk;
-        default: return kPacketBadType;
+        case 1: kind = is_signed ? K::kInt8 : K::kUInt8; return kStatusOk;
+        case 2: kind = is_signed ? K::kInt16 : K::kUInt16; return kStatusOk;
+        case 4: kind = is_signed ? K::kInt32 : K::kUInt32; return kStatusOk;
+        case 8: kind = is_signed ? K::kInt64 : K::kUInt64; return kStatusOk;
+        default: return kStatusBadType;
       }
     }
     case kBaseBoolean:
       switch (width) {
-        case 1: kind = K::kBoolean8; return kPacketOk;
-        case 2: kind = K::kBoolean16; return kPacketOk;
-        case 4: kind = K::kBoolean32; return kPacketOk;
-        default: return kPacketBadType;
+        case 1: kind = K::kBoolean8; return kStatusOk;
+        case 2: kind = K::kBoolean16; return kStatusOk;
+        case 4: kind = K::kBoolean32; return kStatusOk;
+        default: return kStatusBadType;
       }
     case kBaseFloat:
-      if (width == 8) { kind = K::kFloat; return kPacketOk; }
-      if (width == 10) { kind = K::kExtendedFloat; return kPacketOk; }
-      return kPacketBadType;
+      if (width == 8) { kind = K::kFloat; return kStatusOk; }
+      if (width == 10) { kind = K::kExtendedFloat; return kStatusOk; }
+      return kStatusBadType;
     case kBaseBcd:
     case kBaseFormattedBcd:
-      if (width == 0 || width > 34) return kPacketBadType;
+      if (width == 0 || width > 34) return kStatusBadType;
       kind = base == kBaseBcd ? K::kBcd : K::kFormattedBcd;
       width_from_type = width;
-      return kPacketOk;
+      return kStatusOk;
     case kBaseDate:
-      if (width != 4) return kPacketBadType;
+      if (width != 4) return kStatusBadType;
       kind = K::kDate;
-      return kPacketOk;
+      return kStatusOk;
     case kBaseTime:
-      if (width != 4) return kPacketBadType;
+      if (width != 4) return kStatusBadType;
       kind = K::kTime;
-      return kPacketOk;
+      return kStatusOk;
     case kBaseDateTime:
-      if (width != 8) return kPacketBadType;
+      if (width != 8) return kStatusBadType;
       kind = K::kDateTime;
-      return kPacketOk;
+      return kStatusOk;
     case kBaseSqlTimeStamp:
-      if (width != 16) return kPacketBadType;
+      if (width != 16) return kStatusBadType;
       kind = K::kSqlTimeStamp;
-      return kPacketOk;
+      return kStatusOk;
     case kBaseStruct:
     case kBaseArrayColumn:
     case kBaseReference:
     case kBaseNestedTable:
-      if (!IsComposite(type)) return kPacketBadType;
+      if (!IsComposite(type)) return kStatusBadType;
       kind = base == kBaseStruct        ? K::kStruct
              : base == kBaseArrayColumn ? K::kArrayColumn
              : base == kBaseReference   ? K::kReference
                                         : K::kNestedTable;
       width_from_type = width;
-      return kPacketOk;
+      return kStatusOk;
     default:
-      return kPacketBadType;
+      return kStatusBadType;
   }
 }
 
@@ -214,14 +223,14 @@ std::string TextNameForType(TypeCode type) {
   return std::string();
 }
 
-PacketStatus TypeForTextName(const std::string& name, TypeCode& type) {
+Status TypeForTextName(const std::string& name, TypeCode& type) {
   for (const auto& entry : kTextNames) {
     if (name == entry.name) {
       type = entry.type;
-      return kPacketOk;
+      return kStatusOk;
     }
   }
-  return kPacketBadType;
+  return kStatusBadType;
 }
 
 }  // namespace quillset

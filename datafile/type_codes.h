@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <string>
 
-#include "datafile/packet_status.h"
+#include "store/status.h"
 
 namespace quillset {
 
@@ -90,10 +90,12 @@ enum class PacketColumnKind : std::uint8_t {
 // BCD) or the number of child columns k (composite kinds).
 TypeCode TypeCodeForColumn(PacketColumnKind kind, unsigned width);
 
-// The column kind a TypeCode maps back to; kPacketBadType when none does.
+// The column kind a TypeCode maps back to; kStatusBadType when none does.
 // `width_from_type` gets the width that the type word itself carries (the
-// declared width of fixed bytes and BCD, the child count of composites, else 0).
-PacketStatus ColumnKindForType(TypeCode type, PacketColumnKind& kind, unsigned& width_from_type);
+// declared width of fixed texts, fixed bytes and BCD, the child count of
+// composites, else 0). An array type (bit 23) maps to the kind of its
+// elements, which must be of a fixed width.
+Status ColumnKindForType(TypeCode type, PacketColumnKind& kind, unsigned& width_from_type);
 
 // True for the kinds whose declared width travels in the "WIDTH" property.
 bool ColumnKindHasWidthProperty(PacketColumnKind kind);
@@ -107,9 +109,9 @@ std::uint8_t SubtypeForName(const std::string& name);  // compares without case
 std::string SubtypeName(std::uint8_t subtype);
 
 // Name of a base type in the text form ("i4", "string", ...); empty when the
-// type has none there. Reverse: TypeForTextName, kPacketBadType for unknown.
+// type has none there. Reverse: TypeForTextName, kStatusBadType for unknown.
 std::string TextNameForType(TypeCode type);
-PacketStatus TypeForTextName(const std::string& name, TypeCode& type);
+Status TypeForTextName(const std::string& name, TypeCode& type);
 
 // ASCII comparison without regard to case, for property names.
 bool SameNameIgnoringCase(const std::string& a, const char* b);

@@ -16,22 +16,21 @@ namespace {
 
 void Walk(const std::uint8_t* data, std::size_t size) {
   quillset::DSEXTRACT reader;
-  if (reader.OpenPacket(data, size) != quillset::kPacketOk) return;
+  if (reader.OpenPacket(data, size) != quillset::kStatusOk) return;
   quillset::PacketColumnDesc desc;
   std::string name;
   quillset::TypeCode type;
   std::uint32_t length;
   const std::uint8_t* value;
-  std::uint8_t field_status;
-  while (reader.NextColumn(desc) == quillset::kPacketOk) {
-    while (reader.NextPropertyInPlace(name, type, length, value) == quillset::kPacketOk) {
+  while (reader.NextColumn(desc) == quillset::kStatusOk) {
+    while (reader.NextPropertyInPlace(name, type, length, value) == quillset::kStatusOk) {
     }
   }
-  while (reader.NextPropertyInPlace(name, type, length, value) == quillset::kPacketOk) {
+  while (reader.NextPropertyInPlace(name, type, length, value) == quillset::kStatusOk) {
   }
-  for (;;) {
-    const quillset::PacketStatus s = reader.NextValue(length, value, field_status);
-    if (s != quillset::kPacketOk && s != quillset::kPacketValueIsNull) break;
+  std::vector<quillset::PacketRowValue> values(reader.ValueColumnCount());
+  std::uint8_t row_status = 0;
+  while (reader.NextRow(row_status, values.data()) == quillset::kStatusOk) {
   }
 }
 
@@ -40,16 +39,16 @@ void Walk(const std::uint8_t* data, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Walk(data, size);
   quillset::DSBASE table;
-  if (quillset::AppendPacket(table, data, size) != quillset::kPacketOk) return 0;
+  if (quillset::AppendPacket(table, data, size) != quillset::kStatusOk) return 0;
   std::vector<std::uint8_t> first;
-  if (quillset::StreamPacket(table, quillset::PacketForm::kBinary, first) != quillset::kPacketOk)
+  if (quillset::StreamPacket(table, quillset::PacketForm::kBinary, first) != quillset::kStatusOk)
     return 0;  // e.g. a column named "RowState": read, but never written
   std::vector<std::uint8_t> text;
   (void)quillset::StreamPacket(table, quillset::PacketForm::kTextUtf8, text);
   quillset::DSBASE again;
-  if (quillset::AppendPacket(again, first.data(), first.size()) != quillset::kPacketOk) std::abort();
+  if (quillset::AppendPacket(again, first.data(), first.size()) != quillset::kStatusOk) std::abort();
   std::vector<std::uint8_t> second;
-  if (quillset::StreamPacket(again, quillset::PacketForm::kBinary, second) != quillset::kPacketOk ||
+  if (quillset::StreamPacket(again, quillset::PacketForm::kBinary, second) != quillset::kStatusOk ||
       second != first)
     std::abort();
   return 0;

@@ -70,8 +70,11 @@ class DateScanner {
 
   bool AtEnd() const { return pos_ >= text_.size(); }
 
-  // Steps 1 to 6 of reading a short date; leaves the position after the date,
-  // its trailing separator and blanks (and on Far East systems the day name).
+  // Reads a short date: an optional era name, two or three numbers with the
+  // date separator between them in the locale's order (no year: this year; a
+  // year of one or two digits: a year of the era, or placed in the year
+  // window), then the date is made. Leaves the position after the date, its
+  // trailing separator and blanks (and on Far East systems the day name).
   // `stop_at_digit`: the day-name skipping stops at a word that begins with a
   // digit, so that a time after the day name is not thrown away.
   bool ScanDate(TDateTime& date, bool stop_at_digit) {

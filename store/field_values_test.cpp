@@ -30,7 +30,7 @@ class FieldTest : public ::testing::Test {
   double StoredStamp() {
     store->CommitRow();
     std::vector<std::uint8_t> image;
-    EXPECT_EQ(0, store->Table()->ReadSlot(store->Table()->LastSlot(), image));
+    EXPECT_EQ(kStatusOk, store->Table()->ReadSlot(store->Table()->LastSlot(), image));
     double stamp;
     std::memcpy(&stamp, image.data() + store->Table()->Layout().AreaOffset(3), sizeof stamp);
     return stamp;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "store/status.h"
+
 namespace quillset {
 
 class DSBASE;
@@ -13,12 +15,12 @@ class PacketCodec {
  public:
   virtual ~PacketCodec() = default;
   // Serialises the whole table (columns, table properties, change log, rows)
-  // into `out`. 0 for success; on failure `out` is left unspecified.
-  virtual std::uint16_t StreamPacket(DSBASE& table, std::vector<std::uint8_t>& out) = 0;
+  // into `out`. kStatusOk for success; on failure `out` is left unspecified.
+  virtual Status StreamPacket(DSBASE& table, std::vector<std::uint8_t>& out) = 0;
   // Builds the empty, freshly constructed `table` from `packet` (Create,
-  // PlaceRow..., SetChangeLog, BuildView). 0 for success; on failure the
+  // PlaceRowValues..., SetChangeLog, BuildView). kStatusOk for success; on failure the
   // caller discards the table.
-  virtual std::uint16_t AppendPacket(DSBASE& table, const std::vector<std::uint8_t>& packet) = 0;
+  virtual Status AppendPacket(DSBASE& table, const std::vector<std::uint8_t>& packet) = 0;
 };
 
 }  // namespace quillset

@@ -6,7 +6,7 @@
 namespace quillset {
 namespace {
 
-// Row images above this size are refused (kDSBadLayout): no column set of a
+// Row images above this size are refused (kStatusBadType): no column set of a
 // data file needs anything near it.
 constexpr std::uint32_t kMaxImageSize = 64u * 1024u * 1024u;
 
@@ -45,50 +45,45 @@ void DSIDX::Reserve(std::size_t n) { slots_.reserve(n); }
 
 // --- DSBASE ----------------------------------------------------------------
 
-DSStatus DSBASE::Create(std::vector<ColumnDescription> columns) {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
-  if (created_) return kDSInvalidArgument;
-  if (columns.empty()) return kDSNoColumns;
+Status DSBASE::Create(std::vector<ColumnDescription> columns) {
+  if (created_) return kStatusInvalidArgument;
+  if (columns.empty()) return kStatusBadPacket;
   for (ColumnDescription& column : columns) column.name = CutColumnName(column.name);
   RecordLayout layout(columns);
   std::uint64_t total = columns.size();
   for (std::size_t c = 0; c < columns.size(); ++c) total += layout.AreaSize(c);
-  if (total > kMaxImageSize) return kDSBadLayout;
+  if (total > kMaxImageSize) return kStatusBadType;
   columns_ = std::move(columns);
   layout_ = layout;
   rows_ = std::make_unique<RowArena>(layout_, columns_);
   default_order_.identity_ = NextViewIdentity();
   created_ = true;
-  return kDSOk;
+  return kStatusOk;
 }
 
 std::uint32_t DSBASE::LastSlot() const {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
   return static_cast<std::uint32_t>(statuses_.size());
 }
 
 std::uint8_t DSBASE::SlotStatus(std::uint32_t slot) const {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
   if (slot < 1 || slot > statuses_.size()) return RowStatusUnused;
   return statuses_[slot - 1];
 }
 
-DSStatus DSBASE::ReadSlot(std::uint32_t slot, std::vector<std::uint8_t>& image) const {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
-  if (!created_) return kDSNotCreated;
-  if (slot < 1 || slot > statuses_.size()) return kDSInvalidArgument;
+Status DSBASE::ReadSlot(std::uint32_t slot, std::vector<std::uint8_t>& image) const {
+  if (!created_) return kStatusNotCreated;
+  if (slot < 1 || slot > statuses_.size()) return kStatusInvalidArgument;
   image.resize(layout_.ImageSize());
   rows_->Read(slot - 1, image.data());
-  return kDSOk;
+  return kStatusOk;
 }
 
-DSStatus DSBASE::ReadSlotValues(std::uint32_t slot, FieldBytes* values,
+Status DSBASE::ReadSlotValues(std::uint32_t slot, FieldBytes* values,
                                 std::vector<std::uint8_t>& scratch) const {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
-  if (!created_) return kDSNotCreated;
-  if (slot < 1 || slot > statuses_.size()) return kDSInvalidArgument;
+  if (!created_) return kStatusNotCreated;
+  if (slot < 1 || slot > statuses_.size()) return kStatusInvalidArgument;
   rows_->ReadValues(slot - 1, values, scratch);
-  return kDSOk;
+  return kStatusOk;
 }
 
 std::uint32_t DSBASE::AppendSlot(const std::uint8_t* image, std::uint8_t status) {
@@ -97,53 +92,34 @@ std::uint32_t DSBASE::AppendSlot(const std::uint8_t* image, std::uint8_t status)
   return static_cast<std::uint32_t>(statuses_.size());
 }
 
-DSStatus DSBASE::PlaceRow(const std::vector<std::uint8_t>& image, std::uint8_t status) {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
-  if (!created_) return kDSNotCreated;
-  if (image.size() != layout_.ImageSize()) return kDSInvalidArgument;
-  if (statuses_.size() >= 0xFFFFFFFEu) return kDSInvalidArgument;
-  AppendSlot(image.data(), status);
-  if (IsVisibleRowStatus(status)) ++visible_count_;
-  return kDSOk;
-}
-
-DSStatus DSBASE::PlaceRowValues(const FieldBytes* values, std::size_t count,
-                                std::uint8_t status) {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
-  return PlaceRowValuesHeld(values, count, status);
-}
-
-DSStatus DSBASE::PlaceRowValuesHeld(const FieldBytes* values, std::size_t count,
-                                    std::uint8_t status) {
-  if (!created_) return kDSNotCreated;
-  if (values == nullptr || count != columns_.size()) return kDSInvalidArgument;
+Status DSBASE::PlaceRowValues(const FieldBytes* values, std::size_t count,
+                              std::uint8_t status) {
+  if (!created_) return kStatusNotCreated;
+  if (values == nullptr || count != columns_.size()) return kStatusInvalidArgument;
   for (std::size_t c = 0; c < count; ++c) {
     if (values[c].length > layout_.AreaSize(c) ||
         (values[c].length > 0 && values[c].bytes == nullptr))
-      return kDSInvalidArgument;
+      return kStatusInvalidArgument;
   }
-  if (statuses_.size() >= 0xFFFFFFFEu) return kDSInvalidArgument;
+  if (statuses_.size() >= 0xFFFFFFFEu) return kStatusInvalidArgument;
   rows_->AppendValues(values);
   statuses_.push_back(status);
   if (IsVisibleRowStatus(status)) ++visible_count_;
-  return kDSOk;
+  return kStatusOk;
 }
 
 void DSBASE::ReserveSlots(std::size_t slots) {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
   if (!created_) return;
   rows_->Reserve(slots);
   statuses_.reserve(statuses_.size() + slots);
 }
 
 void DSBASE::SetChangeLog(std::vector<ChangeLogEntry> entries) {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
   change_log_ = std::move(entries);
 }
 
-DSStatus DSBASE::BuildView() {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
-  if (!created_) return kDSNotCreated;
+Status DSBASE::BuildView() {
+  if (!created_) return kStatusNotCreated;
   default_order_.Clear();
   std::uint32_t visible = 0;
   for (std::uint8_t status : statuses_)
@@ -153,26 +129,23 @@ DSStatus DSBASE::BuildView() {
     if (IsVisibleRowStatus(statuses_[i]))
       default_order_.slots_.push_back(static_cast<std::uint32_t>(i + 1));
   visible_count_ = visible;
-  return kDSOk;
+  return kStatusOk;
 }
 
 std::uint32_t DSBASE::StoreSideValue(std::vector<std::uint8_t> bytes) {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
   side_values_.push_back(std::move(bytes));
   return static_cast<std::uint32_t>(side_values_.size());
 }
 
 const std::vector<std::uint8_t>& DSBASE::SideValue(std::uint32_t id) const {
   static const std::vector<std::uint8_t> kNone;
-  std::lock_guard<std::recursive_mutex> hold(lock_);
   if (id < 1 || id > side_values_.size()) return kNone;
   return side_values_[id - 1];
 }
 
-std::string DSBASE::ErrorText(DSStatus) const { return std::string(); }
+std::string DSBASE::ErrorText(Status) const { return std::string(); }
 
 std::size_t DSBASE::MemoryBytes() const {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
   std::size_t bytes = statuses_.capacity() + change_log_.capacity() * sizeof(ChangeLogEntry) +
                       default_order_.slots_.capacity() * sizeof(std::uint32_t);
   if (rows_) bytes += rows_->MemoryBytes();
@@ -187,75 +160,71 @@ DSCursor::DSCursor(DSBASE& base) : base_(base), stamp_(base.default_order_.Stamp
 void DSCursor::Synchronise() {
   const DSIDX& view = base_.default_order_;
   if (view.Stamp() == stamp_) return;
-  if (gap_ != kDSBeforeFirst && gap_ != kDSAfterLast) {
+  if (gap_ != kStatusBeforeFirst && gap_ != kStatusNoMore) {
     const std::int64_t n = view.Count();
     if (!(position_ >= 1 && position_ <= n && view.SlotAt(static_cast<std::uint32_t>(position_)) == slot_)) {
       const std::uint32_t found = view.FindSlot(slot_);
       if (found != 0) {
         position_ = found;
       } else {
-        gap_ = kDSRemovedRow;
+        gap_ = kStatusRemovedRow;
       }
     }
   }
   stamp_ = view.Stamp();
 }
 
-DSStatus DSCursor::MoveToStart() {
-  std::lock_guard<std::recursive_mutex> hold(base_.lock_);
+Status DSCursor::MoveToStart() {
   position_ = 0;
-  gap_ = kDSBeforeFirst;
+  gap_ = kStatusBeforeFirst;
   slot_ = 0;
   stamp_ = base_.default_order_.Stamp();
-  return kDSOk;
+  return kStatusOk;
 }
 
-DSStatus DSCursor::MoveToEnd() {
-  std::lock_guard<std::recursive_mutex> hold(base_.lock_);
+Status DSCursor::MoveToEnd() {
   position_ = base_.default_order_.Count() + std::int64_t(1);
-  gap_ = kDSAfterLast;
+  gap_ = kStatusNoMore;
   slot_ = 0;
   stamp_ = base_.default_order_.Stamp();
-  return kDSOk;
+  return kStatusOk;
 }
 
-DSStatus DSCursor::MoveToPosition(std::int64_t k) {
-  std::lock_guard<std::recursive_mutex> hold(base_.lock_);
+Status DSCursor::MoveToPosition(std::int64_t k) {
   const DSIDX& view = base_.default_order_;
   const std::int64_t n = view.Count();
   stamp_ = view.Stamp();
   if (k < 1) {
     position_ = 0;
-    gap_ = kDSBeforeFirst;
+    gap_ = kStatusBeforeFirst;
     slot_ = 0;
-    return kDSBeforeFirst;
+    return kStatusBeforeFirst;
   }
   if (k > n) {
     position_ = n + 1;
-    gap_ = kDSAfterLast;
+    gap_ = kStatusNoMore;
     slot_ = 0;
-    return kDSAfterLast;
+    return kStatusNoMore;
   }
   position_ = k;
-  gap_ = kDSOk;
+  gap_ = kStatusOk;
   slot_ = view.SlotAt(static_cast<std::uint32_t>(k));
   synced_position_ = k;
-  return kDSOk;
+  return kStatusOk;
 }
 
-DSStatus DSCursor::Step(int delta) {
-  std::lock_guard<std::recursive_mutex> hold(base_.lock_);
+Status DSCursor::Step(int delta) {
   Synchronise();
   const std::int64_t n = base_.default_order_.Count();
   std::int64_t target;
-  switch (gap_) {
-    case kDSBeforeFirst:
+  switch (gap_.Code()) {
+    case kStatusBeforeFirst.Code():
       target = delta > 0 ? 1 : 0;
       break;
-    case kDSAfterLast:
+    case kStatusNoMore.Code():
       target = delta > 0 ? n + 1 : n;
       break;
-    case kDSRemovedRow:
+    case kStatusRemovedRow.Code():
       // p names the row that followed the removed one.
       target = delta > 0 ? position_ : std::min(position_, n);
       break;
@@ -266,19 +235,17 @@ DSStatus DSCursor::Step(int delta) {
   return MoveToPosition(target);
 }
 
-DSStatus DSCursor::GetBookmark(DSBookmark& bookmark) {
-  std::lock_guard<std::recursive_mutex> hold(base_.lock_);
+Status DSCursor::GetBookmark(DSBookmark& bookmark) {
   Synchronise();
   bookmark.position = static_cast<std::int32_t>(position_);
-  bookmark.gap = gap_;
+  bookmark.gap = gap_.Code();
   bookmark.slot = slot_;
   bookmark.stamp = base_.default_order_.Stamp();
   bookmark.view = base_.default_order_.Identity();
-  return kDSOk;
+  return kStatusOk;
 }
 
-DSStatus DSCursor::GoToBookmark(const DSBookmark& bookmark) {
-  std::lock_guard<std::recursive_mutex> hold(base_.lock_);
+Status DSCursor::GoToBookmark(const DSBookmark& bookmark) {
   const DSIDX& view = base_.default_order_;
   const std::int64_t n = view.Count();
   std::int64_t p;
@@ -290,59 +257,53 @@ DSStatus DSCursor::GoToBookmark(const DSBookmark& bookmark) {
   if (p > n) return MoveToEnd();
   if (p < 1) return MoveToStart();
   position_ = p;
-  gap_ = bookmark.gap;
+  gap_ = Status(static_cast<std::uint16_t>(bookmark.gap));
   slot_ = view.SlotAt(static_cast<std::uint32_t>(p));
   stamp_ = view.Stamp();
   synced_position_ = p;
-  return kDSOk;
+  return kStatusOk;
 }
 
-DSStatus DSCursor::ReadCurrentRow(std::vector<std::uint8_t>& image) {
-  std::lock_guard<std::recursive_mutex> hold(base_.lock_);
+Status DSCursor::ReadCurrentRow(std::vector<std::uint8_t>& image) {
   Synchronise();
-  if (gap_ != kDSOk) return static_cast<DSStatus>(gap_);
+  if (gap_ != kStatusOk) return gap_;
   return base_.ReadSlot(slot_, image);
 }
 
-DSStatus DSCursor::CurrentPosition(std::uint32_t& position) {
-  std::lock_guard<std::recursive_mutex> hold(base_.lock_);
+Status DSCursor::CurrentPosition(std::uint32_t& position) {
   Synchronise();
-  if (gap_ != kDSOk) return static_cast<DSStatus>(gap_);
+  if (gap_ != kStatusOk) return gap_;
   position = static_cast<std::uint32_t>(position_);
-  return kDSOk;
+  return kStatusOk;
 }
 
-DSStatus DSCursor::CurrentRowStatus(std::uint8_t& status) {
-  std::lock_guard<std::recursive_mutex> hold(base_.lock_);
+Status DSCursor::CurrentRowStatus(std::uint8_t& status) {
   Synchronise();
-  if (gap_ != kDSOk) return static_cast<DSStatus>(gap_);
+  if (gap_ != kStatusOk) return gap_;
   status = base_.SlotStatus(slot_);
   if (status & RowStatusInserted) status = RowStatusInserted;
-  return kDSOk;
+  return kStatusOk;
 }
 
-DSStatus DSCursor::RowTotal(std::uint32_t& count) {
-  std::lock_guard<std::recursive_mutex> hold(base_.lock_);
+Status DSCursor::RowTotal(std::uint32_t& count) {
   count = base_.default_order_.Count();
-  return kDSOk;
+  return kStatusOk;
 }
 
-DSStatus DSCursor::MarkInsertPending() {
-  std::lock_guard<std::recursive_mutex> hold(base_.lock_);
+Status DSCursor::MarkInsertPending() {
   Synchronise();
-  if (gap_ == kDSOk) gap_ = kDSInsertPoint;
-  return kDSOk;
+  if (gap_ == kStatusOk) gap_ = kStatusInsertPoint;
+  return kStatusOk;
 }
 
-DSStatus DSCursor::StoreNewRow(const std::vector<std::uint8_t>& image) {
-  std::lock_guard<std::recursive_mutex> hold(base_.lock_);
-  if (!base_.created_) return kDSNotCreated;
-  if (image.size() != base_.layout_.ImageSize()) return kDSInvalidArgument;
-  if (base_.read_only) return kDSReadOnly;
-  if (base_.disable_inserts) return kDSInsertsDisabled;
+Status DSCursor::StoreNewRow(const std::vector<std::uint8_t>& image) {
+  if (!base_.created_) return kStatusNotCreated;
+  if (image.size() != base_.layout_.ImageSize()) return kStatusInvalidArgument;
+  if (base_.read_only) return kStatusReadOnly;
+  if (base_.disable_inserts) return kStatusInsertsDisabled;
   Synchronise();
   DSIDX& view = base_.default_order_;
-  if (gap_ == kDSOk && synced_position_ > 0 && position_ >= 1) {
+  if (gap_ == kStatusOk && synced_position_ > 0 && position_ >= 1) {
     view.insert_hint_ = static_cast<std::uint32_t>(position_);
   }
   const std::uint8_t status = base_.logging_on ? RowStatusInserted : RowStatusUnmodified;
@@ -357,22 +318,21 @@ DSStatus DSCursor::StoreNewRow(const std::vector<std::uint8_t>& image) {
   view.insert_hint_ = 0;
 
   position_ = position;
-  gap_ = kDSOk;
+  gap_ = kStatusOk;
   slot_ = slot;
   synced_position_ = position;
   stamp_ = view.Stamp();
-  return kDSOk;
+  return kStatusOk;
 }
 
-DSStatus DSCursor::StoreChangedRow(const std::vector<std::uint8_t>& image) {
-  std::lock_guard<std::recursive_mutex> hold(base_.lock_);
-  if (!base_.created_) return kDSNotCreated;
-  if (image.size() != base_.layout_.ImageSize()) return kDSInvalidArgument;
+Status DSCursor::StoreChangedRow(const std::vector<std::uint8_t>& image) {
+  if (!base_.created_) return kStatusNotCreated;
+  if (image.size() != base_.layout_.ImageSize()) return kStatusInvalidArgument;
   Synchronise();
-  if (gap_ != kDSOk) return static_cast<DSStatus>(gap_);
-  if (base_.rows_->Equals(slot_ - 1, image.data())) return kDSOk;
-  if (base_.read_only) return kDSReadOnly;
-  if (base_.disable_edits) return kDSEditsDisabled;
+  if (gap_ != kStatusOk) return gap_;
+  if (base_.rows_->Equals(slot_ - 1, image.data())) return kStatusOk;
+  if (base_.read_only) return kStatusReadOnly;
+  if (base_.disable_edits) return kStatusEditsDisabled;
 
   const std::uint32_t old_slot = slot_;
   const std::uint8_t old_status = base_.statuses_[old_slot - 1];
@@ -390,16 +350,15 @@ DSStatus DSCursor::StoreChangedRow(const std::vector<std::uint8_t>& image) {
   // The new version takes the old one's place; nothing is added or removed.
   base_.default_order_.slots_[position_ - 1] = slot;
   slot_ = slot;
-  return kDSOk;
+  return kStatusOk;
 }
 
-DSStatus DSCursor::RemoveCurrentRow() {
-  std::lock_guard<std::recursive_mutex> hold(base_.lock_);
-  if (!base_.created_) return kDSNotCreated;
+Status DSCursor::RemoveCurrentRow() {
+  if (!base_.created_) return kStatusNotCreated;
   Synchronise();
-  if (gap_ != kDSOk) return static_cast<DSStatus>(gap_);
-  if (base_.read_only) return kDSReadOnly;
-  if (base_.disable_deletes) return kDSDeletesDisabled;
+  if (gap_ != kStatusOk) return gap_;
+  if (base_.read_only) return kStatusReadOnly;
+  if (base_.disable_deletes) return kStatusDeletesDisabled;
   std::uint8_t& status = base_.statuses_[slot_ - 1];
   if (base_.logging_on) {
     status = static_cast<std::uint8_t>(status | RowStatusDeleted);
@@ -411,8 +370,8 @@ DSStatus DSCursor::RemoveCurrentRow() {
   DSIDX& view = base_.default_order_;
   view.RemoveAt(static_cast<std::uint32_t>(position_));
   stamp_ = view.Stamp();
-  gap_ = kDSRemovedRow;
-  return kDSOk;
+  gap_ = kStatusRemovedRow;
+  return kStatusOk;
 }
 
 }  // namespace quillset

@@ -2,16 +2,15 @@
 // status and the change log (DSBASE), one ordered view of the visible rows
 // (DSIDX DEFAULT_ORDER), and a cursor over that view (DSCursor).
 //
-// Every operation returns a 16-bit status, 0 for success. Every table and cursor
-// operation holds the table's one lock for its duration.
+// Every operation returns a Status, kStatusOk for success. The program has one
+// thread that touches the store, so nothing here takes a lock.
 //
 // What the packet layer uses to build and serialise a table:
 //   Create(columns)                    empty table, logging on, empty view
 //   Columns(), Layout(), KeptTableProperties()
 //   LastSlot(), SlotStatus(s), ReadSlot(s, image)   iterate slots 1..LastSlot()
-//   PlaceRow(image, status)            next slot, no log entry, view untouched
-//   PlaceRowValues(values, status)     the same from one FieldBytes per column
-//   DSRowLoader                        PlaceRowValues for many rows, one lock
+//   PlaceRowValues(values, status)     next slot from one FieldBytes per
+//                                      column, no log entry, view untouched
 //   ReserveSlots(n)                    room for n more slots (a hint)
 //   ChangeLog(), SetChangeLog(entries)
 //   BuildView()                        view = visible slots in ascending order
@@ -22,31 +21,14 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "store/record_layout.h"
+#include "store/status.h"
 #include "store/row_arena.h"
 
 namespace quillset {
-
-using DSStatus = std::uint16_t;
-
-// Statuses of this engine. The gap states double as cursor statuses.
-constexpr DSStatus kDSOk = 0;
-constexpr DSStatus kDSBeforeFirst = 0x2201;   // cursor before the first row
-constexpr DSStatus kDSAfterLast = 0x2202;     // after the last row; also "no more"
-constexpr DSStatus kDSRemovedRow = 0x2204;    // on a row that was just removed
-constexpr DSStatus kDSInsertPoint = 0x2205;   // at an insert point
-constexpr DSStatus kDSInvalidArgument = 0x2702;  // bad slot, image size, bookmark
-constexpr DSStatus kDSBadLayout = 0x2710;     // columns that cannot be laid out
-constexpr DSStatus kDSReadOnly = 0x2A0B;      // the table refuses changes
-constexpr DSStatus kDSInsertsDisabled = 0x2A0C;
-constexpr DSStatus kDSEditsDisabled = 0x2A0D;
-constexpr DSStatus kDSDeletesDisabled = 0x2A0E;
-constexpr DSStatus kDSNoColumns = 0x4005;     // a table without columns
-constexpr DSStatus kDSNotCreated = 0x4006;    // operation on a table not yet created
 
 // Row status byte (bit values shared with the data file). A slot is visible
 // when none of Original, Deleted and Unused is set.
@@ -110,9 +92,9 @@ class DSBASE {
   DSBASE& operator=(const DSBASE&) = delete;
 
   // An empty table from the column descriptions: logging on, empty view.
-  // kDSNoColumns for none, kDSBadLayout for a description the engine cannot
-  // lay out, kDSInvalidArgument when the table was created before.
-  DSStatus Create(std::vector<ColumnDescription> columns);
+  // kStatusBadPacket for none, kStatusBadType for a description the engine cannot
+  // lay out, kStatusInvalidArgument when the table was created before.
+  Status Create(std::vector<ColumnDescription> columns);
   bool Created() const { return created_; }
 
   const std::vector<ColumnDescription>& Columns() const { return columns_; }
@@ -126,23 +108,20 @@ class DSBASE {
   // Status byte of a slot; RowStatusUnused for a slot number out of range.
   std::uint8_t SlotStatus(std::uint32_t slot) const;
   // Copies the slot's row image (Layout().ImageSize() bytes) into `image`.
-  DSStatus ReadSlot(std::uint32_t slot, std::vector<std::uint8_t>& image) const;
+  Status ReadSlot(std::uint32_t slot, std::vector<std::uint8_t>& image) const;
   // The slot's row column by column without building its image: `values`
   // (Columns().size() of them) get each column's field status and its data
   // area's bytes up to the last nonzero one (the rest of the area is zero),
   // valid until the next call with the same `scratch` or the next change of
   // the table. The saving path.
-  DSStatus ReadSlotValues(std::uint32_t slot, FieldBytes* values,
+  Status ReadSlotValues(std::uint32_t slot, FieldBytes* values,
                           std::vector<std::uint8_t>& scratch) const;
-  // Puts a row straight into the next slot with the given status: no log
-  // entry, the view is not touched (BuildView afterwards). `image` must be
-  // Layout().ImageSize() bytes (kDSInvalidArgument otherwise).
-  DSStatus PlaceRow(const std::vector<std::uint8_t>& image, std::uint8_t status);
-  // PlaceRow for the image that `values` describes, one per column (see
-  // FieldBytes), without building it: the loading path. kDSInvalidArgument
-  // when the count differs from Columns().size() or a value is longer than
-  // its column's area (nothing is placed then).
-  DSStatus PlaceRowValues(const FieldBytes* values, std::size_t count, std::uint8_t status);
+  // Puts a row straight into the next slot with the given status, from the
+  // image that `values` describes, one per column (see FieldBytes), without
+  // building it: no log entry, the view is not touched (BuildView afterwards).
+  // kStatusInvalidArgument when the count differs from Columns().size() or a
+  // value is longer than its column's area (nothing is placed then).
+  Status PlaceRowValues(const FieldBytes* values, std::size_t count, std::uint8_t status);
   // Room for `slots` more slots without growing. Callers bound the number by
   // what they actually hold (never by a count read from outside). May throw
   // std::bad_alloc.
@@ -156,7 +135,7 @@ class DSBASE {
 
   // Rebuilds DEFAULT_ORDER over the visible slots in ascending slot order and
   // recounts the visible slots.
-  DSStatus BuildView();
+  Status BuildView();
   const DSIDX& DefaultOrder() const { return default_order_; }
 
   // Variable-length values of blob, nested-table and reference columns: the
@@ -166,9 +145,7 @@ class DSBASE {
   const std::vector<std::uint8_t>& SideValue(std::uint32_t id) const;
 
   // The text for a status: this program has none, so it is empty.
-  std::string ErrorText(DSStatus status) const;
-
-  std::recursive_mutex& Lock() const { return lock_; }
+  std::string ErrorText(Status status) const;
 
   // Bytes held by slot storage, view, change log and side values (benchmarks).
   std::size_t MemoryBytes() const;
@@ -186,11 +163,8 @@ class DSBASE {
 
  private:
   friend class DSCursor;
-  friend class DSRowLoader;
   std::uint32_t AppendSlot(const std::uint8_t* image, std::uint8_t status);
-  DSStatus PlaceRowValuesHeld(const FieldBytes* values, std::size_t count, std::uint8_t status);
 
-  mutable std::recursive_mutex lock_;
   bool created_ = false;
   std::vector<ColumnDescription> columns_;
   RecordLayout layout_;
@@ -201,23 +175,6 @@ class DSBASE {
   std::vector<ChangeLogEntry> change_log_;
   DSIDX default_order_;
   std::vector<std::vector<std::uint8_t>> side_values_;  // id - 1
-};
-
-// Loading many rows: holds the table's lock from construction to destruction
-// and places rows without taking it again for each one.
-class DSRowLoader {
- public:
-  explicit DSRowLoader(DSBASE& base) : hold_(base.lock_), base_(base) {}
-  DSRowLoader(const DSRowLoader&) = delete;
-  DSRowLoader& operator=(const DSRowLoader&) = delete;
-  // DSBASE::PlaceRowValues.
-  DSStatus PlaceRowValues(const FieldBytes* values, std::size_t count, std::uint8_t status) {
-    return base_.PlaceRowValuesHeld(values, count, status);
-  }
-
- private:
-  std::lock_guard<std::recursive_mutex> hold_;
-  DSBASE& base_;
 };
 
 // A cursor's saved place, 20 bytes.
@@ -236,43 +193,43 @@ class DSCursor {
  public:
   explicit DSCursor(DSBASE& base);
 
-  DSStatus MoveToStart();                 // always 0
-  DSStatus MoveToEnd();                   // always 0
-  // delta +1 or -1: 0 on a row, kDSBeforeFirst or kDSAfterLast otherwise.
-  DSStatus Step(int delta);
-  // k < 1: before the first (kDSBeforeFirst); k > n: after the last
-  // (kDSAfterLast); otherwise on row k, 0.
-  DSStatus MoveToPosition(std::int64_t k);
-  DSStatus GetBookmark(DSBookmark& bookmark);
-  DSStatus GoToBookmark(const DSBookmark& bookmark);
+  Status MoveToStart();                 // always 0
+  Status MoveToEnd();                   // always 0
+  // delta +1 or -1: 0 on a row, kStatusBeforeFirst or kStatusNoMore otherwise.
+  Status Step(int delta);
+  // k < 1: before the first (kStatusBeforeFirst); k > n: after the last
+  // (kStatusNoMore); otherwise on row k, 0.
+  Status MoveToPosition(std::int64_t k);
+  Status GetBookmark(DSBookmark& bookmark);
+  Status GoToBookmark(const DSBookmark& bookmark);
 
   // The current row's image; in a gap the gap status.
-  DSStatus ReadCurrentRow(std::vector<std::uint8_t>& image);
+  Status ReadCurrentRow(std::vector<std::uint8_t>& image);
   // The 1-based position; in a gap the gap status.
-  DSStatus CurrentPosition(std::uint32_t& position);
+  Status CurrentPosition(std::uint32_t& position);
   // The current slot's status byte (a changed version of a row inserted while
   // the log was kept reports RowStatusInserted); in a gap the gap status.
-  DSStatus CurrentRowStatus(std::uint8_t& status);
-  DSStatus RowTotal(std::uint32_t& count);
-  std::uint32_t GapState() const { return gap_; }
+  Status CurrentRowStatus(std::uint8_t& status);
+  Status RowTotal(std::uint32_t& count);
+  Status GapState() const { return gap_; }
 
-  // On a row: the gap becomes kDSInsertPoint; otherwise nothing.
-  DSStatus MarkInsertPending();
+  // On a row: the gap becomes kStatusInsertPoint; otherwise nothing.
+  Status MarkInsertPending();
   void ForgetSynchronisedPosition() { synced_position_ = 0; }
 
   // A new row lands immediately before the row the cursor stands on (gap 0,
   // synchronised position above 0), or last; the cursor is then on it.
-  DSStatus StoreNewRow(const std::vector<std::uint8_t>& image);
+  Status StoreNewRow(const std::vector<std::uint8_t>& image);
   // The current row gets a new version unless `image` equals the stored one.
-  DSStatus StoreChangedRow(const std::vector<std::uint8_t>& image);
-  // The current row leaves the view; the cursor is left on kDSRemovedRow.
-  DSStatus RemoveCurrentRow();
+  Status StoreChangedRow(const std::vector<std::uint8_t>& image);
+  // The current row leaves the view; the cursor is left on kStatusRemovedRow.
+  Status RemoveCurrentRow();
 
  private:
   void Synchronise();
   DSBASE& base_;
   std::int64_t position_ = 0;
-  std::uint32_t gap_ = kDSBeforeFirst;
+  Status gap_ = kStatusBeforeFirst;
   std::uint32_t slot_ = 0;
   std::int64_t synced_position_ = 0;
   std::uint32_t stamp_ = 0;

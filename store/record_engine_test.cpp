@@ -1,5 +1,6 @@
 // The record engine: slots, row statuses, the change log, the view and the
 // cursor, and the packed slot storage behind them.
+#include "store/place_image_for_tests.h"
 #include "store/record_engine.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +27,7 @@ std::vector<ColumnDescription> EntryColumns() {
 
 class EngineTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_EQ(kDSOk, base.Create(EntryColumns())); }
+  void SetUp() override { ASSERT_EQ(kStatusOk, base.Create(EntryColumns())); }
 
   std::vector<std::uint8_t> Row(const std::string& file) {
     std::vector<std::uint8_t> image = base.Layout().NewImage();
@@ -35,7 +36,7 @@ class EngineTest : public ::testing::Test {
   }
   std::string FileOfSlot(std::uint32_t slot) {
     std::vector<std::uint8_t> image;
-    EXPECT_EQ(kDSOk, base.ReadSlot(slot, image));
+    EXPECT_EQ(kStatusOk, base.ReadSlot(slot, image));
     return base.Layout().ReadString(image.data(), 0);
   }
   std::vector<std::string> ViewFiles() {
@@ -46,13 +47,13 @@ class EngineTest : public ::testing::Test {
   }
   std::string CurrentFile(DSCursor& cursor) {
     std::vector<std::uint8_t> image;
-    EXPECT_EQ(kDSOk, cursor.ReadCurrentRow(image));
+    EXPECT_EQ(kStatusOk, cursor.ReadCurrentRow(image));
     return base.Layout().ReadString(image.data(), 0);
   }
   // Rows placed as a packet would place them (status 0), then the view.
   void PlaceRows(std::initializer_list<const char*> files) {
-    for (const char* file : files) ASSERT_EQ(kDSOk, base.PlaceRow(Row(file), RowStatusUnmodified));
-    ASSERT_EQ(kDSOk, base.BuildView());
+    for (const char* file : files) ASSERT_EQ(kStatusOk, PlaceImage(base, Row(file), RowStatusUnmodified));
+    ASSERT_EQ(kStatusOk, base.BuildView());
   }
 
   DSBASE base;
@@ -72,46 +73,45 @@ TEST_F(EngineTest, BackupEntryImageIs235BytesWithStatusesAfterTheDataAreas) {
 
 TEST_F(EngineTest, CreateRefusesNoColumnsASecondCreateAndHugeLayouts) {
   DSBASE empty;
-  EXPECT_EQ(kDSNoColumns, empty.Create({}));
-  EXPECT_EQ(kDSInvalidArgument, base.Create(EntryColumns()));
+  EXPECT_EQ(kStatusBadPacket, empty.Create({}));
+  EXPECT_EQ(kStatusInvalidArgument, base.Create(EntryColumns()));
   DSBASE huge;
   std::vector<ColumnDescription> columns(1);
   columns[0].kind = ColumnKind::kFixedBytes;
   columns[0].width = 1000;
   columns[0].elements = 1000000;
-  EXPECT_EQ(kDSBadLayout, huge.Create(columns));
-  EXPECT_EQ(kDSInvalidArgument, base.PlaceRow(std::vector<std::uint8_t>(10), 0));
+  EXPECT_EQ(kStatusBadType, huge.Create(columns));
   std::vector<std::uint8_t> image;
-  EXPECT_EQ(kDSInvalidArgument, base.ReadSlot(1, image));
+  EXPECT_EQ(kStatusInvalidArgument, base.ReadSlot(1, image));
 }
 
 TEST_F(EngineTest, ColumnNamesAreCutTo31Bytes) {
   DSBASE table;
   std::vector<ColumnDescription> columns(1);
   columns[0].name = std::string(40, 'n');
-  ASSERT_EQ(kDSOk, table.Create(columns));
+  ASSERT_EQ(kStatusOk, table.Create(columns));
   EXPECT_EQ(std::string(31, 'n'), table.Columns()[0].name);
 }
 
 TEST_F(EngineTest, NewRowLandsBeforeTheCursorRowOrLastFromAGap) {
   DSCursor cursor(base);
   // Empty view, cursor before the first row: the new row is the only one.
-  ASSERT_EQ(kDSOk, cursor.MoveToStart());
-  ASSERT_EQ(kDSOk, cursor.StoreNewRow(Row("A")));
+  ASSERT_EQ(kStatusOk, cursor.MoveToStart());
+  ASSERT_EQ(kStatusOk, cursor.StoreNewRow(Row("A")));
   // After the last row: last.
-  ASSERT_EQ(kDSOk, cursor.MoveToEnd());
-  ASSERT_EQ(kDSOk, cursor.StoreNewRow(Row("B")));
-  ASSERT_EQ(kDSOk, cursor.MoveToEnd());
-  ASSERT_EQ(kDSOk, cursor.StoreNewRow(Row("C")));
+  ASSERT_EQ(kStatusOk, cursor.MoveToEnd());
+  ASSERT_EQ(kStatusOk, cursor.StoreNewRow(Row("B")));
+  ASSERT_EQ(kStatusOk, cursor.MoveToEnd());
+  ASSERT_EQ(kStatusOk, cursor.StoreNewRow(Row("C")));
   EXPECT_EQ((std::vector<std::string>{"A", "B", "C"}), ViewFiles());
 
   // On C: the new row goes in front of it and becomes current.
-  ASSERT_EQ(kDSOk, cursor.MoveToPosition(3));
-  ASSERT_EQ(kDSOk, cursor.StoreNewRow(Row("N")));
+  ASSERT_EQ(kStatusOk, cursor.MoveToPosition(3));
+  ASSERT_EQ(kStatusOk, cursor.StoreNewRow(Row("N")));
   EXPECT_EQ((std::vector<std::string>{"A", "B", "N", "C"}), ViewFiles());
   EXPECT_EQ("N", CurrentFile(cursor));
   std::uint32_t position = 0;
-  EXPECT_EQ(kDSOk, cursor.CurrentPosition(position));
+  EXPECT_EQ(kStatusOk, cursor.CurrentPosition(position));
   EXPECT_EQ(3u, position);
   EXPECT_EQ(4u, base.LastSlot());
   EXPECT_EQ(RowStatusInserted, base.SlotStatus(4));
@@ -123,9 +123,9 @@ TEST_F(EngineTest, NewRowLandsBeforeTheCursorRowOrLastFromAGap) {
 TEST_F(EngineTest, ChangingARowTwiceKeepsEveryVersionAndLogsEachChange) {
   PlaceRows({"A", "B", "C"});
   DSCursor cursor(base);
-  ASSERT_EQ(kDSOk, cursor.MoveToPosition(2));
-  ASSERT_EQ(kDSOk, cursor.StoreChangedRow(Row("B1")));
-  ASSERT_EQ(kDSOk, cursor.StoreChangedRow(Row("B2")));
+  ASSERT_EQ(kStatusOk, cursor.MoveToPosition(2));
+  ASSERT_EQ(kStatusOk, cursor.StoreChangedRow(Row("B1")));
+  ASSERT_EQ(kStatusOk, cursor.StoreChangedRow(Row("B2")));
   EXPECT_EQ(RowStatusOriginal, base.SlotStatus(2));
   EXPECT_EQ(RowStatusOriginal | RowStatusModified, base.SlotStatus(4));
   EXPECT_EQ(RowStatusModified, base.SlotStatus(5));
@@ -139,26 +139,26 @@ TEST_F(EngineTest, ChangingARowTwiceKeepsEveryVersionAndLogsEachChange) {
 
 TEST_F(EngineTest, ChangingAnInsertedRowKeepsTheInsertedBit) {
   DSCursor cursor(base);
-  ASSERT_EQ(kDSOk, cursor.StoreNewRow(Row("N")));
-  ASSERT_EQ(kDSOk, cursor.StoreChangedRow(Row("N1")));
+  ASSERT_EQ(kStatusOk, cursor.StoreNewRow(Row("N")));
+  ASSERT_EQ(kStatusOk, cursor.StoreChangedRow(Row("N1")));
   EXPECT_EQ(RowStatusInserted | RowStatusOriginal, base.SlotStatus(1));
   EXPECT_EQ(RowStatusInserted | RowStatusModified, base.SlotStatus(2));
   std::uint8_t status = 0xFF;
-  EXPECT_EQ(kDSOk, cursor.CurrentRowStatus(status));
+  EXPECT_EQ(kStatusOk, cursor.CurrentRowStatus(status));
   EXPECT_EQ(RowStatusInserted, status);
 }
 
 TEST_F(EngineTest, AnIdenticalImageStoresNothing) {
   PlaceRows({"A"});
   DSCursor cursor(base);
-  ASSERT_EQ(kDSOk, cursor.MoveToPosition(1));
+  ASSERT_EQ(kStatusOk, cursor.MoveToPosition(1));
   const std::uint32_t stamp = base.DefaultOrder().Stamp();
-  EXPECT_EQ(kDSOk, cursor.StoreChangedRow(Row("A")));
+  EXPECT_EQ(kStatusOk, cursor.StoreChangedRow(Row("A")));
   EXPECT_EQ(1u, base.LastSlot());
   EXPECT_TRUE(base.ChangeLog().empty());
   EXPECT_EQ(stamp, base.DefaultOrder().Stamp());
   // Trailing spaces never reach the image, so "A  " is the same image too.
-  EXPECT_EQ(kDSOk, cursor.StoreChangedRow(Row("A  ")));
+  EXPECT_EQ(kStatusOk, cursor.StoreChangedRow(Row("A  ")));
   EXPECT_EQ(1u, base.LastSlot());
 }
 
@@ -166,17 +166,17 @@ TEST_F(EngineTest, RemovingRowsLeavesTheCursorWhereTheStoreFindsTheNextRow) {
   PlaceRows({"A", "B", "C"});
   DSCursor cursor(base);
   // The last of three: +1 runs past the end, -1 lands on the new last row.
-  ASSERT_EQ(kDSOk, cursor.MoveToPosition(3));
-  ASSERT_EQ(kDSOk, cursor.RemoveCurrentRow());
+  ASSERT_EQ(kStatusOk, cursor.MoveToPosition(3));
+  ASSERT_EQ(kStatusOk, cursor.RemoveCurrentRow());
   std::vector<std::uint8_t> image;
-  EXPECT_EQ(kDSRemovedRow, cursor.ReadCurrentRow(image));
-  EXPECT_EQ(kDSAfterLast, cursor.Step(+1));
-  EXPECT_EQ(kDSOk, cursor.Step(-1));
+  EXPECT_EQ(kStatusRemovedRow, cursor.ReadCurrentRow(image));
+  EXPECT_EQ(kStatusNoMore, cursor.Step(+1));
+  EXPECT_EQ(kStatusOk, cursor.Step(-1));
   EXPECT_EQ("B", CurrentFile(cursor));
   // A middle row: +1 lands on the row that followed it.
-  ASSERT_EQ(kDSOk, cursor.MoveToPosition(1));
-  ASSERT_EQ(kDSOk, cursor.RemoveCurrentRow());
-  EXPECT_EQ(kDSOk, cursor.Step(+1));
+  ASSERT_EQ(kStatusOk, cursor.MoveToPosition(1));
+  ASSERT_EQ(kStatusOk, cursor.RemoveCurrentRow());
+  EXPECT_EQ(kStatusOk, cursor.Step(+1));
   EXPECT_EQ("B", CurrentFile(cursor));
   EXPECT_EQ(RowStatusDeleted, base.SlotStatus(3));
   EXPECT_EQ(RowStatusDeleted, base.SlotStatus(1));
@@ -184,74 +184,74 @@ TEST_F(EngineTest, RemovingRowsLeavesTheCursorWhereTheStoreFindsTheNextRow) {
   EXPECT_EQ((std::vector<ChangeLogEntry>{{3, 0, kChangeDelete}, {1, 0, kChangeDelete}}),
             base.ChangeLog());
   // Removing from a gap reports the gap.
-  ASSERT_EQ(kDSOk, cursor.MoveToEnd());
-  EXPECT_EQ(kDSAfterLast, cursor.RemoveCurrentRow());
-  EXPECT_EQ(kDSAfterLast, cursor.StoreChangedRow(Row("X")));
+  ASSERT_EQ(kStatusOk, cursor.MoveToEnd());
+  EXPECT_EQ(kStatusNoMore, cursor.RemoveCurrentRow());
+  EXPECT_EQ(kStatusNoMore, cursor.StoreChangedRow(Row("X")));
 }
 
 TEST_F(EngineTest, PositionsOutsideTheViewAreGaps) {
   PlaceRows({"A", "B"});
   DSCursor cursor(base);
-  EXPECT_EQ(kDSBeforeFirst, cursor.MoveToPosition(0));
-  EXPECT_EQ(kDSBeforeFirst, cursor.Step(-1));
-  EXPECT_EQ(kDSOk, cursor.Step(+1));
+  EXPECT_EQ(kStatusBeforeFirst, cursor.MoveToPosition(0));
+  EXPECT_EQ(kStatusBeforeFirst, cursor.Step(-1));
+  EXPECT_EQ(kStatusOk, cursor.Step(+1));
   EXPECT_EQ("A", CurrentFile(cursor));
-  EXPECT_EQ(kDSAfterLast, cursor.MoveToPosition(3));
-  EXPECT_EQ(kDSAfterLast, cursor.Step(+1));
+  EXPECT_EQ(kStatusNoMore, cursor.MoveToPosition(3));
+  EXPECT_EQ(kStatusNoMore, cursor.Step(+1));
   std::uint32_t position = 0;
-  EXPECT_EQ(kDSAfterLast, cursor.CurrentPosition(position));
-  EXPECT_EQ(kDSOk, cursor.Step(-1));
+  EXPECT_EQ(kStatusNoMore, cursor.CurrentPosition(position));
+  EXPECT_EQ(kStatusOk, cursor.Step(-1));
   EXPECT_EQ("B", CurrentFile(cursor));
   std::uint32_t total = 0;
-  EXPECT_EQ(kDSOk, cursor.RowTotal(total));
+  EXPECT_EQ(kStatusOk, cursor.RowTotal(total));
   EXPECT_EQ(2u, total);
 }
 
 TEST_F(EngineTest, BookmarksFollowTheirRowThroughInsertsAndDeletes) {
   PlaceRows({"A", "B", "C"});
   DSCursor cursor(base);
-  ASSERT_EQ(kDSOk, cursor.MoveToPosition(3));
+  ASSERT_EQ(kStatusOk, cursor.MoveToPosition(3));
   DSBookmark on_c;
-  ASSERT_EQ(kDSOk, cursor.GetBookmark(on_c));
-  ASSERT_EQ(kDSOk, cursor.MoveToPosition(1));
-  ASSERT_EQ(kDSOk, cursor.StoreNewRow(Row("N")));  // N, A, B, C
-  ASSERT_EQ(kDSOk, cursor.GoToBookmark(on_c));
+  ASSERT_EQ(kStatusOk, cursor.GetBookmark(on_c));
+  ASSERT_EQ(kStatusOk, cursor.MoveToPosition(1));
+  ASSERT_EQ(kStatusOk, cursor.StoreNewRow(Row("N")));  // N, A, B, C
+  ASSERT_EQ(kStatusOk, cursor.GoToBookmark(on_c));
   EXPECT_EQ("C", CurrentFile(cursor));
   std::uint32_t position = 0;
-  EXPECT_EQ(kDSOk, cursor.CurrentPosition(position));
+  EXPECT_EQ(kStatusOk, cursor.CurrentPosition(position));
   EXPECT_EQ(4u, position);
   // A bookmark of a deleted row sends the cursor to the start.
-  ASSERT_EQ(kDSOk, cursor.RemoveCurrentRow());
-  EXPECT_EQ(kDSOk, cursor.GoToBookmark(on_c));
-  EXPECT_EQ(kDSBeforeFirst, cursor.GapState());
+  ASSERT_EQ(kStatusOk, cursor.RemoveCurrentRow());
+  EXPECT_EQ(kStatusOk, cursor.GoToBookmark(on_c));
+  EXPECT_EQ(kStatusBeforeFirst, cursor.GapState());
 }
 
 TEST_F(EngineTest, ACursorFindsItsRowAgainAfterAnotherCursorChangedTheView) {
   PlaceRows({"A", "B", "C"});
   DSCursor reader(base);
   DSCursor writer(base);
-  ASSERT_EQ(kDSOk, reader.MoveToPosition(3));
-  ASSERT_EQ(kDSOk, writer.MoveToPosition(1));
-  ASSERT_EQ(kDSOk, writer.RemoveCurrentRow());
+  ASSERT_EQ(kStatusOk, reader.MoveToPosition(3));
+  ASSERT_EQ(kStatusOk, writer.MoveToPosition(1));
+  ASSERT_EQ(kStatusOk, writer.RemoveCurrentRow());
   EXPECT_EQ("C", CurrentFile(reader));
   std::uint32_t position = 0;
-  EXPECT_EQ(kDSOk, reader.CurrentPosition(position));
+  EXPECT_EQ(kStatusOk, reader.CurrentPosition(position));
   EXPECT_EQ(2u, position);
   // The reader's own row removed by the other cursor: a removed-row gap.
-  ASSERT_EQ(kDSOk, writer.MoveToPosition(2));
-  ASSERT_EQ(kDSOk, writer.RemoveCurrentRow());
+  ASSERT_EQ(kStatusOk, writer.MoveToPosition(2));
+  ASSERT_EQ(kStatusOk, writer.RemoveCurrentRow());
   std::vector<std::uint8_t> image;
-  EXPECT_EQ(kDSRemovedRow, reader.ReadCurrentRow(image));
+  EXPECT_EQ(kStatusRemovedRow, reader.ReadCurrentRow(image));
 }
 
 TEST_F(EngineTest, PlacedRowsKeepTheirStatusesAndOnlyVisibleOnesFormTheView) {
   const std::uint8_t statuses[] = {RowStatusInserted | RowStatusOriginal,
                                    RowStatusInserted | RowStatusModified, RowStatusDeleted,
                                    RowStatusUnused, RowStatusUnmodified};
-  for (std::uint8_t status : statuses) ASSERT_EQ(kDSOk, base.PlaceRow(Row("r"), status));
+  for (std::uint8_t status : statuses) ASSERT_EQ(kStatusOk, PlaceImage(base, Row("r"), status));
   EXPECT_TRUE(base.ChangeLog().empty());
   EXPECT_EQ(0u, base.DefaultOrder().Count());  // the view waits for BuildView
-  ASSERT_EQ(kDSOk, base.BuildView());
+  ASSERT_EQ(kStatusOk, base.BuildView());
   EXPECT_EQ(2u, base.VisibleCount());
   ASSERT_EQ(2u, base.DefaultOrder().Count());
   EXPECT_EQ(2u, base.DefaultOrder().SlotAt(1));
@@ -262,7 +262,7 @@ TEST_F(EngineTest, PlacedRowsKeepTheirStatusesAndOnlyVisibleOnesFormTheView) {
   EXPECT_EQ(2u, base.ChangeLog().size());
 }
 
-TEST_F(EngineTest, RowsPlacedFromValuesEqualRowsPlacedFromImages) {
+TEST_F(EngineTest, RowsPlacedFromValuesReadBackAsTheImageTheyDescribe) {
   const std::string file = "C:\\data\\a.txt";
   const std::string folder = "D:\\bak";
   const FieldBytes values[4] = {
@@ -270,43 +270,42 @@ TEST_F(EngineTest, RowsPlacedFromValuesEqualRowsPlacedFromImages) {
       {reinterpret_cast<const std::uint8_t*>(folder.data()), static_cast<std::uint32_t>(folder.size()), 0},
       {nullptr, 0, FieldNull},
       {nullptr, 0, FieldNull}};
-  ASSERT_EQ(kDSOk, base.PlaceRowValues(values, 4, RowStatusInserted));
-  std::vector<std::uint8_t> image = Row(file);
-  base.Layout().WriteString(image.data(), 1, folder);
-  ASSERT_EQ(kDSOk, base.PlaceRow(image, RowStatusInserted));
-  std::vector<std::uint8_t> from_values, from_image;
-  ASSERT_EQ(kDSOk, base.ReadSlot(1, from_values));
-  ASSERT_EQ(kDSOk, base.ReadSlot(2, from_image));
-  EXPECT_EQ(from_values, from_image);
+  ASSERT_EQ(kStatusOk, base.PlaceRowValues(values, 4, RowStatusInserted));
+  std::vector<std::uint8_t> expected = Row(file);
+  base.Layout().WriteString(expected.data(), 1, folder);
+  std::vector<std::uint8_t> placed;
+  ASSERT_EQ(kStatusOk, base.ReadSlot(1, placed));
+  EXPECT_EQ(expected, placed);
+  EXPECT_EQ(RowStatusInserted, base.SlotStatus(1));
 
   // A value longer than its column's area, or a wrong column count, places nothing.
   const std::string too_long(200, 'x');
   FieldBytes bad[4] = {values[0], values[1], values[2], values[3]};
   bad[2] = {reinterpret_cast<const std::uint8_t*>(too_long.data()), 200, 0};
-  EXPECT_EQ(kDSInvalidArgument, base.PlaceRowValues(bad, 4, RowStatusUnmodified));
-  EXPECT_EQ(kDSInvalidArgument, base.PlaceRowValues(values, 3, RowStatusUnmodified));
-  EXPECT_EQ(2u, base.LastSlot());
+  EXPECT_EQ(kStatusInvalidArgument, base.PlaceRowValues(bad, 4, RowStatusUnmodified));
+  EXPECT_EQ(kStatusInvalidArgument, base.PlaceRowValues(values, 3, RowStatusUnmodified));
+  EXPECT_EQ(1u, base.LastSlot());
 }
 
 TEST_F(EngineTest, TableFlagsRefuseChangesAndLoggingOffKeepsNoLog) {
   PlaceRows({"A", "B"});
   DSCursor cursor(base);
-  ASSERT_EQ(kDSOk, cursor.MoveToPosition(1));
+  ASSERT_EQ(kStatusOk, cursor.MoveToPosition(1));
   base.read_only = true;
-  EXPECT_EQ(kDSReadOnly, cursor.StoreNewRow(Row("N")));
-  EXPECT_EQ(kDSReadOnly, cursor.StoreChangedRow(Row("X")));
-  EXPECT_EQ(kDSReadOnly, cursor.RemoveCurrentRow());
+  EXPECT_EQ(kStatusReadOnly, cursor.StoreNewRow(Row("N")));
+  EXPECT_EQ(kStatusReadOnly, cursor.StoreChangedRow(Row("X")));
+  EXPECT_EQ(kStatusReadOnly, cursor.RemoveCurrentRow());
   base.read_only = false;
   base.disable_deletes = true;
-  EXPECT_EQ(kDSDeletesDisabled, cursor.RemoveCurrentRow());
+  EXPECT_EQ(kStatusDeletesDisabled, cursor.RemoveCurrentRow());
   base.disable_deletes = false;
   EXPECT_EQ(2u, base.LastSlot());
 
   base.logging_on = false;
-  ASSERT_EQ(kDSOk, cursor.StoreChangedRow(Row("A1")));
+  ASSERT_EQ(kStatusOk, cursor.StoreChangedRow(Row("A1")));
   EXPECT_EQ(RowStatusUnused, base.SlotStatus(1));
   EXPECT_EQ(RowStatusUnmodified, base.SlotStatus(3));
-  ASSERT_EQ(kDSOk, cursor.RemoveCurrentRow());
+  ASSERT_EQ(kStatusOk, cursor.RemoveCurrentRow());
   EXPECT_TRUE(base.ChangeLog().empty());
   EXPECT_EQ(1u, base.VisibleCount());
 }
@@ -316,7 +315,7 @@ TEST_F(EngineTest, SideValuesKeepTheirBytes) {
   EXPECT_EQ((std::vector<std::uint8_t>{1, 2, 3}), base.SideValue(id));
   EXPECT_TRUE(base.SideValue(0).empty());
   EXPECT_TRUE(base.SideValue(id + 1).empty());
-  EXPECT_TRUE(base.ErrorText(0x2702).empty());
+  EXPECT_TRUE(base.ErrorText(kStatusInvalidArgument).empty());
 }
 
 // Every image comes back byte for byte, whatever its content: values shared

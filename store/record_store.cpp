@@ -18,9 +18,6 @@ const char kFieldTypeMismatch[] = "項目 '%0:s' の型が一致しません。%
 const char kReadOnlyData[] = "書き込み禁止のデータは変更できません";
 const char kFieldIndexOutOfRange[] = "リストのインデックスが範囲を超えています (%d)";
 
-// The packet layer's "the table has no packet reader" status: a store without
-// a codec cannot serialise or read packets.
-constexpr DSStatus kNoCodec = 0x4004;
 
 }  // namespace
 
@@ -63,8 +60,8 @@ void TDataSet::RaiseStoreError(const std::string& message) const {
   throw EDatabaseError(FormatMessageText("%s: %s", {name_, message}));
 }
 
-void TDataSet::CheckEngine(DSStatus status) const {
-  if (status != kDSOk) throw EDBClient(status);
+void TDataSet::CheckEngine(Status status) const {
+  if (status != kStatusOk) throw EDBClient(status.Code());
 }
 
 void TDataSet::CheckActive() const {
@@ -105,30 +102,34 @@ void TDataSet::FieldWritten(int field_index) {
   NotifyFieldChanged(field_index);
 }
 
+// While it lives, the fields read `image` instead of the active row's; the
+// override ends with it, also when the read throws.
+class TDataSet::ReadOverride {
+ public:
+  ReadOverride(const TDataSet& dataset, const std::uint8_t* image)
+      : dataset_(const_cast<TDataSet&>(dataset)) {
+    dataset_.read_override_ = image;
+  }
+  ~ReadOverride() { dataset_.read_override_ = nullptr; }
+  ReadOverride(const ReadOverride&) = delete;
+  ReadOverride& operator=(const ReadOverride&) = delete;
+
+ private:
+  TDataSet& dataset_;
+};
+
 std::string TDataSet::WindowGridText(int index, int field_index) const {
   const RowBuffer& buffer = window_.at(static_cast<std::size_t>(index));
   TField& field = FieldAt(field_index);
-  // Reads only: the fields look at this buffer for the duration of the call.
-  auto* self = const_cast<TDataSet*>(this);
-  self->read_override_ = buffer.image.data();
-  try {
-    std::string text = field.GridText();
-    self->read_override_ = nullptr;
-    return text;
-  } catch (...) {
-    self->read_override_ = nullptr;
-    throw;
-  }
+  ReadOverride reading(*this, buffer.image.data());
+  return field.GridText();
 }
 
 bool TDataSet::WindowValueIsNull(int index, int field_index) const {
   const RowBuffer& buffer = window_.at(static_cast<std::size_t>(index));
   TField& field = FieldAt(field_index);
-  auto* self = const_cast<TDataSet*>(this);
-  self->read_override_ = buffer.image.data();
-  const bool null = field.ValueIsNull();
-  self->read_override_ = nullptr;
-  return null;
+  ReadOverride reading(*this, buffer.image.data());
+  return field.ValueIsNull();
 }
 
 // --- Window ---------------------------------------------------------------------
@@ -174,10 +175,10 @@ void TDataSet::FillWindowAround(std::uint32_t p, int wanted_active) {
 
 void TDataSet::Resync(int wanted_active) {
   std::vector<std::uint8_t> probe;
-  DSStatus status = cursor_->ReadCurrentRow(probe);
-  if (status != kDSOk) status = cursor_->Step(+1);
-  if (status != kDSOk) status = cursor_->Step(-1);
-  if (status != kDSOk) {
+  Status status = cursor_->ReadCurrentRow(probe);
+  if (status != kStatusOk) status = cursor_->Step(+1);
+  if (status != kStatusOk) status = cursor_->Step(-1);
+  if (status != kStatusOk) {
     ClearWindow();
     NotifyViewChanged();
     return;
@@ -230,7 +231,7 @@ void TDataSet::StartNewRow(bool append) {
     std::vector<RowBuffer> before;
     const int room = Capacity() - 1;
     CheckEngine(cursor_->MoveToEnd());
-    while (static_cast<int>(before.size()) < room && cursor_->Step(-1) == kDSOk)
+    while (static_cast<int>(before.size()) < room && cursor_->Step(-1) == kStatusOk)
       before.push_back(ReadBufferAtCursor());
     CheckEngine(cursor_->MoveToEnd());
     window_.assign(std::make_move_iterator(before.rbegin()), std::make_move_iterator(before.rend()));
@@ -385,7 +386,7 @@ void TDataSet::MoveFirst() {
   EndRowEdit();
   ClearWindow();
   CheckEngine(cursor_->MoveToStart());
-  if (cursor_->Step(+1) == kDSOk) {
+  if (cursor_->Step(+1) == kStatusOk) {
     std::uint32_t p = 0;
     CheckEngine(cursor_->CurrentPosition(p));
     FillWindowAround(p, 0);
@@ -399,7 +400,7 @@ void TDataSet::MoveLast() {
   EndRowEdit();
   ClearWindow();
   CheckEngine(cursor_->MoveToEnd());
-  if (cursor_->Step(-1) == kDSOk) {
+  if (cursor_->Step(-1) == kStatusOk) {
     std::uint32_t p = 0;
     CheckEngine(cursor_->CurrentPosition(p));
     FillWindowAround(p, Capacity() - 1);
@@ -495,7 +496,7 @@ void TDataSet::OpenTable(std::unique_ptr<DSBASE> base) {
   ClearWindow();
   SetState(StoreState::Browse);
   CheckEngine(cursor_->MoveToStart());
-  if (cursor_->Step(+1) == kDSOk) {
+  if (cursor_->Step(+1) == kStatusOk) {
     std::uint32_t p = 0;
     CheckEngine(cursor_->CurrentPosition(p));
     FillWindowAround(p, 0);
@@ -519,7 +520,7 @@ TClientDataSet::TClientDataSet(std::string name, PacketCodec* codec)
     : TDataSet(std::move(name)), codec_(codec) {}
 
 PacketCodec& TClientDataSet::Codec() const {
-  if (codec_ == nullptr) throw EDBClient(kNoCodec);
+  if (codec_ == nullptr) throw EDBClient(kStatusNoReader.Code());
   return *codec_;
 }
 
@@ -554,7 +555,7 @@ void TClientDataSet::OpenFromHeldPacket() {
   if (!held_packet_) RaiseStoreError(kNoPacket);
   auto base = std::make_unique<DSBASE>();
   CheckEngine(Codec().AppendPacket(*base, *held_packet_));
-  if (!base->Created()) throw EDBClient(kDSNoColumns);
+  if (!base->Created()) throw EDBClient(kStatusBadPacket.Code());
   CheckEngine(base->BuildView());
   OpenTable(std::move(base));
   held_packet_.reset();

@@ -136,7 +136,7 @@ class TDataSet {
   // pending row is dropped. Returns the table.
   std::unique_ptr<DSBASE> ReleaseTable();
   [[noreturn]] void RaiseStoreError(const std::string& message) const;
-  void CheckEngine(DSStatus status) const;
+  void CheckEngine(Status status) const;
   void CheckActive() const;
   // A table that a packet marked read-only: "書き込み禁止のデータは変更できません".
   void CheckChangeable() const;
@@ -154,7 +154,9 @@ class TDataSet {
   // Fills the window around engine position p with the active row at index
   // `wanted_active` (clamped).
   void FillWindowAround(std::uint32_t p, int wanted_active);
-  // Re-read after commit, discard, delete, SetRowNumber (step 10).
+  // Re-reads the window after a commit, a discard, a delete or SetRowNumber:
+  // the cursor's row if it still stands on one, else the next, else the one
+  // before; an empty window when there is none.
   void Resync(int wanted_active);
   void PositionCursorOnEditedRow();
   void StartNewRow(bool append);
@@ -189,7 +191,9 @@ class TDataSet {
   std::uint32_t committed_new_row_ = 0;
   std::uint32_t committed_new_row_slot_ = 0;
   // While set, the fields read this image instead of the active row's
-  // (WindowGridText reads the other buffered rows through the fields).
+  // (WindowGridText reads the other buffered rows through the fields). Set
+  // only by a ReadOverride, for the length of one read.
+  class ReadOverride;
   const std::uint8_t* read_override_ = nullptr;
 };
 

@@ -2,6 +2,7 @@
 // the current-row flags, versions and the change log, deletes, the window,
 // the notifications, opening and closing through a packet codec, and every
 // store error text.
+#include "store/place_image_for_tests.h"
 #include "store/record_store.h"
 
 #include <gtest/gtest.h>
@@ -65,18 +66,23 @@ class StoreTest : public ::testing::Test {
 
   // Replaces the store's content by rows placed with status 0, as a data
   // file without a change log would give them.
-  void OpenWithUnmodifiedRows(std::initializer_list<const char*> files) {
+  // `stamps`, when given, are the rows' stored time values, as they lie.
+  void OpenWithUnmodifiedRows(std::initializer_list<const char*> files,
+                              std::vector<double> stamps = {}) {
     DSBASE table;
     std::vector<ColumnDescription> columns;
     for (int i = 0; i < store->FieldCount(); ++i) columns.push_back(store->FieldAt(i).Describe());
-    ASSERT_EQ(0, table.Create(columns));
+    ASSERT_EQ(kStatusOk, table.Create(columns));
+    std::size_t row = 0;
     for (const char* file : files) {
       std::vector<std::uint8_t> image = table.Layout().NewImage();
       table.Layout().WriteString(image.data(), 0, file);
-      ASSERT_EQ(0, table.PlaceRow(image, RowStatusUnmodified));
+      if (row < stamps.size()) table.Layout().WriteBytes(image.data(), 3, &stamps[row], 8);
+      ++row;
+      ASSERT_EQ(kStatusOk, PlaceImage(table, image, RowStatusUnmodified));
     }
     std::vector<std::uint8_t> packet;
-    ASSERT_EQ(0, codec.StreamPacket(table, packet));
+    ASSERT_EQ(kStatusOk, codec.StreamPacket(table, packet));
     store->Close();
     store->SetHeldPacket(packet);
     store->OpenFromHeldPacket();
@@ -450,6 +456,30 @@ TEST_F(StoreTest, TheWindowHoldsTheRowsTheGridShowsAroundTheCurrentRow) {
   EXPECT_EQ("B", store->WindowGridText(2, 0));
 }
 
+TEST_F(StoreTest, ReadingAnotherWindowRowLeavesTheFieldsOnTheCurrentRow) {
+  // The grid reads the other buffered rows through the same field objects;
+  // the current row must read as itself afterwards, also after a read that
+  // failed (a time value no date can be made of).
+  link.window_size = 3;
+  const double good = 63932247600000.0;  // 2026-12-06 13:40:00
+  OpenWithUnmodifiedRows({"A", "B", "C"}, {0.0, good, good});
+  store->MoveLast();
+  ASSERT_EQ(2, store->ActiveWindowIndex());
+  EXPECT_EQ("A", store->WindowGridText(0, 0));
+  EXPECT_EQ("C", Current());
+  EXPECT_FALSE(store->WindowValueIsNull(0, 3));
+  EXPECT_EQ("C", Current());
+  EXPECT_THROW(store->WindowGridText(0, 3), EConvertError);
+  EXPECT_EQ("C", Current());
+  EXPECT_NO_THROW(store->FieldAt(3).GridText());
+  // Writes go to the current row as well.
+  store->EditRow();
+  store->FieldAt(0).WriteText("C2");
+  store->CommitRow();
+  EXPECT_EQ("A", store->WindowGridText(0, 0));
+  EXPECT_EQ("C2", store->WindowGridText(2, 0));
+}
+
 TEST_F(StoreTest, NotificationsComeInTheirOrder) {
   AddRows({"A"});
   link.calls.clear();
@@ -541,7 +571,7 @@ TEST_F(StoreTest, APacketTheCodecRefusesLeavesTheStoreClosedWithItsPacket) {
 
 TEST_F(StoreTest, AFailingSerialisationIsReportedAndTheStoreIsClosed) {
   store->MoveLast();
-  codec.stream_status = 0x2501;
+  codec.stream_status = kStatusOutOfMemory;
   try {
     store->StreamContent();
     FAIL() << "no error";
@@ -580,7 +610,7 @@ TEST_F(StoreTest, EveryMisuseRaisesItsText) {
     store->SetRowNumber(5);
     FAIL() << "no error";
   } catch (const EDBClient& e) {
-    EXPECT_EQ(kDSAfterLast, e.Status());
+    EXPECT_EQ(kStatusNoMore.Code(), e.Status());
   }
 
   store->Close();
@@ -659,7 +689,7 @@ TEST_F(StoreTest, FieldsAreBoundToColumnsByNameAndKind) {
   reordered.FieldAt(1).WriteText("C:\\a.txt");
   reordered.CommitRow();
   std::vector<std::uint8_t> image;
-  ASSERT_EQ(0, reordered.Table()->ReadSlot(1, image));
+  ASSERT_EQ(kStatusOk, reordered.Table()->ReadSlot(1, image));
   EXPECT_EQ("C:\\a.txt", reordered.Table()->Layout().ReadString(image.data(), 0));
   EXPECT_EQ("ok", reordered.Table()->Layout().ReadString(image.data(), 2));
 }

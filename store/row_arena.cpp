@@ -157,14 +157,17 @@ inline bool RowArena::Holds(const CacheEntry& entry, const std::uint8_t* bytes,
                       : SameBytes(entry.location, bytes, length);
 }
 
-std::uint32_t RowArena::Append(const std::uint8_t* image) {
-  const std::size_t count = layout_.ColumnCount();
-  columns_.resize(count);
-  for (std::size_t c = 0; c < count; ++c) {
-    columns_[c].bytes = image + layout_.AreaOffset(c);
-    columns_[c].length = layout_.AreaSize(c);
-    columns_[c].status = layout_.FieldStatus(image, c);
+void DescribeImage(const RecordLayout& layout, const std::uint8_t* image, FieldBytes* values) {
+  for (std::size_t c = 0; c < layout.ColumnCount(); ++c) {
+    values[c].bytes = image + layout.AreaOffset(c);
+    values[c].length = layout.AreaSize(c);
+    values[c].status = layout.FieldStatus(image, c);
   }
+}
+
+std::uint32_t RowArena::Append(const std::uint8_t* image) {
+  columns_.resize(layout_.ColumnCount());
+  DescribeImage(layout_, image, columns_.data());
   return AppendValues(columns_.data());
 }
 

@@ -34,6 +34,10 @@ struct FieldBytes {
   std::uint8_t status = 0;
 };
 
+// `image` column by column as AppendValues takes it: each field's status and
+// its whole data area. `values` has room for layout.ColumnCount() entries.
+void DescribeImage(const RecordLayout& layout, const std::uint8_t* image, FieldBytes* values);
+
 class RowArena {
  public:
   RowArena(const RecordLayout& layout, const std::vector<ColumnDescription>& columns);

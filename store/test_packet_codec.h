@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "store/place_image_for_tests.h"
 #include "store/packet_codec.h"
 #include "store/record_engine.h"
 
@@ -14,13 +15,13 @@ namespace quillset {
 
 class TestPacketCodec : public PacketCodec {
  public:
-  std::uint16_t stream_status = 0;  // a non-zero value makes StreamPacket fail
+  Status stream_status;  // a non-zero value makes StreamPacket fail
   int stream_calls = 0;
   int append_calls = 0;
 
-  std::uint16_t StreamPacket(DSBASE& table, std::vector<std::uint8_t>& out) override {
+  Status StreamPacket(DSBASE& table, std::vector<std::uint8_t>& out) override {
     ++stream_calls;
-    if (stream_status != 0) return stream_status;
+    if (stream_status) return stream_status;
     out.clear();
     Put32(out, 0x51534554);  // "TESQ"
     Put32(out, static_cast<std::uint32_t>(table.Columns().size()));
@@ -40,46 +41,46 @@ class TestPacketCodec : public PacketCodec {
     std::vector<std::uint8_t> image;
     for (std::uint32_t slot = 1; slot <= table.LastSlot(); ++slot) {
       out.push_back(table.SlotStatus(slot));
-      if (table.ReadSlot(slot, image) != 0) return 0x2702;
+      if (table.ReadSlot(slot, image)) return kStatusInvalidArgument;
       out.insert(out.end(), image.begin(), image.end());
     }
-    return 0;
+    return kStatusOk;
   }
 
-  std::uint16_t AppendPacket(DSBASE& table, const std::vector<std::uint8_t>& packet) override {
+  Status AppendPacket(DSBASE& table, const std::vector<std::uint8_t>& packet) override {
     ++append_calls;
     std::size_t at = 0;
     std::uint32_t value = 0;
-    if (!Get32(packet, at, value) || value != 0x51534554) return 0x4005;
+    if (!Get32(packet, at, value) || value != 0x51534554) return kStatusBadPacket;
     std::uint32_t column_count = 0;
-    if (!Get32(packet, at, column_count) || column_count > 1000) return 0x4005;
+    if (!Get32(packet, at, column_count) || column_count > 1000) return kStatusBadPacket;
     std::vector<ColumnDescription> columns(column_count);
     for (ColumnDescription& column : columns) {
       std::uint32_t length = 0;
-      if (!Get32(packet, at, length) || packet.size() - at < length + 5u) return 0x4005;
+      if (!Get32(packet, at, length) || packet.size() - at < length + 5u) return kStatusBadPacket;
       column.name.assign(packet.begin() + at, packet.begin() + at + length);
       at += length;
       column.kind = static_cast<ColumnKind>(packet[at++]);
-      if (!Get32(packet, at, column.width)) return 0x4005;
+      if (!Get32(packet, at, column.width)) return kStatusBadPacket;
     }
-    if (std::uint16_t status = table.Create(columns)) return status;
+    if (Status status = table.Create(columns)) return status;
     std::uint32_t log_count = 0;
-    if (!Get32(packet, at, log_count) || log_count > packet.size()) return 0x4005;
+    if (!Get32(packet, at, log_count) || log_count > packet.size()) return kStatusBadPacket;
     std::vector<ChangeLogEntry> log(log_count);
     for (ChangeLogEntry& entry : log) {
       if (!Get32(packet, at, entry.slot) || !Get32(packet, at, entry.replaced_slot) ||
           !Get32(packet, at, entry.kind))
-        return 0x4005;
+        return kStatusBadPacket;
     }
     std::uint32_t rows = 0;
-    if (!Get32(packet, at, rows)) return 0x4005;
+    if (!Get32(packet, at, rows)) return kStatusBadPacket;
     const std::size_t size = table.Layout().ImageSize();
     for (std::uint32_t r = 0; r < rows; ++r) {
-      if (packet.size() - at < size + 1) return 0x4005;
+      if (packet.size() - at < size + 1) return kStatusBadPacket;
       const std::uint8_t status = packet[at++];
       std::vector<std::uint8_t> image(packet.begin() + at, packet.begin() + at + size);
       at += size;
-      if (std::uint16_t placed = table.PlaceRow(image, status)) return placed;
+      if (Status placed = PlaceImage(table, image, status)) return placed;
     }
     table.SetChangeLog(std::move(log));
     return table.BuildView();

@@ -65,8 +65,8 @@ class FormTestOs : public RealFilesTestOs {
 // The tests of the handlers neither load nor save the data file.
 class RefusingPacketCodec : public PacketCodec {
  public:
-  std::uint16_t StreamPacket(DSBASE&, std::vector<std::uint8_t>&) override { return 1; }
-  std::uint16_t AppendPacket(DSBASE&, const std::vector<std::uint8_t>&) override { return 1; }
+  Status StreamPacket(DSBASE&, std::vector<std::uint8_t>&) override { return Status(1); }
+  Status AppendPacket(DSBASE&, const std::vector<std::uint8_t>&) override { return Status(1); }
 };
 
 class FormFixture : public ::testing::Test {

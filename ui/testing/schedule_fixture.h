@@ -184,8 +184,8 @@ class InMemoryOs : public OsServices {
 // The schedule tests never load or save the data file.
 class UnusedCodec : public PacketCodec {
  public:
-  std::uint16_t StreamPacket(DSBASE&, std::vector<std::uint8_t>&) override { return 1; }
-  std::uint16_t AppendPacket(DSBASE&, const std::vector<std::uint8_t>&) override { return 1; }
+  Status StreamPacket(DSBASE&, std::vector<std::uint8_t>&) override { return Status(1); }
+  Status AppendPacket(DSBASE&, const std::vector<std::uint8_t>&) override { return Status(1); }
 };
 
 class FormTest : public ::testing::Test {
