@@ -180,7 +180,6 @@ TEST(BackupTargetPathTest, JoinsFolderBackslashAndFileNameUnchanged) {
 
 TEST_F(BackupRunTest, DriveRootFolderGivesTwoBackslashesPassedToTheCopyUnchanged) {
   os_.extra_folders.push_back("Q:\\");
-  os_.copy_fault = [](const std::string&, const std::string&) { return true; };
   AddEntry("C:\\Data\\report.xls", "Q:\\");
   BackupRunContext context{os_, date_settings_, 1, timer_set_value_, settings_path_, "\\", {}};
   RunBackup(*store_, context);
@@ -248,7 +247,7 @@ TEST_F(BackupRunTest, RefusedSettingsWriteEndsTheRunAtThatEntry) {
   AddEntry(one, dest_);
   AddEntry(two, dest_);
   AddEntry(three, dest_);
-  os_.fail_profile_write = 2;
+  os_.FailNthCall(2, OsFault::kFail, OsCall::kProfileWrite);
 
   try {
     Run(2);
@@ -296,7 +295,7 @@ TEST_F(BackupRunTest, RunPassingMidnightTakesLaterDueDatesFromTheNewDay) {
 TEST_F(BackupRunTest, CopyBrokenOffHalfWayKeepsThePreviousBackupWhole) {
   const std::string file = MakeSourceFile(temp_.Path(), "src", "big.bin", std::string(4096, 'n'));
   ASSERT_TRUE(WriteBytes(JoinPath(dest_, "big.bin"), "previous backup"));
-  os_.copy_fault = HalfCopy;
+  os_.FailNthCall(1, OsFault::kShortWrite, OsCall::kCopy);
   AddEntry(file, dest_);
   Run(2);
   EXPECT_EQ(Result(1), backup_texts::kCopyFailed);
