@@ -1,6 +1,7 @@
 // Failure classes of the program. Every message is code-page (Shift-JIS) bytes.
 // A failure that leaves an event handler is shown in the failure box by the event
-// loop (see failure_text.h); a handler catches one only where it must.
+// loop (its text by FailureBoxText, app/code_page.h); a handler catches one only
+// where it must.
 #pragma once
 
 #include <cstdint>

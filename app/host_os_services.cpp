@@ -184,16 +184,6 @@ HostOsServices::HostOsServices() {
               {"平成", 1989, 1, 8}, {"令和", 2019, 5, 1}};
 }
 
-void HostOsServices::PrepareOpenFileDialog(bool ok, const std::string& path) {
-  open_file_ok_ = ok;
-  open_file_path_ = path;
-}
-
-void HostOsServices::PrepareFolderBrowser(FolderBrowseResult result, const std::string& folder) {
-  folder_result_ = result;
-  folder_path_ = folder;
-}
-
 std::string HostOsServices::HeldKey(const std::string& path) {
   std::error_code ec;
   std::filesystem::path normal = std::filesystem::weakly_canonical(path, ec);
@@ -206,13 +196,6 @@ bool HostOsServices::IsHeld(const std::string& path) const {
 }
 
 bool HostOsServices::IsLeadByte(std::uint8_t byte) const { return kShiftJis.IsLeadByte(byte); }
-
-bool HostOsServices::TakeSingleInstanceGuard(const std::string& name) {
-  return guards_.insert(name).second;
-}
-
-void HostOsServices::InitializeCom() { ++com_initializations_; }
-void HostOsServices::UninitializeCom() { ++com_uninitializations_; }
 
 std::string HostOsServices::ExecutablePath() { return executable_path_; }
 
@@ -291,6 +274,18 @@ bool HostOsServices::RemoveFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0;
 }
 
+bool HostOsServices::FlushFile(const std::string& path) {
+  if (IsHeld(path)) return false;
+  struct stat st;
+  if (!StatPath(path, st) || !S_ISREG(st.st_mode)) return false;
+  // A descriptor opened for reading is enough for fsync here; Windows needs
+  // write access, which the Win32 services arrange.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  return ::close(fd) == 0 && ok;
+}
+
 std::unique_ptr<ExclusiveFile> HostOsServices::OpenExclusive(const std::string& path,
                                                              FileOpenMode mode) {
   if (path.empty() || IsHeld(path)) return nullptr;
@@ -355,49 +350,6 @@ bool HostOsServices::IsValidLocale(std::uint32_t lcid) { return valid_locales_.c
 std::vector<OsServices::Era> HostOsServices::CalendarEras(int calendar) {
   auto it = eras_.find(calendar);
   return it == eras_.end() ? std::vector<Era>() : it->second;
-}
-
-bool HostOsServices::SetWindowTimer(WindowHandle window, std::uint32_t id,
-                                    std::uint32_t interval_ms) {
-  TimerState& timer = timers_[{window, id}];
-  timer.armed = true;
-  timer.interval_ms = interval_ms;
-  ++timer.arm_count;
-  return true;
-}
-
-void HostOsServices::KillWindowTimer(WindowHandle window, std::uint32_t id) {
-  auto it = timers_.find({window, id});
-  if (it != timers_.end()) it->second.armed = false;
-}
-
-bool HostOsServices::NotifyIcon(std::uint32_t message, const TrayIconRecord& record) {
-  notify_icon_calls_.push_back({message, record});
-  return true;
-}
-
-std::uint32_t HostOsServices::MainIconHandle() { return kMainIconHandle; }
-
-bool HostOsServices::ShowOpenFileDialog(WindowHandle owner, WindowHandle placement,
-                                        std::string& path) {
-  open_file_owner_ = owner;
-  open_file_placement_ = placement;
-  bool ok = open_file_ok_;
-  if (ok) path = open_file_path_;
-  open_file_ok_ = false;  // one answer per preparation
-  open_file_path_.clear();
-  return ok;
-}
-
-FolderBrowseResult HostOsServices::BrowseForFolder(WindowHandle owner, const std::string& prompt,
-                                                   std::string& folder) {
-  folder_owner_ = owner;
-  last_prompt_ = prompt;
-  FolderBrowseResult result = folder_result_;
-  if (result == FolderBrowseResult::kChosen) folder = folder_path_;
-  folder_result_ = FolderBrowseResult::kCancelled;  // one answer per preparation
-  folder_path_.clear();
-  return result;
 }
 
 }  // namespace quillset

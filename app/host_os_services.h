@@ -1,7 +1,7 @@
 // OS services on the build host, for the native tests: real POSIX files and
 // folders (tests point every path into a temporary folder), an INI codec with
-// the profile-file semantics, and a clock, locale, code page and window
-// services that the test sets. Windows paths are taken as they come: a test
+// the profile-file semantics, and a clock, locale and code page that the test
+// sets. Windows paths are taken as they come: a test
 // passes host paths ("/tmp/x/a.txt") and the services use them unchanged.
 //
 // A file held open by OpenExclusive of this object stands for a file locked by
@@ -11,7 +11,7 @@
 // reader: see app/host_profile_file.h. Writes reach the file at once, so
 // FlushProfile only counts its calls.
 //
-// Fault injection: derive from HostOsServices and override one call.
+// Fault injection: FaultInjectingOs (app/testing/) wrapped around this object.
 #pragma once
 
 #include <map>
@@ -44,40 +44,13 @@ class HostOsServices : public OsServices {
   // Locales IsValidLocale accepts (ja-JP and en-US by default).
   void SetValidLocales(std::set<std::uint32_t> lcids) { valid_locales_ = std::move(lcids); }
   void SetEras(int calendar, std::vector<Era> eras) { eras_[calendar] = std::move(eras); }
-  // The next dialogs answer with these (a dialog not prepared cancels).
-  void PrepareOpenFileDialog(bool ok, const std::string& path);
-  void PrepareFolderBrowser(FolderBrowseResult result, const std::string& folder);
 
   // ---- What the test reads back
-  struct TimerState {
-    bool armed = false;
-    std::uint32_t interval_ms = 0;
-    int arm_count = 0;  // how often SetWindowTimer was called for it
-  };
-  const std::map<std::pair<WindowHandle, std::uint32_t>, TimerState>& Timers() const { return timers_; }
-  struct NotifyIconCall {
-    std::uint32_t message;
-    TrayIconRecord record;
-  };
-  const std::vector<NotifyIconCall>& NotifyIconCalls() const { return notify_icon_calls_; }
-  std::string LastFolderBrowserPrompt() const { return last_prompt_; }
-  int ComInitializations() const { return com_initializations_; }
-  int ComUninitializations() const { return com_uninitializations_; }
   int ProfileFlushes() const { return profile_flushes_; }
   int ThreadLocaleResets() const { return thread_locale_resets_; }
-  // Owner and placement window of the last file-open dialog; owner of the last
-  // folder browser.
-  WindowHandle LastOpenFileDialogOwner() const { return open_file_owner_; }
-  WindowHandle LastOpenFileDialogPlacement() const { return open_file_placement_; }
-  WindowHandle LastFolderBrowserOwner() const { return folder_owner_; }
-  // The icon handle MainIconHandle answers with.
-  static constexpr std::uint32_t kMainIconHandle = 0x00010001;
 
   // ---- OsServices
   bool IsLeadByte(std::uint8_t byte) const override;
-  bool TakeSingleInstanceGuard(const std::string& name) override;
-  void InitializeCom() override;
-  void UninitializeCom() override;
   std::string ExecutablePath() override;
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
@@ -85,6 +58,7 @@ class HostOsServices : public OsServices {
   bool CopyFile(const std::string& source, const std::string& target, bool fail_if_exists) override;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
+  bool FlushFile(const std::string& path) override;
   std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string& path, FileOpenMode mode) override;
   std::string GetProfileString(const std::string& section, const std::string& key,
                                const std::string& default_value, const std::string& path) override;
@@ -97,13 +71,6 @@ class HostOsServices : public OsServices {
   void SetThreadLocaleToUserDefault() override;
   bool IsValidLocale(std::uint32_t lcid) override;
   std::vector<Era> CalendarEras(int calendar) override;
-  bool SetWindowTimer(WindowHandle window, std::uint32_t id, std::uint32_t interval_ms) override;
-  void KillWindowTimer(WindowHandle window, std::uint32_t id) override;
-  bool NotifyIcon(std::uint32_t message, const TrayIconRecord& record) override;
-  std::uint32_t MainIconHandle() override;
-  bool ShowOpenFileDialog(WindowHandle owner, WindowHandle placement, std::string& path) override;
-  FolderBrowseResult BrowseForFolder(WindowHandle owner, const std::string& prompt,
-                                     std::string& folder) override;
 
  private:
   // True when `path` is held open by an ExclusiveFile of this object.
@@ -116,26 +83,13 @@ class HostOsServices : public OsServices {
   std::map<std::uint32_t, std::string> locale_items_;
   std::uint32_t thread_locale_ = 0x0411;
   std::map<int, std::vector<Era>> eras_;
-  std::set<std::string> guards_;
   std::uint32_t user_default_locale_ = 0x0411;
   std::set<std::uint32_t> valid_locales_ = {0x0411, 0x0409};
   // Paths held by an ExclusiveFile of this object; shared with the files so that
   // a file may outlive the object that opened it.
   std::shared_ptr<std::set<std::string>> open_files_ = std::make_shared<std::set<std::string>>();
-  std::map<std::pair<WindowHandle, std::uint32_t>, TimerState> timers_;
-  std::vector<NotifyIconCall> notify_icon_calls_;
-  bool open_file_ok_ = false;
-  std::string open_file_path_;
-  FolderBrowseResult folder_result_ = FolderBrowseResult::kCancelled;
-  std::string folder_path_;
-  std::string last_prompt_;
-  int com_initializations_ = 0;
-  int com_uninitializations_ = 0;
   int profile_flushes_ = 0;
   int thread_locale_resets_ = 0;
-  WindowHandle open_file_owner_ = 0;
-  WindowHandle open_file_placement_ = 0;
-  WindowHandle folder_owner_ = 0;
 };
 
 }  // namespace quillset

@@ -245,7 +245,7 @@ TEST_F(HostOsServicesTest, AFileWhoseTimeHasNoDosDateDoesNotExist) {
   EXPECT_FALSE(os_.FileExists(Path("old.txt")));
 }
 
-// ---- Clock, locale and the recorded services
+// ---- Clock and locale
 
 TEST_F(HostOsServicesTest, LocaleAnswersAsAJapaneseSystemAndNeedsRoomForTheTerminator) {
   std::string value;
@@ -280,38 +280,13 @@ TEST_F(HostOsServicesTest, LocaleAnswersAsAJapaneseSystemAndNeedsRoomForTheTermi
   EXPECT_FALSE(os_.IsValidLocale(0x7777));
 }
 
-TEST_F(HostOsServicesTest, ClockGuardAndRecordedWindowServices) {
+TEST_F(HostOsServicesTest, ClockStartsOnAMondayMorningInDecember) {
   SystemTime now = os_.LocalTime();
   EXPECT_EQ(now.year, 2026);
   EXPECT_EQ(now.month, 12);
   EXPECT_EQ(now.day, 7);
   EXPECT_EQ(now.day_of_week, 1);
   EXPECT_EQ(now.hour, 10);
-
-  EXPECT_TRUE(os_.TakeSingleInstanceGuard("EX_QuillsetName"));
-  EXPECT_FALSE(os_.TakeSingleInstanceGuard("EX_QuillsetName"));
-
-  EXPECT_TRUE(os_.SetWindowTimer(5, 1, 600000));
-  os_.KillWindowTimer(5, 1);
-  const auto& timer = os_.Timers().at({5, 1});
-  EXPECT_FALSE(timer.armed);
-  EXPECT_EQ(timer.interval_ms, 600000u);
-  EXPECT_EQ(timer.arm_count, 1);
-
-  std::string path = "kept";
-  EXPECT_FALSE(os_.ShowOpenFileDialog(1, 2, path));  // not prepared: cancelled
-  EXPECT_EQ(path, "kept");
-  os_.PrepareOpenFileDialog(true, "C:\\a.txt");
-  EXPECT_TRUE(os_.ShowOpenFileDialog(1, 2, path));
-  EXPECT_EQ(path, "C:\\a.txt");
-  EXPECT_FALSE(os_.ShowOpenFileDialog(1, 2, path));  // one answer per preparation
-
-  std::string folder;
-  os_.PrepareFolderBrowser(FolderBrowseResult::kChosen, "C:\\bak");
-  EXPECT_EQ(os_.BrowseForFolder(1, "保管場所", folder), FolderBrowseResult::kChosen);
-  EXPECT_EQ(folder, "C:\\bak");
-  EXPECT_EQ(os_.LastFolderBrowserPrompt(), "保管場所");
-  EXPECT_EQ(os_.BrowseForFolder(1, "x", folder), FolderBrowseResult::kCancelled);
 }
 
 }  // namespace

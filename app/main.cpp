@@ -18,6 +18,7 @@
 #include "ui/win32/main_form_window.h"
 #include "ui/win32/message_boxes.h"
 #include "ui/win32/message_loop.h"
+#include "ui/win32/win32_shell_services.h"
 #include "ui/win32/window_font.h"
 
 namespace {
@@ -25,14 +26,15 @@ namespace {
 constexpr char kApplicationTitle[] = "ファイルバックアップツール";
 constexpr char kInstanceGuardName[] = "EX_QuillsetName";
 
-int RunProgram(quillset::Win32OsServices& os, int show_command) {
+int RunProgram(quillset::Win32OsServices& os, quillset::Win32ShellServices& shell,
+               int show_command) {
   using namespace quillset;
   ApplicationWindow application(kApplicationTitle);
   MessageBoxes boxes(os, application.Title(), application.Handle());
   WindowFont font;
   MainFormWindow form1(application, boxes, font);
   BinaryPacketCodec codec;
-  TForm1 handlers(os, form1, codec);
+  TForm1 handlers(os, form1, shell, codec);
   StoreGridSource data_source1(handlers.ClientDataSet1());
   form1.Create(handlers, data_source1);
   form1.Start(show_command);
@@ -49,17 +51,18 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show_command) {
   quillset::RestrictDllSearchToSystemFolder();
   quillset::TurnOffSystemErrorBoxes();
   quillset::Win32OsServices os;
+  quillset::Win32ShellServices shell;
   // A second copy ends at once, showing nothing.
-  if (!os.TakeSingleInstanceGuard(kInstanceGuardName)) return 0;
-  os.InitializeCom();
+  if (!shell.TakeSingleInstanceGuard(kInstanceGuardName)) return 0;
+  shell.InitializeCom();
   try {
-    RunProgram(os, show_command);
+    RunProgram(os, shell, show_command);
   } catch (const std::exception& e) {
     // Only the windows' own creation can fail out here; there is no window
     // left to report it in, so the box has no owner.
     MessageBoxA(nullptr, quillset::FailureBoxText(e.what(), os).c_str(), kApplicationTitle,
                 MB_ICONERROR | MB_OK);
   }
-  os.UninitializeCom();
+  shell.UninitializeCom();
   return 0;
 }

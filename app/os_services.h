@@ -1,13 +1,19 @@
-// Every operating-system service the program needs, in one interface. Portable
-// code reaches Windows only through it. Implementations:
-//   Win32OsServices (app/win32_os_services.cpp): the real calls, nothing else.
-//   HostOsServices  (app/host_os_services.cpp): POSIX files and folders, an INI
-//                   codec with the profile-file semantics, a settable clock and
-//                   locale; for the native tests.
-//   Fakes in tests derive from HostOsServices and override one call to fail it.
+// What the portable core needs from the operating system, in one interface:
+// files and folders, copy and replace, profile (.ini) files, clock and locale,
+// the executable's path and the code page's lead bytes. Portable code reaches
+// Windows only through it and, in the window layer, through FormView and
+// ShellServices (ui/). Implementations:
+//   Win32OsServices   (app/win32_os_services.cpp): the real calls, nothing else.
+//   HostOsServices    (app/host_os_services.cpp): POSIX files and folders that
+//                     follow Windows' rules, an INI codec with the profile-file
+//                     semantics, a settable clock and locale; for native tests.
+//   OsServicesWrapper (app/os_services_wrapper.h): forwards every call to
+//                     another implementation; a test double overrides only
+//                     the calls it changes.
+//   FaultInjectingOs  (app/testing/fault_injecting_os.h): the one wrapper every
+//                     fault test shares (failed calls, held files, a crash).
 //
-// All texts are code-page bytes (Shift-JIS). Window handles are opaque numbers
-// (an HWND in the Windows build).
+// All texts are code-page bytes (Shift-JIS).
 #pragma once
 
 #include <cstdint>
@@ -19,26 +25,11 @@
 
 namespace quillset {
 
-using WindowHandle = std::uintptr_t;
-
 // The local date and time as the clock gives it (a SYSTEMTIME).
 struct SystemTime {
   std::uint16_t year = 0, month = 0, day_of_week = 0, day = 0;
   std::uint16_t hour = 0, minute = 0, second = 0, milliseconds = 0;
 };
-
-// The shell's notification-icon record in its first layout: 88 bytes in the
-// 32-bit program. Handles are kept as 32-bit values, as that program holds them.
-struct TrayIconRecord {
-  std::uint32_t cbSize = 0;
-  std::uint32_t hWnd = 0;
-  std::uint32_t uID = 0;
-  std::uint32_t uFlags = 0;
-  std::uint32_t uCallbackMessage = 0;
-  std::uint32_t hIcon = 0;
-  char szTip[64] = {};
-};
-static_assert(sizeof(TrayIconRecord) == 88, "first NOTIFYICONDATAA layout");
 
 // A file opened for whole-file access, with no sharing: nobody else can open
 // it while this object lives. Closing happens on destruction.
@@ -61,23 +52,11 @@ enum class FileOpenMode {
   kCreateNew,      // GENERIC_READ | GENERIC_WRITE, CREATE_NEW (fails if the file exists)
 };
 
-enum class FolderBrowseResult { kChosen, kCancelled, kFailed };
-
 class OsServices : public CodePage {
  public:
   ~OsServices() override = default;
 
   // ---- Code page: IsLeadByte (from CodePage) answers for the system code page.
-
-  // ---- Single-instance guard
-  // Creates the named mutex, or opens the one that exists, in one atomic step
-  // and keeps the handle for the life of the process. Returns true when this
-  // process is the only holder (the mutex did not exist before the call).
-  virtual bool TakeSingleInstanceGuard(const std::string& name) = 0;
-
-  // ---- COM for the user-interface thread (the folder browser needs it).
-  virtual void InitializeCom() = 0;
-  virtual void UninitializeCom() = 0;
 
   // ---- Executable path: the full path of the running program (260 bytes at most).
   virtual std::string ExecutablePath() = 0;
@@ -103,6 +82,9 @@ class OsServices : public CodePage {
   virtual bool MoveFileReplacing(const std::string& from, const std::string& to) = 0;
   // DeleteFileA.
   virtual bool RemoveFile(const std::string& path) = 0;
+  // FlushFileBuffers on the closed file `path`: its bytes reach the disk
+  // before, say, it replaces an older file. False when it cannot be flushed.
+  virtual bool FlushFile(const std::string& path) = 0;
 
   // ---- Whole-file access with no sharing; null when the OS refuses.
   virtual std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string& path,
@@ -140,27 +122,6 @@ class OsServices : public CodePage {
     int start_day = 1;
   };
   virtual std::vector<Era> CalendarEras(int calendar) = 0;
-
-  // ---- Window timer on a window of the program (SetTimer / KillTimer).
-  virtual bool SetWindowTimer(WindowHandle window, std::uint32_t id, std::uint32_t interval_ms) = 0;
-  virtual void KillWindowTimer(WindowHandle window, std::uint32_t id) = 0;
-
-  // ---- Notification icon (Shell_NotifyIconA with NIM_ADD = 0 or NIM_DELETE = 2).
-  virtual bool NotifyIcon(std::uint32_t message, const TrayIconRecord& record) = 0;
-  // The executable's main icon resource "MAINICON" as an icon handle.
-  virtual std::uint32_t MainIconHandle() = 0;
-
-  // ---- Dialogs
-  // GetOpenFileNameA with default options and a 260-byte name buffer, owned by
-  // `owner`, placed centred horizontally with its top at a third of the free
-  // height on the monitor of `placement`. True and the full path on OK.
-  virtual bool ShowOpenFileDialog(WindowHandle owner, WindowHandle placement,
-                                  std::string& path) = 0;
-  // SHBrowseForFolderA with `prompt` and BIF_RETURNONLYFSDIRS, owned by
-  // `owner`; the program's windows are disabled and critical-error boxes off
-  // while it is open. On kChosen `folder` is the file-system path.
-  virtual FolderBrowseResult BrowseForFolder(WindowHandle owner, const std::string& prompt,
-                                             std::string& folder) = 0;
 };
 
 }  // namespace quillset

@@ -21,9 +21,6 @@ class Win32OsServices : public OsServices {
   Win32OsServices& operator=(const Win32OsServices&) = delete;
 
   bool IsLeadByte(std::uint8_t byte) const override;
-  bool TakeSingleInstanceGuard(const std::string& name) override;
-  void InitializeCom() override;
-  void UninitializeCom() override;
   std::string ExecutablePath() override;
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
@@ -31,6 +28,7 @@ class Win32OsServices : public OsServices {
   bool CopyFile(const std::string& source, const std::string& target, bool fail_if_exists) override;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
+  bool FlushFile(const std::string& path) override;
   std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string& path, FileOpenMode mode) override;
   std::string GetProfileString(const std::string& section, const std::string& key,
                                const std::string& default_value, const std::string& path) override;
@@ -43,18 +41,6 @@ class Win32OsServices : public OsServices {
   void SetThreadLocaleToUserDefault() override;
   bool IsValidLocale(std::uint32_t lcid) override;
   std::vector<Era> CalendarEras(int calendar) override;
-  bool SetWindowTimer(WindowHandle window, std::uint32_t id, std::uint32_t interval_ms) override;
-  void KillWindowTimer(WindowHandle window, std::uint32_t id) override;
-  bool NotifyIcon(std::uint32_t message, const TrayIconRecord& record) override;
-  std::uint32_t MainIconHandle() override;
-  bool ShowOpenFileDialog(WindowHandle owner, WindowHandle placement, std::string& path) override;
-  FolderBrowseResult BrowseForFolder(WindowHandle owner, const std::string& prompt,
-                                     std::string& folder) override;
-
- private:
-  // Mutex handles of the single-instance guard: kept open until the process
-  // ends, so the name stays taken exactly as long as the program runs.
-  std::vector<void*> guard_handles_;
 };
 
 }  // namespace quillset

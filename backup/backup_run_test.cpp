@@ -174,7 +174,6 @@ TEST(BackupTargetPathTest, JoinsFolderBackslashAndFileNameUnchanged) {
 
 TEST_F(BackupRunTest, DriveRootFolderGivesTwoBackslashesPassedToTheCopyUnchanged) {
   os_.extra_folders.push_back("Q:\\");
-  os_.copy_fault = [](const std::string&, const std::string&) { return true; };
   AddEntry("C:\\Data\\report.xls", "Q:\\");
   BackupRunContext context = Context(1, "\\");
   RunBackup(*store_, context);
@@ -283,7 +282,7 @@ TEST_F(BackupRunTest, RunPassingMidnightTakesLaterDueDatesFromTheNewDay) {
 TEST_F(BackupRunTest, CopyBrokenOffHalfWayKeepsThePreviousBackupWhole) {
   const std::string file = MakeSourceFile(temp_.Path(), "src", "big.bin", std::string(4096, 'n'));
   ASSERT_TRUE(WriteBytes(JoinPath(dest_, "big.bin"), "previous backup"));
-  os_.copy_fault = HalfCopy;
+  os_.FailNthCall(1, OsFault::kShortWrite, OsCall::kCopy);
   AddEntry(file, dest_);
   Run(2);
   EXPECT_EQ(Result(1), backup_texts::kCopyFailed);

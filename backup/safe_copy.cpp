@@ -24,14 +24,18 @@ bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& 
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     const std::string temporary = SafeCopyTemporaryName(target, attempt);
     if (PathIsTaken(os, temporary)) continue;  // never touch a file we did not make
-    // fail_if_exists: should the name have been taken since the test, the copy
-    // fails instead of writing into someone else's file.
-    if (!os.CopyFile(source, temporary, true)) {
-      // The copy may have left a partial file behind; it is ours.
-      if (PathIsTaken(os, temporary)) os.RemoveFile(temporary);
+    // The name is taken by creating the file, which fails when it exists:
+    // should another program take the name after the test above, its file is
+    // neither written into nor removed, and the next name is tried.
+    if (!os.OpenExclusive(temporary, FileOpenMode::kCreateNew)) continue;
+    // From here the file at `temporary` is ours.
+    if (!os.CopyFile(source, temporary, false)) {
+      os.RemoveFile(temporary);  // empty, or a partial copy
       return false;
     }
-    if (!os.MoveFileReplacing(temporary, target)) {
+    // The copy reaches the disk before it replaces the older copy: after a
+    // power loss the target holds the older copy or the new one, never zeros.
+    if (!os.FlushFile(temporary) || !os.MoveFileReplacing(temporary, target)) {
       os.RemoveFile(temporary);
       return false;
     }

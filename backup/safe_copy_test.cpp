@@ -40,7 +40,7 @@ TEST_F(SafeCopyTest, ReplacesAnOlderCopy) {
 
 TEST_F(SafeCopyTest, CopyBrokenOffHalfWayKeepsTheOlderCopyAndLeavesNoNewFile) {
   ASSERT_TRUE(WriteBytes(target_, "previous backup, complete"));
-  os_.copy_fault = HalfCopy;
+  os_.FailNthCall(1, OsFault::kShortWrite, OsCall::kCopy);
   EXPECT_FALSE(SafeCopyFile(os_, source_, target_));
   EXPECT_EQ(ReadBytes(target_), "previous backup, complete");
   EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
@@ -68,6 +68,56 @@ TEST_F(SafeCopyTest, LeftoverOfAnEarlierCutOffCopyIsNeitherUsedNorRemoved) {
   EXPECT_EQ(ReadBytes(target_), "new content of the report");
   EXPECT_EQ(ReadBytes(leftover), "someone's file");
   EXPECT_EQ(TempFolder::CountEntries(dest_), 2);
+}
+
+// Another program takes the first free name after the safe copy looked at it.
+TEST_F(SafeCopyTest, ANameTakenBetweenTheLookAndTheCopyIsNeitherWrittenNorRemoved) {
+  ASSERT_TRUE(WriteBytes(target_, "previous backup"));
+  const std::string taken = SafeCopyTemporaryName(target_, 0);
+  os_.BeforeCall(OsCall::kAnyIo, 1, [&] { WriteBytes(taken, "another program's file"); });
+  EXPECT_TRUE(SafeCopyFile(os_, source_, target_));
+  EXPECT_EQ(ReadBytes(taken), "another program's file");
+  EXPECT_EQ(ReadBytes(target_), "new content of the report");
+  EXPECT_EQ(TempFolder::CountEntries(dest_), 2);
+}
+
+TEST_F(SafeCopyTest, APowerLossAfterTheCopyLeavesTheNewCopyWhole) {
+  ASSERT_TRUE(WriteBytes(target_, "previous backup"));
+  ASSERT_TRUE(SafeCopyFile(os_, source_, target_));
+  os_.Crash();
+  EXPECT_EQ(ReadBytes(target_), "new content of the report");
+}
+
+TEST_F(SafeCopyTest, EveryFailingCallLeavesTheOlderCopyWholeAndNoNewFile) {
+  for (int n = 1;; ++n) {
+    ASSERT_TRUE(WriteBytes(target_, "previous backup"));
+    os_.FailNthCall(n);
+    const bool copied = SafeCopyFile(os_, source_, target_);
+    const bool failed_removal = os_.Injected() && os_.FailedCall() == OsCall::kRemove;
+    const bool done = !os_.Injected();
+    os_.FailNthCall(0);
+    os_.Crash();
+    EXPECT_EQ(ReadBytes(target_), copied ? "new content of the report" : "previous backup")
+        << "call " << n;
+    if (!failed_removal) {
+      EXPECT_EQ(TempFolder::CountEntries(dest_), 1) << "call " << n;
+    }
+    if (done) break;
+    ASSERT_LT(n, 20);
+  }
+}
+
+TEST_F(SafeCopyTest, ATargetHeldByAnotherProgramKeepsItsContentAndLeavesNoNewFile) {
+  ASSERT_TRUE(WriteBytes(target_, "previous backup"));
+  ASSERT_TRUE(os_.HoldFile(target_));
+  EXPECT_FALSE(SafeCopyFile(os_, source_, target_));
+  os_.ReleaseFile(target_);
+  EXPECT_EQ(ReadBytes(target_), "previous backup");
+  EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
+  // Held only for a moment (the look at the names): the copy goes through.
+  ASSERT_TRUE(os_.HoldFile(target_, 1));
+  EXPECT_TRUE(SafeCopyFile(os_, source_, target_));
+  EXPECT_EQ(ReadBytes(target_), "new content of the report");
 }
 
 TEST_F(SafeCopyTest, CopyOfAFileOntoItselfKeepsItsContent) {

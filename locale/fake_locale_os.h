@@ -1,6 +1,7 @@
-// An OsServices for the schedule tests: a settable clock and locale, profile
-// files kept in memory with a switch that makes writes fail, and a record of
-// flushes. Every service the schedule code does not use answers "no".
+// OS services for the date, locale and settings tests: a settable clock and
+// locale, profile files kept in memory with a switch that makes writes fail,
+// and a record of flushes. Every other call reaches the platform's real
+// services (the tests make none).
 #pragma once
 
 #include <map>
@@ -9,13 +10,14 @@
 #include <vector>
 
 #include "app/locale_items.h"
-#include "app/os_services.h"
+#include "app/os_services_wrapper.h"
+#include "app/testing/platform_os.h"
 
 namespace quillset {
 
-class FakeLocaleOs : public OsServices {
+class FakeLocaleOs : public OsServicesWrapper {
  public:
-  FakeLocaleOs() {
+  FakeLocaleOs() : OsServicesWrapper(testing_support::PlatformOs()) {
     // A Japanese Windows with the yyyy/MM/dd pattern.
     SetClock(2026, 12, 13, 10, 30, 0, 0);
     locale_[LOCALE_SDATE] = "/";
@@ -86,28 +88,6 @@ class FakeLocaleOs : public OsServices {
     return true;
   }
   void FlushProfile(const std::string& path) override { flushed.push_back(path); }
-
-  // Not used by the schedule code.
-  bool TakeSingleInstanceGuard(const std::string&) override { return false; }
-  void InitializeCom() override {}
-  void UninitializeCom() override {}
-  bool FileExists(const std::string&) override { return false; }
-  bool DirectoryExists(const std::string&) override { return false; }
-  bool FileStamp(const std::string&, std::uint64_t&, std::uint64_t&) override { return false; }
-  bool CopyFile(const std::string&, const std::string&, bool) override { return false; }
-  bool MoveFileReplacing(const std::string&, const std::string&) override { return false; }
-  bool RemoveFile(const std::string&) override { return false; }
-  std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string&, FileOpenMode) override {
-    return nullptr;
-  }
-  bool SetWindowTimer(WindowHandle, std::uint32_t, std::uint32_t) override { return false; }
-  void KillWindowTimer(WindowHandle, std::uint32_t) override {}
-  bool NotifyIcon(std::uint32_t, const TrayIconRecord&) override { return false; }
-  std::uint32_t MainIconHandle() override { return 0; }
-  bool ShowOpenFileDialog(WindowHandle, WindowHandle, std::string&) override { return false; }
-  FolderBrowseResult BrowseForFolder(WindowHandle, const std::string&, std::string&) override {
-    return FolderBrowseResult::kCancelled;
-  }
 
  private:
   SystemTime clock_;

@@ -1,11 +1,14 @@
 // What the main window's handlers (TForm1, ui/main_form.h) need from the real
 // window: the small window interface under the handlers. The Win32 window layer
 // (ui/win32/) implements it; tests use a headless fake that records calls.
+// What the handlers need of the shell beside their own window (timers, the
+// notification icon, dialogs) is the window layer's other half,
+// ShellServices (ui/shell_services.h).
 #pragma once
 
 #include <string>
 
-#include "app/os_services.h"
+#include "ui/shell_services.h"
 
 namespace quillset {
 

@@ -36,12 +36,12 @@ void TForm1::bakup1Click() {
   TField& file_field = store.FieldAt(kFilePathField);
   TField& folder_field = store.FieldAt(kFolderField);
   std::string source;
-  if (!os_.ShowOpenFileDialog(view_.ApplicationWindow(), view_.MainWindow(), source)) return;
+  if (!shell_.ShowOpenFileDialog(view_.ApplicationWindow(), view_.MainWindow(), source)) return;
   // Refused before the folder is asked for: the user need not pick one in vain.
   if (!PathFitsField(source, file_field, view_)) return;
   const std::string prompt = FileNamePart(source, os_) + kFolderPromptSuffix;
   std::string folder;
-  if (os_.BrowseForFolder(view_.ApplicationWindow(), prompt, folder) !=
+  if (shell_.BrowseForFolder(view_.ApplicationWindow(), prompt, folder) !=
       FolderBrowseResult::kChosen)
     return;
   if (!PathFitsField(folder, folder_field, view_)) return;

@@ -34,11 +34,11 @@ TEST_F(ListCommandsTest, AddingToAnEmptyListGivesOnePendingEntry) {
   PrepareDialogs("C:\\Data\\report.xls", "D:\\Backup");
   form_->bakup1Click();
 
-  EXPECT_EQ(os_.open_file_owner, view_.ApplicationWindow());
-  EXPECT_EQ(os_.open_file_placement, view_.MainWindow());
-  EXPECT_EQ(os_.folder_owner, view_.ApplicationWindow());
-  ASSERT_EQ(os_.folder_prompts.size(), 1u);
-  EXPECT_EQ(os_.folder_prompts[0], std::string("report.xls") + kPromptSuffix);
+  EXPECT_EQ(shell_.open_file_owner, view_.ApplicationWindow());
+  EXPECT_EQ(shell_.open_file_placement, view_.MainWindow());
+  EXPECT_EQ(shell_.folder_owner, view_.ApplicationWindow());
+  ASSERT_EQ(shell_.folder_prompts.size(), 1u);
+  EXPECT_EQ(shell_.folder_prompts[0], std::string("report.xls") + kPromptSuffix);
 
   // Pending in Insert, not yet counted; the delete command stays inactive.
   EXPECT_EQ(Store().State(), StoreState::Insert);
@@ -57,8 +57,8 @@ TEST_F(ListCommandsTest, AddingToAnEmptyListGivesOnePendingEntry) {
 TEST_F(ListCommandsTest, PromptTakesTheWholeDoubleByteFileName) {
   PrepareDialogs("C:\\表\\データ表.xls", "D:\\Backup");
   form_->bakup1Click();
-  ASSERT_EQ(os_.folder_prompts.size(), 1u);
-  EXPECT_EQ(os_.folder_prompts[0], std::string("データ表.xls") + kPromptSuffix);
+  ASSERT_EQ(shell_.folder_prompts.size(), 1u);
+  EXPECT_EQ(shell_.folder_prompts[0], std::string("データ表.xls") + kPromptSuffix);
 }
 
 TEST_F(ListCommandsTest, NewEntryGoesInFrontOfTheFormerLastEntry) {
@@ -79,15 +79,15 @@ TEST_F(ListCommandsTest, CancellingEitherDialogChangesNothing) {
   AddCommittedEntry("C:\\a.txt", "D:\\");
 
   form_->bakup1Click();  // file dialog cancelled
-  EXPECT_EQ(os_.open_file_calls, 1);
-  EXPECT_TRUE(os_.folder_prompts.empty()) << "no folder is asked for without a file";
+  EXPECT_EQ(shell_.open_file_calls, 1);
+  EXPECT_TRUE(shell_.folder_prompts.empty()) << "no folder is asked for without a file";
 
   for (FolderBrowseResult outcome : {FolderBrowseResult::kCancelled, FolderBrowseResult::kFailed}) {
     PrepareDialogs("C:\\b.txt", "D:\\");
-    os_.folder_result = outcome;
+    shell_.folder_result = outcome;
     form_->bakup1Click();
   }
-  EXPECT_EQ(os_.folder_prompts.size(), 2u);
+  EXPECT_EQ(shell_.folder_prompts.size(), 2u);
   EXPECT_EQ(Store().State(), StoreState::Browse);
   EXPECT_EQ(Store().RowCount(), 1);
   EXPECT_FALSE(Store().AtEnd());
@@ -106,7 +106,7 @@ TEST_F(ListCommandsTest, PathLongerThanTheFieldIsRefusedWithAMessage) {
   ASSERT_EQ(view_.plain_messages.size(), 1u);
   EXPECT_NE(view_.plain_messages[0].find("100 バイトを超えるパスは登録できません"), std::string::npos);
   EXPECT_NE(view_.plain_messages[0].find(long_file), std::string::npos);
-  EXPECT_TRUE(os_.folder_prompts.empty());
+  EXPECT_TRUE(shell_.folder_prompts.empty());
 
   PrepareDialogs("C:\\a.txt", long_folder);
   form_->bakup1Click();

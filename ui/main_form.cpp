@@ -8,12 +8,13 @@
 
 namespace quillset {
 
-TForm1::TForm1(OsServices& os, FormView& view, PacketCodec& codec)
+TForm1::TForm1(OsServices& os, FormView& view, ShellServices& shell, PacketCodec& codec)
     : os_(os),
       view_(view),
+      shell_(shell),
       codec_(codec),
       store_(MakeBackupEntryStore(&codec)),
-      timer_(os, [this] { return view_.TimerWindow(); }) {
+      timer_(shell, [this] { return view_.TimerWindow(); }) {
   date_settings_.Load(os_);
   store_->SetDateTextContext(&date_settings_, &os_);
 }

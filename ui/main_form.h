@@ -1,7 +1,8 @@
 // The main window Form1 of class TForm1: its components, the program-wide
 // schedule values, and every handler of the program. It is portable: it reaches
-// the real window through FormView and the operating system through
-// OsServices, so the whole behaviour runs headless in the native tests.
+// the real window through FormView, the shell (timers, tray icon, dialogs)
+// through ShellServices and the operating system through OsServices, so the
+// whole behaviour runs headless in the native tests.
 //
 // The handlers live in files by subject:
 //   main_form.cpp         construction, FormCreate, FormActivate, FormClose, the
@@ -29,6 +30,7 @@
 #include "store/record_store.h"
 #include "ui/form_events.h"
 #include "ui/form_view.h"
+#include "ui/shell_services.h"
 #include "ui/timer_component.h"
 
 namespace quillset {
@@ -45,9 +47,9 @@ inline constexpr char kMonthlyCaption[] = "現在の設定 1ヶ月間隔";
 
 class TForm1 : public FormEvents {
  public:
-  // `codec` turns the store into data-packet bytes and back; all three must
+  // `codec` turns the store into data-packet bytes and back; all four must
   // outlive the form.
-  TForm1(OsServices& os, FormView& view, PacketCodec& codec);
+  TForm1(OsServices& os, FormView& view, ShellServices& shell, PacketCodec& codec);
   ~TForm1() override;
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
@@ -107,7 +109,8 @@ class TForm1 : public FormEvents {
   std::int32_t ScheduleMode = 0;  // 1 minutes, 2 weekly, 3 monthly; other: none
 
  private:
-  // settings_startup.cpp: step 2 to 5 of FormCreate.
+  // settings_startup.cpp: FormCreate after the list is loaded: the settings
+  // file is read (or made on the first run) and the stored schedule applied.
   void ReadSettingsAtStart();
   // schedule_commands.cpp: the body of one tick.
   void RunTimerTick();
@@ -123,6 +126,7 @@ class TForm1 : public FormEvents {
 
   OsServices& os_;
   FormView& view_;
+  ShellServices& shell_;
   PacketCodec& codec_;
   LocaleDateSettings date_settings_;
   std::unique_ptr<TClientDataSet> store_;

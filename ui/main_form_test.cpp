@@ -24,7 +24,7 @@ class MainFormLifecycleTest : public ::testing::Test {
   }
 
   std::unique_ptr<TForm1> NewForm(FakeFormView& view) {
-    return std::make_unique<TForm1>(os_, view, codec_);
+    return std::make_unique<TForm1>(os_, view, shell_, codec_);
   }
 
   // A stored schedule, so that FormCreate shows no first-run message.
@@ -55,6 +55,7 @@ class MainFormLifecycleTest : public ::testing::Test {
 
   TempFolder temp_;
   FormTestOs os_;
+  FakeShellServices shell_;
   BinaryPacketCodec codec_;
   std::string data_path_;
   std::string settings_path_;

@@ -129,7 +129,7 @@ TEST_F(ScheduleTimeIniSetTest, ModesOutsideOneToThreeChangeNothing) {
 }
 
 TEST_F(ScheduleTimeIniSetTest, RefusedTimerIsAFailure) {
-  os.timer_refusals = 1;
+  shell.timer_refusals = 1;
   form->ScheduleMode = 2;
   try {
     form->TimeIniSet();
@@ -246,7 +246,7 @@ TEST_F(ScheduleMinutesPromptTest, TickDuringThePromptRunsTheBackupAndARefusalPut
 TEST_F(ScheduleMinutesPromptTest, RefusedTimerKeepsThePreviousScheduleRunning) {
   ChooseMinutes("30");
   const Schedule before = Snapshot();
-  os.timer_refusals = 1;  // the new interval is refused, the old one comes back
+  shell.timer_refusals = 1;  // the new interval is refused, the old one comes back
   ChooseMinutes("20");
   EXPECT_EQ(view.plain_messages, (std::vector<std::string>{kNotWholeNumber}));
   EXPECT_TRUE(view.failures.empty());
@@ -464,7 +464,7 @@ TEST_F(ScheduleTimerTickTest, BackupsGoOnWhileTheFailureBoxOfAnEarlierTickIsOpen
 using ScheduleStartUpTest = ScheduleTest;
 
 TEST_F(ScheduleStartUpTest, StoredModeOutsideOneToThreeLeavesTimerAndCaptionAlone) {
-  form = std::make_unique<TForm1>(os, view, codec);
+  form = std::make_unique<TForm1>(os, view, shell, codec);
   StoreSettings("30", "7");
   form->FormCreate();
   EXPECT_EQ(form->ScheduleMode, 7);
@@ -480,7 +480,7 @@ TEST_F(ScheduleStartUpTest, StoredModeOutsideOneToThreeLeavesTimerAndCaptionAlon
 }
 
 TEST_F(ScheduleStartUpTest, StoredMinutesOutOfRangeStartWithTheTimerOff) {
-  form = std::make_unique<TForm1>(os, view, codec);
+  form = std::make_unique<TForm1>(os, view, shell, codec);
   StoreSettings("5", "1");
   form->FormCreate();
   EXPECT_EQ(form->ScheduleMode, 1);
@@ -492,7 +492,7 @@ TEST_F(ScheduleStartUpTest, StoredMinutesOutOfRangeStartWithTheTimerOff) {
 }
 
 TEST_F(ScheduleStartUpTest, StoredWeeklyScheduleChecksEveryHundredMinutes) {
-  form = std::make_unique<TForm1>(os, view, codec);
+  form = std::make_unique<TForm1>(os, view, shell, codec);
   StoreSettings("2027/03/08", "2");
   form->FormCreate();
   EXPECT_EQ(form->ScheduleMode, 2);

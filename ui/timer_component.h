@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/os_services.h"
+#include "ui/shell_services.h"
 
 namespace quillset {
 
@@ -18,7 +18,7 @@ class TTimer {
 
   // `window` gives the handle of the timer's window when the timer is armed
   // (the window may not exist yet when the timer object is made).
-  TTimer(OsServices& os, std::function<WindowHandle()> window);
+  TTimer(ShellServices& shell, std::function<WindowHandle()> window);
   ~TTimer();
   TTimer(const TTimer&) = delete;
   TTimer& operator=(const TTimer&) = delete;
@@ -29,7 +29,7 @@ class TTimer {
   void SetInterval(std::uint32_t interval_ms);
 
  private:
-  OsServices& os_;
+  ShellServices& shell_;
   std::function<WindowHandle()> window_;
   std::uint32_t interval_ = 0;
   bool armed_ = false;

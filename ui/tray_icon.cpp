@@ -10,16 +10,7 @@
 namespace quillset {
 namespace {
 
-constexpr std::uint32_t kNimAdd = 0;
-constexpr std::uint32_t kNimDelete = 2;
 constexpr std::uint32_t kTrayIconId = 1;
-constexpr std::uint32_t kNifMessage = 1;
-constexpr std::uint32_t kNifIcon = 2;
-constexpr std::uint32_t kNifTip = 4;
-constexpr std::uint32_t kWmUser = 0x0400;
-constexpr std::uint32_t kWmTrayNotify = kWmUser + 100;  // 1124
-constexpr std::uint32_t kWmLButtonDown = 0x0201;        // 513
-constexpr std::uint32_t kWmRButtonDown = 0x0204;        // 516
 
 // The tips, each a whole 64-byte block (text, then zero bytes) as szTip holds it.
 using TipBlock = char[sizeof(TrayIconRecord::szTip)];
@@ -57,12 +48,12 @@ void TForm1::AddTrayIcon() {
   TrayIconData.uID = kTrayIconId;
   TrayIconData.uFlags = kNifMessage | kNifIcon | kNifTip;
   TrayIconData.uCallbackMessage = kWmTrayNotify;
-  TrayIconData.hIcon = os_.MainIconHandle();
+  TrayIconData.hIcon = shell_.MainIconHandle();
   if (const TipBlock* tip = TipFor(ScheduleMode, TimerSetValue)) {
     std::memcpy(TrayIconData.szTip, *tip, sizeof(TrayIconData.szTip));
   }
   // The shell's answer is not examined: the icon counts as shown either way.
-  os_.NotifyIcon(kNimAdd, TrayIconData);
+  shell_.NotifyIcon(kNimAdd, TrayIconData);
   TrayIconShown = true;
 }
 
@@ -71,7 +62,7 @@ void TForm1::RemoveTrayIcon() {
   TrayIconData.cbSize = sizeof(TrayIconRecord);
   TrayIconData.hWnd = OwnerHandle(view_);
   TrayIconData.uID = kTrayIconId;
-  os_.NotifyIcon(kNimDelete, TrayIconData);
+  shell_.NotifyIcon(kNimDelete, TrayIconData);
   TrayIconShown = false;
 }
 

@@ -34,7 +34,7 @@ class TrayIconTest : public FormTest {
     form->ScheduleMode = mode;
     form->TimerSetValue = value;
     form->AddTrayIcon();
-    const std::string tip = TipOf(os.notify_icon_calls.back().record);
+    const std::string tip = TipOf(shell.notify_icon_calls.back().record);
     form->RemoveTrayIcon();
     return tip;
   }
@@ -65,7 +65,7 @@ TEST_F(TrayIconTipTest, TipIsChosenWhenTheIconIsAdded) {
   form->ScheduleMode = 1;
   form->TimerSetValue = "0";
   form->AddTrayIcon();  // shown already: no call, the tip is not refreshed
-  ASSERT_EQ(os.notify_icon_calls.size(), 1u);
+  ASSERT_EQ(shell.notify_icon_calls.size(), 1u);
   EXPECT_EQ(TipOf(form->TrayIconData), TipBlock("週単位でバックアップ"));
 }
 
@@ -75,30 +75,30 @@ TEST_F(TrayIconCallsTest, AddFillsTheWholeRecord) {
   form->ScheduleMode = 1;
   form->TimerSetValue = "0";
   form->AddTrayIcon();
-  ASSERT_EQ(os.notify_icon_calls.size(), 1u);
-  const InMemoryOs::NotifyIconCall& call = os.notify_icon_calls[0];
+  ASSERT_EQ(shell.notify_icon_calls.size(), 1u);
+  const FakeShellServices::NotifyIconCall& call = shell.notify_icon_calls[0];
   EXPECT_EQ(call.message, kNimAdd);
   EXPECT_EQ(call.record.cbSize, 88u);
   EXPECT_EQ(call.record.hWnd, static_cast<std::uint32_t>(view.MainWindow()));
   EXPECT_EQ(call.record.uID, 1u);
   EXPECT_EQ(call.record.uFlags, 7u);
   EXPECT_EQ(call.record.uCallbackMessage, 1124u);
-  EXPECT_EQ(call.record.hIcon, InMemoryOs::kMainIcon);
+  EXPECT_EQ(call.record.hIcon, FakeShellServices::kMainIcon);
   EXPECT_TRUE(form->TrayIconShown);
 }
 
 TEST_F(TrayIconCallsTest, AddAndRemoveEachCallTheShellOnce) {
   form->RemoveTrayIcon();  // none shown
-  EXPECT_TRUE(os.notify_icon_calls.empty());
+  EXPECT_TRUE(shell.notify_icon_calls.empty());
   form->ScheduleMode = 2;
   form->AddTrayIcon();
   form->AddTrayIcon();
   form->RemoveTrayIcon();
   form->RemoveTrayIcon();
-  ASSERT_EQ(os.notify_icon_calls.size(), 2u);
-  EXPECT_EQ(os.notify_icon_calls[0].message, kNimAdd);
-  const TrayIconRecord& removed = os.notify_icon_calls[1].record;
-  EXPECT_EQ(os.notify_icon_calls[1].message, kNimDelete);
+  ASSERT_EQ(shell.notify_icon_calls.size(), 2u);
+  EXPECT_EQ(shell.notify_icon_calls[0].message, kNimAdd);
+  const TrayIconRecord& removed = shell.notify_icon_calls[1].record;
+  EXPECT_EQ(shell.notify_icon_calls[1].message, kNimDelete);
   EXPECT_EQ(removed.cbSize, 88u);
   EXPECT_EQ(removed.hWnd, static_cast<std::uint32_t>(view.MainWindow()));
   EXPECT_EQ(removed.uID, 1u);
@@ -109,12 +109,12 @@ TEST_F(TrayIconCallsTest, AddAndRemoveEachCallTheShellOnce) {
 }
 
 TEST_F(TrayIconCallsTest, ShellRefusalsAreNotExamined) {
-  os.notify_icon_result = false;
+  shell.notify_icon_result = false;
   form->AddTrayIcon();
   EXPECT_TRUE(form->TrayIconShown);
   form->RemoveTrayIcon();
   EXPECT_FALSE(form->TrayIconShown);
-  EXPECT_EQ(os.notify_icon_calls.size(), 2u);
+  EXPECT_EQ(shell.notify_icon_calls.size(), 2u);
 }
 
 TEST_F(TrayIconCallsTest, HideAddsTheIconThenHidesAndRestoreRemovesThenShows) {
@@ -138,9 +138,9 @@ TEST_F(TrayIconNotifyTest, EitherButtonPressRestoresTheWindow) {
     form->TrayNotify(press);
     EXPECT_TRUE(view.visible);
     EXPECT_FALSE(form->TrayIconShown);
-    EXPECT_EQ(os.notify_icon_calls.back().message, kNimDelete);
+    EXPECT_EQ(shell.notify_icon_calls.back().message, kNimDelete);
   }
-  EXPECT_EQ(os.notify_icon_calls.size(), 4u);
+  EXPECT_EQ(shell.notify_icon_calls.size(), 4u);
 }
 
 TEST_F(TrayIconNotifyTest, OtherMouseMessagesDoNothing) {
@@ -151,14 +151,14 @@ TEST_F(TrayIconNotifyTest, OtherMouseMessagesDoNothing) {
   }
   EXPECT_FALSE(view.visible);
   EXPECT_TRUE(form->TrayIconShown);
-  EXPECT_EQ(os.notify_icon_calls.size(), 1u);
+  EXPECT_EQ(shell.notify_icon_calls.size(), 1u);
   EXPECT_EQ(view.log, (std::vector<std::string>{"notify-icon:0", "hide"}));
 }
 
 TEST_F(TrayIconNotifyTest, DoubleClickRestoresOnItsFirstPress) {
   form->HideToTray();
   for (std::uint32_t message : {513u, 514u, 515u, 514u}) form->TrayNotify(message);
-  EXPECT_EQ(os.notify_icon_calls.size(), 2u);
+  EXPECT_EQ(shell.notify_icon_calls.size(), 2u);
   EXPECT_EQ(view.log, (std::vector<std::string>{"notify-icon:0", "hide", "notify-icon:2",
                                                 "restore"}));
 }
@@ -169,15 +169,15 @@ TEST_F(TrayIconTaskbarTest, RecreatedTaskbarGetsTheIconBackWhileHidden) {
   form->ScheduleMode = 3;
   form->HideToTray();
   form->TaskbarCreated();
-  ASSERT_EQ(os.notify_icon_calls.size(), 2u);
-  EXPECT_EQ(os.notify_icon_calls[1].message, kNimAdd);
-  EXPECT_EQ(std::memcmp(&os.notify_icon_calls[0].record, &os.notify_icon_calls[1].record,
+  ASSERT_EQ(shell.notify_icon_calls.size(), 2u);
+  EXPECT_EQ(shell.notify_icon_calls[1].message, kNimAdd);
+  EXPECT_EQ(std::memcmp(&shell.notify_icon_calls[0].record, &shell.notify_icon_calls[1].record,
                         sizeof(TrayIconRecord)),
             0);
   EXPECT_TRUE(form->TrayIconShown);
   // One icon still: a press removes it once and restores.
   form->TrayNotify(513);
-  EXPECT_EQ(os.notify_icon_calls.size(), 3u);
+  EXPECT_EQ(shell.notify_icon_calls.size(), 3u);
   EXPECT_FALSE(form->TrayIconShown);
 }
 
@@ -185,18 +185,18 @@ TEST_F(TrayIconTaskbarTest, RecreatedTaskbarAddsNoIconWhileTheWindowShows) {
   form->TaskbarCreated();
   form->HideToTray();
   form->RestoreFromTray();
-  const std::size_t calls = os.notify_icon_calls.size();
+  const std::size_t calls = shell.notify_icon_calls.size();
   form->TaskbarCreated();
-  EXPECT_EQ(os.notify_icon_calls.size(), calls);
+  EXPECT_EQ(shell.notify_icon_calls.size(), calls);
   EXPECT_FALSE(form->TrayIconShown);
 }
 
 TEST_F(TrayIconTaskbarTest, RecreatedTaskbarReadsTheLocaleSettingsAgain) {
   os.SetLocaleItem(LOCALE_SSHORTDATE, "dd.MM.yyyy");
   os.SetLocaleItem(LOCALE_SDATE, ".");
-  const int resets = os.thread_locale_resets;
+  const int resets = os.set_to_user_default_calls;
   form->TaskbarCreated();
-  EXPECT_EQ(os.thread_locale_resets, resets + 1);
+  EXPECT_EQ(os.set_to_user_default_calls, resets + 1);
   EXPECT_EQ(form->DateSettings().ShortDatePattern, "dd.MM.yyyy");
   EXPECT_EQ(form->DateSettings().DateSeparatorChar, '.');
 }

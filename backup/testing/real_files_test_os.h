@@ -1,7 +1,8 @@
 // Test support for code that works on real files: a fresh temporary folder
 // per test, small file helpers, and OS services over the real file system
-// (the host's natively, the Win32 ones under Wine) with a settable clock,
-// prepared dialog answers and switches that make one call fail.
+// (the host's natively, the Win32 ones under Wine) with a settable clock and
+// a record of copies, moves and settings writes. Faults come from the shared
+// FaultInjectingOs underneath (FailNthCall, HoldFile, Crash, ...).
 //
 // Paths: natively they are host paths joined with "/", under Wine Windows
 // paths joined with "\" (kTestPathSeparator). File names are code-page bytes;
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
@@ -20,13 +22,12 @@
 
 #ifdef _WIN32
 #include <direct.h>
-
-#include "app/win32_os_services.h"
 #else
 #include <sys/stat.h>
-
-#include "app/host_os_services.h"
 #endif
+
+#include "app/testing/fault_injecting_os.h"
+#include "app/testing/platform_os.h"
 
 #include "locale/calendar_dates.h"
 
@@ -34,10 +35,8 @@ namespace quillset {
 namespace testing_support {
 
 #ifdef _WIN32
-using RealFilesOsBase = Win32OsServices;
 inline constexpr char kTestPathSeparator[] = "\\";
 #else
-using RealFilesOsBase = HostOsServices;
 inline constexpr char kTestPathSeparator[] = "/";
 #endif
 
@@ -151,9 +150,16 @@ inline SystemTime MakeSystemTime(int year, int month, int day, int hour = 0, int
   return t;
 }
 
+// The platform's services, made before the wrapper that forwards to them.
+struct PlatformOsMember {
+  PlatformOsServices platform;
+};
+
 // OS services over the real file system with what tests need to steer.
-class RealFilesTestOs : public RealFilesOsBase {
+class RealFilesTestOs : private PlatformOsMember, public FaultInjectingOs {
  public:
+  RealFilesTestOs() : FaultInjectingOs(platform) {}
+
   // ---- Clock: every LocalTime call answers the current time, then moves it
   // on by `clock_step_ms` (0: the clock stands still).
   void SetClock(const SystemTime& time) { clock_ = SystemTimeToDateTime(time); }
@@ -170,67 +176,49 @@ class RealFilesTestOs : public RealFilesOsBase {
   std::string executable_path;
   std::string ExecutablePath() override { return executable_path; }
 
-  // ---- Dialogs answer what the test prepared; not prepared: cancelled.
-  bool open_file_ok = false;
-  std::string open_file_path;
-  int open_file_calls = 0;
-  WindowHandle open_file_owner = 0, open_file_placement = 0;
-  bool ShowOpenFileDialog(WindowHandle owner, WindowHandle placement,
-                          std::string& path) override {
-    ++open_file_calls;
-    open_file_owner = owner;
-    open_file_placement = placement;
-    if (open_file_ok) path = open_file_path;
-    return open_file_ok;
-  }
-  FolderBrowseResult folder_result = FolderBrowseResult::kCancelled;
-  std::string folder_path;
-  std::vector<std::string> folder_prompts;
-  WindowHandle folder_owner = 0;
-  FolderBrowseResult BrowseForFolder(WindowHandle owner, const std::string& prompt,
-                                     std::string& folder) override {
-    folder_prompts.push_back(prompt);
-    folder_owner = owner;
-    if (folder_result == FolderBrowseResult::kChosen) folder = folder_path;
-    return folder_result;
-  }
-
-  // ---- Profile writes: recorded; the write numbered `fail_profile_write`
-  // (1-based) is refused.
+  // ---- Profile writes: recorded.
   struct ProfileWrite {
     std::string section, key, value, path;
   };
   std::vector<ProfileWrite> profile_writes;
-  int fail_profile_write = 0;
   bool WriteProfileString(const std::string& section, const std::string& key,
                           const std::string& value, const std::string& path) override {
     profile_writes.push_back({section, key, value, path});
-    if (static_cast<int>(profile_writes.size()) == fail_profile_write) return false;
-    return RealFilesOsBase::WriteProfileString(section, key, value, path);
+    return FaultInjectingOs::WriteProfileString(section, key, value, path);
   }
 
-  // ---- File copies: recorded; `copy_fault` replaces the real copy when set.
+  // ---- File copies and moves: recorded.
   std::vector<std::pair<std::string, std::string>> copies;
-  std::function<bool(const std::string&, const std::string&)> copy_fault;
   bool CopyFile(const std::string& source, const std::string& target,
                 bool fail_if_exists) override {
     copies.emplace_back(source, target);
-    if (copy_fault) return copy_fault(source, target);
-    return RealFilesOsBase::CopyFile(source, target, fail_if_exists);
+    if (OnPretendDrive(target)) return true;
+    return FaultInjectingOs::CopyFile(source, target, fail_if_exists);
   }
   std::vector<std::pair<std::string, std::string>> moves;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override {
     moves.emplace_back(from, to);
-    return RealFilesOsBase::MoveFileReplacing(from, to);
+    if (OnPretendDrive(to)) return true;
+    return FaultInjectingOs::MoveFileReplacing(from, to);
   }
 
-  // ---- Folders that DirectoryExists reports besides the real ones (drive
-  // roots that a test cannot make).
+  // ---- Folders of a drive the test cannot make (drive roots): DirectoryExists
+  // reports them, and creating, copying, flushing and moving files in them
+  // succeed without writing anything.
   std::vector<std::string> extra_folders;
   bool DirectoryExists(const std::string& path) override {
     for (const std::string& folder : extra_folders)
       if (folder == path) return true;
-    return RealFilesOsBase::DirectoryExists(path);
+    return FaultInjectingOs::DirectoryExists(path);
+  }
+  std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string& path,
+                                               FileOpenMode mode) override {
+    if (OnPretendDrive(path) && mode != FileOpenMode::kReadExisting)
+      return std::make_unique<DiscardingFile>();
+    return FaultInjectingOs::OpenExclusive(path, mode);
+  }
+  bool FlushFile(const std::string& path) override {
+    return OnPretendDrive(path) || FaultInjectingOs::FlushFile(path);
   }
 
   static SystemTime ToSystemTime(TDateTime value) {
@@ -241,16 +229,30 @@ class RealFilesTestOs : public RealFilesOsBase {
   }
 
  private:
+  class DiscardingFile : public ExclusiveFile {
+   public:
+    bool Size(std::uint64_t& size) override {
+      size = 0;
+      return true;
+    }
+    bool Read(void*, std::size_t, std::size_t& done) override {
+      done = 0;
+      return true;
+    }
+    bool Write(const void*, std::size_t length, std::size_t& done) override {
+      done = length;
+      return true;
+    }
+    bool Flush() override { return true; }
+  };
+  bool OnPretendDrive(const std::string& path) const {
+    for (const std::string& folder : extra_folders)
+      if (path.compare(0, folder.size(), folder) == 0) return true;
+    return false;
+  }
+
   TDateTime clock_ = SystemTimeToDateTime(MakeSystemTime(2026, 12, 7, 10, 0, 0));
 };
-
-// A copy that breaks off half way: half of the source's bytes reach the
-// target, then the copy reports failure.
-inline bool HalfCopy(const std::string& source, const std::string& target) {
-  const std::string bytes = ReadBytes(source);
-  WriteBytes(target, bytes.substr(0, bytes.size() / 2));
-  return false;
-}
 
 }  // namespace testing_support
 }  // namespace quillset

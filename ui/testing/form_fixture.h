@@ -1,8 +1,8 @@
 // Shared fixture of the main window's handler tests: a TForm1 over the
-// headless FakeFormView and OS services on the real file system, with the
-// program's executable (and so its settings and data files) in a fresh
-// temporary folder. Window services (timer, tray icon) are only recorded:
-// there is no real window behind the fake view.
+// headless FakeFormView and FakeShellServices and OS services on the real file
+// system, with the program's executable (and so its settings and data files)
+// in a fresh temporary folder. Shell services (timer, tray icon, dialogs) are
+// only recorded: there is no real window behind the fake view.
 //
 // Natively the host's OS services are linked into ui_core_test. The Windows
 // build needs the Win32 ones linked too (quillset_real_files_test_os from
@@ -30,32 +30,14 @@
 #include "store/packet_codec.h"
 #include "ui/main_form.h"
 #include "ui/testing/fake_form_view.h"
+#include "ui/testing/fake_shell_services.h"
 
 namespace quillset {
 namespace testing_support {
 
 class FormTestOs : public RealFilesTestOs {
  public:
-  struct TimerCall {
-    WindowHandle window;
-    std::uint32_t id;
-    std::uint32_t interval_ms;  // 0 for KillWindowTimer
-  };
-  std::vector<TimerCall> timer_calls;
-  std::vector<std::uint32_t> notify_icon_messages;
   int profile_flushes = 0;
-
-  bool SetWindowTimer(WindowHandle window, std::uint32_t id, std::uint32_t interval_ms) override {
-    timer_calls.push_back({window, id, interval_ms});
-    return true;
-  }
-  void KillWindowTimer(WindowHandle window, std::uint32_t id) override {
-    timer_calls.push_back({window, id, 0});
-  }
-  bool NotifyIcon(std::uint32_t message, const TrayIconRecord&) override {
-    notify_icon_messages.push_back(message);
-    return true;
-  }
   void FlushProfile(const std::string& path) override {
     ++profile_flushes;
     RealFilesTestOs::FlushProfile(path);
@@ -75,7 +57,7 @@ class FormFixture : public ::testing::Test {
     ASSERT_TRUE(temp_.Valid());
     os_.executable_path = temp_ / "Quillset.exe";
     settings_path_ = temp_ / "Quillset.ini";
-    form_ = std::make_unique<TForm1>(os_, view_, codec_);
+    form_ = std::make_unique<TForm1>(os_, view_, shell_, codec_);
   }
 
   // The store as FormCreate leaves it without a data file: empty and open.
@@ -98,14 +80,15 @@ class FormFixture : public ::testing::Test {
   }
 
   void PrepareDialogs(const std::string& file, const std::string& folder) {
-    os_.open_file_ok = true;
-    os_.open_file_path = file;
-    os_.folder_result = FolderBrowseResult::kChosen;
-    os_.folder_path = folder;
+    shell_.open_file_ok = true;
+    shell_.open_file_path = file;
+    shell_.folder_result = FolderBrowseResult::kChosen;
+    shell_.folder_path = folder;
   }
 
   TempFolder temp_;
   FormTestOs os_;
+  FakeShellServices shell_;
   FakeFormView view_;
   RefusingPacketCodec codec_;
   std::unique_ptr<TForm1> form_;

@@ -398,19 +398,25 @@ TEST_F(DataGridTest, DraggingATitleSeparatorResizesTheColumn) {
   EXPECT_TRUE(source_.log.empty());
 }
 
-TEST_F(DataGridTest, ColumnWidthsFollowTheFontRule) {
+// What a user sees: every title whole, and a value as wide as the column's
+// display width (digits, the widest common characters) whole; no column wider
+// than that needs by a character or more.
+TEST_F(DataGridTest, EachColumnShowsItsTitleAndAFullWidthValueWhole) {
   HDC dc = GetDC(nullptr);
   HGDIOBJ old = SelectObject(dc, font_.Handle());
-  TEXTMETRICA tm = {};
-  GetTextMetricsA(dc, &tm);
-  SIZE zero = {};
-  GetTextExtentPoint32A(dc, "0", 1, &zero);
+  auto extent = [&](const std::string& text) {
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    return static_cast<int>(size.cx);
+  };
+  const int one_character = extent("0");
   for (int c = 0; c < 4; ++c) {
-    std::string title = source_.ColumnTitle(c);
-    SIZE t = {};
-    GetTextExtentPoint32A(dc, title.c_str(), static_cast<int>(title.size()), &t);
-    int expected = source_.DisplayWidth(c) * (zero.cx - tm.tmOverhang) + tm.tmOverhang + 4;
-    EXPECT_EQ(grid_->ColumnWidth(c), std::max<int>(expected, t.cx + 4)) << c;
+    const int title = extent(source_.ColumnTitle(c));
+    const int value = extent(std::string(static_cast<std::size_t>(source_.DisplayWidth(c)), '0'));
+    const int width = grid_->ColumnWidth(c);
+    EXPECT_GT(width, title) << "column " << c;
+    EXPECT_GT(width, value) << "column " << c;
+    EXPECT_LT(width, std::max(title, value) + one_character) << "column " << c;
   }
   SelectObject(dc, old);
   ReleaseDC(nullptr, dc);

@@ -1,5 +1,5 @@
 // The hidden window that carries Timer1: its WM_TIMER messages with id 1 become
-// a tick. The interval is set from outside (OsServices::SetWindowTimer on
+// a tick. The interval is set from outside (ShellServices::SetWindowTimer on
 // Handle()); ticks arrive also while a modal box or dialog is open, through
 // that box's message loop.
 #pragma once

@@ -3,6 +3,8 @@
 // <windows.h>: a driver may include this header alone.
 #pragma once
 
+#include "ui/shell_services.h"
+
 namespace quillset {
 
 // The invisible application window: owner of every other window, carrier of
@@ -16,7 +18,7 @@ inline constexpr char kDataGridClass[] = "QuillsetGrid";
 inline constexpr char kTimerWindowClass[] = "QuillsetTimerWindow";
 
 // Message of the tray icon, handled by the main window.
-inline constexpr unsigned kTrayNotifyMessage = 1124;  // WM_USER + 100
+inline constexpr unsigned kTrayNotifyMessage = kWmTrayNotify;
 // Timer1's identifier on the timer window.
 inline constexpr unsigned kTimer1Id = 1;
 

@@ -1,0 +1,125 @@
+// The fault-injecting OS services every fault test shares. It wraps real OS
+// services (a HostOsServices natively, the Win32 ones under Wine) and, on
+// request:
+//   - fails the Nth I/O call, of one kind or of any kind, with a chosen fault;
+//   - lets another program hold a file open without sharing for a number of
+//     I/O calls, or until released;
+//   - runs an action of "another program" just before the Nth call of a kind
+//     (a name taken between a test and a use, say);
+//   - simulates a crash: every byte written through it and not flushed since
+//     is lost. Such a file keeps its length (the file system's metadata is
+//     journaled) but its unflushed bytes come back as zeros.
+// Without a request it forwards every call unchanged.
+//
+// To add a fault: give it an OsFault value (or an OsCall kind) and handle it
+// where the call is counted (Hit) in fault_injecting_os.cpp.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/os_services_wrapper.h"
+
+namespace quillset {
+
+// The I/O calls a fault can aim at.
+enum class OsCall {
+  kAnyIo,         // any of the kinds below
+  kOpen,          // OpenExclusive
+  kSize,          // ExclusiveFile::Size
+  kRead,          // ExclusiveFile::Read
+  kWrite,         // ExclusiveFile::Write
+  kFlush,         // ExclusiveFile::Flush and FlushFile
+  kCopy,          // CopyFile
+  kMove,          // MoveFileReplacing
+  kRemove,        // RemoveFile
+  kProfileWrite,  // WriteProfileString
+};
+
+// What a failed call does.
+enum class OsFault {
+  kFail,        // the call fails and changes nothing
+  kShortWrite,  // a write takes half its bytes; a copy writes half the source and fails
+  kDiskFull,    // a write takes half its bytes, and every later write nothing
+};
+
+class FaultInjectingOs : public OsServicesWrapper {
+ public:
+  // `target` must outlive this object.
+  explicit FaultInjectingOs(OsServices& target);
+  ~FaultInjectingOs() override;
+
+  // ---- Failing calls
+  // Fails the `n`th call (1-based, counted from now) of kind `call` with
+  // `fault`; n = 0 fails nothing. Resets the count and the other faults of
+  // this kind of request.
+  void FailNthCall(int n, OsFault fault = OsFault::kFail, OsCall call = OsCall::kAnyIo);
+  // I/O calls of the chosen kind since the last FailNthCall.
+  int Calls() const { return calls_; }
+  // A call was failed since the last FailNthCall, and its kind.
+  bool Injected() const { return injected_; }
+  OsCall FailedCall() const { return failed_call_; }
+
+  // ---- Another program
+  // Holds `path` open with no sharing for the next `io_calls` I/O calls (-1:
+  // until ReleaseFile). False when the file cannot be opened.
+  bool HoldFile(const std::string& path, int io_calls = -1);
+  void ReleaseFile(const std::string& path);
+  // Runs `action` just before the `n`th call (1-based, from now) of `call`.
+  void BeforeCall(OsCall call, int n, std::function<void()> action);
+
+  // ---- Crash
+  // Power is lost now: what was written through this object and not flushed
+  // is lost (zeros), in every file that still exists. Files must be closed.
+  void Crash();
+  // Files with unflushed bytes.
+  std::vector<std::string> UnflushedFiles() const;
+
+  // ---- OsServices
+  bool CopyFile(const std::string& source, const std::string& target,
+                bool fail_if_exists) override;
+  bool MoveFileReplacing(const std::string& from, const std::string& to) override;
+  bool RemoveFile(const std::string& path) override;
+  bool FlushFile(const std::string& path) override;
+  std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string& path,
+                                               FileOpenMode mode) override;
+  bool WriteProfileString(const std::string& section, const std::string& key,
+                          const std::string& value, const std::string& path) override;
+
+ private:
+  class TrackedFile;
+
+  // Counts a call of `kind`; true when this one is to fail.
+  bool Hit(OsCall kind);
+  // Hit, for calls that only the fault kFail fails (the others aim at writes).
+  bool Fails(OsCall kind);
+  // The bytes written to `path` that a crash would keep (the file's content
+  // at its last flush); absent: nothing unflushed.
+  std::map<std::string, std::string> durable_;
+
+  int fail_at_ = 0;
+  int calls_ = 0;
+  OsFault fault_ = OsFault::kFail;
+  OsCall fault_call_ = OsCall::kAnyIo;
+  bool injected_ = false;
+  OsCall failed_call_ = OsCall::kAnyIo;
+  bool disk_full_ = false;
+
+  struct Hold {
+    std::unique_ptr<ExclusiveFile> file;
+    int calls_left;  // -1: until released
+  };
+  std::map<std::string, Hold> holds_;
+  struct Action {
+    OsCall call;
+    int calls_left;
+    std::function<void()> action;
+  };
+  std::vector<Action> actions_;
+};
+
+}  // namespace quillset

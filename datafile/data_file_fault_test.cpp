@@ -1,0 +1,101 @@
+// Saving the data file when the machine or another program gets in the way,
+// through the shared fault-injecting OS services: a power loss after a save,
+// or after any failing call of one, leaves the old or the new list whole; a
+// data file another program holds fails the save before anything is written.
+#include <gtest/gtest.h>
+
+#include "app/errors.h"
+#include "app/host_os_services.h"
+#include "app/testing/fault_injecting_os.h"
+#include "datafile/data_file.h"
+#include "datafile/packet_test_support.h"
+#include "datafile/table_packet.h"
+
+namespace quillset {
+namespace {
+
+using testing_support::Bytes;
+using testing_support::FileExistsOnDisk;
+using testing_support::ReadFileBytes;
+using testing_support::TempFolder;
+using testing_support::WriteFileBytes;
+
+class DataFileFaultTest : public ::testing::Test {
+ protected:
+  // A store loaded from the one-entry file, with a second entry added.
+  std::unique_ptr<TClientDataSet> StoreWithANewEntry() {
+    WriteFileBytes(path_, testing_support::OneEntryFile());
+    auto store = MakeBackupEntryStore(&codec_);
+    LoadFile(*store, os_, path_);
+    store->MoveLast();
+    store->InsertRow();
+    store->FieldAt(0).WriteText("C:\\new");
+    store->FieldAt(1).WriteText("D:\\new");
+    return store;
+  }
+  // The rows of the data file as it loads now.
+  int RowsOnDisk() {
+    auto check = MakeBackupEntryStore(&codec_);
+    LoadFile(*check, os_, path_);
+    return check->RowCount();
+  }
+
+  TempFolder folder_;
+  std::string path_ = folder_.File("Quillset.cds");
+  BinaryPacketCodec codec_;
+  HostOsServices host_;
+  FaultInjectingOs os_{host_};
+};
+
+TEST_F(DataFileFaultTest, APowerLossAfterASaveKeepsTheNewListWhole) {
+  auto store = StoreWithANewEntry();
+  SaveFile(*store, os_, path_);
+  const Bytes saved = ReadFileBytes(path_);
+  EXPECT_TRUE(os_.UnflushedFiles().empty());
+  os_.Crash();
+  EXPECT_EQ(ReadFileBytes(path_), saved);
+  EXPECT_EQ(RowsOnDisk(), 2);
+}
+
+TEST_F(DataFileFaultTest, APowerLossAfterAnyFailingCallOfASaveLeavesTheOldOrTheNewList) {
+  for (int n = 1;; ++n) {
+    auto store = StoreWithANewEntry();
+    os_.FailNthCall(n);
+    bool saved = true;
+    try {
+      SaveFile(*store, os_, path_);
+    } catch (const EFCreateError&) {
+      saved = false;
+    }
+    const bool done = !os_.Injected();
+    os_.FailNthCall(0);
+    os_.Crash();
+    if (saved) {
+      EXPECT_EQ(RowsOnDisk(), 2) << "call " << n;
+    } else {
+      EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile()) << "call " << n;
+    }
+    if (done) break;
+    ASSERT_LT(n, 30);
+  }
+}
+
+TEST_F(DataFileFaultTest, AHeldDataFileFailsTheSaveBeforeAnythingIsWritten) {
+  auto store = StoreWithANewEntry();
+  // Another program's file of the ".new" name, from an earlier run, say.
+  WriteFileBytes(NewDataFilePath(path_), {1, 2, 3});
+  ASSERT_TRUE(os_.HoldFile(path_));
+  os_.FailNthCall(0, OsFault::kFail, OsCall::kWrite);  // counts the writes
+  EXPECT_THROW(SaveFile(*store, os_, path_), EFCreateError);
+  EXPECT_EQ(os_.Calls(), 0) << "nothing is written while the data file is held";
+  os_.ReleaseFile(path_);
+  EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
+  EXPECT_EQ(ReadFileBytes(NewDataFilePath(path_)), (Bytes{1, 2, 3}));
+  // Once the other program lets go, the next save goes through.
+  SaveFile(*store, os_, path_);
+  EXPECT_EQ(RowsOnDisk(), 2);
+  EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path_)));
+}
+
+}  // namespace
+}  // namespace quillset

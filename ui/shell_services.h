@@ -1,0 +1,86 @@
+// What the program needs from Windows' shell and window manager besides its
+// own windows: window timers, the notification icon, the common dialogs, and
+// at start-up the single-instance guard and COM. It belongs to the window
+// layer, as FormView does: the portable core (files, settings, dates) never
+// sees it. Implementations:
+//   Win32ShellServices (ui/win32/win32_shell_services.cpp): the real calls.
+//   FakeShellServices  (ui/testing/fake_shell_services.h): records the calls
+//                      for the handler tests and answers what the test prepared.
+//
+// The numbers the notification icon is stored and sent with are the shell's
+// documented values; they are defined here, once, and the Win32
+// implementation checks them against the system headers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quillset {
+
+// A window of the program as an opaque number (an HWND in the Windows build).
+using WindowHandle = std::uintptr_t;
+
+// The shell's notification-icon record in its first layout: 88 bytes in the
+// 32-bit program. Handles are kept as 32-bit values, as that program holds them.
+struct TrayIconRecord {
+  std::uint32_t cbSize = 0;
+  std::uint32_t hWnd = 0;
+  std::uint32_t uID = 0;
+  std::uint32_t uFlags = 0;
+  std::uint32_t uCallbackMessage = 0;
+  std::uint32_t hIcon = 0;
+  char szTip[64] = {};
+};
+static_assert(sizeof(TrayIconRecord) == 88, "first NOTIFYICONDATAA layout");
+
+// Shell_NotifyIconA messages and TrayIconRecord::uFlags bits.
+inline constexpr std::uint32_t kNimAdd = 0;     // NIM_ADD
+inline constexpr std::uint32_t kNimDelete = 2;  // NIM_DELETE
+inline constexpr std::uint32_t kNifMessage = 1;  // NIF_MESSAGE
+inline constexpr std::uint32_t kNifIcon = 2;     // NIF_ICON
+inline constexpr std::uint32_t kNifTip = 4;      // NIF_TIP
+// The message the icon sends to its window: WM_USER + 100.
+inline constexpr std::uint32_t kWmTrayNotify = 0x0400 + 100;  // 1124
+// Mouse messages the icon passes on in lParam.
+inline constexpr std::uint32_t kWmLButtonDown = 0x0201;  // WM_LBUTTONDOWN
+inline constexpr std::uint32_t kWmRButtonDown = 0x0204;  // WM_RBUTTONDOWN
+
+enum class FolderBrowseResult { kChosen, kCancelled, kFailed };
+
+class ShellServices {
+ public:
+  virtual ~ShellServices() = default;
+
+  // ---- Single-instance guard
+  // Creates the named mutex, or opens the one that exists, in one atomic step
+  // and keeps the handle for the life of the process. Returns true when this
+  // process is the only holder (the mutex did not exist before the call).
+  virtual bool TakeSingleInstanceGuard(const std::string& name) = 0;
+
+  // ---- COM for the user-interface thread (the folder browser needs it).
+  virtual void InitializeCom() = 0;
+  virtual void UninitializeCom() = 0;
+
+  // ---- Window timer on a window of the program (SetTimer / KillTimer).
+  virtual bool SetWindowTimer(WindowHandle window, std::uint32_t id, std::uint32_t interval_ms) = 0;
+  virtual void KillWindowTimer(WindowHandle window, std::uint32_t id) = 0;
+
+  // ---- Notification icon (Shell_NotifyIconA with kNimAdd or kNimDelete).
+  virtual bool NotifyIcon(std::uint32_t message, const TrayIconRecord& record) = 0;
+  // The executable's main icon resource "MAINICON" as an icon handle.
+  virtual std::uint32_t MainIconHandle() = 0;
+
+  // ---- Dialogs
+  // GetOpenFileNameA with default options and a 260-byte name buffer, owned by
+  // `owner`, placed centred horizontally with its top at a third of the free
+  // height on the monitor of `placement`. True and the full path on OK.
+  virtual bool ShowOpenFileDialog(WindowHandle owner, WindowHandle placement,
+                                  std::string& path) = 0;
+  // SHBrowseForFolderA with `prompt` and BIF_RETURNONLYFSDIRS, owned by
+  // `owner`; the program's windows are disabled and critical-error boxes off
+  // while it is open. On kChosen `folder` is the file-system path.
+  virtual FolderBrowseResult BrowseForFolder(WindowHandle owner, const std::string& prompt,
+                                             std::string& folder) = 0;
+};
+
+}  // namespace quillset

@@ -1,0 +1,105 @@
+// Headless shell services for the handler tests: window timers, the
+// notification icon and the dialogs are recorded, the dialogs answer what the
+// test prepared (nothing prepared: cancelled), and the guard and COM count.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ui/shell_services.h"
+
+namespace quillset {
+
+class FakeShellServices : public ShellServices {
+ public:
+  // ---- Window timers
+  struct TimerState {
+    bool armed = false;
+    std::uint32_t interval_ms = 0;
+    int arm_count = 0;  // SetWindowTimer calls, refused ones included
+  };
+  std::map<std::pair<WindowHandle, std::uint32_t>, TimerState> timers;
+  // The next this many SetWindowTimer calls are refused.
+  int timer_refusals = 0;
+
+  bool SetWindowTimer(WindowHandle window, std::uint32_t id, std::uint32_t interval_ms) override {
+    TimerState& timer = timers[{window, id}];
+    ++timer.arm_count;
+    if (timer_refusals > 0) {
+      --timer_refusals;
+      return false;
+    }
+    timer.armed = true;
+    timer.interval_ms = interval_ms;
+    return true;
+  }
+  void KillWindowTimer(WindowHandle window, std::uint32_t id) override {
+    TimerState& timer = timers[{window, id}];
+    timer.armed = false;
+    timer.interval_ms = 0;
+  }
+  TimerState Timer(WindowHandle window, std::uint32_t id) const {
+    const auto it = timers.find({window, id});
+    return it == timers.end() ? TimerState{} : it->second;
+  }
+
+  // ---- Notification icon
+  struct NotifyIconCall {
+    std::uint32_t message;
+    TrayIconRecord record;
+  };
+  std::vector<NotifyIconCall> notify_icon_calls;
+  bool notify_icon_result = true;
+  // Icon calls are also noted here ("notify-icon:<message>"), so that their
+  // order against the window's calls can be checked.
+  std::vector<std::string>* shared_log = nullptr;
+  static constexpr std::uint32_t kMainIcon = 0x00010001;
+
+  bool NotifyIcon(std::uint32_t message, const TrayIconRecord& record) override {
+    notify_icon_calls.push_back({message, record});
+    if (shared_log) shared_log->push_back("notify-icon:" + std::to_string(message));
+    return notify_icon_result;
+  }
+  std::uint32_t MainIconHandle() override { return kMainIcon; }
+
+  // ---- Dialogs
+  bool open_file_ok = false;
+  std::string open_file_path;
+  int open_file_calls = 0;
+  WindowHandle open_file_owner = 0, open_file_placement = 0;
+  bool ShowOpenFileDialog(WindowHandle owner, WindowHandle placement,
+                          std::string& path) override {
+    ++open_file_calls;
+    open_file_owner = owner;
+    open_file_placement = placement;
+    if (open_file_ok) path = open_file_path;
+    return open_file_ok;
+  }
+  FolderBrowseResult folder_result = FolderBrowseResult::kCancelled;
+  std::string folder_path;
+  std::vector<std::string> folder_prompts;
+  WindowHandle folder_owner = 0;
+  FolderBrowseResult BrowseForFolder(WindowHandle owner, const std::string& prompt,
+                                     std::string& folder) override {
+    folder_prompts.push_back(prompt);
+    folder_owner = owner;
+    if (folder_result == FolderBrowseResult::kChosen) folder = folder_path;
+    return folder_result;
+  }
+
+  // ---- Start-up
+  std::set<std::string> guards;
+  int com_initializations = 0;
+  int com_uninitializations = 0;
+  bool TakeSingleInstanceGuard(const std::string& name) override {
+    return guards.insert(name).second;
+  }
+  void InitializeCom() override { ++com_initializations; }
+  void UninitializeCom() override { ++com_uninitializations; }
+};
+
+}  // namespace quillset

@@ -1,0 +1,36 @@
+// The shell services of the Windows build: each call goes to the Win32 "A"
+// function named in ui/shell_services.h, with what the program's dialogs add
+// (placement, disabled windows while the folder browser is open).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ui/shell_services.h"
+
+namespace quillset {
+
+class Win32ShellServices : public ShellServices {
+ public:
+  Win32ShellServices() = default;
+  Win32ShellServices(const Win32ShellServices&) = delete;
+  Win32ShellServices& operator=(const Win32ShellServices&) = delete;
+
+  bool TakeSingleInstanceGuard(const std::string& name) override;
+  void InitializeCom() override;
+  void UninitializeCom() override;
+  bool SetWindowTimer(WindowHandle window, std::uint32_t id, std::uint32_t interval_ms) override;
+  void KillWindowTimer(WindowHandle window, std::uint32_t id) override;
+  bool NotifyIcon(std::uint32_t message, const TrayIconRecord& record) override;
+  std::uint32_t MainIconHandle() override;
+  bool ShowOpenFileDialog(WindowHandle owner, WindowHandle placement, std::string& path) override;
+  FolderBrowseResult BrowseForFolder(WindowHandle owner, const std::string& prompt,
+                                     std::string& folder) override;
+
+ private:
+  // Mutex handles of the single-instance guard: kept open until the process
+  // ends, so the name stays taken exactly as long as the program runs.
+  std::vector<void*> guard_handles_;
+};
+
+}  // namespace quillset

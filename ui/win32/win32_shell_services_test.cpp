@@ -1,0 +1,186 @@
+// The Win32 shell services against the real system (Wine in this project):
+// the single-instance guard, window timers, the notification icon and the two
+// dialogs do what the handlers and their fake assume of them.
+#include "ui/win32/win32_shell_services.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace quillset {
+namespace {
+
+class ShellTest : public ::testing::Test {
+ protected:
+  Win32ShellServices shell_;
+};
+
+// ---- Single-instance guard
+
+TEST_F(ShellTest, GuardIsTakenOnceEvenWithinOneProcess) {
+  std::string name = "EX_QuillsetName_test_" + std::to_string(GetCurrentProcessId());
+  EXPECT_TRUE(shell_.TakeSingleInstanceGuard(name));
+  // A second call opens the existing mutex: ERROR_ALREADY_EXISTS.
+  EXPECT_FALSE(shell_.TakeSingleInstanceGuard(name));
+  Win32ShellServices other;
+  EXPECT_FALSE(other.TakeSingleInstanceGuard(name));
+  // The name stays taken: the handle is kept.
+  HANDLE open = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name.c_str());
+  EXPECT_NE(open, nullptr);
+  if (open) CloseHandle(open);
+}
+
+// ---- Window services: a plain window of this thread
+
+class WindowTest : public ShellTest {
+ protected:
+  void SetUp() override {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "QuillsetOsTestWindow";
+    RegisterClassA(&wc);
+    window_ = CreateWindowExA(0, "QuillsetOsTestWindow", "os test", WS_OVERLAPPEDWINDOW, 100, 100,
+                              300, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(window_, nullptr);
+  }
+  void TearDown() override {
+    if (window_) DestroyWindow(window_);
+  }
+  WindowHandle Handle() const { return reinterpret_cast<WindowHandle>(window_); }
+
+  // Runs `act` on another thread once a visible dialog of this process shows,
+  // while this thread runs `modal`; the other thread gets the dialog.
+  template <typename Modal, typename Act>
+  void WithDialog(Modal modal, Act act) {
+    std::atomic<bool> done{false};
+    std::thread driver([&] {
+      for (int i = 0; i < 300 && !done; ++i) {  // 15 s
+        HWND dialog = FindProcessDialog();
+        if (dialog) {
+          Sleep(200);  // let it finish its set-up
+          act(dialog);
+          return;
+        }
+        Sleep(50);
+      }
+    });
+    modal();
+    done = true;
+    driver.join();
+  }
+
+  struct DialogSearch {
+    DWORD pid;
+    HWND found;
+  };
+  static BOOL CALLBACK MatchDialog(HWND w, LPARAM lp) {
+    auto* search = reinterpret_cast<DialogSearch*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    char cls[64] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (pid == search->pid && IsWindowVisible(w) && std::string(cls) == "#32770") {
+      search->found = w;
+      return FALSE;
+    }
+    return TRUE;
+  }
+  static HWND FindProcessDialog() {
+    DialogSearch search = {GetCurrentProcessId(), nullptr};
+    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
+  HWND window_ = nullptr;
+};
+
+TEST_F(WindowTest, TimerTicksArriveAsMessages) {
+  ASSERT_TRUE(shell_.SetWindowTimer(Handle(), 1, 10));
+  MSG msg;
+  bool ticked = false;
+  DWORD start = GetTickCount();
+  while (!ticked && GetTickCount() - start < 5000) {
+    if (PeekMessageA(&msg, window_, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+      ticked = msg.wParam == 1;
+    } else {
+      Sleep(5);
+    }
+  }
+  EXPECT_TRUE(ticked);
+  shell_.KillWindowTimer(Handle(), 1);
+}
+
+TEST_F(WindowTest, NotifyIconAddsAndDeletesTheIconWithTheMainIcon) {
+  std::uint32_t icon = shell_.MainIconHandle();
+  EXPECT_NE(icon, 0u) << "the test program carries the MAINICON resource";
+  TrayIconRecord record;
+  record.cbSize = 88;
+  record.hWnd = static_cast<std::uint32_t>(Handle());
+  record.uID = 1;
+  record.uFlags = 7;
+  record.uCallbackMessage = 1124;
+  record.hIcon = icon;
+  std::strcpy(record.szTip, "停止中");
+  bool added = shell_.NotifyIcon(0, record);
+  RecordProperty("notify_icon_add", added ? "accepted" : "refused");
+  EXPECT_TRUE(added);
+  EXPECT_TRUE(shell_.NotifyIcon(2, record));
+}
+
+TEST_F(WindowTest, OpenFileDialogIsPlacedOnTheMonitorAndCancels) {
+  RECT box = {};
+  bool found = false;
+  std::string path = "kept";
+  bool ok = true;
+  WithDialog([&] { ok = shell_.ShowOpenFileDialog(Handle(), Handle(), path); },
+             [&](HWND dialog) {
+               found = true;
+               GetWindowRect(dialog, &box);
+               PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+             });
+  ASSERT_TRUE(found);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(path, "kept");
+  MONITORINFO info;
+  info.cbSize = sizeof info;
+  ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &info));
+  const RECT& area = info.rcWork;
+  LONG width = box.right - box.left, height = box.bottom - box.top;
+  EXPECT_NEAR(box.left, area.left + ((area.right - area.left) - width) / 2, 1);
+  EXPECT_NEAR(box.top, area.top + ((area.bottom - area.top) - height) / 3, 1);
+}
+
+TEST_F(WindowTest, FolderBrowserDisablesTheProgramsWindowsWhileOpen) {
+  ShowWindow(window_, SW_SHOWNA);
+  bool disabled_while_open = false;
+  bool found = false;
+  std::string folder = "kept";
+  FolderBrowseResult result = FolderBrowseResult::kChosen;
+  shell_.InitializeCom();
+  UINT mode_before = SetErrorMode(0);
+  SetErrorMode(mode_before);
+  WithDialog([&] { result = shell_.BrowseForFolder(Handle(), "保管場所を選択して下さい", folder); },
+             [&](HWND dialog) {
+               found = true;
+               disabled_while_open = !IsWindowEnabled(window_);
+               PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+             });
+  shell_.UninitializeCom();
+  ASSERT_TRUE(found);
+  EXPECT_EQ(result, FolderBrowseResult::kCancelled);
+  EXPECT_EQ(folder, "kept");
+  EXPECT_TRUE(disabled_while_open);
+  EXPECT_TRUE(IsWindowEnabled(window_));
+  UINT mode_after = SetErrorMode(0);
+  SetErrorMode(mode_after);
+  EXPECT_EQ(mode_after, mode_before);
+}
+
+}  // namespace
+}  // namespace quillset
