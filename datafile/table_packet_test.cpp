@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 
 #include "app/errors.h"
@@ -175,9 +177,9 @@ const Bytes kWidth5 = {5, 0};
 
 // The packet value of an array of two 4-byte texts: count 2, then the bytes.
 Bytes Ascii4(const std::string& bytes) {
-  Bytes value(4);
+  Bytes value(4 + bytes.size());
   StoreU32(value.data(), static_cast<std::uint32_t>(bytes.size() / 4));
-  value.insert(value.end(), bytes.begin(), bytes.end());
+  std::copy(bytes.begin(), bytes.end(), value.begin() + 4);
   return value;
 }
 

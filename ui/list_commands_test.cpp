@@ -189,7 +189,7 @@ TEST_F(ListCommandsTest, RefusedDueDateWriteEndsTheRunAtTheEntryJustCopied) {
   os_.SetClock(MakeSystemTime(2027, 3, 1, 12, 0, 0));
   form_->ScheduleMode = 3;
   form_->TimerSetValue = "2027/02/20";
-  os_.fail_profile_write = 1;
+  os_.FailNthCall(1, OsFault::kFail, OsCall::kProfileWrite);
 
   try {
     form_->Copy1Click();

@@ -179,8 +179,8 @@ TEST_F(MainFormLifecycleTest, CancelledSessionEndChangesNothingAndTheNextOneSave
   ASSERT_TRUE(form->TrayIconShown);
   ASSERT_EQ(form->Timer1().Interval(), 600000u);
   const auto view_log = view.log;
-  const auto icon_calls = os_.notify_icon_messages;
-  const auto timer_calls = os_.timer_calls.size();
+  const auto icon_calls = shell_.notify_icon_calls.size();
+  const auto timer = shell_.Timer(view.TimerWindow(), 1);
 
   AddPendingEntry(*form, "C:\\a.txt", "D:\\");
   form->QueryEndSession();
@@ -189,8 +189,9 @@ TEST_F(MainFormLifecycleTest, CancelledSessionEndChangesNothingAndTheNextOneSave
   form->EndSession(false);
   EXPECT_EQ(ReadBytes(data_path_), first);
   EXPECT_TRUE(form->TrayIconShown);
-  EXPECT_EQ(os_.notify_icon_messages, icon_calls);
-  EXPECT_EQ(os_.timer_calls.size(), timer_calls);
+  EXPECT_EQ(shell_.notify_icon_calls.size(), icon_calls);
+  EXPECT_EQ(shell_.Timer(view.TimerWindow(), 1).arm_count, timer.arm_count);
+  EXPECT_TRUE(shell_.Timer(view.TimerWindow(), 1).armed);
   EXPECT_EQ(form->Timer1().Interval(), 600000u);
   EXPECT_EQ(view.log, view_log);
   EXPECT_TRUE(view.failures.empty());
@@ -202,8 +203,7 @@ TEST_F(MainFormLifecycleTest, CancelledSessionEndChangesNothingAndTheNextOneSave
   EXPECT_NE(ReadBytes(data_path_), first);
   AddPendingEntry(*form, "C:\\c.txt", "D:\\");
   form->EndSession(true);
-  ASSERT_FALSE(os_.timer_calls.empty());
-  EXPECT_EQ(os_.timer_calls.back().interval_ms, 0u) << "no run may start any more";
+  EXPECT_FALSE(shell_.Timer(view.TimerWindow(), 1).armed) << "no run may start any more";
   EXPECT_TRUE(view.failures.empty());
 
   FakeFormView next_view;
