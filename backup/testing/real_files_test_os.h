@@ -26,6 +26,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "app/testing/discarding_file.h"
 #include "app/testing/fault_injecting_os.h"
 #include "app/testing/platform_os.h"
 
@@ -229,22 +230,6 @@ class RealFilesTestOs : private PlatformOsMember, public FaultInjectingOs {
   }
 
  private:
-  class DiscardingFile : public ExclusiveFile {
-   public:
-    bool Size(std::uint64_t& size) override {
-      size = 0;
-      return true;
-    }
-    bool Read(void*, std::size_t, std::size_t& done) override {
-      done = 0;
-      return true;
-    }
-    bool Write(const void*, std::size_t length, std::size_t& done) override {
-      done = length;
-      return true;
-    }
-    bool Flush() override { return true; }
-  };
   bool OnPretendDrive(const std::string& path) const {
     for (const std::string& folder : extra_folders)
       if (path.compare(0, folder.size(), folder) == 0) return true;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/locale_items.h"
+#include "app/testing/discarding_file.h"
 #include "locale/fake_locale_os.h"
 #include "settings/ini_file.h"
 #include "settings/settings_keys.h"
@@ -33,21 +34,6 @@ namespace schedule_fixture {
 
 // FakeLocaleOs with files and folders kept in memory too.
 class InMemoryOs : public FakeLocaleOs {
-  // A new file that stays empty.
-  class EmptyFile : public ExclusiveFile {
-   public:
-    bool Size(std::uint64_t& size) override {
-      size = 0;
-      return true;
-    }
-    bool Read(void*, std::size_t, std::size_t& done) override {
-      done = 0;
-      return true;
-    }
-    bool Write(const void*, std::size_t, std::size_t&) override { return false; }
-    bool Flush() override { return true; }
-  };
-
  public:
   InMemoryOs() {
     executable_path = "C:\\Quillset\\Quillset.exe";
@@ -102,7 +88,7 @@ class InMemoryOs : public FakeLocaleOs {
                                                FileOpenMode mode) override {
     if (mode != FileOpenMode::kCreateNew || files.count(path) != 0) return nullptr;
     files[path];
-    return std::make_unique<EmptyFile>();
+    return std::make_unique<testing_support::DiscardingFile>();
   }
   bool WriteProfileString(const std::string& section, const std::string& key,
                           const std::string& value, const std::string& path) override {
