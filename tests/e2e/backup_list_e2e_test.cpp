@@ -504,7 +504,7 @@ TEST_F(BackupListTest, ACancelledSessionEndThenARunThenARealEndSavesTheRunsResul
   };
   EXPECT_EQ(send(WM_QUERYENDSESSION, 0), static_cast<DWORD_PTR>(TRUE));
   send(WM_ENDSESSION, FALSE);
-  Sleep(300);
+  ASSERT_TRUE(WaitForPostedMessages(form_));
   EXPECT_TRUE(process_->IsRunning());
   EXPECT_TRUE(IsWindowVisible(form_));
   EXPECT_EQ(process_->FindTopLevelWindow("#32770", nullptr, true), nullptr) << "no box";

@@ -447,5 +447,20 @@ void PostTimerTick(HWND window, unsigned timer_id) {
   PostMessageA(window, WM_TIMER, timer_id, 0);
 }
 
+bool WaitForPostedMessages(HWND form) {
+  static const UINT marker_message = RegisterWindowMessageA(kQueueMarkerMessageName);
+  static LPARAM last_marker = 0;
+  const LPARAM marker = ++last_marker;
+  if (!PostMessageA(form, marker_message, kQueueMarkerPost, marker)) return false;
+  return WaitUntil(
+      [&] {
+        DWORD_PTR answer = 0;
+        return SendMessageTimeoutA(form, marker_message, kQueueMarkerQuery, 0, SMTO_ABORTIFHUNG,
+                                   kPollInterval * 4, &answer) != 0 &&
+               static_cast<LPARAM>(answer) == marker;
+      },
+      kDialogTimeout);
+}
+
 }  // namespace e2e
 }  // namespace quillset

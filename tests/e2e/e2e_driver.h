@@ -188,6 +188,10 @@ void PostMenuCommand(HWND window, unsigned command_id);
 void PostTrayCallback(HWND window, unsigned mouse_message = WM_LBUTTONDOWN,
                       unsigned icon_id = 1, unsigned callback_message = 1124);
 void PostTimerTick(HWND window, unsigned timer_id = 1);
+// Waits until the program has handled every message posted to its thread
+// before this call (a queue marker posted to the main window `form` comes
+// back): the way to check that something did NOT happen. False on time-out.
+bool WaitForPostedMessages(HWND form);
 
 // Sleeps in steps of the poll interval until `condition` holds; false on time-out.
 template <typename Condition>

@@ -122,7 +122,7 @@ TEST_F(ScheduleTrayTest, MinutesPromptRefusalAndWeeklyCommand) {
   ASSERT_NE(notice, nullptr);
   EXPECT_EQ(MessageBoxText(notice), kTooShort);
   ASSERT_TRUE(Dismiss(notice));
-  Sleep(300);
+  ASSERT_TRUE(WaitForPostedMessages(form_));
   EXPECT_EQ(VisibleBoxes(), 0);
   EXPECT_EQ(WindowCaption(form_), "現在の設定 10 分間隔");
   EXPECT_EQ(Setting("TimerSet"), "10");
@@ -142,13 +142,13 @@ TEST_F(ScheduleTrayTest, StoredScheduleStartsInTheTrayAndEitherButtonRestores) {
   // 5 minutes in the file: applied as no timer, shown as stored.
   StoreSchedule("5", "1");
   Start();
-  Sleep(500);
+  ASSERT_TRUE(WaitForPostedMessages(form_));
   EXPECT_FALSE(IsWindowVisible(form_));
 
   // Moving over the icon or releasing a button does nothing.
   PostTrayCallback(form_, WM_MOUSEMOVE);
   PostTrayCallback(form_, WM_LBUTTONUP);
-  Sleep(500);
+  ASSERT_TRUE(WaitForPostedMessages(form_));
   EXPECT_FALSE(IsWindowVisible(form_));
 
   PostTrayCallback(form_, WM_LBUTTONDOWN);
@@ -181,7 +181,7 @@ TEST_F(ScheduleTrayTest, FailureBoxesOfTicksDoNotPileUp) {
   EXPECT_NE(MessageBoxText(box).find("'garbage' は日付ではありません"), std::string::npos)
       << MessageBoxText(box);
   for (int i = 0; i < 3; ++i) PostTimerTick(timer);
-  Sleep(700);
+  ASSERT_TRUE(WaitForPostedMessages(form_));
   EXPECT_EQ(VisibleBoxes(), 1);
   ASSERT_TRUE(Dismiss(box));
 

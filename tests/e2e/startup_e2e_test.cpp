@@ -90,8 +90,9 @@ TEST_F(StartupTest, TwoCopiesStartedAtTheSameMomentLeaveExactlyOneRunning) {
   ASSERT_TRUE(ended.WaitForExit(code, 0));
   EXPECT_EQ(code, 0u);
   EXPECT_TRUE(ended.TopLevelWindows(false).empty());
-  ASSERT_NE(survivor.WaitForMainWindow(), nullptr);
-  Sleep(500);
+  HWND survivor_form = survivor.WaitForMainWindow();
+  ASSERT_NE(survivor_form, nullptr);
+  ASSERT_TRUE(WaitForPostedMessages(survivor_form));
   EXPECT_TRUE(survivor.IsRunning());
 
   ASSERT_TRUE(survivor.CloseProgram(code));

@@ -49,6 +49,7 @@ void MainFormWindow::Create(FormEvents& events, GridSource& rows) {
       },
       show_failure);
   taskbar_created_message_ = RegisterWindowMessageA("TaskbarCreated");
+  queue_marker_message_ = RegisterWindowMessageA(kQueueMarkerMessageName);
 
   quillset::ApplicationWindow::Client client_of_application;
   client_of_application.restored = [this] {
@@ -168,6 +169,11 @@ LRESULT MainFormWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam
   }
   if (taskbar_created_message_ != 0 && message == taskbar_created_message_) {
     if (events_) events_->TaskbarCreated();
+    return 0;
+  }
+  if (queue_marker_message_ != 0 && message == queue_marker_message_) {
+    if (wparam == kQueueMarkerQuery) return queue_marker_;
+    queue_marker_ = lparam;
     return 0;
   }
   switch (message) {

@@ -116,6 +116,8 @@ class MainFormWindow : public WindowBase, public FormView {
   std::unique_ptr<DataGrid> grid_;
   std::unique_ptr<quillset::TimerWindow> timer_;
   UINT taskbar_created_message_ = 0;
+  UINT queue_marker_message_ = 0;
+  LPARAM queue_marker_ = 0;  // the last queue marker posted to the window
 
   bool show_at_start_ = true;
   int show_command_ = SW_SHOWNORMAL;

@@ -22,4 +22,14 @@ inline constexpr unsigned kTrayNotifyMessage = kWmTrayNotify;
 // Timer1's identifier on the timer window.
 inline constexpr unsigned kTimer1Id = 1;
 
+// A registered message that lets another process wait until the program's
+// thread has handled everything posted to it before: posted to the main
+// window with a number in lParam (wParam 0), the window keeps the number;
+// sent with wParam 1, it answers the last number kept. Posted messages of one
+// thread are handled in order, so once the answer is the number posted, every
+// message posted before it was handled (or is inside a box it opened).
+inline constexpr char kQueueMarkerMessageName[] = "Quillset.QueueMarker";
+inline constexpr unsigned kQueueMarkerPost = 0;
+inline constexpr unsigned kQueueMarkerQuery = 1;
+
 }  // namespace quillset
