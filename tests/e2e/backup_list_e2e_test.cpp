@@ -527,6 +527,24 @@ TEST_F(BackupListTest, ACancelledSessionEndThenARunThenARealEndSavesTheRunsResul
   EXPECT_TRUE(Contains(saved, kCopied)) << "the run's result was not saved";
 }
 
+TEST_F(BackupListTest, MainWindowTakesNoInputWhileTheFileOpenDialogIsOpen) {
+  ASSERT_NO_FATAL_FAILURE(StartFirstRun());
+  ASSERT_TRUE(IsWindowEnabled(form_));
+
+  PostMenuCommand(form_, kBakup1Command);
+  HWND open = process_->WaitForDialog();
+  ASSERT_NE(open, nullptr) << "no file-open dialog";
+  // No menu behind the dialog: the window it would open from is disabled.
+  EXPECT_FALSE(IsWindowEnabled(form_));
+  EXPECT_TRUE(IsWindowEnabled(open));
+
+  PressButton(open, IDCANCEL);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(open); }, kDialogTimeout));
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(form_) != FALSE; }, kDialogTimeout))
+      << "the main window stays disabled after the dialog";
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
+}
+
 }  // namespace
 }  // namespace e2e
 }  // namespace quillset
