@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "ui/form_view.h"
 
@@ -22,10 +23,21 @@ class FormEvents {
   // The window is being closed (menu "終了", close box, Alt+F4, system menu,
   // taskbar). A failure keeps the window open.
   virtual void FormClose() = 0;
-  // A popup-menu item was chosen.
+  // A menu command that did not come through the open popup menu (a posted
+  // WM_COMMAND): it acts on the list as it is now.
   virtual void MenuClick(MenuItemId item) = 0;
+  // The grid's popup menu is about to open. Ticks run while it is open, so
+  // what the user sees now (the current row, whether the list stands at its
+  // end) is what a command chosen from it acts on.
+  virtual void PopupMenuOpening() = 0;
+  // The popup menu closed: `chosen` is the item picked, or none. The item runs
+  // as MenuClick does, on what PopupMenuOpening saw.
+  virtual void PopupMenuClosed(std::optional<MenuItemId> chosen) = 0;
   // Timer1 ticked.
   virtual void Timer1Timer() = 0;
+  // The timer that tries again to add the notification icon the shell refused
+  // (it has its own id: Timer1's phase is not touched).
+  virtual void TrayIconRetryTimer() = 0;
   // Message 1124 (WM_TRAYNOTIFY) with the mouse message of the icon in lParam.
   virtual void TrayNotify(std::uint32_t mouse_message) = 0;
   // The registered "TaskbarCreated" message: the notification area was re-created.

@@ -58,6 +58,21 @@ void TForm1::Delete1Click() {
   store.DeleteRow();
 }
 
+// A tick while the menu was open may have run a backup, which leaves the last
+// row current and the end flag clear: the row deleted is the one the user saw
+// current, by the same rules, and a list that stood at its end keeps its rows.
+void TForm1::DeleteSeenRow(const ListSeen& seen) {
+  if (seen.at_end) return;
+  // No row could be marked (the list is not open): as the list stands now.
+  if (!seen.row.valid) {
+    Delete1Click();
+    return;
+  }
+  TClientDataSet& store = ClientDataSet1();
+  if (!store.GoToMarkedRow(seen.row)) return;  // gone meanwhile: nothing to delete
+  store.DeleteRow();
+}
+
 void TForm1::Edit1Click() {
   const bool editing = !view_.MenuChecked(MenuItemId::Edit1);
   view_.SetMenuChecked(MenuItemId::Edit1, editing);

@@ -145,6 +145,72 @@ TEST_F(ListCommandsTest, DeleteDoesNothingRightAfterAddingOrOnAnEmptyList) {
   EXPECT_TRUE(view_.plain_messages.empty());
 }
 
+// ---- "削除" chosen from the popup menu, with a timer tick while it is open:
+// the tick's run leaves the last row current with the end flag clear, but the
+// command acts on what the user saw when the menu opened.
+
+class PopupMenuDeleteTest : public ListCommandsTest {
+ protected:
+  void SetUp() override {
+    ListCommandsTest::SetUp();
+    AddCommittedEntry("C:\\a.txt", "D:\\");
+    AddCommittedEntry("C:\\b.txt", "D:\\");
+    AddCommittedEntry("C:\\c.txt", "D:\\");
+    form_->ScheduleMode = 1;  // every tick runs the backup
+    form_->TimerSetValue = "10";
+  }
+  // The menu opens, Timer1 ticks inside its loop, then `chosen` comes back.
+  void ChooseWithATickInBetween(std::optional<MenuItemId> chosen) {
+    form_->PopupMenuOpening();
+    form_->Timer1Timer();
+    ASSERT_FALSE(Store().AtEnd()) << "the run leaves the end flag clear";
+    form_->PopupMenuClosed(chosen);
+  }
+  std::vector<std::string> Files() {
+    Store().EndRowEdit();
+    std::vector<std::string> files;
+    for (int row = 1; row <= Store().RowCount(); ++row) files.push_back(FieldOfRow(row, 0));
+    return files;
+  }
+};
+
+TEST_F(PopupMenuDeleteTest, DeletesTheRowCurrentWhenTheMenuOpened) {
+  Store().SetRowNumber(1);
+  ChooseWithATickInBetween(MenuItemId::Delete1);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"C:\\b.txt", "C:\\c.txt"}));
+  EXPECT_TRUE(view_.failures.empty());
+}
+
+TEST_F(PopupMenuDeleteTest, DoesNothingWhenTheMenuOpenedRightAfterAdding) {
+  PrepareDialogs("C:\\new.txt", "D:\\");
+  form_->bakup1Click();
+  ChooseWithATickInBetween(MenuItemId::Delete1);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"C:\\a.txt", "C:\\b.txt", "C:\\new.txt",
+                                               "C:\\c.txt"}));
+}
+
+TEST_F(PopupMenuDeleteTest, NewRowStartedInTheGridIsTheOneRemovedAfterTheTickCommittedIt) {
+  Store().SetRowNumber(2);
+  Store().InsertRow();  // Insert in the grid: in front of b, the end flag clear
+  Store().FieldAt(0).WriteText("C:\\typed.txt");
+  ChooseWithATickInBetween(MenuItemId::Delete1);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"C:\\a.txt", "C:\\b.txt", "C:\\c.txt"}));
+}
+
+TEST_F(PopupMenuDeleteTest, OtherItemsRunAndAClosedMenuDoesNothing) {
+  Store().SetRowNumber(1);
+  ChooseWithATickInBetween(std::nullopt);
+  ChooseWithATickInBetween(MenuItemId::Edit1);
+  EXPECT_TRUE(view_.MenuChecked(MenuItemId::Edit1));
+  EXPECT_EQ(Files().size(), 3u);
+  // Without a menu (a command posted to the window) it acts on the list as
+  // it is: the run left the last row current.
+  Store().SetRowNumber(1);
+  form_->Timer1Timer();
+  form_->MenuClick(MenuItemId::Delete1);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"C:\\a.txt", "C:\\b.txt"}));
+}
+
 TEST_F(ListCommandsTest, EditTogglesCheckMarkAndReadOnlyTogether) {
   EXPECT_FALSE(view_.MenuChecked(MenuItemId::Edit1));
   EXPECT_TRUE(view_.GridReadOnly());

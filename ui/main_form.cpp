@@ -14,7 +14,8 @@ TForm1::TForm1(OsServices& os, FormView& view, ShellServices& shell, PacketCodec
       shell_(shell),
       codec_(codec),
       store_(MakeBackupEntryStore(&codec)),
-      timer_(shell, [this] { return view_.TimerWindow(); }) {
+      timer_(shell, [this] { return view_.TimerWindow(); }),
+      tray_icon_retry_(shell, [this] { return view_.TimerWindow(); }) {
   date_settings_.Load(os_);
   store_->SetDateTextContext(&date_settings_, &os_);
 }
@@ -119,6 +120,22 @@ void TForm1::MenuClick(MenuItemId item) {
     case MenuItemId::N1: N1Click(); break;
     case MenuItemId::Exit1: Exit1Click(); break;
   }
+}
+
+void TForm1::PopupMenuOpening() {
+  TClientDataSet& store = ClientDataSet1();
+  list_seen_by_menu_ = ListSeen{store.MarkCurrentRow(), store.AtEnd()};
+}
+
+void TForm1::PopupMenuClosed(std::optional<MenuItemId> chosen) {
+  const std::optional<ListSeen> seen = list_seen_by_menu_;
+  list_seen_by_menu_.reset();
+  if (!chosen) return;
+  if (*chosen == MenuItemId::Delete1 && seen) {
+    DeleteSeenRow(*seen);
+    return;
+  }
+  MenuClick(*chosen);
 }
 
 void TForm1::N1Click() { HideToTray(); }

@@ -15,11 +15,13 @@
 //   schedule_commands.cpp TimeIniSet, TimSet, TimerSetClick, WeeClick, MonClick,
 //                         Timer1Timer (failure boxes of ticks do not pile up)
 //   tray_icon.cpp         AddTrayIcon, RemoveTrayIcon, HideToTray,
-//                         RestoreFromTray, TrayNotify, TaskbarCreated
+//                         RestoreFromTray, TrayNotify, TaskbarCreated, and the
+//                         retries of an icon the shell refused
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/os_services.h"
@@ -32,6 +34,7 @@
 #include "ui/form_view.h"
 #include "ui/shell_services.h"
 #include "ui/timer_component.h"
+#include "ui/tray_icon_retry.h"
 
 namespace quillset {
 
@@ -59,7 +62,10 @@ class TForm1 : public FormEvents {
   void FormActivate() override;
   void FormClose() override;
   void MenuClick(MenuItemId item) override;
+  void PopupMenuOpening() override;
+  void PopupMenuClosed(std::optional<MenuItemId> chosen) override;
   void Timer1Timer() override;
+  void TrayIconRetryTimer() override;
   void TrayNotify(std::uint32_t mouse_message) override;
   void TaskbarCreated() override;
   void SettingChange() override;
@@ -100,8 +106,13 @@ class TForm1 : public FormEvents {
   const LocaleDateSettings& DateSettings() const { return date_settings_; }
 
   // ---- Window state of the tray icon
+  // Set from AddTrayIcon to RemoveTrayIcon: the window is in the tray, and the
+  // icon is there or is being tried again (TrayIconAdded tells which).
   bool TrayIconShown = false;
   TrayIconRecord TrayIconData;
+  // The shell holds the icon: it accepted the add, or the icon sent a message.
+  bool TrayIconAdded() const { return tray_icon_added_; }
+  const TrayIconRetry& TrayIconRetries() const { return tray_icon_retry_; }
 
   // ---- Program-wide values
   std::string DataFilePath;   // assigned after a successful load or creation
@@ -112,6 +123,17 @@ class TForm1 : public FormEvents {
   // settings_startup.cpp: FormCreate after the list is loaded: the settings
   // file is read (or made on the first run) and the stored schedule applied.
   void ReadSettingsAtStart();
+  // What the user saw when the popup menu opened: the current row, and
+  // whether the list stood at its end.
+  struct ListSeen {
+    TDataSet::RowMark row;
+    bool at_end = true;
+  };
+  // list_commands.cpp: Delete1Click on the list as the user saw it.
+  void DeleteSeenRow(const ListSeen& seen);
+  // tray_icon.cpp: one NIM_ADD of TrayIconData; the retries start (or go on)
+  // when the shell refuses it and stop when it accepts.
+  void TryAddingTrayIcon();
   // schedule_commands.cpp: the body of one tick.
   void RunTimerTick();
   // The schedule in force, as a value.
@@ -131,6 +153,9 @@ class TForm1 : public FormEvents {
   LocaleDateSettings date_settings_;
   std::unique_ptr<TClientDataSet> store_;
   TTimer timer_;
+  TrayIconRetry tray_icon_retry_;
+  bool tray_icon_added_ = false;
+  std::optional<ListSeen> list_seen_by_menu_;  // from PopupMenuOpening to PopupMenuClosed
 
   bool activated_ = false;        // FormActivate ran once
   bool tick_failure_open_ = false;  // a failure box of a timer tick is open

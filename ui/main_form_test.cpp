@@ -254,6 +254,30 @@ TEST_F(MainFormLifecycleTest, FailedSaveAtCloseKeepsTheOldFileAndTheTrayIcon) {
   EXPECT_NE(ReadBytes(data_path_), "old");
 }
 
+TEST_F(MainFormLifecycleTest, StartAtLogonBeforeTheShellRetriesTheIconUntilClosed) {
+  StoreMinutesSchedule("0");
+  FakeFormView view;
+  auto form = NewForm(view);
+  shell_.notify_icon_result = false;  // Explorer is not ready yet
+  form->FormCreate();
+  ASSERT_TRUE(form->TrayIconShown);
+  ASSERT_TRUE(form->TrayIconRetries().Pending());
+  form->TrayIconRetryTimer();
+  form->TrayIconRetryTimer();
+  ASSERT_EQ(shell_.notify_icon_calls.size(), 3u);
+
+  form->FormClose();
+  EXPECT_TRUE(ReadBytes(data_path_).size() > 0) << "the list is saved";
+  EXPECT_FALSE(form->TrayIconRetries().Pending());
+  EXPECT_FALSE(shell_.Timer(view.TimerWindow(), TrayIconRetry::kTimerId).armed);
+  EXPECT_FALSE(form->TrayIconShown);
+  for (const auto& call : shell_.notify_icon_calls) {
+    EXPECT_EQ(call.message, kNimAdd) << "an icon the shell never took is not asked away";
+  }
+  form->TrayIconRetryTimer();  // a tick already queued
+  EXPECT_EQ(shell_.notify_icon_calls.size(), 3u);
+}
+
 TEST_F(MainFormLifecycleTest, ExitAndTrayItemsGoThroughTheWindow) {
   StoreMinutesSchedule("0");
   FakeFormView view;

@@ -73,7 +73,9 @@ class ShellServices {
   // ---- Dialogs
   // GetOpenFileNameA with default options and a 260-byte name buffer, owned by
   // `owner`, placed centred horizontally with its top at a third of the free
-  // height on the monitor of `placement`. True and the full path on OK.
+  // height on the monitor of `placement`; the program's windows are disabled
+  // while it is open, and the process's current folder is as before after
+  // it. True and the full path on OK.
   virtual bool ShowOpenFileDialog(WindowHandle owner, WindowHandle placement,
                                   std::string& path) = 0;
   // SHBrowseForFolderA with `prompt` and BIF_RETURNONLYFSDIRS, owned by

@@ -52,18 +52,45 @@ void TForm1::AddTrayIcon() {
   if (const TipBlock* tip = TipFor(ScheduleMode, TimerSetValue)) {
     std::memcpy(TrayIconData.szTip, *tip, sizeof(TrayIconData.szTip));
   }
-  // The shell's answer is not examined: the icon counts as shown either way.
-  shell_.NotifyIcon(kNimAdd, TrayIconData);
   TrayIconShown = true;
+  tray_icon_added_ = false;
+  TryAddingTrayIcon();
+}
+
+// A hidden window without an icon cannot be reached: when the shell refuses
+// the icon (Explorer not started yet at logon, or busy), it is tried again
+// from a timer until the shell takes it, and at once when the shell announces
+// itself with "TaskbarCreated".
+void TForm1::TryAddingTrayIcon() {
+  if (shell_.NotifyIcon(kNimAdd, TrayIconData)) {
+    tray_icon_added_ = true;
+    tray_icon_retry_.Stop();
+  } else if (!tray_icon_retry_.Pending()) {
+    tray_icon_retry_.Start();
+  }
+}
+
+void TForm1::TrayIconRetryTimer() {
+  if (!TrayIconShown || tray_icon_added_) {
+    tray_icon_retry_.Stop();  // a late tick of a timer already stopped
+    return;
+  }
+  TryAddingTrayIcon();
+  if (!tray_icon_added_) tray_icon_retry_.TryFailed();
 }
 
 void TForm1::RemoveTrayIcon() {
   if (!TrayIconShown) return;
-  TrayIconData.cbSize = sizeof(TrayIconRecord);
-  TrayIconData.hWnd = OwnerHandle(view_);
-  TrayIconData.uID = kTrayIconId;
-  shell_.NotifyIcon(kNimDelete, TrayIconData);
+  tray_icon_retry_.Stop();
+  // An icon the shell never took is not asked away.
+  if (tray_icon_added_) {
+    TrayIconData.cbSize = sizeof(TrayIconRecord);
+    TrayIconData.hWnd = OwnerHandle(view_);
+    TrayIconData.uID = kTrayIconId;
+    shell_.NotifyIcon(kNimDelete, TrayIconData);
+  }
   TrayIconShown = false;
+  tray_icon_added_ = false;
 }
 
 void TForm1::HideToTray() {
@@ -79,17 +106,24 @@ void TForm1::RestoreFromTray() {
 }
 
 void TForm1::TrayNotify(std::uint32_t mouse_message) {
+  // A message from the icon proves the shell holds it, whatever the add
+  // answered (a busy shell can time out after it took the icon).
+  if (TrayIconShown) {
+    tray_icon_added_ = true;
+    tray_icon_retry_.Stop();
+  }
   if (mouse_message == kWmLButtonDown || mouse_message == kWmRButtonDown) RestoreFromTray();
 }
 
 void TForm1::TaskbarCreated() {
-  // The shell came back (after explorer restarted, say) without our icon, and
-  // with perhaps other locale settings: read them again as the setting-change
-  // broadcast does, and put the icon back while the window is in the tray.
+  // The shell came (back) without our icon (Explorer started after the
+  // program at logon, or restarted), and with perhaps other locale settings:
+  // read them again as the setting-change broadcast does, and put the icon
+  // (back) while the window is in the tray; a refusal goes on being retried.
   SettingChange();
   if (TrayIconShown) {
-    TrayIconShown = false;
-    AddTrayIcon();
+    tray_icon_added_ = false;
+    TryAddingTrayIcon();
   }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ui/testing/schedule_fixture.h"
+#include "ui/tray_icon_retry.h"
 
 namespace quillset {
 namespace {
@@ -108,15 +109,6 @@ TEST_F(TrayIconCallsTest, AddAndRemoveEachCallTheShellOnce) {
   EXPECT_FALSE(form->TrayIconShown);
 }
 
-TEST_F(TrayIconCallsTest, ShellRefusalsAreNotExamined) {
-  shell.notify_icon_result = false;
-  form->AddTrayIcon();
-  EXPECT_TRUE(form->TrayIconShown);
-  form->RemoveTrayIcon();
-  EXPECT_FALSE(form->TrayIconShown);
-  EXPECT_EQ(shell.notify_icon_calls.size(), 2u);
-}
-
 TEST_F(TrayIconCallsTest, HideAddsTheIconThenHidesAndRestoreRemovesThenShows) {
   view.visible = true;
   form->MenuClick(MenuItemId::N1);  // "タスクトレーへ"
@@ -199,6 +191,119 @@ TEST_F(TrayIconTaskbarTest, RecreatedTaskbarReadsTheLocaleSettingsAgain) {
   EXPECT_EQ(os.set_to_user_default_calls, resets + 1);
   EXPECT_EQ(form->DateSettings().ShortDatePattern, "dd.MM.yyyy");
   EXPECT_EQ(form->DateSettings().DateSeparatorChar, '.');
+}
+
+// ---- An icon the shell refuses (Explorer not ready at logon) is tried again.
+
+class TrayIconRetryTest : public TrayIconTest {
+ protected:
+  // The retry timer as the OS sees it.
+  FakeShellServices::TimerState RetryTimer() {
+    return shell.Timer(view.TimerWindow(), TrayIconRetry::kTimerId);
+  }
+  std::size_t Adds() const {
+    std::size_t adds = 0;
+    for (const auto& call : shell.notify_icon_calls) adds += call.message == kNimAdd;
+    return adds;
+  }
+  std::size_t Deletes() const { return shell.notify_icon_calls.size() - Adds(); }
+  // Starts hidden in the tray, in the minutes mode with Timer1 running, and
+  // the shell refusing the icon.
+  void HideWithTheShellRefusing() {
+    form->ScheduleMode = 1;
+    form->TimerSetValue = "10";
+    form->TimeIniSet();
+    shell.notify_icon_result = false;
+    form->HideToTray();
+  }
+};
+
+TEST_F(TrayIconRetryTest, RefusedIconIsTriedEveryTwoSecondsThenEveryMinuteUntilAdded) {
+  HideWithTheShellRefusing();
+  const FakeShellServices::TimerState timer1 = Timer();
+  EXPECT_FALSE(view.visible);
+  EXPECT_TRUE(form->TrayIconShown);
+  EXPECT_FALSE(form->TrayIconAdded());
+  ASSERT_TRUE(RetryTimer().armed);
+  EXPECT_EQ(RetryTimer().interval_ms, 2000u);
+
+  // Two minutes of tries 2 s apart, then one a minute.
+  for (int tick = 1; tick <= 60; ++tick) {
+    EXPECT_EQ(RetryTimer().interval_ms, 2000u) << "before try " << tick;
+    form->TrayIconRetryTimer();
+  }
+  EXPECT_EQ(Adds(), 61u);
+  EXPECT_EQ(RetryTimer().interval_ms, 60000u);
+  const int arms = RetryTimer().arm_count;
+  for (int tick = 0; tick < 5; ++tick) form->TrayIconRetryTimer();
+  EXPECT_EQ(RetryTimer().interval_ms, 60000u);
+  EXPECT_EQ(RetryTimer().arm_count, arms) << "a running cadence is not re-armed";
+
+  // The shell is ready: the next try adds the icon, the same record, and the
+  // retries end.
+  shell.notify_icon_result = true;
+  form->TrayIconRetryTimer();
+  EXPECT_TRUE(form->TrayIconAdded());
+  EXPECT_FALSE(RetryTimer().armed);
+  EXPECT_EQ(std::memcmp(&shell.notify_icon_calls.front().record,
+                        &shell.notify_icon_calls.back().record, sizeof(TrayIconRecord)),
+            0);
+  const std::size_t calls = shell.notify_icon_calls.size();
+  form->TrayIconRetryTimer();  // a late tick of the stopped timer
+  EXPECT_EQ(shell.notify_icon_calls.size(), calls);
+
+  // Timer1 kept its interval and phase: never re-armed by the retries.
+  EXPECT_EQ(Timer().interval_ms, timer1.interval_ms);
+  EXPECT_EQ(Timer().arm_count, timer1.arm_count);
+  EXPECT_TRUE(Timer().armed);
+
+  // The icon the shell took is a normal icon: a press removes it and restores.
+  form->TrayNotify(513);
+  EXPECT_TRUE(view.visible);
+  EXPECT_EQ(Deletes(), 1u);
+}
+
+TEST_F(TrayIconRetryTest, TaskbarCreatedAddsTheIconAndEndsThePendingRetries) {
+  HideWithTheShellRefusing();
+  form->TrayIconRetryTimer();
+  ASSERT_TRUE(RetryTimer().armed);
+  shell.notify_icon_result = true;
+  form->TaskbarCreated();
+  EXPECT_TRUE(form->TrayIconAdded());
+  EXPECT_FALSE(RetryTimer().armed);
+  EXPECT_EQ(Adds(), 3u);
+
+  // A shell that comes back and refuses again starts the retries afresh.
+  shell.notify_icon_result = false;
+  form->TaskbarCreated();
+  EXPECT_FALSE(form->TrayIconAdded());
+  EXPECT_TRUE(RetryTimer().armed);
+  EXPECT_EQ(RetryTimer().interval_ms, 2000u);
+}
+
+TEST_F(TrayIconRetryTest, RestoreAndHideAgainWhileRetrying) {
+  HideWithTheShellRefusing();
+  for (int tick = 0; tick < 70; ++tick) form->TrayIconRetryTimer();
+  ASSERT_EQ(RetryTimer().interval_ms, 60000u);
+
+  // A press on the icon proves the shell holds it after all (a busy shell
+  // can time out after it took the icon): it is removed with the restore.
+  form->TrayNotify(513);
+  EXPECT_TRUE(view.visible);
+  EXPECT_FALSE(RetryTimer().armed);
+  EXPECT_EQ(Deletes(), 1u);
+
+  // Hidden again: a new refusal starts from the 2-second cadence; shown
+  // again before the shell took it, nothing is asked away and no try is left.
+  form->N1Click();
+  EXPECT_EQ(RetryTimer().interval_ms, 2000u);
+  form->RestoreFromTray();
+  EXPECT_TRUE(view.visible);
+  EXPECT_FALSE(RetryTimer().armed);
+  EXPECT_EQ(Deletes(), 1u);
+  const std::size_t calls = shell.notify_icon_calls.size();
+  form->TrayIconRetryTimer();
+  EXPECT_EQ(shell.notify_icon_calls.size(), calls) << "no icon for a window that shows";
 }
 
 }  // namespace

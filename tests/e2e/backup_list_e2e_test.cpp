@@ -486,6 +486,40 @@ TEST_F(BackupListTest, ATickDuringTheDeleteQuestionDeletesTheRowAskedAbout) {
   ASSERT_NO_FATAL_FAILURE(CloseProgram());
 }
 
+// "削除" from the popup menu with a timer tick while the menu is open: the
+// tick's run leaves the last row current, but the row deleted is the one
+// that was current when the menu opened.
+TEST_F(BackupListTest, ATickWhileThePopupMenuIsOpenDeletesTheRowSeenCurrent) {
+  ASSERT_TRUE(folder_.MakeFolder("dest"));
+  for (const char* name : {"one.txt", "two.txt", "three.txt"})
+    ASSERT_TRUE(folder_.WriteFile(name, name));
+  const std::string dest = Path("dest");
+  ASSERT_NO_FATAL_FAILURE(MakeDataFile(
+      {{Path("one.txt"), dest}, {Path("two.txt"), dest}, {Path("three.txt"), dest}}));
+
+  ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());  // the first row is current
+  ASSERT_TRUE(BringToForeground(form_));
+  ASSERT_TRUE(WaitForFocus(grid_)) << "the grid does not hold the focus";
+  PressKeys({VK_SHIFT, VK_F10});
+  HWND menu = process_->WaitForWindow("#32768", nullptr, kDialogTimeout, true);
+  ASSERT_NE(menu, nullptr) << "no popup menu after Shift+F10";
+
+  HWND timer = process_->FindTopLevelWindow(kTimerWindowClass);
+  ASSERT_NE(timer, nullptr);
+  PostTimerTick(timer);  // the stored schedule is the minutes mode: a tick runs
+  ASSERT_TRUE(WaitUntil([&] { return folder_.Exists("dest\\three.txt"); }, kDialogTimeout))
+      << "the tick did not run the backup while the menu was open";
+  PressKeys({VK_DOWN});  // "backupファイル選択"
+  PressKeys({VK_DOWN});  // "削除"
+  PressKeys({VK_RETURN});
+  ASSERT_TRUE(WaitUntil([&] { return !process_->FindTopLevelWindow("#32768", nullptr, true); },
+                        kDialogTimeout));
+  Settle();
+  Command(kEdit1Command);
+  EXPECT_EQ(FileColumn(), (std::vector<std::string>{Path("two.txt"), Path("three.txt")}));
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
+}
+
 // Another program cancels the first end of the session: the program goes on
 // as before (its timer too), and the real end afterwards saves what the run
 // wrote since, then ends the program.
@@ -525,6 +559,24 @@ TEST_F(BackupListTest, ACancelledSessionEndThenARunThenARealEndSavesTheRunsResul
   std::string saved;
   ASSERT_TRUE(folder_.ReadFile("Quillset.cds", saved));
   EXPECT_TRUE(Contains(saved, kCopied)) << "the run's result was not saved";
+}
+
+TEST_F(BackupListTest, MainWindowTakesNoInputWhileTheFileOpenDialogIsOpen) {
+  ASSERT_NO_FATAL_FAILURE(StartFirstRun());
+  ASSERT_TRUE(IsWindowEnabled(form_));
+
+  PostMenuCommand(form_, kBakup1Command);
+  HWND open = process_->WaitForDialog();
+  ASSERT_NE(open, nullptr) << "no file-open dialog";
+  // No menu behind the dialog: the window it would open from is disabled.
+  EXPECT_FALSE(IsWindowEnabled(form_));
+  EXPECT_TRUE(IsWindowEnabled(open));
+
+  PressButton(open, IDCANCEL);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(open); }, kDialogTimeout));
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(form_) != FALSE; }, kDialogTimeout))
+      << "the main window stays disabled after the dialog";
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
 }
 
 }  // namespace

@@ -1,11 +1,23 @@
 #include "ui/win32/main_form_window.h"
 
+#include <optional>
+
+#include "ui/tray_icon_retry.h"
 #include "ui/win32/input_box.h"
 #include "ui/win32/popup_menu.h"
+#include "ui/win32/shell_message_filter.h"
 #include "ui/win32/win32_handles.h"
 #include "ui/win32/window_classes.h"
 
 namespace quillset {
+
+static_assert(kTrayIconRetryTimerId == TrayIconRetry::kTimerId, "one id for the icon's retries");
+
+namespace {
+// Posted to the main window when the popup menu has closed: wParam is the
+// chosen item's command, 0 for none.
+constexpr UINT kPopupMenuClosedMessage = WM_APP + 1;
+}  // namespace
 
 MainFormWindow::MainFormWindow(quillset::ApplicationWindow& application, MessageBoxes& boxes,
                                const WindowFont& font)
@@ -44,12 +56,16 @@ void MainFormWindow::Create(FormEvents& events, GridSource& rows) {
   MoveWindow(grid_->Handle(), 0, 0, client.right, client.bottom, FALSE);
 
   timer_ = std::make_unique<quillset::TimerWindow>(
-      [this] {
-        if (events_) events_->Timer1Timer();
+      [this](unsigned id) {
+        if (!events_) return;
+        if (id == kTimer1Id) events_->Timer1Timer();
+        if (id == kTrayIconRetryTimerId) events_->TrayIconRetryTimer();
       },
       show_failure);
   taskbar_created_message_ = RegisterWindowMessageA("TaskbarCreated");
   queue_marker_message_ = RegisterWindowMessageA(kQueueMarkerMessageName);
+  // Run elevated, the program would otherwise never hear from the shell.
+  AllowShellMessages(Handle(), taskbar_created_message_, LookUpMessageFilterFunction());
 
   quillset::ApplicationWindow::Client client_of_application;
   client_of_application.restored = [this] {
@@ -158,13 +174,32 @@ void MainFormWindow::EndSession(bool ending) {
   if (::IsWindowEnabled(Handle())) PostQuitMessage(0);
 }
 
+// The menu runs its own loop, in which ticks go on: the handlers note what
+// the user sees before it opens, and the chosen command comes back here (not
+// as a WM_COMMAND of its own) so that it acts on that. It runs from the main
+// window's queue, as a menu command always did, not inside the grid's message.
 void MainFormWindow::OpenPopupMenu(POINT at) {
-  if (Handle()) popup_.Open(Handle(), at);
+  if (!Handle() || !events_) return;
+  events_->PopupMenuOpening();
+  const unsigned command = popup_.Open(Handle(), at);
+  PostMessageA(Handle(), kPopupMenuClosedMessage, command, 0);
+}
+
+void MainFormWindow::PopupMenuClosed(unsigned command) {
+  if (!events_) return;
+  MenuItemId item;
+  std::optional<MenuItemId> chosen;
+  if (MenuItemFromCommand(command, item)) chosen = item;
+  events_->PopupMenuClosed(chosen);
 }
 
 LRESULT MainFormWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == kTrayNotifyMessage) {
     if (events_) events_->TrayNotify(static_cast<std::uint32_t>(lparam));
+    return 0;
+  }
+  if (message == kPopupMenuClosedMessage) {
+    PopupMenuClosed(static_cast<unsigned>(wparam));
     return 0;
   }
   if (taskbar_created_message_ != 0 && message == taskbar_created_message_) {

@@ -10,8 +10,12 @@
 //   FormClose     for every way of closing (menu, close box, Alt+F4, system
 //                 menu, taskbar): a failure is shown and the window stays;
 //                 otherwise the window hides and the message loop ends;
-//   MenuClick     WM_COMMAND of a menu item (also one posted by a driver);
+//   MenuClick     WM_COMMAND of a menu item posted by a driver;
+//   PopupMenuOpening, PopupMenuClosed  around the popup menu's own loop; the
+//                 chosen item comes back from the menu and runs from the
+//                 main window's queue;
 //   Timer1Timer   WM_TIMER id 1 on TimerWindow();
+//   TrayIconRetryTimer  WM_TIMER id 2 on TimerWindow();
 //   TrayNotify    message 1124 with its lParam (not passed on);
 //   TaskbarCreated, SettingChange;
 //   QueryEndSession, EndSession  WM_QUERYENDSESSION and WM_ENDSESSION, at every
@@ -72,7 +76,8 @@ class MainFormWindow : public WindowBase, public FormView {
   bool Closed() const { return closed_; }
   DataGrid& Grid() { return *grid_; }
   HMENU PopupMenuHandle() const { return popup_.Handle(); }
-  // Opens PopupMenu1 with its top-left corner at a screen point.
+  // Opens PopupMenu1 with its top-left corner at a screen point; the chosen
+  // item runs when the main window's queue gets to it.
   void OpenPopupMenu(POINT at);
 
   // ---- FormView
@@ -107,6 +112,7 @@ class MainFormWindow : public WindowBase, public FormView {
   void FocusGrid();
   void QueryEndSession();
   void EndSession(bool ending);
+  void PopupMenuClosed(unsigned command);
 
   quillset::ApplicationWindow& application_;
   MessageBoxes& boxes_;

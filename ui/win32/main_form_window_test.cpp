@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/errors.h"
@@ -27,12 +28,13 @@ struct RecordingEvents : FormEvents {
   explicit RecordingEvents(FormView& v) : view(v) {}
   FormView& view;
   int creates = 0, activates = 0, closes = 0, ticks = 0, taskbar = 0, settings = 0,
-      session_queries = 0;
+      session_queries = 0, icon_retries = 0, menu_openings = 0;
+  std::vector<std::optional<MenuItemId>> menu_closings;
   std::vector<bool> session_ends;  // the `ending` of each EndSession
   bool visible_at_create = true;
   std::vector<MenuItemId> clicks;
   std::vector<std::uint32_t> tray;
-  std::function<void()> on_create, on_close, on_tick;
+  std::function<void()> on_create, on_close, on_tick, on_menu_open;
 
   void FormCreate() override {
     ++creates;
@@ -45,6 +47,14 @@ struct RecordingEvents : FormEvents {
     if (on_close) on_close();
   }
   void MenuClick(MenuItemId item) override { clicks.push_back(item); }
+  void PopupMenuOpening() override {
+    ++menu_openings;
+    if (on_menu_open) on_menu_open();
+  }
+  void PopupMenuClosed(std::optional<MenuItemId> chosen) override {
+    menu_closings.push_back(chosen);
+  }
+  void TrayIconRetryTimer() override { ++icon_retries; }
   void Timer1Timer() override {
     ++ticks;
     if (on_tick) on_tick();
@@ -291,8 +301,10 @@ TEST_F(MainFormWindowTest, MenuCommandsTrayTimerAndBroadcastsReachTheHandlers) {
 
   HWND timer = reinterpret_cast<HWND>(form_->TimerWindow());
   SendMessageA(timer, WM_TIMER, kTimer1Id, 0);
-  SendMessageA(timer, WM_TIMER, 2, 0);  // not Timer1
+  SendMessageA(timer, WM_TIMER, kTrayIconRetryTimerId, 0);  // not Timer1
+  SendMessageA(timer, WM_TIMER, 3, 0);                      // no timer of the program
   EXPECT_EQ(events_->ticks, 1);
+  EXPECT_EQ(events_->icon_retries, 1);
 
   SendMessageA(Main(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
   EXPECT_EQ(events_->taskbar, 1);

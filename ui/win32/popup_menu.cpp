@@ -30,13 +30,15 @@ PopupMenu::~PopupMenu() {
   if (menu_) DestroyMenu(menu_);
 }
 
-void PopupMenu::Open(HWND owner, POINT at) {
+unsigned PopupMenu::Open(HWND owner, POINT at) {
   // The owner must be the foreground window, or the menu does not close when
   // the user clicks elsewhere.
   SetForegroundWindow(owner);
-  TrackPopupMenuEx(menu_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, owner,
-                   nullptr);
+  const BOOL command = TrackPopupMenuEx(
+      menu_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, owner,
+      nullptr);
   PostMessageA(owner, WM_NULL, 0, 0);
+  return command > 0 ? static_cast<unsigned>(command) : 0u;
 }
 
 void PopupMenu::SetChecked(MenuItemId item, bool checked) {

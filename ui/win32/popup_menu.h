@@ -1,7 +1,7 @@
 // PopupMenu1: the grid's right-click menu, nine items in this order, no
-// separators, no sub-menus. Choosing an item sends WM_COMMAND with the item's
-// command id to the menu's owner window (the main window), which turns it into
-// FormEvents::MenuClick; a driver can post the same WM_COMMAND.
+// separators, no sub-menus. The menu hands the chosen item's command id back
+// to the main window, which runs it through FormEvents::PopupMenuClosed; a
+// driver can post the same id as a WM_COMMAND (FormEvents::MenuClick).
 #pragma once
 
 #include <string>

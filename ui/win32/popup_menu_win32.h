@@ -15,9 +15,9 @@ class PopupMenu {
   PopupMenu& operator=(const PopupMenu&) = delete;
 
   HMENU Handle() const { return menu_; }
-  // Opens the menu at `screen_point` (top-left corner) for `owner`, which gets
-  // the chosen item's WM_COMMAND.
-  void Open(HWND owner, POINT screen_point);
+  // Opens the menu at `screen_point` (top-left corner) for `owner` and
+  // returns when it closed: the chosen item's command id, 0 for none.
+  unsigned Open(HWND owner, POINT screen_point);
 
   void SetChecked(MenuItemId item, bool checked);
   bool Checked(MenuItemId item) const;

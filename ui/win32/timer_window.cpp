@@ -4,7 +4,7 @@
 
 namespace quillset {
 
-TimerWindow::TimerWindow(std::function<void()> tick,
+TimerWindow::TimerWindow(std::function<void(unsigned id)> tick,
                          std::function<void(const std::string&)> show_failure)
     : tick_(std::move(tick)), show_failure_(std::move(show_failure)) {
   RegisterClassOnce(kTimerWindowClass, 0, nullptr, nullptr, nullptr);
@@ -17,7 +17,7 @@ TimerWindow::~TimerWindow() { DestroyBound(); }
 
 LRESULT TimerWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_TIMER) {
-    if (wparam == kTimer1Id && tick_) tick_();
+    if (tick_) tick_(static_cast<unsigned>(wparam));
     return 0;
   }
   return DefaultHandling(message, wparam, lparam);

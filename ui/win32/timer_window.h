@@ -1,5 +1,6 @@
-// The hidden window that carries Timer1: its WM_TIMER messages with id 1 become
-// a tick. The interval is set from outside (ShellServices::SetWindowTimer on
+// The hidden window that carries the program's window timers: Timer1 (id 1)
+// and the retries of the tray icon (id 2). Each WM_TIMER becomes a tick of its
+// id. Intervals are set from outside (ShellServices::SetWindowTimer on
 // Handle()); ticks arrive also while a modal box or dialog is open, through
 // that box's message loop.
 #pragma once
@@ -15,8 +16,9 @@ namespace quillset {
 
 class TimerWindow : public WindowBase {
  public:
-  // `tick` runs for every WM_TIMER with id 1; failures go to `show_failure`.
-  TimerWindow(std::function<void()> tick,
+  // `tick` runs for every WM_TIMER with its timer id; failures go to
+  // `show_failure`.
+  TimerWindow(std::function<void(unsigned id)> tick,
               std::function<void(const std::string&)> show_failure);
   ~TimerWindow() override;
 
@@ -25,7 +27,7 @@ class TimerWindow : public WindowBase {
   void ReportFailure(const std::string& message) override;
 
  private:
-  std::function<void()> tick_;
+  std::function<void(unsigned id)> tick_;
   std::function<void(const std::string&)> show_failure_;
 };
 

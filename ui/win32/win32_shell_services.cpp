@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
+#include <string>
+
+#include "ui/win32/modal_scope.h"
 
 namespace quillset {
 
@@ -30,8 +32,9 @@ HWND AsWindow(WindowHandle handle) { return reinterpret_cast<HWND>(handle); }
 
 // ---- File-open dialog placement
 
-// Centres the dialog horizontally and puts its top at a third of the height
-// left free on the monitor of the placement window.
+// Centres the dialog horizontally on the monitor of the placement window and
+// puts its top at a third of the height the dialog leaves free there; kept
+// inside the work area, so that no taskbar covers it.
 void PlaceOpenFileDialog(HWND dialog, HWND placement) {
   RECT box;
   if (!GetWindowRect(dialog, &box)) return;
@@ -39,12 +42,14 @@ void PlaceOpenFileDialog(HWND dialog, HWND placement) {
   MONITORINFO info;
   info.cbSize = sizeof info;
   if (!GetMonitorInfoA(monitor, &info)) return;
-  const RECT& area = info.rcWork;
-  LONG width = box.right - box.left, height = box.bottom - box.top;
-  LONG x = area.left + ((area.right - area.left) - width) / 2;
-  LONG y = area.top + ((area.bottom - area.top) - height) / 3;
-  SetWindowPos(dialog, nullptr, x, std::max(y, area.top), 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const RECT& screen = info.rcMonitor;
+  const RECT& work = info.rcWork;
+  const LONG width = box.right - box.left, height = box.bottom - box.top;
+  LONG x = screen.left + ((screen.right - screen.left) - width) / 2;
+  LONG y = screen.top + ((screen.bottom - screen.top) - height) / 3;
+  x = std::max(work.left, std::min(x, work.right - width));
+  y = std::max(work.top, std::min(y, work.bottom - height));
+  SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 UINT_PTR CALLBACK OpenFileDialogHook(HWND hook_dialog, UINT message, WPARAM, LPARAM lparam) {
@@ -62,44 +67,22 @@ UINT_PTR CALLBACK OpenFileDialogHook(HWND hook_dialog, UINT message, WPARAM, LPA
   return 0;
 }
 
-// ---- Folder browser: the program's windows are disabled while it is open.
-
-BOOL CALLBACK DisableEnabledWindow(HWND window, LPARAM lparam) {
-  if (IsWindowEnabled(window)) {
-    EnableWindow(window, FALSE);
-    reinterpret_cast<std::vector<HWND>*>(lparam)->push_back(window);
-  }
-  return TRUE;
-}
-
-class ProgramWindowsDisabled {
+// The file-open dialog leaves the process's current folder where the user
+// went (OFN_NOCHANGEDIR is not honoured by GetOpenFileName on every system):
+// it is put back, so that no folder, a USB stick's above all, stays held.
+class CurrentFolderKept {
  public:
-  ProgramWindowsDisabled() {
-    EnumThreadWindows(GetCurrentThreadId(), DisableEnabledWindow,
-                      reinterpret_cast<LPARAM>(&disabled_));
+  CurrentFolderKept() {
+    char folder[MAX_PATH + 1] = {};
+    DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
+    if (length > 0 && length < sizeof folder) folder_.assign(folder, length);
   }
-  ~ProgramWindowsDisabled() {
-    for (HWND window : disabled_)
-      if (IsWindow(window)) EnableWindow(window, TRUE);
+  ~CurrentFolderKept() {
+    if (!folder_.empty()) SetCurrentDirectoryA(folder_.c_str());
   }
 
  private:
-  std::vector<HWND> disabled_;
-};
-
-// The window that was active before a dialog is active again after it: the
-// dialogs are owned by the invisible application window, which the system
-// would otherwise activate when they close.
-class ActiveWindowKept {
- public:
-  ActiveWindowKept() : previous_(GetActiveWindow()) {}
-  ~ActiveWindowKept() {
-    if (previous_ != nullptr && IsWindow(previous_) && IsWindowVisible(previous_))
-      SetActiveWindow(previous_);
-  }
-
- private:
-  HWND previous_;
+  std::string folder_;
 };
 
 class CriticalErrorBoxesOff {
@@ -162,10 +145,14 @@ bool Win32ShellServices::ShowOpenFileDialog(WindowHandle owner, WindowHandle pla
   ofn.hwndOwner = AsWindow(owner);
   ofn.lpstrFile = buffer;
   ofn.nMaxFile = kPathBufferSize;
-  ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER | OFN_ENABLEHOOK;
+  ofn.Flags =
+      OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER | OFN_ENABLEHOOK | OFN_NOCHANGEDIR;
   ofn.lpfnHook = OpenFileDialogHook;
   ofn.lCustData = static_cast<LPARAM>(placement);
-  ActiveWindowKept active_window;
+  CurrentFolderKept current_folder;
+  // The program's windows take no input while the dialog is open: no menu
+  // command may run behind it.
+  ModalScope windows_off(AsWindow(owner));
   if (!GetOpenFileNameA(&ofn)) return false;
   path = buffer;
   return true;
@@ -185,8 +172,7 @@ FolderBrowseResult Win32ShellServices::BrowseForFolder(WindowHandle owner, const
   info.ulFlags = BIF_RETURNONLYFSDIRS;
   FolderBrowseResult result = FolderBrowseResult::kCancelled;
   {
-    ActiveWindowKept active_window;
-    ProgramWindowsDisabled windows_off;
+    ModalScope windows_off(AsWindow(owner));
     CriticalErrorBoxesOff error_boxes_off;
     LPITEMIDLIST item = SHBrowseForFolderA(&info);
     if (item != nullptr) {

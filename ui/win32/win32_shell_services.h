@@ -1,6 +1,7 @@
 // The shell services of the Windows build: each call goes to the Win32 "A"
 // function named in ui/shell_services.h, with what the program's dialogs add
-// (placement, disabled windows while the folder browser is open).
+// (placement, the program's windows disabled while a dialog is open, the
+// current folder kept).
 #pragma once
 
 #include <string>

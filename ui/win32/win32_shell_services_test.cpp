@@ -150,10 +150,90 @@ TEST_F(WindowTest, OpenFileDialogIsPlacedOnTheMonitorAndCancels) {
   MONITORINFO info;
   info.cbSize = sizeof info;
   ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &info));
-  const RECT& area = info.rcWork;
+  const RECT& screen = info.rcMonitor;
   LONG width = box.right - box.left, height = box.bottom - box.top;
-  EXPECT_NEAR(box.left, area.left + ((area.right - area.left) - width) / 2, 1);
-  EXPECT_NEAR(box.top, area.top + ((area.bottom - area.top) - height) / 3, 1);
+  EXPECT_NEAR(box.left, screen.left + ((screen.right - screen.left) - width) / 2, 1);
+  EXPECT_NEAR(box.top, screen.top + ((screen.bottom - screen.top) - height) / 3, 1);
+}
+
+// The file name field of the file-open dialog: edt1, or the edit field inside
+// the combo box cmb13.
+BOOL CALLBACK MatchFileNameField(HWND child, LPARAM lp) {
+  char cls[16] = {};
+  GetClassNameA(child, cls, sizeof cls);
+  const int id = GetDlgCtrlID(child);
+  if (std::string(cls) == "Edit" && (id == 0x480 || id == 0x47C)) {
+    *reinterpret_cast<HWND*>(lp) = child;
+    return FALSE;
+  }
+  return TRUE;
+}
+HWND FileNameField(HWND dialog) {
+  HWND found = nullptr;
+  EnumChildWindows(dialog, MatchFileNameField, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+std::string CurrentFolder() {
+  char folder[MAX_PATH + 1] = {};
+  DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
+  return std::string(folder, length);
+}
+
+TEST_F(WindowTest, OpenFileDialogDisablesTheProgramsWindowsAndKeepsTheCurrentFolder) {
+  // A file in a folder of its own, as on a USB stick.
+  char temp[MAX_PATH] = {};
+  ASSERT_GT(GetTempPathA(sizeof temp, temp), 0u);
+  const std::string folder =
+      std::string(temp) + "quillset_open_" + std::to_string(GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  const std::string file = folder + "\\chosen.txt";
+  HANDLE created = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(created, INVALID_HANDLE_VALUE);
+  CloseHandle(created);
+
+  // The test's window stands for the main window; the dialog's owner is
+  // another window, as the application window owns it in the program.
+  HWND owner = CreateWindowExA(0, "QuillsetOsTestWindow", "owner", WS_POPUP, 0, 0, 10, 10,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(owner, nullptr);
+  ShowWindow(window_, SW_SHOWNA);
+  const std::string before = CurrentFolder();
+  ASSERT_NE(before, folder);
+  bool found = false, disabled_while_open = false, typed = false;
+  std::string path;
+  bool ok = false;
+  WithDialog(
+      [&] {
+        ok = shell_.ShowOpenFileDialog(reinterpret_cast<WindowHandle>(owner), Handle(), path);
+      },
+      [&](HWND dialog) {
+        found = true;
+        disabled_while_open = !IsWindowEnabled(window_);
+        // As a user does: into the folder first, then the file by its name.
+        HWND name = FileNameField(dialog);
+        typed = name != nullptr &&
+                SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+        if (typed) {
+          SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+          Sleep(300);
+          typed = SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("chosen.txt"));
+        }
+        PostMessageA(dialog, WM_COMMAND, typed ? IDOK : IDCANCEL, 0);
+      });
+  const std::string after = CurrentFolder();
+  DestroyWindow(owner);
+  DeleteFileA(file.c_str());
+  RemoveDirectoryA(folder.c_str());
+
+  ASSERT_TRUE(found);
+  ASSERT_TRUE(typed) << "no file name field in the dialog";
+  EXPECT_TRUE(disabled_while_open) << "the program's windows take input behind the dialog";
+  EXPECT_TRUE(IsWindowEnabled(window_));
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(lstrcmpiA(path.c_str(), file.c_str()), 0) << path;
+  EXPECT_EQ(after, before) << "the chosen file's folder stays the current folder";
 }
 
 TEST_F(WindowTest, FolderBrowserDisablesTheProgramsWindowsWhileOpen) {

@@ -14,13 +14,15 @@ inline constexpr char kApplicationWindowClass[] = "QuillsetApplication";
 inline constexpr char kMainWindowClass[] = "TForm1";
 // The data grid DBGrid1, a child of the main window.
 inline constexpr char kDataGridClass[] = "QuillsetGrid";
-// The hidden top-level window that carries Timer1 (timer id 1).
+// The hidden top-level window that carries the window timers (ids below).
 inline constexpr char kTimerWindowClass[] = "QuillsetTimerWindow";
 
 // Message of the tray icon, handled by the main window.
 inline constexpr unsigned kTrayNotifyMessage = kWmTrayNotify;
 // Timer1's identifier on the timer window.
 inline constexpr unsigned kTimer1Id = 1;
+// The timer that tries again to add a tray icon the shell refused.
+inline constexpr unsigned kTrayIconRetryTimerId = 2;
 
 // A registered message that lets another process wait until the program's
 // thread has handled everything posted to it before: posted to the main
