@@ -16,7 +16,22 @@ void ForEachCharacter(const std::string& text, const CodePage& cp, Visit visit) 
   }
 }
 
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
 }  // namespace
+
+bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b, const CodePage& cp) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (cp.IsLeadByte(static_cast<std::uint8_t>(a[i])) && i + 1 < a.size()) {
+      if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+      ++i;
+      continue;
+    }
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  }
+  return true;
+}
 
 std::string FileNamePart(const std::string& path, const CodePage& cp) {
   size_t start = 0;

@@ -32,6 +32,10 @@ std::string FileNamePart(const std::string& path, const CodePage& cp);
 std::string ReplaceExtension(const std::string& path, const std::string& extension,
                              const CodePage& cp);
 
+// Equal without regard to the case of ASCII letters. The byte after a lead
+// byte compares exactly: it may look like a letter (ア is 83 41, ヂ 83 61).
+bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b, const CodePage& cp);
+
 // The failure box shows a message with "." appended unless its last character
 // (a double-byte character counting whole) sorts at or before "." byte by byte.
 std::string FailureBoxText(const std::string& message, const CodePage& cp);

@@ -20,8 +20,15 @@ namespace {
 const ShiftJisCodePage kShiftJis;
 
 bool StatPath(const std::string& path, struct stat& st) {
-  return !path.empty() && ::stat(path.c_str(), &st) == 0;
+  if (path.empty()) {
+    errno = ENOENT;
+    return false;
+  }
+  return ::stat(path.c_str(), &st) == 0;
 }
+
+// A file without its owner's write bit stands for a read-only one.
+bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
 // Copies everything from the current offset of `in` to `out`. Inside the
 // kernel where it can (no trip through user memory), otherwise through a
@@ -225,24 +232,77 @@ bool HostOsServices::FileStamp(const std::string& path, std::uint64_t& write_tim
   return true;
 }
 
+bool HostOsServices::Fail(FileError error) {
+  last_error_ = error;
+  return false;
+}
+
+bool HostOsServices::FailFromErrno() {
+  switch (errno) {
+    case ENOENT:
+    case ENOTDIR: return Fail(FileError::kNotFound);
+    case EACCES:
+    case EPERM:
+    case EROFS: return Fail(FileError::kAccessDenied);
+    case EEXIST: return Fail(FileError::kExists);
+    case ETXTBSY: return Fail(FileError::kInUse);
+    default: return Fail(FileError::kOther);
+  }
+}
+
+bool HostOsServices::GetAttributes(const std::string& path, std::uint32_t& attributes) {
+  struct stat st;
+  if (!StatPath(path, st)) return FailFromErrno();
+  if (S_ISDIR(st.st_mode)) {
+    attributes = kAttributeDirectory;
+  } else {
+    attributes = IsReadOnly(st) ? kAttributeReadOnly : kAttributeNormal;
+  }
+  return true;
+}
+
+bool HostOsServices::SetAttributes(const std::string& path, std::uint32_t attributes) {
+  struct stat st;
+  if (!StatPath(path, st)) return FailFromErrno();
+  if (S_ISDIR(st.st_mode)) return true;  // a folder's read-only bit means nothing here
+  // Only the read-only bit is kept, as the owner's write permission.
+  const mode_t mode = (attributes & kAttributeReadOnly) ? (st.st_mode & 07555)
+                                                         : (st.st_mode | S_IWUSR);
+  if (::chmod(path.c_str(), mode & 07777) != 0) return FailFromErrno();
+  return true;
+}
+
+bool HostOsServices::FileIdentity(const std::string& path, FileId& id) {
+  struct stat st;
+  if (!StatPath(path, st)) return FailFromErrno();
+  id.volume = static_cast<std::uint64_t>(st.st_dev);
+  id.index = static_cast<std::uint64_t>(st.st_ino);
+  return true;
+}
+
 bool HostOsServices::CopyFile(const std::string& source, const std::string& target,
                               bool fail_if_exists) {
   // A file held open with no sharing can be neither read nor replaced.
-  if (IsHeld(source) || IsHeld(target)) return false;
+  if (IsHeld(source) || IsHeld(target)) return Fail(FileError::kInUse);
   struct stat src_st, dst_st;
-  if (!StatPath(source, src_st) || !S_ISREG(src_st.st_mode)) return false;
+  if (!StatPath(source, src_st)) return FailFromErrno();
+  if (!S_ISREG(src_st.st_mode)) return Fail(FileError::kAccessDenied);
   if (StatPath(target, dst_st)) {
-    if (fail_if_exists || !S_ISREG(dst_st.st_mode)) return false;
-    // Copying a file onto itself would truncate it before reading it.
-    if (src_st.st_dev == dst_st.st_dev && src_st.st_ino == dst_st.st_ino) return false;
+    if (fail_if_exists) return Fail(FileError::kExists);
+    if (!S_ISREG(dst_st.st_mode) || IsReadOnly(dst_st)) return Fail(FileError::kAccessDenied);
+    // Copying a file onto itself would truncate it before reading it; the
+    // system's copy fails there on its own sharing rules.
+    if (src_st.st_dev == dst_st.st_dev && src_st.st_ino == dst_st.st_ino)
+      return Fail(FileError::kInUse);
   }
   int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
+  if (in < 0) return FailFromErrno();
   // Not truncated on opening: the same-file check is repeated on the open
   // files (a link to the source, or a change since the check above).
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (fail_if_exists ? O_EXCL : 0);
   int out = ::open(target.c_str(), flags, 0644);
   if (out < 0) {
+    FailFromErrno();
     ::close(in);
     return false;
   }
@@ -252,45 +312,65 @@ bool HostOsServices::CopyFile(const std::string& source, const std::string& targ
             !(in_st.st_dev == out_st.st_dev && in_st.st_ino == out_st.st_ino) &&
             ::ftruncate(out, 0) == 0;
   if (ok) ok = CopyFileContents(in, out);
+  // The copy takes the source's read-only bit, as the system's copy takes its
+  // attributes.
+  if (ok) ok = ::fchmod(out, IsReadOnly(in_st) ? 0444 : 0644) == 0;
   ::close(in);
   if (::close(out) != 0) ok = false;
-  return ok;
+  return ok || Fail(FileError::kOther);
 }
 
 bool HostOsServices::MoveFileReplacing(const std::string& from, const std::string& to) {
-  if (IsHeld(from) || IsHeld(to)) return false;
+  if (IsHeld(from)) return Fail(FileError::kInUse);
+  // The system refuses to replace an open file as it refuses a read-only one.
+  if (IsHeld(to)) return Fail(FileError::kAccessDenied);
   struct stat st;
-  if (!StatPath(from, st)) return false;
-  // MoveFileEx replaces files, never folders.
+  if (!StatPath(from, st)) return FailFromErrno();
+  // MoveFileEx replaces files, never folders, and never a read-only file.
   struct stat to_st;
-  if (StatPath(to, to_st) && S_ISDIR(to_st.st_mode)) return false;
-  return ::rename(from.c_str(), to.c_str()) == 0;
+  if (StatPath(to, to_st) && (S_ISDIR(to_st.st_mode) || IsReadOnly(to_st)))
+    return Fail(FileError::kAccessDenied);
+  if (::rename(from.c_str(), to.c_str()) != 0) return FailFromErrno();
+  return true;
 }
 
 bool HostOsServices::RemoveFile(const std::string& path) {
-  if (IsHeld(path)) return false;
+  if (IsHeld(path)) return Fail(FileError::kInUse);
   struct stat st;
-  if (!StatPath(path, st) || S_ISDIR(st.st_mode)) return false;
-  return ::unlink(path.c_str()) == 0;
+  if (!StatPath(path, st)) return FailFromErrno();
+  if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return Fail(FileError::kAccessDenied);
+  if (::unlink(path.c_str()) != 0) return FailFromErrno();
+  return true;
 }
 
 bool HostOsServices::FlushFile(const std::string& path) {
-  if (IsHeld(path)) return false;
+  if (IsHeld(path)) return Fail(FileError::kInUse);
   struct stat st;
-  if (!StatPath(path, st) || !S_ISREG(st.st_mode)) return false;
-  // A descriptor opened for reading is enough for fsync here; Windows needs
-  // write access, which the Win32 services arrange.
+  if (!StatPath(path, st)) return FailFromErrno();
+  // The system flushes only through a handle opened for writing.
+  if (!S_ISREG(st.st_mode) || IsReadOnly(st)) return Fail(FileError::kAccessDenied);
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return FailFromErrno();
   const bool ok = ::fsync(fd) == 0;
-  return ::close(fd) == 0 && ok;
+  return (::close(fd) == 0 && ok) || Fail(FileError::kOther);
 }
 
 std::unique_ptr<ExclusiveFile> HostOsServices::OpenExclusive(const std::string& path,
                                                              FileOpenMode mode) {
-  if (path.empty() || IsHeld(path)) return nullptr;
+  if (path.empty()) {
+    Fail(FileError::kNotFound);
+    return nullptr;
+  }
+  if (IsHeld(path)) {
+    Fail(FileError::kInUse);
+    return nullptr;
+  }
   struct stat st;
-  if (StatPath(path, st) && !S_ISREG(st.st_mode)) return nullptr;
+  if (StatPath(path, st) &&
+      (!S_ISREG(st.st_mode) || (mode != FileOpenMode::kReadExisting && IsReadOnly(st)))) {
+    Fail(mode == FileOpenMode::kCreateNew ? FileError::kExists : FileError::kAccessDenied);
+    return nullptr;
+  }
   int flags = O_CLOEXEC;
   switch (mode) {
     case FileOpenMode::kReadExisting: flags |= O_RDONLY; break;
@@ -298,7 +378,10 @@ std::unique_ptr<ExclusiveFile> HostOsServices::OpenExclusive(const std::string& 
     case FileOpenMode::kCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
   }
   int fd = ::open(path.c_str(), flags, 0644);
-  if (fd < 0) return nullptr;
+  if (fd < 0) {
+    FailFromErrno();
+    return nullptr;
+  }
   return std::make_unique<HostExclusiveFile>(fd, HeldKey(path), open_files_);
 }
 

@@ -6,10 +6,20 @@
 //
 // A file held open by OpenExclusive of this object stands for a file locked by
 // another program: while it is open, a second OpenExclusive, a copy from or to
-// it, a move from or onto it, its deletion and profile writes to it fail, and
-// profile reads of it give the default. Profile files follow the system's
-// reader: see app/host_profile_file.h. Writes reach the file at once, so
-// FlushProfile only counts its calls.
+// it, a move of it, its deletion and its flush fail with FileError::kInUse, a
+// move onto it with kAccessDenied (as the system answers), profile writes to
+// it fail, and profile reads of it give the default. Its attributes and
+// identity can still be read.
+//
+// Read-only files follow Windows' rules, which the host's owner (often root)
+// would not: a file without the owner's write bit stands for one with the
+// read-only attribute, and can be neither replaced (move or copy onto it),
+// nor removed, nor opened for writing, nor flushed (kAccessDenied). A copy
+// takes the source's read-only bit.
+//
+// Profile files follow the system's reader: see app/host_profile_file.h.
+// Writes reach the file at once, so FlushProfile only counts its calls.
+// Sleep does not wait; it only adds up the time asked for.
 //
 // Fault injection: FaultInjectingOs (app/testing/) wrapped around this object.
 #pragma once
@@ -48,6 +58,7 @@ class HostOsServices : public OsServices {
   // ---- What the test reads back
   int ProfileFlushes() const { return profile_flushes_; }
   int ThreadLocaleResets() const { return thread_locale_resets_; }
+  std::uint64_t SleptMilliseconds() const { return slept_ms_; }
 
   // ---- OsServices
   bool IsLeadByte(std::uint8_t byte) const override;
@@ -55,6 +66,11 @@ class HostOsServices : public OsServices {
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
   bool FileStamp(const std::string& path, std::uint64_t& write_time, std::uint64_t& size) override;
+  bool GetAttributes(const std::string& path, std::uint32_t& attributes) override;
+  bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
+  bool FileIdentity(const std::string& path, FileId& id) override;
+  FileError LastFileError() override { return last_error_; }
+  void Sleep(std::uint32_t milliseconds) override { slept_ms_ += milliseconds; }
   bool CopyFile(const std::string& source, const std::string& target, bool fail_if_exists) override;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
@@ -77,6 +93,10 @@ class HostOsServices : public OsServices {
   bool IsHeld(const std::string& path) const;
   // The key under which a held path is remembered (absolute, normalised).
   static std::string HeldKey(const std::string& path);
+  // Records why a call failed; returns false for the caller to pass on.
+  bool Fail(FileError error);
+  // Fail with the kind that errno tells.
+  bool FailFromErrno();
 
   std::string executable_path_ = "/nonexistent/Quillset.exe";
   SystemTime local_time_;
@@ -90,6 +110,8 @@ class HostOsServices : public OsServices {
   std::shared_ptr<std::set<std::string>> open_files_ = std::make_shared<std::set<std::string>>();
   int profile_flushes_ = 0;
   int thread_locale_resets_ = 0;
+  FileError last_error_ = FileError::kNone;
+  std::uint64_t slept_ms_ = 0;
 };
 
 }  // namespace quillset

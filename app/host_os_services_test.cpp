@@ -172,6 +172,103 @@ TEST_F(HostOsServicesTest, MoveReplacesTheTargetUnlessItIsHeldOpen) {
   EXPECT_FALSE(os_.RemoveFile(Path("data.cds")));
 }
 
+// ---- Windows' rules: read-only files, why a call failed, file identity
+
+TEST_F(HostOsServicesTest, AReadOnlyFileCanBeReadAndCopiedButNeitherReplacedRemovedNorWritten) {
+  WriteText("ro.txt", "kept");
+  WriteText("new.txt", "new");
+  ASSERT_TRUE(os_.SetAttributes(Path("ro.txt"), kAttributeReadOnly));
+  std::uint32_t attributes = 0;
+  ASSERT_TRUE(os_.GetAttributes(Path("ro.txt"), attributes));
+  EXPECT_EQ(attributes, kAttributeReadOnly);
+
+  EXPECT_FALSE(os_.MoveFileReplacing(Path("new.txt"), Path("ro.txt")));
+  EXPECT_EQ(os_.LastFileError(), FileError::kAccessDenied);
+  EXPECT_FALSE(os_.RemoveFile(Path("ro.txt")));
+  EXPECT_EQ(os_.LastFileError(), FileError::kAccessDenied);
+  EXPECT_FALSE(os_.CopyFile(Path("new.txt"), Path("ro.txt"), false));
+  EXPECT_EQ(os_.LastFileError(), FileError::kAccessDenied);
+  EXPECT_EQ(os_.OpenExclusive(Path("ro.txt"), FileOpenMode::kCreateAlways), nullptr);
+  EXPECT_EQ(os_.LastFileError(), FileError::kAccessDenied);
+  EXPECT_FALSE(os_.FlushFile(Path("ro.txt")));
+  EXPECT_EQ(os_.LastFileError(), FileError::kAccessDenied);
+  EXPECT_EQ(ReadText("ro.txt"), "kept");
+  EXPECT_NE(os_.OpenExclusive(Path("ro.txt"), FileOpenMode::kReadExisting), nullptr);
+
+  // The copy of a read-only file is read-only; the bit can be lifted again.
+  ASSERT_TRUE(os_.CopyFile(Path("ro.txt"), Path("copy.txt"), false));
+  ASSERT_TRUE(os_.GetAttributes(Path("copy.txt"), attributes));
+  EXPECT_EQ(attributes & kAttributeReadOnly, kAttributeReadOnly);
+  EXPECT_EQ(ReadText("copy.txt"), "kept");
+  ASSERT_TRUE(os_.SetAttributes(Path("ro.txt"), kAttributeNormal));
+  EXPECT_TRUE(os_.MoveFileReplacing(Path("new.txt"), Path("ro.txt")));
+  EXPECT_EQ(ReadText("ro.txt"), "new");
+  ASSERT_TRUE(os_.GetAttributes(Path("ro.txt"), attributes));
+  EXPECT_EQ(attributes, kAttributeNormal);
+  EXPECT_TRUE(os_.RemoveFile(Path("ro.txt")));
+  fs::create_directory(Path("dir"));
+  ASSERT_TRUE(os_.GetAttributes(Path("dir"), attributes));
+  EXPECT_EQ(attributes, kAttributeDirectory);
+}
+
+TEST_F(HostOsServicesTest, AFailedCallTellsAHeldFileFromAMissingOneAndATakenName) {
+  WriteText("held.txt", "x");
+  WriteText("other.txt", "y");
+  EXPECT_EQ(os_.OpenExclusive(Path("missing"), FileOpenMode::kReadExisting), nullptr);
+  EXPECT_EQ(os_.LastFileError(), FileError::kNotFound);
+  EXPECT_FALSE(os_.RemoveFile(Path("missing")));
+  EXPECT_EQ(os_.LastFileError(), FileError::kNotFound);
+  EXPECT_EQ(os_.OpenExclusive(Path("other.txt"), FileOpenMode::kCreateNew), nullptr);
+  EXPECT_EQ(os_.LastFileError(), FileError::kExists);
+
+  auto held = os_.OpenExclusive(Path("held.txt"), FileOpenMode::kReadExisting);
+  ASSERT_NE(held, nullptr);
+  EXPECT_EQ(os_.OpenExclusive(Path("held.txt"), FileOpenMode::kReadExisting), nullptr);
+  EXPECT_EQ(os_.LastFileError(), FileError::kInUse);
+  EXPECT_FALSE(os_.CopyFile(Path("held.txt"), Path("copy.txt"), false));
+  EXPECT_EQ(os_.LastFileError(), FileError::kInUse);
+  EXPECT_FALSE(os_.MoveFileReplacing(Path("other.txt"), Path("held.txt")));
+  EXPECT_EQ(os_.LastFileError(), FileError::kAccessDenied);
+  EXPECT_FALSE(os_.MoveFileReplacing(Path("held.txt"), Path("moved.txt")));
+  EXPECT_EQ(os_.LastFileError(), FileError::kInUse);
+  EXPECT_FALSE(os_.RemoveFile(Path("held.txt")));
+  EXPECT_EQ(os_.LastFileError(), FileError::kInUse);
+  EXPECT_FALSE(os_.FlushFile(Path("held.txt")));
+  EXPECT_EQ(os_.LastFileError(), FileError::kInUse);
+  // Attributes and identity need no access to the content.
+  std::uint32_t attributes = 0;
+  FileId id;
+  EXPECT_TRUE(os_.GetAttributes(Path("held.txt"), attributes));
+  EXPECT_TRUE(os_.FileIdentity(Path("held.txt"), id));
+  held.reset();
+  EXPECT_TRUE(os_.RemoveFile(Path("held.txt")));
+}
+
+TEST_F(HostOsServicesTest, EverySpellingOfOneFileHasItsIdentityAndOtherFilesAnother) {
+  fs::create_directory(Path("dir"));
+  WriteText("dir/a.txt", "a");
+  WriteText("dir/b.txt", "a");
+  fs::create_hard_link(Path("dir/a.txt"), Path("link.txt"));
+  FileId a, other;
+  ASSERT_TRUE(os_.FileIdentity(Path("dir/a.txt"), a));
+  for (const std::string& spelling :
+       {Path("dir/./a.txt"), Path("dir/../dir/a.txt"), dir_.string() + "//dir//a.txt",
+        Path("link.txt")}) {
+    ASSERT_TRUE(os_.FileIdentity(spelling, other)) << spelling;
+    EXPECT_EQ(other, a) << spelling;
+  }
+  ASSERT_TRUE(os_.FileIdentity(Path("dir/b.txt"), other));
+  EXPECT_NE(other, a);
+  EXPECT_FALSE(os_.FileIdentity(Path("dir/missing.txt"), other));
+  EXPECT_EQ(os_.LastFileError(), FileError::kNotFound);
+}
+
+TEST_F(HostOsServicesTest, SleepOnlyAddsUpTheTime) {
+  os_.Sleep(1500);
+  os_.Sleep(600000);
+  EXPECT_EQ(os_.SleptMilliseconds(), 601500u);
+}
+
 // ---- Whole-file access
 
 TEST_F(HostOsServicesTest, ExclusiveOpenRefusesASecondOpenerUntilClosed) {

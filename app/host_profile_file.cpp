@@ -16,22 +16,6 @@ std::string Trim(const std::string& s) {
   return s.substr(begin, end - begin);
 }
 
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-// Equal without regard to ASCII case; the byte after a lead byte compares exactly.
-bool NamesEqual(const std::string& a, const std::string& b, const CodePage& cp) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (cp.IsLeadByte(static_cast<std::uint8_t>(a[i])) && i + 1 < a.size()) {
-      if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
-      ++i;
-      continue;
-    }
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
-
 // Cuts `s` to at most `limit` bytes without splitting a double-byte character.
 std::string CutToLimit(const std::string& s, std::size_t limit, const CodePage& cp) {
   if (s.size() <= limit) return s;
@@ -92,7 +76,7 @@ std::size_t FindSection(const std::vector<Line>& lines, const std::string& secti
                         const CodePage& cp) {
   std::string wanted = Trim(section);
   for (std::size_t i = 0; i < lines.size(); ++i)
-    if (lines[i].is_section && NamesEqual(lines[i].name, wanted, cp)) return i;
+    if (lines[i].is_section && EqualIgnoringAsciiCase(lines[i].name, wanted, cp)) return i;
   return lines.size();
 }
 
@@ -119,7 +103,7 @@ bool FindProfileValue(const std::string& text, const std::string& section,
   std::string wanted = Trim(key);
   std::size_t end = SectionEnd(lines, header);
   for (std::size_t i = header + 1; i < end; ++i) {
-    if (lines[i].is_key && NamesEqual(lines[i].name, wanted, cp)) {
+    if (lines[i].is_key && EqualIgnoringAsciiCase(lines[i].name, wanted, cp)) {
       value = CutToLimit(Unquote(lines[i].value), kProfileValueLimit, cp);
       return true;
     }
@@ -142,7 +126,7 @@ std::string SetProfileValue(const std::string& text, const std::string& section,
     std::size_t last_entry = header;
     for (std::size_t i = header + 1; i < end; ++i) {
       if (!Trim(lines[i].text).empty()) last_entry = i;
-      if (found == end && lines[i].is_key && NamesEqual(lines[i].name, wanted_key, cp)) found = i;
+      if (found == end && lines[i].is_key && EqualIgnoringAsciiCase(lines[i].name, wanted_key, cp)) found = i;
     }
     if (found != end) {
       lines[found] = ParseLine(lines[found].name + "=" + value);

@@ -3,6 +3,7 @@
 //
 // The OS-services header comes before <windows.h>, so that the Windows macros
 // (CopyFile, GetProfileString, ...) do not rename its members here.
+#include "app/retrying_os_services.h"
 #include "app/win32_os_services.h"
 
 #include <windows.h>
@@ -26,7 +27,7 @@ namespace {
 constexpr char kApplicationTitle[] = "ファイルバックアップツール";
 constexpr char kInstanceGuardName[] = "EX_QuillsetName";
 
-int RunProgram(quillset::Win32OsServices& os, quillset::Win32ShellServices& shell,
+int RunProgram(quillset::OsServices& os, quillset::Win32ShellServices& shell,
                int show_command) {
   using namespace quillset;
   ApplicationWindow application(kApplicationTitle);
@@ -50,7 +51,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show_command) {
   // Before anything loads a DLL or touches a drive.
   quillset::RestrictDllSearchToSystemFolder();
   quillset::TurnOffSystemErrorBoxes();
-  quillset::Win32OsServices os;
+  quillset::Win32OsServices system_os;
+  // Files other programs hold for a moment are waited for, everywhere.
+  quillset::RetryingOsServices os(system_os);
   quillset::Win32ShellServices shell;
   // A second copy ends at once, showing nothing.
   if (!shell.TakeSingleInstanceGuard(kInstanceGuardName)) return 0;

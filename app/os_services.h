@@ -10,6 +10,9 @@
 //   OsServicesWrapper (app/os_services_wrapper.h): forwards every call to
 //                     another implementation; a test double overrides only
 //                     the calls it changes.
+//   RetryingOsServices (app/retrying_os_services.h): the program's own
+//                     wrapper: file calls refused because another program
+//                     holds the file a moment are tried again.
 //   FaultInjectingOs  (app/testing/fault_injecting_os.h): the one wrapper every
 //                     fault test shares (failed calls, held files, a crash).
 //
@@ -46,6 +49,34 @@ class ExclusiveFile {
   virtual bool Flush() = 0;
 };
 
+// Why the last file call that failed failed, as far as the caller acts on it.
+enum class FileError {
+  kNone,
+  kNotFound,      // no such file or folder
+  kExists,        // a new file's name is taken
+  kInUse,         // another program holds the file open (sharing or lock
+                  // violation, a mapped section): it may let go in a moment
+  kAccessDenied,  // refused: a read-only file written, replaced or removed, no
+                  // rights, or a file being deleted by another program
+  kOther,
+};
+
+// File attributes, as FILE_ATTRIBUTE_* numbers.
+inline constexpr std::uint32_t kAttributeReadOnly = 0x1;
+inline constexpr std::uint32_t kAttributeDirectory = 0x10;
+inline constexpr std::uint32_t kAttributeNormal = 0x80;  // none of the others
+
+// What tells one file from another on this machine, whatever the spelling of
+// its path: the volume's serial number and the file's index on it.
+struct FileId {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileId& other) const {
+    return volume == other.volume && index == other.index;
+  }
+  bool operator!=(const FileId& other) const { return !(*this == other); }
+};
+
 enum class FileOpenMode {
   kReadExisting,   // GENERIC_READ, OPEN_EXISTING
   kCreateAlways,   // GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS (creates or truncates)
@@ -73,18 +104,44 @@ class OsServices : public CodePage {
   virtual bool FileStamp(const std::string& path, std::uint64_t& write_time,
                          std::uint64_t& size) = 0;
 
+  // The attributes of a file or folder (GetFileAttributesA); false when they
+  // cannot be read.
+  virtual bool GetAttributes(const std::string& path, std::uint32_t& attributes) = 0;
+  // SetFileAttributesA. Works on a file another program holds open.
+  virtual bool SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
+  // The identity of an existing file or folder (GetFileInformationByHandle on
+  // a handle opened for no access, so a file held open by another program
+  // answers too). False when the file is missing or the file system gives no
+  // index.
+  virtual bool FileIdentity(const std::string& path, FileId& id) = 0;
+
   // ---- File copy and replacement
-  // CopyFileA(source, target, fail_if_exists).
+  // Windows' rules for read-only files hold in every implementation: such a
+  // file can be neither replaced, nor removed, nor opened for writing
+  // (FileError::kAccessDenied).
+  // CopyFileA(source, target, fail_if_exists): the copy takes the source's
+  // attributes, the read-only bit included.
   virtual bool CopyFile(const std::string& source, const std::string& target,
                         bool fail_if_exists) = 0;
   // MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH):
-  // replaces `to` in one step. Fails when `to` is held open by someone else.
+  // replaces `to` in one step. Fails when `to` is held open by someone else
+  // or is read-only.
   virtual bool MoveFileReplacing(const std::string& from, const std::string& to) = 0;
   // DeleteFileA.
   virtual bool RemoveFile(const std::string& path) = 0;
-  // FlushFileBuffers on the closed file `path`: its bytes reach the disk
-  // before, say, it replaces an older file. False when it cannot be flushed.
+  // FlushFileBuffers on the closed file `path`, opened for writing: its bytes
+  // reach the disk before, say, it replaces an older file. False when it
+  // cannot be flushed (a read-only file cannot be opened for writing).
   virtual bool FlushFile(const std::string& path) = 0;
+
+  // ---- Why a file call failed: the kind of failure of the last call of
+  // this object that returned false or null among GetAttributes,
+  // SetAttributes, FileIdentity, CopyFile, MoveFileReplacing, RemoveFile,
+  // FlushFile and OpenExclusive. Undefined after a call that succeeded.
+  virtual FileError LastFileError() = 0;
+
+  // ---- Waiting: Sleep(milliseconds). Test services only count the time.
+  virtual void Sleep(std::uint32_t milliseconds) = 0;
 
   // ---- Whole-file access with no sharing; null when the OS refuses.
   virtual std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string& path,

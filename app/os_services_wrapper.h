@@ -27,6 +27,17 @@ class OsServicesWrapper : public OsServices {
                  std::uint64_t& size) override {
     return target_.FileStamp(path, write_time, size);
   }
+  bool GetAttributes(const std::string& path, std::uint32_t& attributes) override {
+    return target_.GetAttributes(path, attributes);
+  }
+  bool SetAttributes(const std::string& path, std::uint32_t attributes) override {
+    return target_.SetAttributes(path, attributes);
+  }
+  bool FileIdentity(const std::string& path, FileId& id) override {
+    return target_.FileIdentity(path, id);
+  }
+  FileError LastFileError() override { return target_.LastFileError(); }
+  void Sleep(std::uint32_t milliseconds) override { target_.Sleep(milliseconds); }
   bool CopyFile(const std::string& source, const std::string& target,
                 bool fail_if_exists) override {
     return target_.CopyFile(source, target, fail_if_exists);

@@ -109,36 +109,80 @@ bool Win32OsServices::FileStamp(const std::string& path, std::uint64_t& write_ti
   return true;
 }
 
+bool Win32OsServices::Failed() {
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH: last_error_ = FileError::kNotFound; break;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: last_error_ = FileError::kExists; break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE: last_error_ = FileError::kInUse; break;
+    case ERROR_ACCESS_DENIED: last_error_ = FileError::kAccessDenied; break;
+    default: last_error_ = FileError::kOther; break;
+  }
+  return false;
+}
+
+bool Win32OsServices::GetAttributes(const std::string& path, std::uint32_t& attributes) {
+  const DWORD found = GetFileAttributesA(path.c_str());
+  if (found == INVALID_FILE_ATTRIBUTES) return Failed();
+  attributes = found;
+  return true;
+}
+
+bool Win32OsServices::SetAttributes(const std::string& path, std::uint32_t attributes) {
+  return SetFileAttributesA(path.c_str(), attributes) != 0 || Failed();
+}
+
+bool Win32OsServices::FileIdentity(const std::string& path, FileId& id) {
+  // No access asked: the query works while another program holds the file.
+  // Backup semantics open folders too.
+  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return Failed();
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool ok = GetFileInformationByHandle(file, &info) != 0;
+  if (!ok) Failed();
+  CloseHandle(file);
+  if (!ok) return false;
+  id.volume = info.dwVolumeSerialNumber;
+  id.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  if (id.index == 0) {  // some network file systems give no index
+    last_error_ = FileError::kOther;
+    return false;
+  }
+  return true;
+}
+
+void Win32OsServices::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
 bool Win32OsServices::CopyFile(const std::string& source, const std::string& target,
                                bool fail_if_exists) {
-  return CopyFileA(source.c_str(), target.c_str(), fail_if_exists ? TRUE : FALSE) != 0;
+  return CopyFileA(source.c_str(), target.c_str(), fail_if_exists ? TRUE : FALSE) != 0 ||
+         Failed();
 }
 
 bool Win32OsServices::MoveFileReplacing(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
+         Failed();
 }
 
 bool Win32OsServices::RemoveFile(const std::string& path) {
-  return DeleteFileA(path.c_str()) != 0;
+  return DeleteFileA(path.c_str()) != 0 || Failed();
 }
 
 bool Win32OsServices::FlushFile(const std::string& path) {
-  // FlushFileBuffers needs write access; a copy of a read-only file is
-  // read-only too, so the attribute is lifted for the flush and put back.
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-  const bool read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  if (read_only && !SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
-    return false;
+  // FlushFileBuffers needs a handle with write access; a read-only file
+  // refuses one. Readers may keep the file open meanwhile.
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  bool ok = file != INVALID_HANDLE_VALUE;
-  if (ok) {
-    ok = FlushFileBuffers(file) != 0;
-    CloseHandle(file);
-  }
-  if (read_only) SetFileAttributesA(path.c_str(), attributes);
+  if (file == INVALID_HANDLE_VALUE) return Failed();
+  const bool ok = FlushFileBuffers(file) != 0 || Failed();
+  CloseHandle(file);
   return ok;
 }
 
@@ -156,7 +200,10 @@ std::unique_ptr<ExclusiveFile> Win32OsServices::OpenExclusive(const std::string&
   }
   HANDLE file = CreateFileA(path.c_str(), access, 0, nullptr, disposition,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  if (file == INVALID_HANDLE_VALUE) {
+    Failed();
+    return nullptr;
+  }
   return std::make_unique<Win32ExclusiveFile>(file);
 }
 

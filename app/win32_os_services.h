@@ -1,5 +1,6 @@
 // OS services of the Windows build: each call goes straight to the Win32 "A"
-// function named in app/os_services.h, with nothing added. Windows build only.
+// function named in app/os_services.h, with nothing added but the kind of a
+// failure, taken from GetLastError at once. Windows build only.
 //
 // This header does not include <windows.h>. A file that includes both should
 // know that <windows.h> defines CopyFile, GetProfileString and
@@ -25,6 +26,11 @@ class Win32OsServices : public OsServices {
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
   bool FileStamp(const std::string& path, std::uint64_t& write_time, std::uint64_t& size) override;
+  bool GetAttributes(const std::string& path, std::uint32_t& attributes) override;
+  bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
+  bool FileIdentity(const std::string& path, FileId& id) override;
+  FileError LastFileError() override { return last_error_; }
+  void Sleep(std::uint32_t milliseconds) override;
   bool CopyFile(const std::string& source, const std::string& target, bool fail_if_exists) override;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
@@ -41,6 +47,12 @@ class Win32OsServices : public OsServices {
   void SetThreadLocaleToUserDefault() override;
   bool IsValidLocale(std::uint32_t lcid) override;
   std::vector<Era> CalendarEras(int calendar) override;
+
+ private:
+  // Records the kind of the failure GetLastError reports; returns false.
+  bool Failed();
+
+  FileError last_error_ = FileError::kNone;
 };
 
 }  // namespace quillset

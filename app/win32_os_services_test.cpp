@@ -12,10 +12,12 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "app/locale_items.h"
+#include "app/retrying_os_services.h"
 
 namespace quillset {
 namespace {
@@ -193,6 +195,163 @@ TEST_F(Win32OsServicesTest, MoveReplacesTheTargetUnlessItIsHeldOpen) {
   }
   EXPECT_TRUE(os_.RemoveFile(Path("data.cds")));
   EXPECT_FALSE(os_.RemoveFile(Path("data.cds")));
+}
+
+// ---- Why a call failed, read-only files, identity, flush, retries
+
+TEST_F(Win32OsServicesTest, AFailedCallTellsAHeldFileFromAMissingOneAndATakenName) {
+  WriteText("held.txt", "x");
+  WriteText("other.txt", "y");
+  EXPECT_EQ(os_.OpenExclusive(Path("missing"), FileOpenMode::kReadExisting), nullptr);
+  EXPECT_EQ(os_.LastFileError(), FileError::kNotFound);
+  EXPECT_FALSE(os_.RemoveFile(Path("missing")));
+  EXPECT_EQ(os_.LastFileError(), FileError::kNotFound);
+  EXPECT_EQ(os_.OpenExclusive(Path("other.txt"), FileOpenMode::kCreateNew), nullptr);
+  EXPECT_EQ(os_.LastFileError(), FileError::kExists);
+
+  HANDLE held = OpenUnshared(Path("held.txt"));
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(os_.OpenExclusive(Path("held.txt"), FileOpenMode::kReadExisting), nullptr);
+  EXPECT_EQ(os_.LastFileError(), FileError::kInUse);
+  EXPECT_FALSE(os_.CopyFile(Path("held.txt"), Path("copy.txt"), false));
+  EXPECT_EQ(os_.LastFileError(), FileError::kInUse);
+  // A file held open cannot be replaced: the system answers "access denied".
+  EXPECT_FALSE(os_.MoveFileReplacing(Path("other.txt"), Path("held.txt")));
+  EXPECT_EQ(os_.LastFileError(), FileError::kAccessDenied);
+  EXPECT_FALSE(os_.RemoveFile(Path("held.txt")));
+  EXPECT_EQ(os_.LastFileError(), FileError::kInUse);
+  EXPECT_FALSE(os_.FlushFile(Path("held.txt")));
+  EXPECT_EQ(os_.LastFileError(), FileError::kInUse);
+  // Attributes and identity need no access to the content.
+  std::uint32_t attributes = 0;
+  FileId id;
+  EXPECT_TRUE(os_.GetAttributes(Path("held.txt"), attributes));
+  EXPECT_TRUE(os_.FileIdentity(Path("held.txt"), id));
+  CloseHandle(held);
+}
+
+TEST_F(Win32OsServicesTest, ANewCopyTakesTheSourcesReadOnlyBit) {
+  WriteText("ro.txt", "kept");
+  WriteText("new.txt", "new");
+  ASSERT_TRUE(os_.SetAttributes(Path("ro.txt"), kAttributeReadOnly));
+  ASSERT_TRUE(os_.CopyFile(Path("ro.txt"), Path("copy.txt"), false));
+  std::uint32_t attributes = 0;
+  ASSERT_TRUE(os_.GetAttributes(Path("copy.txt"), attributes));
+  EXPECT_NE(attributes & kAttributeReadOnly, 0u);
+  EXPECT_EQ(ReadText("copy.txt"), "kept");
+  // Onto an existing file (the reserved name of a safe copy) Windows gives
+  // the bit too; Wine may not.
+  WriteText("existing.txt", "");
+  ASSERT_TRUE(os_.CopyFile(Path("ro.txt"), Path("existing.txt"), false));
+  ASSERT_TRUE(os_.GetAttributes(Path("existing.txt"), attributes));
+  RecordProperty("copy_onto_existing_read_only", (attributes & kAttributeReadOnly) ? "yes" : "no");
+  // Windows refuses each of these on a read-only file; Wine running as root
+  // may not. What this system does is recorded; the host services follow
+  // Windows.
+  const bool moved_onto = os_.MoveFileReplacing(Path("new.txt"), Path("copy.txt"));
+  RecordProperty("replace_read_only", moved_onto ? "replaced" : "refused");
+  const bool flushed = os_.FlushFile(Path("ro.txt"));
+  RecordProperty("flush_read_only", flushed ? "flushed" : "refused");
+  const bool removed = os_.RemoveFile(Path("ro.txt"));
+  RecordProperty("remove_read_only", removed ? "removed" : "refused");
+  if (!removed) {
+    EXPECT_EQ(os_.LastFileError(), FileError::kAccessDenied);
+    ASSERT_TRUE(os_.SetAttributes(Path("ro.txt"), kAttributeNormal));
+    EXPECT_TRUE(os_.RemoveFile(Path("ro.txt")));
+  }
+}
+
+TEST_F(Win32OsServicesTest, EverySpellingOfOneFileHasItsIdentityAndOtherFilesAnother) {
+  ASSERT_TRUE(CreateDirectoryA(Path("Long Folder Name").c_str(), nullptr));
+  const std::string file = Path("Long Folder Name\\Long File Name.txt");
+  WriteText("Long Folder Name\\Long File Name.txt", "a");
+  WriteText("other.txt", "a");
+  FileId id, other;
+  ASSERT_TRUE(os_.FileIdentity(file, id));
+  std::string upper = file, slashes = file;
+  for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  for (char& c : slashes) c = c == '\\' ? '/' : c;
+  std::vector<std::string> spellings = {
+      upper, slashes, Path("Long Folder Name\\..\\Long Folder Name\\Long File Name.txt"),
+      Path(".\\Long Folder Name\\\\Long File Name.txt"), "\\\\?\\" + file};
+  char short_name[MAX_PATH] = {};
+  const DWORD length = GetShortPathNameA(file.c_str(), short_name, MAX_PATH);
+  RecordProperty("short_name", length > 0 ? short_name : "none");
+  if (length > 0 && length < MAX_PATH) spellings.push_back(short_name);
+  for (const std::string& spelling : spellings) {
+    ASSERT_TRUE(os_.FileIdentity(spelling, other)) << spelling;
+    EXPECT_EQ(other, id) << spelling;
+  }
+  ASSERT_TRUE(os_.FileIdentity(Path("other.txt"), other));
+  EXPECT_NE(other, id);
+  ASSERT_TRUE(os_.FileIdentity(Path("Long Folder Name"), other));
+  EXPECT_NE(other, id);
+  EXPECT_FALSE(os_.FileIdentity(Path("missing.txt"), other));
+  EXPECT_EQ(os_.LastFileError(), FileError::kNotFound);
+}
+
+TEST_F(Win32OsServicesTest, AFreshCopyIsFlushedThroughAHandleOpenedForWriting) {
+  WriteText("a.txt", "content");
+  ASSERT_TRUE(os_.CopyFile(Path("a.txt"), Path("b.txt"), false));
+  EXPECT_TRUE(os_.FlushFile(Path("b.txt")));
+  EXPECT_EQ(ReadText("b.txt"), "content");
+  // A reader sharing the file does not stop the flush.
+  HANDLE reader = CreateFileA(Path("b.txt").c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(os_.FlushFile(Path("b.txt")));
+  CloseHandle(reader);
+  EXPECT_FALSE(os_.FlushFile(Path("missing.txt")));
+  EXPECT_EQ(os_.LastFileError(), FileError::kNotFound);
+}
+
+// Another handle holds the file with no sharing; it lets go at the Nth wait.
+// The waits are counted, not waited.
+class LetGoAtNthWait : public OsServicesWrapper {
+ public:
+  explicit LetGoAtNthWait(OsServices& target) : OsServicesWrapper(target) {}
+  ~LetGoAtNthWait() override { LetGo(); }
+  void Hold(HANDLE file, int at_wait) {
+    held_ = file;
+    let_go_at_ = waits_ + at_wait;
+  }
+  void LetGo() {
+    if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
+    held_ = INVALID_HANDLE_VALUE;
+  }
+  void Sleep(std::uint32_t milliseconds) override {
+    waited_ms += milliseconds;
+    if (++waits_ == let_go_at_) LetGo();
+  }
+  std::uint64_t waited_ms = 0;
+
+ private:
+  HANDLE held_ = INVALID_HANDLE_VALUE;
+  int waits_ = 0;
+  int let_go_at_ = -1;
+};
+
+TEST_F(Win32OsServicesTest, RetriesWaitForAFileAnotherHandleHoldsWithNoSharing) {
+  WriteText("data.cds", "old");
+  WriteText("data.cds.new", "new");
+  LetGoAtNthWait other_program(os_);
+  RetryingOsServices retrying(other_program);
+
+  other_program.Hold(OpenUnshared(Path("data.cds")), 3);
+  EXPECT_NE(retrying.OpenExclusive(Path("data.cds"), FileOpenMode::kReadExisting), nullptr);
+  EXPECT_GT(other_program.waited_ms, 0u);
+  other_program.Hold(OpenUnshared(Path("data.cds")), 2);
+  EXPECT_TRUE(retrying.MoveFileReplacing(Path("data.cds.new"), Path("data.cds")));
+  EXPECT_EQ(ReadText("data.cds"), "new");
+
+  // Held for longer than the waits: the copy fails as the system failed it.
+  other_program.waited_ms = 0;
+  other_program.Hold(OpenUnshared(Path("data.cds")), 100);
+  EXPECT_FALSE(retrying.CopyFile(Path("data.cds"), Path("copy.txt"), false));
+  EXPECT_EQ(retrying.LastFileError(), FileError::kInUse);
+  EXPECT_EQ(other_program.waited_ms, 2000u);
+  other_program.LetGo();
 }
 
 TEST_F(Win32OsServicesTest, ExecutablePathNamesThisProgram) {

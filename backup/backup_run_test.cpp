@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
-
 #include <stdexcept>
 
 #include "app/errors.h"
@@ -289,6 +289,41 @@ TEST_F(BackupRunTest, CopyBrokenOffHalfWayKeepsThePreviousBackupWhole) {
   EXPECT_EQ(ReadBytes(JoinPath(dest_, "big.bin")), "previous backup");
   EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
   EXPECT_TRUE(due_dates_.empty());
+}
+
+// Under Wine the entry's folder is the source's own, spelled in capitals;
+// natively (names are case-sensitive and "\\" is no separator) it holds a
+// hard link to the source under the name the backup would get.
+TEST_F(BackupRunTest, AnEntryWhoseBackupWouldBeTheSourceItselfFailsAndMovesNoDueDate) {
+  const std::string file = MakeSourceFile(temp_.Path(), "src", "own.txt", "the only copy");
+#ifdef _WIN32
+  const std::string folder = temp_ / "SRC";
+#else
+  const std::string folder = temp_ / "own-folder";
+  ASSERT_TRUE(MakeFolder(folder));
+  std::filesystem::create_hard_link(file, JoinPath(folder, "own.txt"));
+#endif
+  AddEntry(file, folder);
+  AddEntry(MakeSourceFile(temp_.Path(), "src", "other.txt", "other"), dest_);
+  Run(2);
+  EXPECT_EQ(Result(1), backup_texts::kCopyFailed);
+  EXPECT_EQ(Result(2), backup_texts::kCopied);
+  EXPECT_EQ(due_dates_.size(), 1u) << "only the second entry was backed up";
+  EXPECT_EQ(os_.copies.size(), 1u);
+  EXPECT_EQ(ReadBytes(file), "the only copy");
+}
+
+TEST_F(BackupRunTest, AReadOnlySourceIsBackedUpAtEveryRun) {
+  const std::string file = MakeSourceFile(temp_.Path(), "src", "ro.txt", "read-only data");
+  ASSERT_TRUE(os_.SetAttributes(file, kAttributeReadOnly));
+  AddEntry(file, dest_);
+  for (int run = 1; run <= 2; ++run) {
+    Run(2);
+    EXPECT_EQ(Result(1), backup_texts::kCopied) << "run " << run;
+  }
+  EXPECT_EQ(due_dates_.size(), 2u);
+  EXPECT_EQ(ReadBytes(JoinPath(dest_, "ro.txt")), "read-only data");
+  EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
 }
 
 TEST_F(BackupRunTest, LastEntryStaysBeingEditedUntilTheNextRowChange) {

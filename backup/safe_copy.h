@@ -1,7 +1,13 @@
 // Copying a file over an older copy so that a failure never costs the older
-// copy: the file is copied to a new file beside the target, and only a
-// complete copy replaces the target, in one step. A failed or partial copy is
-// removed again and the older copy stays as it was.
+// copy: the file is copied to a new file beside the target, flushed to the
+// disk, and only a complete copy replaces the target, in one step. A failed or
+// partial copy is removed again and the older copy stays as it was.
+//
+// The copy keeps the source's attributes. A read-only source gives a
+// read-only copy, which the system will neither flush, nor remove, nor let an
+// older read-only copy be replaced: the read-only bit is lifted from the new
+// file while it is ours and from the older copy just before it is replaced,
+// and set on the new backup at the end.
 #pragma once
 
 #include <string>
@@ -13,7 +19,9 @@ namespace quillset {
 // Copies `source` to `target`, replacing an existing file of that name.
 // Returns true only when the complete copy now stands at `target`. On false
 // the file that stood at `target` (if any) is unchanged and no new file is
-// left in the target's folder.
+// left in the target's folder (unless the system refused to remove it).
+// A target that is the source itself, under any spelling (same_file.h), is
+// refused as the system's copy refuses it: false, nothing touched.
 bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& target);
 
 // The name of the new file for attempt `attempt` (0, 1, ...) of a copy to

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+
+#include "app/retrying_os_services.h"
+#include "backup/same_file.h"
 #include "backup/testing/real_files_test_os.h"
 
 namespace quillset {
@@ -18,6 +24,45 @@ class SafeCopyTest : public ::testing::Test {
     ASSERT_TRUE(WriteBytes(source_, "new content of the report"));
     ASSERT_TRUE(MakeFolder(dest_));
     target_ = JoinPath(dest_, "report.xls");
+  }
+
+  void SetReadOnly(const std::string& path, bool read_only) {
+    ASSERT_TRUE(os_.SetAttributes(path, read_only ? kAttributeReadOnly : kAttributeNormal));
+  }
+  bool IsReadOnly(const std::string& path) {
+    std::uint32_t attributes = 0;
+    return os_.GetAttributes(path, attributes) && (attributes & kAttributeReadOnly) != 0;
+  }
+  // Writes `bytes` into `path`, whatever its read-only bit, and gives it `read_only`.
+  void Rewrite(const std::string& path, const std::string& bytes, bool read_only) {
+    if (PathExists(path)) SetReadOnly(path, false);
+    ASSERT_TRUE(WriteBytes(path, bytes));
+    SetReadOnly(path, read_only);
+  }
+  bool IsOurNewFile(const std::string& path) const {
+    return path.rfind(target_ + ".quillset-", 0) == 0;
+  }
+
+  // Fails the 1st, 2nd, ... call of a copy over an older copy, each after
+  // `prepare`, and checks after a power loss that the target holds the older
+  // or the new copy whole, and that no new file is left.
+  void FailEveryCallInTurn(const std::function<void()>& prepare) {
+    for (int n = 1;; ++n) {
+      prepare();
+      os_.FailNthCall(n);
+      const bool copied = SafeCopyFile(os_, source_, target_);
+      const bool failed_removal = os_.Injected() && os_.FailedCall() == OsCall::kRemove;
+      const bool done = !os_.Injected();
+      os_.FailNthCall(0);
+      os_.Crash();
+      EXPECT_EQ(ReadBytes(target_), copied ? "new content of the report" : "previous backup")
+          << "call " << n;
+      if (!failed_removal) {
+        EXPECT_EQ(TempFolder::CountEntries(dest_), 1) << "call " << n;
+      }
+      if (done) break;
+      ASSERT_LT(n, 30);
+    }
   }
 
   TempFolder temp_;
@@ -89,22 +134,7 @@ TEST_F(SafeCopyTest, APowerLossAfterTheCopyLeavesTheNewCopyWhole) {
 }
 
 TEST_F(SafeCopyTest, EveryFailingCallLeavesTheOlderCopyWholeAndNoNewFile) {
-  for (int n = 1;; ++n) {
-    ASSERT_TRUE(WriteBytes(target_, "previous backup"));
-    os_.FailNthCall(n);
-    const bool copied = SafeCopyFile(os_, source_, target_);
-    const bool failed_removal = os_.Injected() && os_.FailedCall() == OsCall::kRemove;
-    const bool done = !os_.Injected();
-    os_.FailNthCall(0);
-    os_.Crash();
-    EXPECT_EQ(ReadBytes(target_), copied ? "new content of the report" : "previous backup")
-        << "call " << n;
-    if (!failed_removal) {
-      EXPECT_EQ(TempFolder::CountEntries(dest_), 1) << "call " << n;
-    }
-    if (done) break;
-    ASSERT_LT(n, 20);
-  }
+  FailEveryCallInTurn([&] { ASSERT_TRUE(WriteBytes(target_, "previous backup")); });
 }
 
 TEST_F(SafeCopyTest, ATargetHeldByAnotherProgramKeepsItsContentAndLeavesNoNewFile) {
@@ -120,9 +150,113 @@ TEST_F(SafeCopyTest, ATargetHeldByAnotherProgramKeepsItsContentAndLeavesNoNewFil
   EXPECT_EQ(ReadBytes(target_), "new content of the report");
 }
 
-TEST_F(SafeCopyTest, CopyOfAFileOntoItselfKeepsItsContent) {
-  EXPECT_TRUE(SafeCopyFile(os_, source_, source_));
-  EXPECT_EQ(ReadBytes(source_), "new content of the report");
+// ---- Read-only files
+
+TEST_F(SafeCopyTest, AReadOnlySourceIsBackedUpAtEveryRunAndItsBackupStaysReadOnly) {
+  for (int run = 1; run <= 3; ++run) {
+    const std::string content = "version " + std::to_string(run) + " of the report";
+    Rewrite(source_, content, true);
+    EXPECT_TRUE(SafeCopyFile(os_, source_, target_)) << "run " << run;
+    os_.Crash();
+    EXPECT_EQ(ReadBytes(target_), content) << "run " << run;
+    EXPECT_TRUE(IsReadOnly(target_)) << "run " << run;
+    EXPECT_EQ(TempFolder::CountEntries(dest_), 1) << "run " << run;
+  }
+}
+
+TEST_F(SafeCopyTest, AReadOnlyOlderCopyIsReplacedAndTheBackupTakesTheSourcesAttributes) {
+  Rewrite(target_, "previous backup", true);
+  EXPECT_TRUE(SafeCopyFile(os_, source_, target_));
+  EXPECT_EQ(ReadBytes(target_), "new content of the report");
+  EXPECT_FALSE(IsReadOnly(target_));
+  EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
+}
+
+TEST_F(SafeCopyTest, EveryFailingCallOfAReadOnlyCopyLeavesTheOlderCopyWholeAndNoNewFile) {
+  FailEveryCallInTurn([&] {
+    Rewrite(source_, "new content of the report", true);
+    Rewrite(target_, "previous backup", true);
+  });
+  EXPECT_TRUE(IsReadOnly(target_));
+}
+
+// ---- Files that other programs hold
+
+TEST_F(SafeCopyTest, AFileHeldForAMomentAtAnyCallIsWaitedForAndTheCopyGoesThrough) {
+  RetryingOsServices retrying(os_);
+  for (int n = 1;; ++n) {
+    ASSERT_TRUE(WriteBytes(target_, "previous backup"));
+    os_.HoldAtNthCall(n, 300);
+    EXPECT_TRUE(SafeCopyFile(retrying, source_, target_)) << "call " << n;
+    const bool held = !os_.HeldPath().empty();
+    EXPECT_EQ(held, os_.HeldCallFailures() > 0) << "call " << n;
+    os_.HoldAtNthCall(0, 0);
+    EXPECT_EQ(ReadBytes(target_), "new content of the report") << "call " << n;
+    EXPECT_EQ(TempFolder::CountEntries(dest_), 1) << "call " << n;
+    if (!held) break;
+    ASSERT_LT(n, 20);
+  }
+}
+
+TEST_F(SafeCopyTest, AFileHeldLongerAtAnyCallFailsTheCopyAndKeepsTheOlderCopy) {
+  RetryingOsServices retrying(os_);
+  for (int n = 1;; ++n) {
+    ASSERT_TRUE(WriteBytes(target_, "previous backup"));
+    os_.HoldAtNthCall(n, 60000);
+    const bool copied = SafeCopyFile(retrying, source_, target_);
+    const std::string held = os_.HeldPath();
+    os_.HoldAtNthCall(0, 0);
+    if (held.empty()) {
+      EXPECT_TRUE(copied);
+      break;
+    }
+    EXPECT_FALSE(copied) << held;
+    EXPECT_EQ(ReadBytes(target_), "previous backup") << held;
+    if (IsOurNewFile(held)) {
+      std::remove(held.c_str());  // held all along, it could not be removed
+    } else {
+      EXPECT_EQ(TempFolder::CountEntries(dest_), 1) << held;
+    }
+    ASSERT_LT(n, 20);
+  }
+}
+
+// ---- A copy onto the source itself
+
+TEST_F(SafeCopyTest, ACopyOntoTheSourceItselfUnderAnySpellingFailsAndTouchesNothing) {
+  const std::string folder = temp_.Path();
+  std::filesystem::create_hard_link(source_, temp_ / "hard-link.xls");
+  std::string other_slashes = source_;
+  for (char& c : other_slashes) c = c == '/' ? '\\' : c == '\\' ? '/' : c;
+  const std::vector<std::string> spellings = {
+      source_,
+      temp_ / "REPORT.XLS",
+      other_slashes,
+      JoinPath(JoinPath(folder, "."), "report.xls"),
+      JoinPath(JoinPath(dest_, ".."), "report.xls"),
+      temp_ / "hard-link.xls",
+  };
+  const int entries = TempFolder::CountEntries(folder);
+  for (const std::string& spelling : spellings) {
+    EXPECT_FALSE(SafeCopyFile(os_, source_, spelling)) << spelling;
+    EXPECT_EQ(ReadBytes(source_), "new content of the report") << spelling;
+    EXPECT_EQ(TempFolder::CountEntries(folder), entries) << spelling;
+  }
+  EXPECT_TRUE(os_.copies.empty());
+  // Another file of the same content is another file.
+  ASSERT_TRUE(WriteBytes(temp_ / "twin.xls", "new content of the report"));
+  EXPECT_TRUE(SafeCopyFile(os_, source_, temp_ / "twin.xls"));
+}
+
+TEST(SamePathSpellingTest, IgnoresLetterCaseAndSlashKindButNotInsideDoubleByteCharacters) {
+  const ShiftJisCodePage cp;
+  EXPECT_TRUE(SamePathSpelling("C:\\Data\\Report.XLS", "c:/data/report.xls", cp));
+  EXPECT_FALSE(SamePathSpelling("C:\\Data\\Report.XLS", "C:\\Data\\Report.XLSX", cp));
+  // ア is 83 41 and ヂ is 83 61: a trail byte is not a letter.
+  EXPECT_FALSE(SamePathSpelling("C:\\ア.txt", "C:\\ヂ.txt", cp));
+  // 表 is 95 5C: its trail byte is no backslash, to be taken for "/".
+  EXPECT_FALSE(SamePathSpelling("C:\\表", "C:\\\x95/", cp));
+  EXPECT_TRUE(SamePathSpelling("C:\\表\\ア", "c:/表/ア", cp));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/testing/fault_injecting_os.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace quillset {
@@ -99,6 +100,78 @@ bool FaultInjectingOs::HoldFile(const std::string& path, int io_calls) {
   return true;
 }
 
+bool FaultInjectingOs::HoldFileFor(const std::string& path, std::uint32_t milliseconds) {
+  if (!HoldFile(path, -1)) return false;
+  holds_[path].release_at_ms = static_cast<std::int64_t>(now_ms_ + milliseconds);
+  return true;
+}
+
+void FaultInjectingOs::HoldAtNthCall(int n, std::uint32_t milliseconds, OsCall call) {
+  hold_at_ = n;
+  hold_calls_ = 0;
+  hold_ms_ = milliseconds;
+  hold_call_ = call;
+  held_call_failures_ = 0;
+  held_path_.clear();
+  held_until_.clear();
+}
+
+void FaultInjectingOs::ReleaseExpiredHolds() {
+  for (auto it = holds_.begin(); it != holds_.end();) {
+    if (it->second.release_at_ms >= 0 &&
+        static_cast<std::uint64_t>(it->second.release_at_ms) <= now_ms_) {
+      it = holds_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (auto it = held_until_.begin(); it != held_until_.end();)
+    it = it->second <= now_ms_ ? held_until_.erase(it) : std::next(it);
+}
+
+void FaultInjectingOs::Sleep(std::uint32_t milliseconds) {
+  now_ms_ += milliseconds;
+  ReleaseExpiredHolds();
+}
+
+bool FaultInjectingOs::NamesHeldFile(OsCall kind,
+                                     std::initializer_list<const std::string*> paths) {
+  injected_error_ = FileError::kNone;
+  if (hold_at_ > 0 && (hold_call_ == OsCall::kAnyIo || hold_call_ == kind) &&
+      ++hold_calls_ == hold_at_) {
+    held_path_ = **paths.begin();
+    held_until_[held_path_] = now_ms_ + hold_ms_;
+  }
+  for (const std::string* path : paths) {
+    if (held_until_.count(*path) != 0) {
+      injected_error_ = FileError::kInUse;
+      ++held_call_failures_;
+      return true;
+    }
+  }
+  return false;
+}
+
+FileError FaultInjectingOs::LastFileError() {
+  return injected_error_ != FileError::kNone ? injected_error_ : Target().LastFileError();
+}
+
+bool FaultInjectingOs::GetAttributes(const std::string& path, std::uint32_t& attributes) {
+  injected_error_ = FileError::kNone;
+  return OsServicesWrapper::GetAttributes(path, attributes);
+}
+
+bool FaultInjectingOs::SetAttributes(const std::string& path, std::uint32_t attributes) {
+  injected_error_ = FileError::kNone;
+  if (Fails(OsCall::kAttributes)) return false;
+  return OsServicesWrapper::SetAttributes(path, attributes);
+}
+
+bool FaultInjectingOs::FileIdentity(const std::string& path, FileId& id) {
+  injected_error_ = FileError::kNone;
+  return OsServicesWrapper::FileIdentity(path, id);
+}
+
 void FaultInjectingOs::ReleaseFile(const std::string& path) { holds_.erase(path); }
 
 void FaultInjectingOs::BeforeCall(OsCall call, int n, std::function<void()> action) {
@@ -127,6 +200,7 @@ bool FaultInjectingOs::Hit(OsCall kind) {
   if (++calls_ != fail_at_) return false;
   injected_ = true;
   failed_call_ = kind;
+  injected_error_ = FileError::kOther;
   return true;
 }
 
@@ -139,7 +213,13 @@ void FaultInjectingOs::Crash() {
     // The length stays; bytes past what was flushed are zeros.
     std::string after(content.size(), '\0');
     std::copy_n(durable.begin(), std::min(durable.size(), after.size()), after.begin());
+    // The disk loses bytes of read-only files too.
+    std::uint32_t attributes = 0;
+    const bool read_only =
+        Target().GetAttributes(path, attributes) && (attributes & kAttributeReadOnly) != 0;
+    if (read_only) Target().SetAttributes(path, kAttributeNormal);
     WriteAll(Target(), path, after);
+    if (read_only) Target().SetAttributes(path, attributes);
   }
   durable_.clear();
 }
@@ -152,6 +232,7 @@ std::vector<std::string> FaultInjectingOs::UnflushedFiles() const {
 
 bool FaultInjectingOs::CopyFile(const std::string& source, const std::string& target,
                                 bool fail_if_exists) {
+  if (NamesHeldFile(OsCall::kCopy, {&source, &target})) return false;
   if (Hit(OsCall::kCopy)) {
     if (fault_ == OsFault::kFail) return false;
     // Broken off half way: half of the source reaches the target.
@@ -165,6 +246,7 @@ bool FaultInjectingOs::CopyFile(const std::string& source, const std::string& ta
 }
 
 bool FaultInjectingOs::MoveFileReplacing(const std::string& from, const std::string& to) {
+  if (NamesHeldFile(OsCall::kMove, {&to, &from})) return false;
   if (Fails(OsCall::kMove)) return false;
   if (!OsServicesWrapper::MoveFileReplacing(from, to)) return false;
   // The rename itself is written through; unflushed bytes go with the file.
@@ -179,6 +261,7 @@ bool FaultInjectingOs::MoveFileReplacing(const std::string& from, const std::str
 }
 
 bool FaultInjectingOs::RemoveFile(const std::string& path) {
+  if (NamesHeldFile(OsCall::kRemove, {&path})) return false;
   if (Fails(OsCall::kRemove)) return false;
   if (!OsServicesWrapper::RemoveFile(path)) return false;
   durable_.erase(path);
@@ -186,6 +269,7 @@ bool FaultInjectingOs::RemoveFile(const std::string& path) {
 }
 
 bool FaultInjectingOs::FlushFile(const std::string& path) {
+  if (NamesHeldFile(OsCall::kFlush, {&path})) return false;
   if (Fails(OsCall::kFlush)) return false;
   if (!OsServicesWrapper::FlushFile(path)) return false;
   durable_.erase(path);
@@ -194,6 +278,7 @@ bool FaultInjectingOs::FlushFile(const std::string& path) {
 
 std::unique_ptr<ExclusiveFile> FaultInjectingOs::OpenExclusive(const std::string& path,
                                                                FileOpenMode mode) {
+  if (NamesHeldFile(OsCall::kOpen, {&path})) return nullptr;
   if (Fails(OsCall::kOpen)) return nullptr;
   std::unique_ptr<ExclusiveFile> file = OsServicesWrapper::OpenExclusive(path, mode);
   if (!file) return nullptr;

@@ -3,13 +3,16 @@
 // request:
 //   - fails the Nth I/O call, of one kind or of any kind, with a chosen fault;
 //   - lets another program hold a file open without sharing for a number of
-//     I/O calls, or until released;
+//     I/O calls, for a time, or until released; or hold the file the Nth
+//     call names, from just before that call, for a time;
 //   - runs an action of "another program" just before the Nth call of a kind
 //     (a name taken between a test and a use, say);
 //   - simulates a crash: every byte written through it and not flushed since
 //     is lost. Such a file keeps its length (the file system's metadata is
 //     journaled) but its unflushed bytes come back as zeros.
-// Without a request it forwards every call unchanged.
+// Time passes only through Sleep, which does not wait: it adds the time asked
+// for to a simulated clock that lets held files go.
+// Without a request it forwards every call unchanged (Sleep aside).
 //
 // To add a fault: give it an OsFault value (or an OsCall kind) and handle it
 // where the call is counted (Hit) in fault_injecting_os.cpp.
@@ -17,6 +20,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -37,6 +41,7 @@ enum class OsCall {
   kCopy,          // CopyFile
   kMove,          // MoveFileReplacing
   kRemove,        // RemoveFile
+  kAttributes,    // SetAttributes
   kProfileWrite,  // WriteProfileString
 };
 
@@ -69,6 +74,23 @@ class FaultInjectingOs : public OsServicesWrapper {
   // until ReleaseFile). False when the file cannot be opened.
   bool HoldFile(const std::string& path, int io_calls = -1);
   void ReleaseFile(const std::string& path);
+  // Holds `path` (really, through the target) until `milliseconds` of
+  // simulated time have passed. False when the file cannot be opened.
+  bool HoldFileFor(const std::string& path, std::uint32_t milliseconds);
+  // Another program opens the file that the `n`th call (1-based, from now) of
+  // kind `call` names, just before that call, and holds it for
+  // `milliseconds` of simulated time: from that call on, every call that
+  // names the file fails with FileError::kInUse until then. Counted and
+  // named: OpenExclusive (its path), CopyFile (the source), MoveFileReplacing
+  // (the file replaced), RemoveFile and FlushFile (their path). n = 0 holds
+  // nothing and lets go of files held so.
+  void HoldAtNthCall(int n, std::uint32_t milliseconds, OsCall call = OsCall::kAnyIo);
+  // Calls that failed on a file held by HoldAtNthCall, since it was asked,
+  // and the file it took hold of (empty: none yet).
+  int HeldCallFailures() const { return held_call_failures_; }
+  const std::string& HeldPath() const { return held_path_; }
+  // Simulated time passed through Sleep.
+  std::uint64_t SleptMilliseconds() const { return now_ms_; }
   // Runs `action` just before the `n`th call (1-based, from now) of `call`.
   void BeforeCall(OsCall call, int n, std::function<void()> action);
 
@@ -80,6 +102,11 @@ class FaultInjectingOs : public OsServicesWrapper {
   std::vector<std::string> UnflushedFiles() const;
 
   // ---- OsServices
+  bool GetAttributes(const std::string& path, std::uint32_t& attributes) override;
+  bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
+  bool FileIdentity(const std::string& path, FileId& id) override;
+  FileError LastFileError() override;
+  void Sleep(std::uint32_t milliseconds) override;
   bool CopyFile(const std::string& source, const std::string& target,
                 bool fail_if_exists) override;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override;
@@ -97,6 +124,13 @@ class FaultInjectingOs : public OsServicesWrapper {
   bool Hit(OsCall kind);
   // Hit, for calls that only the fault kFail fails (the others aim at writes).
   bool Fails(OsCall kind);
+  // For the calls that name files: starts the call (forgets the failure of
+  // the one before), starts a hold asked for by HoldAtNthCall, and tells
+  // whether a file the call names is held so. `paths` come with the one a
+  // hold takes first.
+  bool NamesHeldFile(OsCall kind, std::initializer_list<const std::string*> paths);
+  // Lets go of holds whose time is up.
+  void ReleaseExpiredHolds();
   // The bytes written to `path` that a crash would keep (the file's content
   // at its last flush); absent: nothing unflushed.
   std::map<std::string, std::string> durable_;
@@ -111,7 +145,8 @@ class FaultInjectingOs : public OsServicesWrapper {
 
   struct Hold {
     std::unique_ptr<ExclusiveFile> file;
-    int calls_left;  // -1: until released
+    int calls_left;                 // -1: not counted
+    std::int64_t release_at_ms = -1;  // -1: until released
   };
   std::map<std::string, Hold> holds_;
   struct Action {
@@ -120,6 +155,16 @@ class FaultInjectingOs : public OsServicesWrapper {
     std::function<void()> action;
   };
   std::vector<Action> actions_;
+
+  std::uint64_t now_ms_ = 0;
+  FileError injected_error_ = FileError::kNone;  // of the last call, if injected
+  int hold_at_ = 0;
+  int hold_calls_ = 0;
+  std::uint32_t hold_ms_ = 0;
+  OsCall hold_call_ = OsCall::kAnyIo;
+  int held_call_failures_ = 0;
+  std::string held_path_;
+  std::map<std::string, std::uint64_t> held_until_;  // path -> simulated time
 };
 
 }  // namespace quillset
