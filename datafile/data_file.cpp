@@ -39,17 +39,34 @@ bool ReadWhole(ExclusiveFile& file, std::vector<std::uint8_t>& bytes) {
 }
 
 // Writes every byte; a write that takes nothing (a full disk) is a failure.
-bool WriteWhole(ExclusiveFile& file, const std::vector<std::uint8_t>& bytes) {
+bool WriteWhole(ExclusiveFile& file, const std::uint8_t* bytes, std::size_t length) {
   std::size_t at = 0;
-  while (at < bytes.size()) {
+  while (at < length) {
     std::size_t done = 0;
-    if (!file.Write(bytes.data() + at, bytes.size() - at, done) || done == 0 ||
-        done > bytes.size() - at)
+    if (!file.Write(bytes + at, length - at, done) || done == 0 || done > length - at)
       return false;
     at += done;
   }
   return true;
 }
+
+// The save's packet goes to the new file as it is made.
+class FileSink : public PacketSink {
+ public:
+  explicit FileSink(ExclusiveFile& file) : file_(file) {}
+  Status Write(const std::uint8_t* bytes, std::size_t length) override {
+    if (!WriteWhole(file_, bytes, length)) {
+      failed_ = true;
+      return kStatusWriteFailed;
+    }
+    return kStatusOk;
+  }
+  bool Failed() const { return failed_; }
+
+ private:
+  ExclusiveFile& file_;
+  bool failed_ = false;
+};
 
 }  // namespace
 
@@ -98,7 +115,7 @@ void LoadFile(TClientDataSet& store, OsServices& os, const std::string& path,
 }
 
 void SaveFile(TClientDataSet& store, OsServices& os, const std::string& path,
-              DataFileState* state, PacketForm form) {
+              DataFileState* state, PacketForm form, std::size_t buffer_bytes) {
   if (!store.Active()) return;
   if (path.empty()) RaiseCannotCreate(path);  // the store has no file name of its own
 
@@ -116,28 +133,30 @@ void SaveFile(TClientDataSet& store, OsServices& os, const std::string& path,
     os.RemoveFile(new_path);
   };
 
-  std::vector<std::uint8_t> packet;
+  FileSink sink(*file);
   try {
     const std::string base = ReplaceExtension(path, "", os);
     const std::string extension = LowerAscii(path.substr(base.size()));
     if (form == PacketForm::kBinary && extension == ".xml") form = PacketForm::kText;
     store.EndRowEdit();
+    DSBASE* table = store.Table();
+    if (table == nullptr) throw EDBClient(kStatusBadPacket.Code());
+    Status s;
     if (form == PacketForm::kBinary) {
-      packet = store.StreamContent();
+      s = StreamPacketTo(*table, sink, buffer_bytes);
     } else {
-      DSBASE* table = store.Table();
-      if (table == nullptr) throw EDBClient(kStatusBadPacket.Code());
-      if (Status s = StreamPacket(*table, form, packet)) throw EDBClient(s.Code());
+      std::vector<std::uint8_t> packet;
+      s = StreamPacket(*table, form, packet);
+      if (!s && !sink.Write(packet.data(), packet.size()).Ok()) s = kStatusWriteFailed;
     }
+    if (sink.Failed()) RaiseCannotCreate(path);
+    if (s) throw EDBClient(s.Code());
   } catch (...) {
     abandon();
     throw;
   }
 
-  const bool written = WriteWhole(*file, packet) && file->Flush();
-  packet.clear();
-  packet.shrink_to_fit();
-  if (!written) {
+  if (!file->Flush()) {
     abandon();
     RaiseCannotCreate(path);
   }

@@ -323,11 +323,14 @@ TEST_F(DataFileTest, ATableThatCannotBeWrittenFailsTheSaveWithItsStatus) {
 }
 
 TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
+  // With the save's own buffer the packet goes out in one write; with a
+  // small one in many, so that a failure falls in the middle of the stream.
   const Bytes old_content = testing_support::OneEntryFile();
+  for (std::size_t buffer : {kSaveBufferBytes, std::size_t{48}})
   for (auto fault : {FaultyOsServices::Fault::kFail, FaultyOsServices::Fault::kShortWrite,
                      FaultyOsServices::Fault::kDiskFull}) {
     bool finished = false;
-    for (int n = 1; n <= 30 && !finished; ++n) {
+    for (int n = 1; n <= 60 && !finished; ++n) {
       WriteFileBytes(path_, old_content);
       auto store = NewStore();
       os_.FailCall(0);
@@ -336,7 +339,7 @@ TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
       os_.FailCall(n, fault);
       bool failed = false;
       try {
-        SaveFile(*store, os_, path_);
+        SaveFile(*store, os_, path_, nullptr, PacketForm::kBinary, buffer);
       } catch (const EFCreateError& e) {
         failed = true;
         EXPECT_EQ(e.Message(), CannotCreate(path_));
