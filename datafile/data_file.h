@@ -9,7 +9,11 @@
 //   the file cannot be opened or read   EFOpenError "ファイル %s は開けません"
 //   nothing to open from                EDatabaseError "ClientDataSet1: データ
 //                                       プロバイダ/パケットがありません"
-//   bytes refused                       EDBClient carrying the status
+//   bytes refused                       EDBClient carrying the status, text
+//                                       "ファイル %s のデータが正しくありません
+//                                       (0x....)" with the path and the status
+//   too large to hold in memory         EDBClient 0x2501 "ファイル %s は大きす
+//                                       ぎて読み込めません"
 //   a field without a column, a kind mismatch   the store's errors
 // After any failure the store is closed.
 //
@@ -26,7 +30,9 @@
 // If any step fails, the ".new" file is removed, the data file keeps its old
 // content whole, and the failure is raised: "ファイル %s を作成できません" with
 // the data file's path for every file step, the store's or the table's own
-// error for steps 3. The store stays open as it was.
+// error for step 3 (a status of the store or the table without a text of its
+// own gets "ファイル %s を作成できません (0x....)"). The store stays open as it
+// was.
 #pragma once
 
 #include <cstddef>

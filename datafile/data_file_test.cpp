@@ -26,7 +26,8 @@ using testing_support::WriteFileBytes;
 // Fails the Nth I/O call (open, size, read, write, flush, move) in a chosen way.
 class FaultyOsServices : public HostOsServices {
  public:
-  enum class Fault { kFail, kShortWrite, kDiskFull };
+  // kHugeSize: the file reports a size that no address space can hold.
+  enum class Fault { kFail, kShortWrite, kDiskFull, kHugeSize };
 
   void FailCall(int n, Fault fault = Fault::kFail) {
     fail_at_ = n;
@@ -64,7 +65,12 @@ class FaultyOsServices : public HostOsServices {
     FaultyFile(std::unique_ptr<ExclusiveFile> file, FaultyOsServices& os)
         : file_(std::move(file)), os_(os) {}
     bool Size(std::uint64_t& size) override {
-      if (os_.Tick() && os_.fault_ == Fault::kFail) return false;
+      const bool hit = os_.Tick();
+      if (hit && os_.fault_ == Fault::kFail) return false;
+      if (hit && os_.fault_ == Fault::kHugeSize) {
+        size = std::uint64_t{1} << 63;
+        return true;
+      }
       return file_->Size(size);
     }
     bool Read(void* buffer, std::size_t length, std::size_t& done) override {
@@ -180,7 +186,7 @@ TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
   } catch (const EDatabaseError& e) {
     EXPECT_EQ(e.Message(), "ClientDataSet1: データプロバイダ/パケットがありません");
   }
-  // Damaged bytes: a status, empty text, the store closed.
+  // Damaged bytes: the status, a text that names the file, the store closed.
   Bytes cut = testing_support::OneEntryFile();
   cut.resize(150);
   WriteFileBytes(path_, cut);
@@ -189,7 +195,8 @@ TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
     FAIL();
   } catch (const EDBClient& e) {
     EXPECT_EQ(e.Status(), kStatusBadPacket.Code());
-    EXPECT_EQ(e.Message(), "");
+    EXPECT_EQ(e.Message(),
+              FormatMessageText("ファイル %s のデータが正しくありません", {path_}) + " (0x4005)");
   }
   EXPECT_FALSE(store->Active());
   Bytes not_metadata = testing_support::OneEntryFile();
@@ -316,6 +323,7 @@ TEST_F(DataFileTest, ATableThatCannotBeWrittenFailsTheSaveWithItsStatus) {
     FAIL();
   } catch (const EDBClient& e) {
     EXPECT_EQ(e.Status(), kStatusOutOfOrder.Code());
+    EXPECT_EQ(e.Message(), CannotCreate(path_) + " (0x2A04)");
   }
   EXPECT_TRUE(store.Active());
   EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
@@ -361,6 +369,26 @@ TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
     }
     EXPECT_TRUE(finished);
   }
+}
+
+TEST_F(DataFileTest, AFileTooLargeToHoldIsRefusedByNameAndTheCloseWritesNothing) {
+  WriteFileBytes(path_, testing_support::OneEntryFile());
+  auto store = NewStore();
+  store->CreateEmpty();
+  AddEntry(*store, "C:\\new", "D:\\new");
+  os_.FailCall(2, FaultyOsServices::Fault::kHugeSize);  // the open, then the size
+  try {
+    LoadFile(*store, os_, path_);
+    FAIL();
+  } catch (const EDBClient& e) {
+    EXPECT_EQ(e.Status(), kStatusOutOfMemory.Code());
+    EXPECT_EQ(e.Message(), FormatMessageText("ファイル %s は大きすぎて読み込めません", {path_}));
+  }
+  os_.FailCall(0);
+  EXPECT_FALSE(store->Active());
+  SaveFile(*store, os_, path_);  // as the window's close does
+  EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
+  EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path_)));
 }
 
 TEST_F(DataFileTest, ChangeDetectionSinceTheLastLoadOrSave) {
