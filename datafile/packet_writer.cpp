@@ -113,15 +113,14 @@ Status DSDATAPACKET::Reserve(std::size_t bytes) {
   return kStatusOk;
 }
 
-Status DSDATAPACKET::Append(const std::uint8_t* bytes, std::size_t length) {
+Status DSDATAPACKET::Append(std::size_t length, const ValuePieces& pieces) {
   const std::size_t piece_most = sink_ ? (buffer_bytes_ / 2 > 0 ? buffer_bytes_ / 2 : 1) : length;
-  while (length > 0) {
-    const std::size_t piece = length < piece_most ? length : piece_most;
+  for (std::size_t from = 0; from < length;) {
+    const std::size_t piece = length - from < piece_most ? length - from : piece_most;
     if (Status s = Reserve(piece)) return s;
-    std::memcpy(At(length_), bytes, piece);
+    pieces(At(length_), from, piece);
     length_ += piece;
-    bytes += piece;
-    length -= piece;
+    from += piece;
   }
   return kStatusOk;
 }
@@ -195,10 +194,22 @@ Status DSDATAPACKET::StartTableProperties() {
   return kStatusOk;
 }
 
-Status DSDATAPACKET::WriteProperty(const char* name, TypeCode type, std::uint32_t length,
-                                         const std::uint8_t* value) {
+Status DSDATAPACKET::WritePropertyHead(const char* name, TypeCode type, std::size_t prefix,
+                                       std::size_t payload_length) {
   const std::size_t name_length = std::strlen(name);
-  if (name_length == 0 || name_length > 255) return kStatusInvalidArgument;
+  if (Status s = Reserve(name_length + 5 + prefix)) return s;
+  std::uint8_t* p = At(length_);
+  p[0] = static_cast<std::uint8_t>(name_length);
+  std::memcpy(p + 1, name, name_length);
+  StoreU32(p + 1 + name_length, type);
+  for (std::size_t i = 0; i < prefix; ++i, payload_length >>= 8)  // little-endian
+    p[5 + name_length + i] = static_cast<std::uint8_t>(payload_length);
+  length_ += name_length + 5 + prefix;
+  return kStatusOk;
+}
+
+Status DSDATAPACKET::WriteProperty(const char* name, TypeCode type, std::uint32_t length,
+                                   const std::uint8_t* value) {
   FLDConv codec;
   if (Status s = MakeBinaryCodec(type, codec)) return s;
   const std::uint8_t* payload = value;
@@ -212,29 +223,40 @@ Status DSDATAPACKET::WriteProperty(const char* name, TypeCode type, std::uint32_
   std::size_t encoded = 0;
   if (Status s = codec.EncodedSize(payload, payload_length, encoded)) return s;
   // Name, type and a varying value's prefix, then the value's bytes as they
-  // are (an array's encoding is its payload), in pieces.
-  const std::size_t prefix = encoded - payload_length;
-  if (Status s = Reserve(name_length + 5 + prefix)) return s;
-  std::uint8_t* p = At(length_);
-  p[0] = static_cast<std::uint8_t>(name_length);
-  std::memcpy(p + 1, name, name_length);
-  StoreU32(p + 1 + name_length, type);
-  std::size_t length_in_prefix = payload_length;  // little-endian
-  for (std::size_t i = 0; i < prefix; ++i, length_in_prefix >>= 8)
-    p[5 + name_length + i] = static_cast<std::uint8_t>(length_in_prefix);
-  length_ += name_length + 5 + prefix;
-  return Append(payload, payload_length);
+  // are (an array's encoding is its payload).
+  if (Status s = WritePropertyHead(name, type, encoded - payload_length, payload_length)) return s;
+  return Append(payload_length, [payload](std::uint8_t* out, std::size_t from, std::size_t count) {
+    std::memcpy(out, payload + from, count);
+  });
 }
 
-Status DSDATAPACKET::AddProperty(PropertyLevel level, const char* name, TypeCode type,
-                                       std::uint32_t length, const void* value) {
-  const auto* bytes = static_cast<const std::uint8_t*>(value);
-  const bool closing = (name == nullptr || name[0] == '\0') && value == nullptr;
+Status DSDATAPACKET::WritePropertyInPieces(const char* name, TypeCode type, std::uint32_t length,
+                                           const ValuePieces& pieces) {
+  FLDConv codec;
+  if (Status s = MakeBinaryCodec(type, codec)) return s;
+  if (IsVarying(type)) return kStatusInvalidArgument;
+  // The checks of EncodedSize on what the value begins with.
+  std::uint8_t head[4] = {0, 0, 0, 0};
+  if (length >= 4) pieces(head, 0, 4);
+  std::size_t encoded = 0;
+  if (codec.GetShape() == FLDConv::Shape::kArray) {
+    if (length < 4 || std::uint64_t(LoadU32(head)) * codec.Width() != length - 4u)
+      return kStatusInvalidArgument;
+    encoded = length;
+  } else if (Status s = codec.EncodedSize(head, length < codec.Width() ? length : 0, encoded)) {
+    return s;
+  }
+  if (Status s = WritePropertyHead(name, type, 0, 0)) return s;
+  return Append(encoded, pieces);
+}
+
+Status DSDATAPACKET::AddOneProperty(PropertyLevel level, const char* name,
+                                    const std::function<Status()>& write) {
+  if (name == nullptr || name[0] == '\0' || std::strlen(name) > 255) return Fail(kStatusInvalidArgument);
   if (level == PropertyLevel::kColumn) {
     if (phase_ != Phase::kColumns || codecs_.empty()) return Fail(kStatusOutOfOrder);
-    if (closing || name == nullptr) return Fail(kStatusInvalidArgument);
     if (column_property_count_ == 0xFFFF) return Fail(kStatusInvalidArgument);
-    if (Status s = WriteProperty(name, type, length, bytes)) return Fail(s);
+    if (Status s = write()) return Fail(s);
     StoreU16(At(column_property_count_at_), ++column_property_count_);
     return kStatusOk;
   }
@@ -243,16 +265,33 @@ Status DSDATAPACKET::AddProperty(PropertyLevel level, const char* name, TypeCode
   } else if (phase_ != Phase::kTableProperties) {
     return Fail(kStatusOutOfOrder);
   }
-  if (closing) {
-    phase_ = Phase::kRows;
-    return kStatusOk;
-  }
-  if (name == nullptr) return Fail(kStatusInvalidArgument);
   if (table_property_count_ == 0xFFFF) return Fail(kStatusInvalidArgument);
-  if (Status s = WriteProperty(name, type, length, bytes)) return Fail(s);
+  if (Status s = write()) return Fail(s);
   ++table_property_count_;
   if (!sink_) StoreU16(At(table_property_count_at_), table_property_count_);
   return kStatusOk;
+}
+
+Status DSDATAPACKET::AddProperty(PropertyLevel level, const char* name, TypeCode type,
+                                 std::uint32_t length, const void* value) {
+  const auto* bytes = static_cast<const std::uint8_t*>(value);
+  const bool closing = (name == nullptr || name[0] == '\0') && value == nullptr;
+  if (closing && level == PropertyLevel::kTable) {
+    if (phase_ == Phase::kColumns) {
+      if (Status s = StartTableProperties()) return Fail(s == kStatusNoCodecs ? kStatusOutOfOrder : s);
+    } else if (phase_ != Phase::kTableProperties) {
+      return Fail(kStatusOutOfOrder);
+    }
+    phase_ = Phase::kRows;
+    return kStatusOk;
+  }
+  return AddOneProperty(level, name, [&] { return WriteProperty(name, type, length, bytes); });
+}
+
+Status DSDATAPACKET::AddPropertyInPieces(PropertyLevel level, const char* name, TypeCode type,
+                                         std::uint32_t length, const ValuePieces& pieces) {
+  return AddOneProperty(level, name,
+                        [&] { return WritePropertyInPieces(name, type, length, pieces); });
 }
 
 void DSDATAPACKET::SetFirstRowOffset() {

@@ -44,6 +44,8 @@ class DSDATAPACKET : public TDATAPACKET_WRITE {
   Status AddColumn(const PacketColumnDesc& desc) override;
   Status AddProperty(PropertyLevel level, const char* name, TypeCode type,
                            std::uint32_t length, const void* value) override;
+  Status AddPropertyInPieces(PropertyLevel level, const char* name, TypeCode type,
+                             std::uint32_t length, const ValuePieces& pieces) override;
   Status FinishPacket(std::vector<std::uint8_t>& packet) override;
   Status PutRow(std::uint8_t row_status, const PacketValue* values, std::size_t count) override;
   Status PacketSize(std::uint32_t& size) override;
@@ -71,8 +73,8 @@ class DSDATAPACKET : public TDATAPACKET_WRITE {
   Status Reserve(std::size_t bytes);
   // Hands the bytes before the first one that may still change to the sink.
   Status Flush(bool all);
-  // Writes `bytes` at length_ in pieces of at most half the buffer.
-  Status Append(const std::uint8_t* bytes, std::size_t length);
+  // Writes `length` bytes at length_ in pieces of at most half the buffer.
+  Status Append(std::size_t length, const ValuePieces& pieces);
   Status Finish();
   // `offset` counts from the packet's start; REQUIRES: not yet handed on.
   std::uint8_t* At(std::size_t offset) { return storage_.data() + (offset - flushed_); }
@@ -80,6 +82,14 @@ class DSDATAPACKET : public TDATAPACKET_WRITE {
   Status StartRows();
   Status WriteProperty(const char* name, TypeCode type, std::uint32_t length,
                        const std::uint8_t* value);
+  Status WritePropertyInPieces(const char* name, TypeCode type, std::uint32_t length,
+                               const ValuePieces& pieces);
+  // Name and type of a property, and `prefix` bytes of length prefix.
+  Status WritePropertyHead(const char* name, TypeCode type, std::size_t prefix,
+                           std::size_t payload_length);
+  // The checks and counting around one property; `write` writes it.
+  Status AddOneProperty(PropertyLevel level, const char* name,
+                        const std::function<Status()>& write);
   void SetFirstRowOffset();
   void Release();
 

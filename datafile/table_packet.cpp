@@ -149,19 +149,27 @@ std::uint16_t TablePropertyCount(const DSBASE& table) {
 Status WriteTableProperties(TDATAPACKET_WRITE& writer, const DSBASE& table) {
   const auto& log = table.ChangeLog();
   if (!log.empty()) {
+    // 3 words per entry after the word count, made as they are written: a
+    // long log is never held a second time.
     const std::uint64_t words = static_cast<std::uint64_t>(log.size()) * 3;
     if (words > 0x3FFFFFFF) return kStatusInvalidArgument;
-    std::vector<std::uint8_t> value(4 + words * 4);
-    StoreU32(value.data(), static_cast<std::uint32_t>(words));
-    std::uint8_t* p = value.data() + 4;
-    for (const ChangeLogEntry& entry : log) {
-      StoreU32(p, entry.slot);
-      StoreU32(p + 4, entry.replaced_slot);
-      StoreU32(p + 8, entry.kind);
-      p += 12;
-    }
-    if (Status s = writer.AddProperty(PropertyLevel::kTable, "CHANGE_LOG", kTypeChangeLog,
-                                            static_cast<std::uint32_t>(value.size()), value.data()))
+    const auto word = [&log, words](std::size_t i) -> std::uint32_t {
+      if (i == 0) return static_cast<std::uint32_t>(words);
+      const ChangeLogEntry& entry = log[(i - 1) / 3];
+      const std::size_t field = (i - 1) % 3;
+      return field == 0 ? entry.slot : field == 1 ? entry.replaced_slot : entry.kind;
+    };
+    const auto pieces = [&word](std::uint8_t* out, std::size_t from, std::size_t count) {
+      for (std::size_t at = from; at < from + count;) {
+        std::uint8_t bytes[4];
+        StoreU32(bytes, word(at / 4));
+        const std::size_t take = std::min<std::size_t>(4 - at % 4, from + count - at);
+        std::memcpy(out + (at - from), bytes + at % 4, take);
+        at += take;
+      }
+    };
+    if (Status s = writer.AddPropertyInPieces(PropertyLevel::kTable, "CHANGE_LOG", kTypeChangeLog,
+                                              static_cast<std::uint32_t>(4 + words * 4), pieces))
       return s;
   }
   if (table.has_autoinc) {
