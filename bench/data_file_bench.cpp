@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "store/place_image_for_tests.h"
+#include "bench/backup_history.h"
 #include "app/host_os_services.h"
 #include "datafile/data_file.h"
 #include "datafile/table_packet.h"
@@ -55,39 +55,8 @@ struct Fixture {
   }
 
   void WriteDataFile() {
-    auto store = MakeBackupEntryStore(&codec);
-    std::vector<ColumnDescription> columns;
-    for (int i = 0; i < store->FieldCount(); ++i) columns.push_back(store->FieldAt(i).Describe());
     DSBASE table;
-    if (table.Create(columns)) std::abort();
-    const RecordLayout& layout = table.Layout();
-    std::vector<std::uint8_t> image = layout.NewImage();
-    std::vector<ChangeLogEntry> log;
-    log.reserve(kVersions);
-    const double base_time = 63932247600000.0;
-    for (std::uint32_t slot = 1; slot <= kVersions; ++slot) {
-      const std::uint32_t entry = (slot - 1) % kEntries;
-      const std::uint32_t version = (slot - 1) / kEntries;
-      const bool last = slot + kEntries > kVersions;
-      layout.InitImage(image.data());
-      layout.WriteString(image.data(), 0, "C:\\Users\\user\\Documents\\report" +
-                                              std::to_string(entry) + ".xlsx");
-      layout.WriteString(image.data(), 1, "D:\\backup\\documents");
-      std::uint8_t status;
-      if (version == 0) {
-        status = last ? 0x04 : 0x05;
-        log.push_back({slot, 0, kChangeInsert});
-      } else {
-        layout.WriteString(image.data(), 2, "バックアップ成功");
-        const double when = base_time + version * 7.0 * 86400000.0;
-        layout.WriteBytes(image.data(), 3, &when, 8);
-        status = version == 1 ? (last ? 0x0C : 0x0D) : (last ? 0x08 : 0x09);
-        log.push_back({slot, slot - kEntries, kChangeModify});
-      }
-      if (PlaceImage(table, image, status)) std::abort();
-    }
-    table.SetChangeLog(std::move(log));
-    if (table.BuildView()) std::abort();
+    if (BuildBackupHistory(table, kVersions, kEntries, 7.0 * 86400000.0)) std::abort();
     std::vector<std::uint8_t> packet;
     if (StreamPacket(table, PacketForm::kBinary, packet)) std::abort();
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

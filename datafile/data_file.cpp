@@ -1,5 +1,6 @@
 #include "datafile/data_file.h"
 
+#include <cstdio>
 #include <limits>
 #include <new>
 #include <vector>
@@ -13,6 +14,27 @@ namespace {
 
 const char kCannotOpen[] = "ファイル %s は開けません";
 const char kCannotCreate[] = "ファイル %s を作成できません";
+// A file larger than this process can hold.
+const char kTooLargeToLoad[] = "ファイル %s は大きすぎて読み込めません";
+// Bytes the packet reader refused; the status follows in parentheses.
+const char kDamaged[] = "ファイル %s のデータが正しくありません";
+
+std::string WithStatus(const std::string& text, std::uint16_t status) {
+  char code[16];
+  std::snprintf(code, sizeof code, " (0x%04X)", static_cast<unsigned>(status));
+  return text + code;
+}
+
+// The store's and the table's statuses carry no text of their own: a failure
+// box would read only ".". Here they get one that names the file.
+[[noreturn]] void RaiseLoadFailure(const std::string& path, std::uint16_t status) {
+  if (status == kStatusOutOfMemory.Code())
+    throw EDBClient(status, FormatMessageText(kTooLargeToLoad, {path}));
+  throw EDBClient(status, WithStatus(FormatMessageText(kDamaged, {path}), status));
+}
+[[noreturn]] void RaiseSaveFailure(const std::string& path, std::uint16_t status) {
+  throw EDBClient(status, WithStatus(FormatMessageText(kCannotCreate, {path}), status));
+}
 
 [[noreturn]] void RaiseCannotOpen(const std::string& path) {
   throw EFOpenError(FormatMessageText(kCannotOpen, {path}));
@@ -39,17 +61,34 @@ bool ReadWhole(ExclusiveFile& file, std::vector<std::uint8_t>& bytes) {
 }
 
 // Writes every byte; a write that takes nothing (a full disk) is a failure.
-bool WriteWhole(ExclusiveFile& file, const std::vector<std::uint8_t>& bytes) {
+bool WriteWhole(ExclusiveFile& file, const std::uint8_t* bytes, std::size_t length) {
   std::size_t at = 0;
-  while (at < bytes.size()) {
+  while (at < length) {
     std::size_t done = 0;
-    if (!file.Write(bytes.data() + at, bytes.size() - at, done) || done == 0 ||
-        done > bytes.size() - at)
+    if (!file.Write(bytes + at, length - at, done) || done == 0 || done > length - at)
       return false;
     at += done;
   }
   return true;
 }
+
+// The save's packet goes to the new file as it is made.
+class FileSink : public PacketSink {
+ public:
+  explicit FileSink(ExclusiveFile& file) : file_(file) {}
+  Status Write(const std::uint8_t* bytes, std::size_t length) override {
+    if (!WriteWhole(file_, bytes, length)) {
+      failed_ = true;
+      return kStatusWriteFailed;
+    }
+    return kStatusOk;
+  }
+  bool Failed() const { return failed_; }
+
+ private:
+  ExclusiveFile& file_;
+  bool failed_ = false;
+};
 
 }  // namespace
 
@@ -75,30 +114,31 @@ bool DataFileState::DataFileChangedSinceLastLoadOrSave(OsServices& os,
 void LoadFile(TClientDataSet& store, OsServices& os, const std::string& path,
               DataFileState* state) {
   store.Close();
-  {
+  try {
     std::unique_ptr<ExclusiveFile> file = os.OpenExclusive(path, FileOpenMode::kReadExisting);
     if (!file) RaiseCannotOpen(path);
     std::uint64_t size = 0;
     if (!file->Size(size)) RaiseCannotOpen(path);
     if (size > 0) {
-      if (size > std::numeric_limits<std::size_t>::max() / 2) RaiseCannotOpen(path);
-      std::vector<std::uint8_t> bytes;
-      try {
-        bytes.resize(static_cast<std::size_t>(size));
-      } catch (const std::bad_alloc&) {
-        RaiseCannotOpen(path);
-      }
+      // The bytes and the rows built from them must both fit.
+      if (size > std::numeric_limits<std::size_t>::max() / 2) throw std::bad_alloc();
+      std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
       if (!ReadWhole(*file, bytes)) RaiseCannotOpen(path);
       store.SetHeldPacket(std::move(bytes));
     }
     // The file stays held (no sharing) until the store is built from it.
     store.OpenFromHeldPacket();
+  } catch (const EDBClient& e) {
+    if (!e.Message().empty()) throw;
+    RaiseLoadFailure(path, e.Status());
+  } catch (const std::bad_alloc&) {
+    RaiseLoadFailure(path, kStatusOutOfMemory.Code());
   }
   if (state) state->RememberStamp(os, path);
 }
 
 void SaveFile(TClientDataSet& store, OsServices& os, const std::string& path,
-              DataFileState* state, PacketForm form) {
+              DataFileState* state, PacketForm form, std::size_t buffer_bytes) {
   if (!store.Active()) return;
   if (path.empty()) RaiseCannotCreate(path);  // the store has no file name of its own
 
@@ -116,28 +156,37 @@ void SaveFile(TClientDataSet& store, OsServices& os, const std::string& path,
     os.RemoveFile(new_path);
   };
 
-  std::vector<std::uint8_t> packet;
+  FileSink sink(*file);
   try {
     const std::string base = ReplaceExtension(path, "", os);
     const std::string extension = LowerAscii(path.substr(base.size()));
     if (form == PacketForm::kBinary && extension == ".xml") form = PacketForm::kText;
     store.EndRowEdit();
+    DSBASE* table = store.Table();
+    if (table == nullptr) throw EDBClient(kStatusBadPacket.Code());
+    Status s;
     if (form == PacketForm::kBinary) {
-      packet = store.StreamContent();
+      s = StreamPacketTo(*table, sink, buffer_bytes);
     } else {
-      DSBASE* table = store.Table();
-      if (table == nullptr) throw EDBClient(kStatusBadPacket.Code());
-      if (Status s = StreamPacket(*table, form, packet)) throw EDBClient(s.Code());
+      std::vector<std::uint8_t> packet;
+      s = StreamPacket(*table, form, packet);
+      if (!s && !sink.Write(packet.data(), packet.size()).Ok()) s = kStatusWriteFailed;
     }
+    if (sink.Failed()) RaiseCannotCreate(path);
+    if (s) RaiseSaveFailure(path, s.Code());
+  } catch (const EDBClient& e) {
+    abandon();
+    if (!e.Message().empty()) throw;
+    RaiseSaveFailure(path, e.Status());
+  } catch (const std::bad_alloc&) {
+    abandon();
+    RaiseSaveFailure(path, kStatusOutOfMemory.Code());
   } catch (...) {
     abandon();
     throw;
   }
 
-  const bool written = WriteWhole(*file, packet) && file->Flush();
-  packet.clear();
-  packet.shrink_to_fit();
-  if (!written) {
+  if (!file->Flush()) {
     abandon();
     RaiseCannotCreate(path);
   }

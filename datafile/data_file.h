@@ -9,7 +9,11 @@
 //   the file cannot be opened or read   EFOpenError "ファイル %s は開けません"
 //   nothing to open from                EDatabaseError "ClientDataSet1: データ
 //                                       プロバイダ/パケットがありません"
-//   bytes refused                       EDBClient carrying the status
+//   bytes refused                       EDBClient carrying the status, text
+//                                       "ファイル %s のデータが正しくありません
+//                                       (0x....)" with the path and the status
+//   too large to hold in memory         EDBClient 0x2501 "ファイル %s は大きす
+//                                       ぎて読み込めません"
 //   a field without a column, a kind mismatch   the store's errors
 // After any failure the store is closed.
 //
@@ -17,17 +21,21 @@
 // Otherwise the previous data file is never put at risk:
 //   1. a data file held open by another program fails the save at once;
 //   2. "<path>.new" is created (or truncated);
-//   3. the pending row edit is ended and the packet built (binary; the text
-//      form for a path ending in ".xml");
-//   4. the packet is written whole (a short write is a failure), flushed and
-//      the new file closed;
+//   3. the pending row edit is ended and the packet written to it as it is
+//      made, through a buffer of `buffer_bytes` (binary; the text form, for a
+//      path ending in ".xml", is built whole first); a short write is a
+//      failure;
+//   4. the new file is flushed and closed;
 //   5. the new file replaces the data file in one step.
 // If any step fails, the ".new" file is removed, the data file keeps its old
 // content whole, and the failure is raised: "ファイル %s を作成できません" with
 // the data file's path for every file step, the store's or the table's own
-// error for steps 3. The store stays open as it was.
+// error for step 3 (a status of the store or the table without a text of its
+// own gets "ファイル %s を作成できません (0x....)"). The store stays open as it
+// was.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -66,8 +74,12 @@ class DataFileState {
 // `state`, when given, gets the file's stamp after a successful load or save.
 void LoadFile(TClientDataSet& store, OsServices& os, const std::string& path,
               DataFileState* state = nullptr);
+// The save's buffer: what the packet may take in memory beside the store.
+constexpr std::size_t kSaveBufferBytes = 16 * 1024 * 1024;
+
 void SaveFile(TClientDataSet& store, OsServices& os, const std::string& path,
-              DataFileState* state = nullptr, PacketForm form = PacketForm::kBinary);
+              DataFileState* state = nullptr, PacketForm form = PacketForm::kBinary,
+              std::size_t buffer_bytes = kSaveBufferBytes);
 
 // The path of the file a save writes before it replaces the data file.
 std::string NewDataFilePath(const std::string& path);

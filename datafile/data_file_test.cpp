@@ -104,7 +104,7 @@ TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
   } catch (const EDatabaseError& e) {
     EXPECT_EQ(e.Message(), "ClientDataSet1: データプロバイダ/パケットがありません");
   }
-  // Damaged bytes: a status, empty text, the store closed.
+  // Damaged bytes: the status, a text that names the file, the store closed.
   Bytes cut = testing_support::OneEntryFile();
   cut.resize(150);
   WriteFileBytes(path_, cut);
@@ -113,7 +113,8 @@ TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
     FAIL();
   } catch (const EDBClient& e) {
     EXPECT_EQ(e.Status(), kStatusBadPacket.Code());
-    EXPECT_EQ(e.Message(), "");
+    EXPECT_EQ(e.Message(),
+              FormatMessageText("ファイル %s のデータが正しくありません", {path_}) + " (0x4005)");
   }
   EXPECT_FALSE(store->Active());
   Bytes not_metadata = testing_support::OneEntryFile();
@@ -240,6 +241,7 @@ TEST_F(DataFileTest, ATableThatCannotBeWrittenFailsTheSaveWithItsStatus) {
     FAIL();
   } catch (const EDBClient& e) {
     EXPECT_EQ(e.Status(), kStatusOutOfOrder.Code());
+    EXPECT_EQ(e.Message(), CannotCreate(path_) + " (0x2A04)");
   }
   EXPECT_TRUE(store.Active());
   EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
@@ -247,10 +249,13 @@ TEST_F(DataFileTest, ATableThatCannotBeWrittenFailsTheSaveWithItsStatus) {
 }
 
 TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
+  // With the save's own buffer the packet goes out in one write; with a
+  // small one in many, so that a failure falls in the middle of the stream.
   const Bytes old_content = testing_support::OneEntryFile();
+  for (std::size_t buffer : {kSaveBufferBytes, std::size_t{48}})
   for (auto fault : {OsFault::kFail, OsFault::kShortWrite, OsFault::kDiskFull}) {
     bool finished = false;
-    for (int n = 1; n <= 30 && !finished; ++n) {
+    for (int n = 1; n <= 60 && !finished; ++n) {
       WriteFileBytes(path_, old_content);
       auto store = NewStore();
       os_.FailNthCall(0);
@@ -259,7 +264,7 @@ TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
       os_.FailNthCall(n, fault);
       bool failed = false;
       try {
-        SaveFile(*store, os_, path_);
+        SaveFile(*store, os_, path_, nullptr, PacketForm::kBinary, buffer);
       } catch (const EFCreateError& e) {
         failed = true;
         EXPECT_EQ(e.Message(), CannotCreate(path_));
@@ -285,6 +290,26 @@ TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
     }
     EXPECT_TRUE(finished);
   }
+}
+
+TEST_F(DataFileTest, AFileTooLargeToHoldIsRefusedByNameAndTheCloseWritesNothing) {
+  WriteFileBytes(path_, testing_support::OneEntryFile());
+  auto store = NewStore();
+  store->CreateEmpty();
+  AddEntry(*store, "C:\\new", "D:\\new");
+  os_.FailNthCall(2, OsFault::kHugeSize);  // the open, then the size
+  try {
+    LoadFile(*store, os_, path_);
+    FAIL();
+  } catch (const EDBClient& e) {
+    EXPECT_EQ(e.Status(), kStatusOutOfMemory.Code());
+    EXPECT_EQ(e.Message(), FormatMessageText("ファイル %s は大きすぎて読み込めません", {path_}));
+  }
+  os_.FailNthCall(0);
+  EXPECT_FALSE(store->Active());
+  SaveFile(*store, os_, path_);  // as the window's close does
+  EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
+  EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path_)));
 }
 
 TEST_F(DataFileTest, ChangeDetectionSinceTheLastLoadOrSave) {

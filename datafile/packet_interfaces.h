@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,9 @@ std::string ColumnDescName(const PacketColumnDesc& desc);
 
 enum class PropertyLevel { kColumn, kTable };
 
+// Makes the bytes [from, from + count) of a value that is written in pieces.
+using ValuePieces = std::function<void(std::uint8_t* out, std::size_t from, std::size_t count)>;
+
 // One column value of a row, written or read. Written: a present value is
 // its payload (varying: the bytes without a prefix and their count; fixed:
 // the value, length 0 or at least its width); a null `bytes`, or a status of
@@ -104,6 +108,11 @@ class TDATAPACKET_WRITE {
   // A table-level call with no name and no value closes the table properties.
   virtual Status AddProperty(PropertyLevel level, const char* name, TypeCode type,
                                    std::uint32_t length, const void* value) = 0;
+  // AddProperty for a value of `length` bytes that `pieces` makes as it is
+  // written (a value too large to hold twice, such as a long change log). Not
+  // for varying types.
+  virtual Status AddPropertyInPieces(PropertyLevel level, const char* name, TypeCode type,
+                                     std::uint32_t length, const ValuePieces& pieces) = 0;
   // One whole row: its status byte and one value per column (`count` must be
   // the number of columns described, else kStatusInvalidArgument).
   virtual Status PutRow(std::uint8_t row_status, const PacketValue* values,

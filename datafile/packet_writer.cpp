@@ -39,6 +39,7 @@ void DSDATAPACKET::Release() {
   std::vector<std::uint8_t>().swap(storage_);
   size_expected_ = false;
   length_ = 0;
+  flushed_ = 0;
 }
 
 Status DSDATAPACKET::Fail(Status status) {
@@ -48,16 +49,45 @@ Status DSDATAPACKET::Fail(Status status) {
   return status;
 }
 
-bool DSDATAPACKET::Reserve(std::size_t bytes) {
-  if (bytes <= storage_.size() - length_) return true;
-  if (bytes > kMaxPacketBytes - length_) return false;
+void DSDATAPACKET::StreamTo(PacketSink& sink, std::size_t buffer_bytes, std::uint32_t rows,
+                            std::uint16_t table_properties) {
+  sink_ = &sink;
+  buffer_bytes_ = buffer_bytes < kPacketHeaderSize ? kPacketHeaderSize : buffer_bytes;
+  promised_rows_ = rows;
+  promised_table_properties_ = table_properties;
+}
+
+Status DSDATAPACKET::Flush(bool all) {
+  std::size_t end = length_;
+  if (!all) {
+    // The header is final once the first-row offset is known, or once the
+    // metadata is too long for it; a column's property count is final at
+    // the next column.
+    if (!first_row_offset_set_ && length_ <= 0xFFFF) return kStatusOk;
+    if (phase_ == Phase::kColumns && column_property_count_at_ < end) end = column_property_count_at_;
+  }
+  if (end <= flushed_) return kStatusOk;
+  if (flushed_ == 0) StoreU32(At(14), promised_rows_);
+  if (Status s = sink_->Write(storage_.data(), end - flushed_)) return s;
+  storage_.erase(storage_.begin(), storage_.begin() + static_cast<std::ptrdiff_t>(end - flushed_));
+  flushed_ = end;
+  return kStatusOk;
+}
+
+Status DSDATAPACKET::Reserve(std::size_t bytes) {
+  if (sink_ && (length_ - flushed_) + bytes > buffer_bytes_) {
+    if (Status s = Flush(false)) return s;
+  }
+  const std::size_t held = length_ - flushed_;
+  if (bytes <= storage_.size() - held) return kStatusOk;
+  if (bytes > kMaxPacketBytes - length_) return kStatusOutOfMemory;
   // The bytes under the buffer are made valid in steps, so that memory set
   // aside (ExpectPacketSize) is touched only as the packet reaches it; the
   // buffer moves only when it runs out of room, then by half again, so that
   // the copies stay in proportion to the packet. Offsets, not pointers, are
   // kept into it.
   constexpr std::size_t kStep = 256 * 1024;
-  const std::size_t needed = length_ + bytes;
+  const std::size_t needed = held + bytes;
   std::size_t size = storage_.size() + kStep;
   if (size < needed) size = needed;
   try {
@@ -76,11 +106,23 @@ bool DSDATAPACKET::Reserve(std::size_t bytes) {
     }
     storage_.resize(size);
   } catch (const std::bad_alloc&) {
-    return false;
+    return kStatusOutOfMemory;
   } catch (const std::length_error&) {
-    return false;
+    return kStatusOutOfMemory;
   }
-  return true;
+  return kStatusOk;
+}
+
+Status DSDATAPACKET::Append(std::size_t length, const ValuePieces& pieces) {
+  const std::size_t piece_most = sink_ ? (buffer_bytes_ / 2 > 0 ? buffer_bytes_ / 2 : 1) : length;
+  for (std::size_t from = 0; from < length;) {
+    const std::size_t piece = length - from < piece_most ? length - from : piece_most;
+    if (Status s = Reserve(piece)) return s;
+    pieces(At(length_), from, piece);
+    length_ += piece;
+    from += piece;
+  }
+  return kStatusOk;
 }
 
 void DSDATAPACKET::ExpectPacketSize(std::size_t bytes) {
@@ -96,7 +138,7 @@ void DSDATAPACKET::ExpectPacketSize(std::size_t bytes) {
 Status DSDATAPACKET::BeginPacket(std::uint16_t version, std::uint16_t column_count) {
   if (phase_ != Phase::kIdle) return kStatusOutOfOrder;
   if (version > 3) return kStatusBadPacket;
-  if (!Reserve(kPacketHeaderSize)) return Fail(kStatusOutOfMemory);
+  if (Status s = Reserve(kPacketHeaderSize)) return Fail(s);
   std::memset(At(0), 0, kPacketHeaderSize);
   StoreU32(At(0), kPacketSignature);
   StoreU16(At(4), 1);
@@ -122,7 +164,7 @@ Status DSDATAPACKET::AddColumn(const PacketColumnDesc& desc) {
   if (desc.type & kTypeNested) return Fail(kStatusBadType);
   FLDConv codec;
   if (Status s = MakeBinaryCodec(desc.type, codec)) return Fail(s);
-  if (!Reserve(9 + name_length)) return Fail(kStatusOutOfMemory);
+  if (Status s = Reserve(9 + name_length)) return Fail(s);
 
   std::uint8_t* p = At(length_);
   p[0] = static_cast<std::uint8_t>(name_length);
@@ -142,19 +184,32 @@ Status DSDATAPACKET::AddColumn(const PacketColumnDesc& desc) {
 
 Status DSDATAPACKET::StartTableProperties() {
   if (descriptors_left_ != 0) return kStatusNoCodecs;
-  if (!Reserve(2)) return kStatusOutOfMemory;
+  if (Status s = Reserve(2)) return s;
   table_property_count_at_ = length_;
-  StoreU16(At(length_), 0);
+  // Streaming: the count may be handed on before the last property.
+  StoreU16(At(length_), sink_ ? promised_table_properties_ : 0);
   length_ += 2;
   table_properties_started_ = true;
   phase_ = Phase::kTableProperties;
   return kStatusOk;
 }
 
-Status DSDATAPACKET::WriteProperty(const char* name, TypeCode type, std::uint32_t length,
-                                         const std::uint8_t* value) {
+Status DSDATAPACKET::WritePropertyHead(const char* name, TypeCode type, std::size_t prefix,
+                                       std::size_t payload_length) {
   const std::size_t name_length = std::strlen(name);
-  if (name_length == 0 || name_length > 255) return kStatusInvalidArgument;
+  if (Status s = Reserve(name_length + 5 + prefix)) return s;
+  std::uint8_t* p = At(length_);
+  p[0] = static_cast<std::uint8_t>(name_length);
+  std::memcpy(p + 1, name, name_length);
+  StoreU32(p + 1 + name_length, type);
+  for (std::size_t i = 0; i < prefix; ++i, payload_length >>= 8)  // little-endian
+    p[5 + name_length + i] = static_cast<std::uint8_t>(payload_length);
+  length_ += name_length + 5 + prefix;
+  return kStatusOk;
+}
+
+Status DSDATAPACKET::WriteProperty(const char* name, TypeCode type, std::uint32_t length,
+                                   const std::uint8_t* value) {
   FLDConv codec;
   if (Status s = MakeBinaryCodec(type, codec)) return s;
   const std::uint8_t* payload = value;
@@ -167,25 +222,41 @@ Status DSDATAPACKET::WriteProperty(const char* name, TypeCode type, std::uint32_
   }
   std::size_t encoded = 0;
   if (Status s = codec.EncodedSize(payload, payload_length, encoded)) return s;
-  if (!Reserve(name_length + 5 + encoded)) return kStatusOutOfMemory;
-  std::uint8_t* p = At(length_);
-  p[0] = static_cast<std::uint8_t>(name_length);
-  std::memcpy(p + 1, name, name_length);
-  StoreU32(p + 1 + name_length, type);
-  codec.Encode(payload, payload_length, p + 5 + name_length);
-  length_ += name_length + 5 + encoded;
-  return kStatusOk;
+  // Name, type and a varying value's prefix, then the value's bytes as they
+  // are (an array's encoding is its payload).
+  if (Status s = WritePropertyHead(name, type, encoded - payload_length, payload_length)) return s;
+  return Append(payload_length, [payload](std::uint8_t* out, std::size_t from, std::size_t count) {
+    std::memcpy(out, payload + from, count);
+  });
 }
 
-Status DSDATAPACKET::AddProperty(PropertyLevel level, const char* name, TypeCode type,
-                                       std::uint32_t length, const void* value) {
-  const auto* bytes = static_cast<const std::uint8_t*>(value);
-  const bool closing = (name == nullptr || name[0] == '\0') && value == nullptr;
+Status DSDATAPACKET::WritePropertyInPieces(const char* name, TypeCode type, std::uint32_t length,
+                                           const ValuePieces& pieces) {
+  FLDConv codec;
+  if (Status s = MakeBinaryCodec(type, codec)) return s;
+  if (IsVarying(type)) return kStatusInvalidArgument;
+  // The checks of EncodedSize on what the value begins with.
+  std::uint8_t head[4] = {0, 0, 0, 0};
+  if (length >= 4) pieces(head, 0, 4);
+  std::size_t encoded = 0;
+  if (codec.GetShape() == FLDConv::Shape::kArray) {
+    if (length < 4 || std::uint64_t(LoadU32(head)) * codec.Width() != length - 4u)
+      return kStatusInvalidArgument;
+    encoded = length;
+  } else if (Status s = codec.EncodedSize(head, length < codec.Width() ? length : 0, encoded)) {
+    return s;
+  }
+  if (Status s = WritePropertyHead(name, type, 0, 0)) return s;
+  return Append(encoded, pieces);
+}
+
+Status DSDATAPACKET::AddOneProperty(PropertyLevel level, const char* name,
+                                    const std::function<Status()>& write) {
+  if (name == nullptr || name[0] == '\0' || std::strlen(name) > 255) return Fail(kStatusInvalidArgument);
   if (level == PropertyLevel::kColumn) {
     if (phase_ != Phase::kColumns || codecs_.empty()) return Fail(kStatusOutOfOrder);
-    if (closing || name == nullptr) return Fail(kStatusInvalidArgument);
     if (column_property_count_ == 0xFFFF) return Fail(kStatusInvalidArgument);
-    if (Status s = WriteProperty(name, type, length, bytes)) return Fail(s);
+    if (Status s = write()) return Fail(s);
     StoreU16(At(column_property_count_at_), ++column_property_count_);
     return kStatusOk;
   }
@@ -194,15 +265,33 @@ Status DSDATAPACKET::AddProperty(PropertyLevel level, const char* name, TypeCode
   } else if (phase_ != Phase::kTableProperties) {
     return Fail(kStatusOutOfOrder);
   }
-  if (closing) {
+  if (table_property_count_ == 0xFFFF) return Fail(kStatusInvalidArgument);
+  if (Status s = write()) return Fail(s);
+  ++table_property_count_;
+  if (!sink_) StoreU16(At(table_property_count_at_), table_property_count_);
+  return kStatusOk;
+}
+
+Status DSDATAPACKET::AddProperty(PropertyLevel level, const char* name, TypeCode type,
+                                 std::uint32_t length, const void* value) {
+  const auto* bytes = static_cast<const std::uint8_t*>(value);
+  const bool closing = (name == nullptr || name[0] == '\0') && value == nullptr;
+  if (closing && level == PropertyLevel::kTable) {
+    if (phase_ == Phase::kColumns) {
+      if (Status s = StartTableProperties()) return Fail(s == kStatusNoCodecs ? kStatusOutOfOrder : s);
+    } else if (phase_ != Phase::kTableProperties) {
+      return Fail(kStatusOutOfOrder);
+    }
     phase_ = Phase::kRows;
     return kStatusOk;
   }
-  if (name == nullptr) return Fail(kStatusInvalidArgument);
-  if (table_property_count_ == 0xFFFF) return Fail(kStatusInvalidArgument);
-  if (Status s = WriteProperty(name, type, length, bytes)) return Fail(s);
-  StoreU16(At(table_property_count_at_), ++table_property_count_);
-  return kStatusOk;
+  return AddOneProperty(level, name, [&] { return WriteProperty(name, type, length, bytes); });
+}
+
+Status DSDATAPACKET::AddPropertyInPieces(PropertyLevel level, const char* name, TypeCode type,
+                                         std::uint32_t length, const ValuePieces& pieces) {
+  return AddOneProperty(level, name,
+                        [&] { return WritePropertyInPieces(name, type, length, pieces); });
 }
 
 void DSDATAPACKET::SetFirstRowOffset() {
@@ -245,7 +334,7 @@ Status DSDATAPACKET::PutRow(std::uint8_t row_status, const PacketValue* values,
     if (Status s = codecs[c].EncodedSize(bytes, v.length, sizes[c])) return Fail(s);
     total += sizes[c];
   }
-  if (!Reserve(total)) return Fail(kStatusOutOfMemory);
+  if (Status s = Reserve(total)) return Fail(s);
   SetFirstRowOffset();
 
   std::uint8_t* const row = At(length_);
@@ -265,18 +354,27 @@ Status DSDATAPACKET::PutRow(std::uint8_t row_status, const PacketValue* values,
     p += sizes[c];
   }
   length_ += total;
-  StoreU32(At(14), ++row_count_);
+  ++row_count_;
+  if (flushed_ == 0) StoreU32(At(14), row_count_);
+  return kStatusOk;
+}
+
+Status DSDATAPACKET::Finish() {
+  if (phase_ == Phase::kIdle || phase_ == Phase::kFailed || phase_ == Phase::kFinished)
+    return kStatusOutOfOrder;
+  if (phase_ == Phase::kColumns) {
+    if (Status s = StartTableProperties()) return s;
+  }
+  if (sink_ && (row_count_ != promised_rows_ || table_property_count_ != promised_table_properties_))
+    return kStatusInvalidArgument;
+  phase_ = Phase::kFinished;
+  SetFirstRowOffset();
   return kStatusOk;
 }
 
 Status DSDATAPACKET::FinishPacket(std::vector<std::uint8_t>& packet) {
-  if (phase_ == Phase::kIdle || phase_ == Phase::kFailed || phase_ == Phase::kFinished)
-    return Fail(kStatusOutOfOrder);
-  if (phase_ == Phase::kColumns) {
-    if (Status s = StartTableProperties()) return Fail(s);
-  }
-  phase_ = Phase::kFinished;
-  SetFirstRowOffset();
+  if (sink_) return Fail(kStatusOutOfOrder);
+  if (Status s = Finish()) return Fail(s);
   try {
     // Handed over as it lies when the caller set memory aside for it, else
     // copied to a buffer of exactly its size.
@@ -290,6 +388,15 @@ Status DSDATAPACKET::FinishPacket(std::vector<std::uint8_t>& packet) {
   } catch (const std::bad_alloc&) {
     return Fail(kStatusOutOfMemory);
   }
+  Release();
+  codecs_.clear();
+  return kStatusOk;
+}
+
+Status DSDATAPACKET::FinishStream() {
+  if (!sink_) return Fail(kStatusOutOfOrder);
+  if (Status s = Finish()) return Fail(s);
+  if (Status s = Flush(true)) return Fail(s);
   Release();
   codecs_.clear();
   return kStatusOk;

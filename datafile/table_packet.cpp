@@ -139,22 +139,37 @@ Status WriteColumn(TDATAPACKET_WRITE& writer, const ColumnDescription& column) {
   return kStatusOk;
 }
 
+// The number of table properties WriteTableProperties writes.
+std::uint16_t TablePropertyCount(const DSBASE& table) {
+  const std::size_t count = (table.ChangeLog().empty() ? 0 : 1) + (table.has_autoinc ? 1 : 0) +
+                            table.KeptTableProperties().size();
+  return count > 0xFFFF ? 0xFFFF : static_cast<std::uint16_t>(count);
+}
+
 Status WriteTableProperties(TDATAPACKET_WRITE& writer, const DSBASE& table) {
   const auto& log = table.ChangeLog();
   if (!log.empty()) {
+    // 3 words per entry after the word count, made as they are written: a
+    // long log is never held a second time.
     const std::uint64_t words = static_cast<std::uint64_t>(log.size()) * 3;
     if (words > 0x3FFFFFFF) return kStatusInvalidArgument;
-    std::vector<std::uint8_t> value(4 + words * 4);
-    StoreU32(value.data(), static_cast<std::uint32_t>(words));
-    std::uint8_t* p = value.data() + 4;
-    for (const ChangeLogEntry& entry : log) {
-      StoreU32(p, entry.slot);
-      StoreU32(p + 4, entry.replaced_slot);
-      StoreU32(p + 8, entry.kind);
-      p += 12;
-    }
-    if (Status s = writer.AddProperty(PropertyLevel::kTable, "CHANGE_LOG", kTypeChangeLog,
-                                            static_cast<std::uint32_t>(value.size()), value.data()))
+    const auto word = [&log, words](std::size_t i) -> std::uint32_t {
+      if (i == 0) return static_cast<std::uint32_t>(words);
+      const ChangeLogEntry& entry = log[(i - 1) / 3];
+      const std::size_t field = (i - 1) % 3;
+      return field == 0 ? entry.slot : field == 1 ? entry.replaced_slot : entry.kind;
+    };
+    const auto pieces = [&word](std::uint8_t* out, std::size_t from, std::size_t count) {
+      for (std::size_t at = from; at < from + count;) {
+        std::uint8_t bytes[4];
+        StoreU32(bytes, word(at / 4));
+        const std::size_t take = std::min<std::size_t>(4 - at % 4, from + count - at);
+        std::memcpy(out + (at - from), bytes + at % 4, take);
+        at += take;
+      }
+    };
+    if (Status s = writer.AddPropertyInPieces(PropertyLevel::kTable, "CHANGE_LOG", kTypeChangeLog,
+                                              static_cast<std::uint32_t>(4 + words * 4), pieces))
       return s;
   }
   if (table.has_autoinc) {
@@ -326,51 +341,74 @@ Status ForEachRow(const DSBASE& table, PutSlot put_slot) {
   return kStatusOk;
 }
 
-Status StreamTable(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& out) {
+// The number of top-level columns (composites count once with their children).
+Status TopLevelColumns(const DSBASE& table, std::uint16_t& count) {
   if (!table.Created() || table.Columns().empty()) return kStatusBadPacket;
   const auto& columns = table.Columns();
   std::size_t top_level = 0;
   for (std::size_t at = 0; at < columns.size(); at += Span(columns, at)) ++top_level;
   if (top_level > 0xFFFF) return kStatusInvalidArgument;
-
-  std::unique_ptr<TDATAPACKET_WRITE> writer;
-  DSDATAPACKET* binary = nullptr;
-  if (form == PacketForm::kBinary) {
-    auto made = std::make_unique<DSDATAPACKET>();
-    binary = made.get();
-    writer = std::move(made);
-  } else {
-    writer = std::make_unique<TextPacketWriter>(form);
-  }
-  if (Status s = writer->BeginPacket(3, static_cast<std::uint16_t>(top_level))) return s;
-  for (const ColumnDescription& column : columns) {
-    if (Status s = WriteColumn(*writer, column)) return s;
-  }
-  if (Status s = WriteTableProperties(*writer, table)) return s;
-
-  if (binary) {
-    // Room for every row at its largest (blob values aside) up front, so
-    // that the packet is never moved while it grows nor copied at the end:
-    // memory set aside but never written costs no pages.
-    std::uint32_t header = 0;
-    if (Status s = binary->PacketSize(header)) return s;
-    const RecordLayout& layout = table.Layout();
-    std::uint64_t row_bound = 1 + (columns.size() + 3) / 4;
-    for (std::size_t c = 0; c < columns.size(); ++c) row_bound += 4 + std::uint64_t(layout.AreaSize(c));
-    const std::uint64_t bound = header + row_bound * table.LastSlot();
-    if (bound <= 0xFFFFFFFFu && bound <= std::numeric_limits<std::size_t>::max())
-      binary->ExpectPacketSize(static_cast<std::size_t>(bound));
-  }
-  SlotRowValues row(table);
-  if (Status s = ForEachRow(table, [&](std::uint32_t slot, std::uint8_t status) {
-        if (Status r = row.Read(slot)) return r;
-        return writer->PutRow(status, row.Values().data(), row.Values().size());
-      }))
-    return s;
-  return writer->FinishPacket(out);
+  count = static_cast<std::uint16_t>(top_level);
+  return kStatusOk;
 }
 
+// Everything but the finishing call: columns, table properties, rows.
+// `before_rows` runs once the table properties are written.
+template <typename BeforeRows>
+Status WriteTable(DSBASE& table, TDATAPACKET_WRITE& writer, BeforeRows before_rows) {
+  std::uint16_t top_level = 0;
+  if (Status s = TopLevelColumns(table, top_level)) return s;
+  if (Status s = writer.BeginPacket(3, top_level)) return s;
+  for (const ColumnDescription& column : table.Columns()) {
+    if (Status s = WriteColumn(writer, column)) return s;
+  }
+  if (Status s = WriteTableProperties(writer, table)) return s;
+  if (Status s = before_rows()) return s;
+  SlotRowValues row(table);
+  return ForEachRow(table, [&](std::uint32_t slot, std::uint8_t status) {
+    if (Status r = row.Read(slot)) return r;
+    return writer.PutRow(status, row.Values().data(), row.Values().size());
+  });
+}
 
+Status StreamTable(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& out) {
+  if (form != PacketForm::kBinary) {
+    TextPacketWriter writer(form);
+    if (Status s = WriteTable(table, writer, [] { return kStatusOk; })) return s;
+    return writer.FinishPacket(out);
+  }
+  DSDATAPACKET writer;
+  if (Status s = WriteTable(table, writer, [&] {
+        // Room for every row at its largest (blob values aside) up front, so
+        // that the packet is never moved while it grows nor copied at the
+        // end: memory set aside but never written costs no pages.
+        std::uint32_t header = 0;
+        if (Status s = writer.PacketSize(header)) return s;
+        const RecordLayout& layout = table.Layout();
+        std::uint64_t row_bound = 1 + (table.Columns().size() + 3) / 4;
+        for (std::size_t c = 0; c < table.Columns().size(); ++c)
+          row_bound += 4 + std::uint64_t(layout.AreaSize(c));
+        const std::uint64_t bound = header + row_bound * table.LastSlot();
+        if (bound <= 0xFFFFFFFFu && bound <= std::numeric_limits<std::size_t>::max())
+          writer.ExpectPacketSize(static_cast<std::size_t>(bound));
+        return kStatusOk;
+      }))
+    return s;
+  return writer.FinishPacket(out);
+}
+
+Status StreamTableTo(DSBASE& table, PacketSink& sink, std::size_t buffer_bytes) {
+  std::uint32_t rows = 0;
+  if (Status s = ForEachRow(table, [&](std::uint32_t, std::uint8_t) {
+        ++rows;
+        return kStatusOk;
+      }))
+    return s;
+  DSDATAPACKET writer;
+  writer.StreamTo(sink, buffer_bytes, rows, TablePropertyCount(table));
+  if (Status s = WriteTable(table, writer, [] { return kStatusOk; })) return s;
+  return writer.FinishStream();
+}
 
 // Reads an unsigned integer property value (1, 2, 4 or 8 bytes, base 1 or 2).
 bool IntegerValue(TypeCode type, const std::uint8_t* value, std::uint32_t size,
@@ -727,6 +765,14 @@ bool EngineKindOf(PacketColumnKind kind, ColumnKind& out) {
 Status StreamPacket(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& out) {
   try {
     return StreamTable(table, form, out);
+  } catch (const std::bad_alloc&) {
+    return kStatusOutOfMemory;
+  }
+}
+
+Status StreamPacketTo(DSBASE& table, PacketSink& sink, std::size_t buffer_bytes) {
+  try {
+    return StreamTableTo(table, sink, buffer_bytes);
   } catch (const std::bad_alloc&) {
     return kStatusOutOfMemory;
   }

@@ -28,12 +28,17 @@
 #include <vector>
 
 #include "datafile/packet_interfaces.h"
+#include "datafile/packet_writer.h"
 #include "store/packet_codec.h"
 #include "store/record_engine.h"
 
 namespace quillset {
 
 Status StreamPacket(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& out);
+// The same bytes in the binary form, handed to `sink` as they are made; the
+// writer holds about `buffer_bytes` of them at most (one row or property
+// larger than that is held whole).
+Status StreamPacketTo(DSBASE& table, PacketSink& sink, std::size_t buffer_bytes);
 Status AppendPacket(DSBASE& table, const std::uint8_t* packet, std::size_t size);
 
 // The record store's codec: always the binary form when serialising (the

@@ -615,5 +615,81 @@ TEST(TablePacketTest, RowsReadInPlaceMatchTheirImagesAndSaveAsTheyReadBack) {
   EXPECT_EQ(saved_again, saved);
 }
 
+// --- Streaming the packet to a sink (the save's path).
+
+// Keeps what it is given; refuses the write numbered `fail_at` (1-based).
+class RecordingSink : public PacketSink {
+ public:
+  explicit RecordingSink(int fail_at = 0) : fail_at_(fail_at) {}
+  Status Write(const std::uint8_t* bytes, std::size_t length) override {
+    if (++writes == fail_at_) return kStatusWriteFailed;
+    if (length == 0) ++empty_writes;
+    received.insert(received.end(), bytes, bytes + length);
+    return kStatusOk;
+  }
+  Bytes received;
+  int writes = 0;
+  int empty_writes = 0;
+
+ private:
+  int fail_at_;
+};
+
+TEST(TablePacketTest, StreamingGivesTheBytesOfTheWholePacketWhateverTheBuffer) {
+  // Tables as the files that the tests know leave them: the worked examples,
+  // a file after runs with a deletion, unknown properties kept, fixed texts
+  // and arrays, and a list that was read from the text form.
+  const Bytes custom = {7, 0};
+  HandPacket unknown({{"name", 0x00490001, {{"WIDTH", kWidth5}, {"Colour", custom}}}});
+  unknown.TableProperty("MyNote", 0x00490001, {3, 'a', 'b', 'c'});
+  std::vector<Bytes> packets = {testing_support::EmptyListFile(), testing_support::OneEntryFile(),
+                                testing_support::AfterBackupRunFile(), LargerFile(),
+                                unknown.Row(0, {"abc"}).Finish(), FixedTextAndArraysPacket()};
+  {
+    DSBASE table;
+    const Bytes binary = testing_support::AfterBackupRunFile();
+    ASSERT_EQ(AppendPacket(table, binary.data(), binary.size()), kStatusOk);
+    Bytes text;
+    ASSERT_EQ(StreamPacket(table, PacketForm::kText, text), kStatusOk);
+    packets.push_back(text);
+  }
+  for (const Bytes& packet : packets) {
+    DSBASE table;
+    ASSERT_EQ(AppendPacket(table, packet.data(), packet.size()), kStatusOk);
+    Bytes whole;
+    ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, whole), kStatusOk);
+    // Buffers of odd sizes cut values at any byte, not only between words.
+    for (std::size_t buffer : {std::size_t{1}, std::size_t{30}, std::size_t{40}, std::size_t{50},
+                               std::size_t{64}, std::size_t{1} << 20}) {
+      RecordingSink sink;
+      ASSERT_EQ(StreamPacketTo(table, sink, buffer), kStatusOk) << buffer;
+      EXPECT_EQ(ToHex(sink.received), ToHex(whole)) << "buffer " << buffer;
+      EXPECT_EQ(sink.empty_writes, 0);
+    }
+  }
+}
+
+TEST(TablePacketTest, ABigPacketStreamsInPiecesOfTheBuffersSize) {
+  // 3,000 rows of about 50 bytes and a change log of 36 KB: a 4 KB buffer
+  // hands the packet on in many writes (the first holds the metadata: the
+  // header is final only when the first row's place is known).
+  BinaryPacketCodec codec;
+  auto store = MakeBackupEntryStore(&codec);
+  store->CreateEmpty();
+  for (int i = 0; i < 3000; ++i) AddEntry(*store, "C:\\file" + std::to_string(i), "D:\\to");
+  store->EndRowEdit();
+  Bytes whole = store->StreamContent();
+  RecordingSink sink;
+  ASSERT_EQ(StreamPacketTo(*store->Table(), sink, 4096), kStatusOk);
+  EXPECT_EQ(sink.received, whole);
+  EXPECT_GT(sink.writes, static_cast<int>((whole.size() - 65536) / 4096));
+  // Every write fails the stream at its point, and the status says so.
+  for (int fail_at : {1, 2, sink.writes / 2, sink.writes}) {
+    RecordingSink failing(fail_at);
+    EXPECT_EQ(StreamPacketTo(*store->Table(), failing, 4096), kStatusWriteFailed) << fail_at;
+    EXPECT_EQ(failing.writes, fail_at);  // nothing is written after a refused write
+  }
+}
+
 }  // namespace
 }  // namespace quillset

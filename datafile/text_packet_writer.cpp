@@ -114,6 +114,14 @@ Status TextPacketWriter::AddProperty(PropertyLevel level, const char* name, Type
   return kStatusOk;
 }
 
+Status TextPacketWriter::AddPropertyInPieces(PropertyLevel level, const char* name, TypeCode type,
+                                             std::uint32_t length, const ValuePieces& pieces) {
+  if (IsVarying(type)) return Fail(kStatusInvalidArgument);
+  std::vector<std::uint8_t> value(length);
+  if (length > 0) pieces(value.data(), 0, length);
+  return AddProperty(level, name, type, length, value.data());
+}
+
 Status TextPacketWriter::PutRow(std::uint8_t row_status, const PacketValue* values,
                                 std::size_t count) {
   if (failed_ || !begun_) return Fail(kStatusOutOfOrder);

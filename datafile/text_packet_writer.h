@@ -38,6 +38,9 @@ class TextPacketWriter : public TDATAPACKET_WRITE {
   Status AddColumn(const PacketColumnDesc& desc) override;
   Status AddProperty(PropertyLevel level, const char* name, TypeCode type,
                            std::uint32_t length, const void* value) override;
+  // Made whole first: the text form is built in memory anyway.
+  Status AddPropertyInPieces(PropertyLevel level, const char* name, TypeCode type,
+                             std::uint32_t length, const ValuePieces& pieces) override;
   Status PutRow(std::uint8_t row_status, const PacketValue* values, std::size_t count) override;
   Status FinishPacket(std::vector<std::uint8_t>& packet) override;
   Status PacketSize(std::uint32_t& size) override;

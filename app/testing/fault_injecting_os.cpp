@@ -39,7 +39,12 @@ class FaultInjectingOs::TrackedFile : public ExclusiveFile {
       : file_(std::move(file)), path_(std::move(path)), os_(os) {}
 
   bool Size(std::uint64_t& size) override {
-    if (os_.Fails(OsCall::kSize)) return false;
+    const bool hit = os_.Hit(OsCall::kSize);
+    if (hit && os_.fault_ == OsFault::kFail) return false;
+    if (hit && os_.fault_ == OsFault::kHugeSize) {
+      size = std::uint64_t{1} << 63;
+      return true;
+    }
     return file_->Size(size);
   }
   bool Read(void* buffer, std::size_t length, std::size_t& done) override {

@@ -50,6 +50,7 @@ enum class OsFault {
   kFail,        // the call fails and changes nothing
   kShortWrite,  // a write takes half its bytes; a copy writes half the source and fails
   kDiskFull,    // a write takes half its bytes, and every later write nothing
+  kHugeSize,    // a file's size reads as more than any address space holds
 };
 
 class FaultInjectingOs : public OsServicesWrapper {

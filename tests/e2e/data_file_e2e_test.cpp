@@ -208,6 +208,8 @@ TEST_F(DataFileTest, ADamagedDataFileIsReportedAtStartAndLeftUntouched) {
     HWND box = process_->WaitForDialog();
     ASSERT_NE(box, nullptr) << "the damaged file was not reported";
     EXPECT_EQ(WindowCaption(box), kApplicationTitle);
+    // The box says which file failed, not only ".".
+    EXPECT_NE(MessageBoxText(box).find("Quillset.cds"), std::string::npos) << MessageBoxText(box);
     // The failed load ends the creation handler before the settings step: no
     // first-run notice, no settings file, the window shown with its design
     // caption. (The first activation may report the failed load once more.)
