@@ -114,6 +114,27 @@ bool Win32OsServices::CopyFile(const std::string& source, const std::string& tar
   return CopyFileA(source.c_str(), target.c_str(), fail_if_exists ? TRUE : FALSE) != 0;
 }
 
+namespace {
+
+DWORD CALLBACK ReportCopyProgress(LARGE_INTEGER total_size, LARGE_INTEGER transferred,
+                                  LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE,
+                                  LPVOID data) {
+  const CopyProgress& progress = *static_cast<const CopyProgress*>(data);
+  const CopyProgressAnswer answer =
+      progress(static_cast<std::uint64_t>(transferred.QuadPart),
+               static_cast<std::uint64_t>(total_size.QuadPart));
+  return answer == CopyProgressAnswer::kCancel ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
+}
+
+}  // namespace
+
+bool Win32OsServices::CopyFileWithProgress(const std::string& source, const std::string& target,
+                                           bool fail_if_exists, const CopyProgress& progress) {
+  return CopyFileExA(source.c_str(), target.c_str(), progress ? ReportCopyProgress : nullptr,
+                     progress ? const_cast<CopyProgress*>(&progress) : nullptr, nullptr,
+                     fail_if_exists ? COPY_FILE_FAIL_IF_EXISTS : 0) != 0;
+}
+
 bool Win32OsServices::MoveFileReplacing(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;

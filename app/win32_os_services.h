@@ -26,6 +26,8 @@ class Win32OsServices : public OsServices {
   bool DirectoryExists(const std::string& path) override;
   bool FileStamp(const std::string& path, std::uint64_t& write_time, std::uint64_t& size) override;
   bool CopyFile(const std::string& source, const std::string& target, bool fail_if_exists) override;
+  bool CopyFileWithProgress(const std::string& source, const std::string& target,
+                            bool fail_if_exists, const CopyProgress& progress) override;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
   bool FlushFile(const std::string& path) override;

@@ -20,7 +20,8 @@ std::string SafeCopyTemporaryName(const std::string& target, int attempt) {
   return target + ".quillset-" + std::to_string(attempt) + ".tmp";
 }
 
-bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& target) {
+bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& target,
+                  const CopyProgress& progress) {
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     const std::string temporary = SafeCopyTemporaryName(target, attempt);
     if (PathIsTaken(os, temporary)) continue;  // never touch a file we did not make
@@ -29,7 +30,9 @@ bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& 
     // neither written into nor removed, and the next name is tried.
     if (!os.OpenExclusive(temporary, FileOpenMode::kCreateNew)) continue;
     // From here the file at `temporary` is ours.
-    if (!os.CopyFile(source, temporary, false)) {
+    const bool copied = progress ? os.CopyFileWithProgress(source, temporary, false, progress)
+                                 : os.CopyFile(source, temporary, false);
+    if (!copied) {
       os.RemoveFile(temporary);  // empty, or a partial copy
       return false;
     }

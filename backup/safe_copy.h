@@ -13,8 +13,10 @@ namespace quillset {
 // Copies `source` to `target`, replacing an existing file of that name.
 // Returns true only when the complete copy now stands at `target`. On false
 // the file that stood at `target` (if any) is unchanged and no new file is
-// left in the target's folder.
-bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& target);
+// left in the target's folder. `progress` (if set) hears how far the copy is
+// and may cancel it; a cancelled copy fails in the same way.
+bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& target,
+                  const CopyProgress& progress = CopyProgress());
 
 // The name of the new file for attempt `attempt` (0, 1, ...) of a copy to
 // `target`: beside the target, in the same folder, so that the replacement is

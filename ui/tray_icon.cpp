@@ -79,6 +79,7 @@ void TForm1::RestoreFromTray() {
 }
 
 void TForm1::TrayNotify(std::uint32_t mouse_message) {
+  if (DeferDuringRun([this, mouse_message] { TrayNotify(mouse_message); })) return;
   if (mouse_message == kWmLButtonDown || mouse_message == kWmRButtonDown) RestoreFromTray();
 }
 
