@@ -52,8 +52,10 @@ enum class CopyProgressAnswer {
   kContinue,  // PROGRESS_CONTINUE
   kCancel,    // PROGRESS_CANCEL: the copy stops, fails, and its target is removed
 };
-// Called with the bytes copied so far and the source's size: once before the
-// first byte, then after each part of the copy, at the end with copied == total.
+// Called on the copying thread with the bytes copied so far and the source's
+// size: once before the first byte, then after each part of the copy or at
+// short intervals (the Windows build: every 50 ms), at the end with
+// copied == total.
 using CopyProgress =
     std::function<CopyProgressAnswer(std::uint64_t copied, std::uint64_t total)>;
 
