@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -30,14 +31,22 @@ bool StatPath(const std::string& path, struct stat& st) {
 // A file without its owner's write bit stands for a read-only one.
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
-// Copies everything from the current offset of `in` to `out`. Inside the
-// kernel where it can (no trip through user memory), otherwise through a
-// buffer; the buffer also finishes whatever the kernel path left over.
-bool CopyFileContents(int in, int out) {
+// Copies up to `length` bytes (0: to the end) from the current offset of `in`
+// to `out`; `done` gets the count. Inside the kernel where it can (no trip
+// through user memory), otherwise through a buffer; the buffer also finishes
+// whatever the kernel path left over.
+bool CopyFileBytes(int in, int out, std::uint64_t length, std::uint64_t& done) {
+  done = 0;
+  auto wanted = [&](std::uint64_t most) {
+    return static_cast<std::size_t>(length == 0 ? most : std::min(most, length - done));
+  };
 #ifdef __linux__
-  for (;;) {
-    const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, std::size_t(1) << 30, 0);
-    if (n > 0) continue;
+  while (length == 0 || done < length) {
+    const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, wanted(std::uint64_t(1) << 30), 0);
+    if (n > 0) {
+      done += static_cast<std::uint64_t>(n);
+      continue;
+    }
     if (n == 0) break;  // end of the file, or a file system that copies nothing: the loop below checks
     if (errno == EINTR) continue;
     if (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP ||
@@ -47,8 +56,8 @@ bool CopyFileContents(int in, int out) {
   }
 #endif
   char buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(in, buffer, sizeof buffer);
+  while (length == 0 || done < length) {
+    ssize_t n = ::read(in, buffer, wanted(sizeof buffer));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
     if (n == 0) return true;
@@ -59,6 +68,35 @@ bool CopyFileContents(int in, int out) {
       if (w <= 0) return false;
       written += w;
     }
+    done += static_cast<std::uint64_t>(n);
+  }
+  return true;
+}
+
+// How much of a file is copied between two reports of a copy's progress (the
+// size Windows copies a local file in).
+constexpr std::uint64_t kProgressPartSize = std::uint64_t(1) << 20;
+
+// Copies `in` from its current offset to `out`, telling `progress` (if set)
+// before the first part and after each part. `cancelled` is set when the
+// progress routine cancelled the copy.
+bool CopyFileContents(int in, int out, const CopyProgress& progress, bool& cancelled) {
+  cancelled = false;
+  std::uint64_t done = 0;
+  if (!progress) return CopyFileBytes(in, out, 0, done);
+  struct stat st;
+  if (::fstat(in, &st) != 0) return false;
+  const std::uint64_t total = static_cast<std::uint64_t>(st.st_size);
+  std::uint64_t copied = 0;
+  for (;;) {
+    if (progress(copied, total) == CopyProgressAnswer::kCancel) {
+      cancelled = true;
+      return false;
+    }
+    if (copied >= total) return true;
+    if (!CopyFileBytes(in, out, std::min(kProgressPartSize, total - copied), done)) return false;
+    if (done == 0) return true;  // the file got shorter while it was copied
+    copied += done;
   }
 }
 
@@ -282,6 +320,11 @@ bool HostOsServices::FileIdentity(const std::string& path, FileId& id) {
 
 bool HostOsServices::CopyFile(const std::string& source, const std::string& target,
                               bool fail_if_exists) {
+  return HostOsServices::CopyFileWithProgress(source, target, fail_if_exists, CopyProgress());
+}
+
+bool HostOsServices::CopyFileWithProgress(const std::string& source, const std::string& target,
+                                          bool fail_if_exists, const CopyProgress& progress) {
   // A file held open with no sharing can be neither read nor replaced.
   if (IsHeld(source) || IsHeld(target)) return Fail(FileError::kInUse);
   struct stat src_st, dst_st;
@@ -311,12 +354,15 @@ bool HostOsServices::CopyFile(const std::string& source, const std::string& targ
             S_ISREG(in_st.st_mode) && S_ISREG(out_st.st_mode) &&
             !(in_st.st_dev == out_st.st_dev && in_st.st_ino == out_st.st_ino) &&
             ::ftruncate(out, 0) == 0;
-  if (ok) ok = CopyFileContents(in, out);
+  bool cancelled = false;
+  if (ok) ok = CopyFileContents(in, out, progress, cancelled);
   // The copy takes the source's read-only bit, as the system's copy takes its
   // attributes.
   if (ok) ok = ::fchmod(out, IsReadOnly(in_st) ? 0444 : 0644) == 0;
   ::close(in);
   if (::close(out) != 0) ok = false;
+  // A cancelled copy leaves no target behind, as the system's copy does.
+  if (cancelled) ::unlink(target.c_str());
   return ok || Fail(FileError::kOther);
 }
 

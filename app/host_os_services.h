@@ -72,6 +72,8 @@ class HostOsServices : public OsServices {
   FileError LastFileError() override { return last_error_; }
   void Sleep(std::uint32_t milliseconds) override { slept_ms_ += milliseconds; }
   bool CopyFile(const std::string& source, const std::string& target, bool fail_if_exists) override;
+  bool CopyFileWithProgress(const std::string& source, const std::string& target,
+                            bool fail_if_exists, const CopyProgress& progress) override;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
   bool FlushFile(const std::string& path) override;

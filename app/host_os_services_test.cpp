@@ -154,6 +154,44 @@ TEST_F(HostOsServicesTest, CopyFailsWithoutHarm) {
   EXPECT_TRUE(os_.CopyFile(Path("a.txt"), Path("b.txt"), false));
 }
 
+TEST_F(HostOsServicesTest, CopyWithProgressReportsEachPartAndCanBeCancelled) {
+  const std::uint64_t mib = 1u << 20;
+  std::string content(2 * mib + 5, 'x');
+  content[mib] = 'y';  // a byte at the edge of two parts
+  content.back() = 'z';
+  WriteText("big.bin", content);
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> steps;
+  auto record = [&](std::uint64_t copied, std::uint64_t total) {
+    steps.emplace_back(copied, total);
+    return CopyProgressAnswer::kContinue;
+  };
+  EXPECT_TRUE(os_.CopyFileWithProgress(Path("big.bin"), Path("copy.bin"), false, record));
+  EXPECT_EQ(ReadText("copy.bin"), content);
+  const std::uint64_t total = content.size();
+  EXPECT_EQ(steps, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{
+                       {0, total}, {mib, total}, {2 * mib, total}, {total, total}}));
+
+  // An empty file is reported once, at its end.
+  WriteText("empty.bin", "");
+  steps.clear();
+  EXPECT_TRUE(os_.CopyFileWithProgress(Path("empty.bin"), Path("empty-copy.bin"), false, record));
+  EXPECT_EQ(steps, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{0, 0}}));
+  EXPECT_TRUE(fs::exists(Path("empty-copy.bin")));
+
+  // Cancelled after the first part: the copy fails and leaves no target, as
+  // the system's copy does; fail_if_exists is kept as in the plain copy.
+  int calls = 0;
+  auto cancel_second = [&](std::uint64_t, std::uint64_t) {
+    return ++calls == 2 ? CopyProgressAnswer::kCancel : CopyProgressAnswer::kContinue;
+  };
+  EXPECT_FALSE(os_.CopyFileWithProgress(Path("big.bin"), Path("cut.bin"), false, cancel_second));
+  EXPECT_EQ(calls, 2);
+  EXPECT_FALSE(fs::exists(Path("cut.bin")));
+  EXPECT_FALSE(os_.CopyFileWithProgress(Path("big.bin"), Path("copy.bin"), true, record));
+  EXPECT_FALSE(os_.CopyFileWithProgress(Path("missing.bin"), Path("m.bin"), false, record));
+  EXPECT_FALSE(fs::exists(Path("m.bin")));
+}
+
 TEST_F(HostOsServicesTest, MoveReplacesTheTargetUnlessItIsHeldOpen) {
   WriteText("new.tmp", "new");
   WriteText("data.cds", "old");

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,6 +77,17 @@ struct FileId {
   }
   bool operator!=(const FileId& other) const { return !(*this == other); }
 };
+// What a copy's progress routine answers after each part of the copy.
+enum class CopyProgressAnswer {
+  kContinue,  // PROGRESS_CONTINUE
+  kCancel,    // PROGRESS_CANCEL: the copy stops, fails, and its target is removed
+};
+// Called on the copying thread with the bytes copied so far and the source's
+// size: once before the first byte, then after each part of the copy or at
+// short intervals (the Windows build: every 50 ms), at the end with
+// copied == total.
+using CopyProgress =
+    std::function<CopyProgressAnswer(std::uint64_t copied, std::uint64_t total)>;
 
 enum class FileOpenMode {
   kReadExisting,   // GENERIC_READ, OPEN_EXISTING
@@ -123,6 +135,11 @@ class OsServices : public CodePage {
   // attributes, the read-only bit included.
   virtual bool CopyFile(const std::string& source, const std::string& target,
                         bool fail_if_exists) = 0;
+  // CopyFileExA(source, target, progress routine, fail_if_exists ?
+  // COPY_FILE_FAIL_IF_EXISTS : 0): as CopyFile, and `progress` (if set) hears
+  // of each part copied. A copy it cancels fails and leaves no target file.
+  virtual bool CopyFileWithProgress(const std::string& source, const std::string& target,
+                                    bool fail_if_exists, const CopyProgress& progress) = 0;
   // MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH):
   // replaces `to` in one step. Fails when `to` is held open by someone else
   // or is read-only.

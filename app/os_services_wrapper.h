@@ -42,6 +42,10 @@ class OsServicesWrapper : public OsServices {
                 bool fail_if_exists) override {
     return target_.CopyFile(source, target, fail_if_exists);
   }
+  bool CopyFileWithProgress(const std::string& source, const std::string& target,
+                            bool fail_if_exists, const CopyProgress& progress) override {
+    return target_.CopyFileWithProgress(source, target, fail_if_exists, progress);
+  }
   bool MoveFileReplacing(const std::string& from, const std::string& to) override {
     return target_.MoveFileReplacing(from, to);
   }

@@ -35,6 +35,14 @@ bool RetryingOsServices::CopyFile(const std::string& source, const std::string& 
       [&] { return OsServicesWrapper::CopyFile(source, target, fail_if_exists); });
 }
 
+bool RetryingOsServices::CopyFileWithProgress(const std::string& source,
+                                              const std::string& target, bool fail_if_exists,
+                                              const CopyProgress& progress) {
+  return UntilNotHeld([&] {
+    return OsServicesWrapper::CopyFileWithProgress(source, target, fail_if_exists, progress);
+  });
+}
+
 bool RetryingOsServices::MoveFileReplacing(const std::string& from, const std::string& to) {
   return UntilNotHeld([&] { return OsServicesWrapper::MoveFileReplacing(from, to); });
 }

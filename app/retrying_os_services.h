@@ -7,7 +7,8 @@
 // with the same FileError. Other failures (a missing file, a name taken) fail
 // at once.
 //
-// Retried: OpenExclusive, CopyFile, MoveFileReplacing, RemoveFile, FlushFile.
+// Retried: OpenExclusive, CopyFile, CopyFileWithProgress (not a copy the
+// progress routine cancelled), MoveFileReplacing, RemoveFile, FlushFile.
 // The waits go through the target's Sleep.
 #pragma once
 
@@ -31,6 +32,8 @@ class RetryingOsServices : public OsServicesWrapper {
                                                FileOpenMode mode) override;
   bool CopyFile(const std::string& source, const std::string& target,
                 bool fail_if_exists) override;
+  bool CopyFileWithProgress(const std::string& source, const std::string& target,
+                            bool fail_if_exists, const CopyProgress& progress) override;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
   bool FlushFile(const std::string& path) override;

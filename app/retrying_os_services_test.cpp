@@ -65,6 +65,13 @@ TEST_F(RetryingOsServicesTest, EachFileCallWaitsForAFileHeldForAMoment) {
       {"open", "a.txt",
        [&] { return os_.OpenExclusive(Path("a.txt"), FileOpenMode::kReadExisting) != nullptr; }},
       {"copy from", "a.txt", [&] { return os_.CopyFile(Path("a.txt"), Path("c.txt"), false); }},
+      {"copy with progress from", "a.txt",
+       [&] {
+         return os_.CopyFileWithProgress(Path("a.txt"), Path("c.txt"), false,
+                                         [](std::uint64_t, std::uint64_t) {
+                                           return CopyProgressAnswer::kContinue;
+                                         });
+       }},
       {"flush", "c.txt", [&] { return os_.FlushFile(Path("c.txt")); }},
       {"replace", "b.txt", [&] { return os_.MoveFileReplacing(Path("c.txt"), Path("b.txt")); }},
       {"remove", "b.txt", [&] { return os_.RemoveFile(Path("b.txt")); }},
@@ -107,6 +114,15 @@ TEST_F(RetryingOsServicesTest, AMissingFileATakenNameOrAnotherFailureFailsAtOnce
   EXPECT_FALSE(os_.CopyFile(Path("missing"), Path("c.txt"), false));
   EXPECT_EQ(os_.OpenExclusive(Path("a.txt"), FileOpenMode::kCreateNew), nullptr);
   EXPECT_EQ(os_.LastFileError(), FileError::kExists);
+  // A copy its progress routine cancelled is not started again.
+  int reports = 0;
+  EXPECT_FALSE(os_.CopyFileWithProgress(Path("a.txt"), Path("d.txt"), false,
+                                        [&](std::uint64_t, std::uint64_t) {
+                                          ++reports;
+                                          return CopyProgressAnswer::kCancel;
+                                        }));
+  EXPECT_EQ(reports, 1);
+  EXPECT_FALSE(fs::exists(Path("d.txt")));
   faults_.FailNthCall(1, OsFault::kFail, OsCall::kMove);
   EXPECT_FALSE(os_.MoveFileReplacing(Path("a.txt"), Path("b.txt")));
   EXPECT_EQ(faults_.Calls(), 1);

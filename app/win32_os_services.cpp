@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <cstdlib>
 #include <cstring>
 
@@ -109,8 +112,10 @@ bool Win32OsServices::FileStamp(const std::string& path, std::uint64_t& write_ti
   return true;
 }
 
-bool Win32OsServices::Failed() {
-  switch (GetLastError()) {
+bool Win32OsServices::Failed() { return Failed(GetLastError()); }
+
+bool Win32OsServices::Failed(std::uint32_t error) {
+  switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
@@ -163,6 +168,91 @@ bool Win32OsServices::CopyFile(const std::string& source, const std::string& tar
                                bool fail_if_exists) {
   return CopyFileA(source.c_str(), target.c_str(), fail_if_exists ? TRUE : FALSE) != 0 ||
          Failed();
+}
+
+namespace {
+
+// A copy with progress runs on a thread of its own: the calling thread hears
+// of the progress at short intervals whatever the system's copy reports, and
+// how often (some systems call the progress routine only rarely, or never).
+constexpr DWORD kProgressIntervalMs = 50;
+
+struct CopyJob {
+  std::string source, target;
+  DWORD flags = 0;
+  std::atomic<std::uint64_t> copied{0};
+  std::atomic<bool> cancel{false};
+  // The copy's own cancel flag, read by the system between parts, also where
+  // it calls no progress routine.
+  volatile BOOL cancel_flag = FALSE;
+  BOOL ok = FALSE;
+  DWORD error = ERROR_SUCCESS;  // why the copy failed, from the copying thread
+};
+
+DWORD CALLBACK ReportCopyProgress(LARGE_INTEGER, LARGE_INTEGER transferred, LARGE_INTEGER,
+                                  LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE, LPVOID data) {
+  CopyJob& job = *static_cast<CopyJob*>(data);
+  job.copied = static_cast<std::uint64_t>(transferred.QuadPart);
+  return job.cancel ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
+}
+
+// The thread owns a share of the job: a cancelled copy is not waited for.
+DWORD WINAPI RunCopyJob(LPVOID data) {
+  std::unique_ptr<std::shared_ptr<CopyJob>> owner(static_cast<std::shared_ptr<CopyJob>*>(data));
+  CopyJob& job = **owner;
+  job.ok = CopyFileExA(job.source.c_str(), job.target.c_str(), ReportCopyProgress, &job,
+                       const_cast<BOOL*>(&job.cancel_flag), job.flags);
+  if (!job.ok) job.error = GetLastError();
+  // A copy that ran to its end before it heard of the cancel goes as well.
+  if (job.ok && job.cancel) DeleteFileA(job.target.c_str());
+  return 0;
+}
+
+}  // namespace
+
+bool Win32OsServices::CopyFileWithProgress(const std::string& source, const std::string& target,
+                                           bool fail_if_exists, const CopyProgress& progress) {
+  const DWORD flags = fail_if_exists ? COPY_FILE_FAIL_IF_EXISTS : 0;
+  if (!progress)
+    return CopyFileExA(source.c_str(), target.c_str(), nullptr, nullptr, nullptr, flags) != 0 ||
+           Failed();
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  std::uint64_t total = 0;
+  if (GetFileAttributesExA(source.c_str(), GetFileExInfoStandard, &data))
+    total = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  if (progress(0, total) == CopyProgressAnswer::kCancel) return Failed(ERROR_REQUEST_ABORTED);
+
+  auto job = std::make_shared<CopyJob>();
+  job->source = source;
+  job->target = target;
+  job->flags = flags;
+  auto* thread_share = new std::shared_ptr<CopyJob>(job);
+  HANDLE thread = CreateThread(nullptr, 0, RunCopyJob, thread_share, 0, nullptr);
+  if (!thread) {
+    delete thread_share;
+    return Failed();
+  }
+  bool cancelled = false;
+  while (WaitForSingleObject(thread, kProgressIntervalMs) == WAIT_TIMEOUT) {
+    if (progress(job->copied, total) == CopyProgressAnswer::kCancel) {
+      cancelled = true;
+      break;
+    }
+  }
+  if (!cancelled && job->ok && progress(total, total) == CopyProgressAnswer::kCancel)
+    cancelled = true;
+  if (cancelled) {
+    // The system's copy stops at its next part and removes its target; the
+    // caller does not wait for it (a copy that calls no routine and reads no
+    // flag, as Wine's, runs to its end on its own and is removed then).
+    job->cancel = true;
+    job->cancel_flag = TRUE;
+    if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 && job->ok) DeleteFileA(target.c_str());
+  }
+  CloseHandle(thread);
+  // A cancelled copy is not to be tried again, whatever it answered.
+  if (cancelled) return Failed(ERROR_REQUEST_ABORTED);
+  return job->ok != 0 || Failed(job->error);
 }
 
 bool Win32OsServices::MoveFileReplacing(const std::string& from, const std::string& to) {

@@ -32,6 +32,8 @@ class Win32OsServices : public OsServices {
   FileError LastFileError() override { return last_error_; }
   void Sleep(std::uint32_t milliseconds) override;
   bool CopyFile(const std::string& source, const std::string& target, bool fail_if_exists) override;
+  bool CopyFileWithProgress(const std::string& source, const std::string& target,
+                            bool fail_if_exists, const CopyProgress& progress) override;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
   bool FlushFile(const std::string& path) override;
@@ -50,7 +52,10 @@ class Win32OsServices : public OsServices {
 
  private:
   // Records the kind of the failure GetLastError reports; returns false.
+  // Records why the last call failed (GetLastError, or `error` when given);
+  // returns false.
   bool Failed();
+  bool Failed(std::uint32_t error);
 
   FileError last_error_ = FileError::kNone;
 };

@@ -19,7 +19,8 @@ const char* BackUpEntry(const std::string& file_path, const std::string& folder,
   if (!context.os.DirectoryExists(folder)) return backup_texts::kFolderMissing;
   const std::string target =
       BackupTargetPath(folder, file_path, context.os, context.path_separator);
-  if (!SafeCopyFile(context.os, file_path, target)) return backup_texts::kCopyFailed;
+  if (!SafeCopyFile(context.os, file_path, target, context.copy_progress))
+    return backup_texts::kCopyFailed;
   if (HasDueDate(context.schedule_mode)) {
     // From the day of this copy: a run that passes midnight moves it further.
     const std::string due_date = NextDueDateText(context.schedule_mode,
@@ -27,6 +28,10 @@ const char* BackUpEntry(const std::string& file_path, const std::string& folder,
     if (context.due_date_moved) context.due_date_moved(due_date);
   }
   return backup_texts::kCopied;
+}
+
+bool StopRequested(BackupRunContext& context) {
+  return context.stop_requested && context.stop_requested();
 }
 
 }  // namespace
@@ -40,11 +45,13 @@ void RunBackup(TClientDataSet& store, BackupRunContext& context) {
   store.EndRowEdit();
   const std::int32_t count = store.RowCount();
   for (std::int32_t position = 1; position <= count; ++position) {
+    if (StopRequested(context)) return;
     store.SetRowNumber(position);
     const std::string file_path = store.FieldAt(kFilePathField).ReadText();
     const std::string folder = store.FieldAt(kFolderField).ReadText();
     store.EditRow();
     const char* result = BackUpEntry(file_path, folder, context);
+    if (StopRequested(context)) return;
     store.FieldAt(kResultField).WriteText(result);
     static_cast<TDateTimeField&>(store.FieldAt(kTimeField))
         .WriteDateTime(CurrentDateTime(context.os));

@@ -44,6 +44,11 @@ struct BackupRunContext {
   std::string path_separator = "\\";
   // Called after each entry got its result and time (the grid repaints).
   std::function<void()> after_entry;
+  // Hears how far each copy is, and may cancel it (the window stays
+  // answering and shows the progress).
+  CopyProgress copy_progress = nullptr;
+  // Asked after each copy and before each entry: true ends the run there.
+  std::function<bool()> stop_requested = nullptr;
 };
 
 // The target path of an entry: the folder text, the separator, then the
@@ -70,6 +75,11 @@ std::string BackupTargetPath(const std::string& folder, const std::string& file_
 // due_date_moved, or the record store's EDatabaseError) ends the run at that
 // entry and propagates: that entry gets no result and no time and stays in
 // Edit, the entries after it are not visited.
+// A stop (stop_requested) ends the run quietly: before the next entry, or
+// after the copy of the entry in progress, which then gets no result and no
+// time, as an entry the run has not reached; its copy was cancelled and its
+// older backup is whole. Nothing of the store is touched after the stop, so
+// whoever asked for it may have saved the list in the meantime.
 void RunBackup(TClientDataSet& store, BackupRunContext& context);
 
 }  // namespace quillset

@@ -48,8 +48,11 @@ void MakeReadOnly(OsServices& os, const std::string& path) {
 // Copies into the reserved file `temporary`, flushes it and lets it replace
 // `target`. On false the caller removes `temporary`.
 bool CopyFlushAndReplace(OsServices& os, const std::string& source,
-                         const std::string& temporary, const std::string& target) {
-  if (!os.CopyFile(source, temporary, false)) return false;
+                         const std::string& temporary, const std::string& target,
+                         const CopyProgress& progress) {
+  const bool copied = progress ? os.CopyFileWithProgress(source, temporary, false, progress)
+                               : os.CopyFile(source, temporary, false);
+  if (!copied) return false;
   std::uint32_t attributes = 0;
   if (IsReadOnlyFile(os, temporary, attributes) &&
       !os.SetAttributes(temporary, WithoutReadOnly(attributes)))
@@ -76,7 +79,8 @@ std::string SafeCopyTemporaryName(const std::string& target, int attempt) {
   return target + ".quillset-" + std::to_string(attempt) + ".tmp";
 }
 
-bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& target) {
+bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& target,
+                  const CopyProgress& progress) {
   // Replacing the source by its own copy would report a backup where there is
   // only the one file.
   if (IsSameFile(os, source, target)) return false;
@@ -92,7 +96,7 @@ bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& 
       return false;
     }
     // From here the file at `temporary` is ours.
-    if (CopyFlushAndReplace(os, source, temporary, target)) return true;
+    if (CopyFlushAndReplace(os, source, temporary, target, progress)) return true;
     RemoveTemporary(os, temporary);  // empty, partial or complete
     return false;
   }

@@ -22,7 +22,10 @@ namespace quillset {
 // left in the target's folder (unless the system refused to remove it).
 // A target that is the source itself, under any spelling (same_file.h), is
 // refused as the system's copy refuses it: false, nothing touched.
-bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& target);
+// `progress` (if set) hears how far the copy is and may cancel it; a
+// cancelled copy fails in the same way.
+bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& target,
+                  const CopyProgress& progress = CopyProgress());
 
 // The name of the new file for attempt `attempt` (0, 1, ...) of a copy to
 // `target`: beside the target, in the same folder, so that the replacement is

@@ -93,6 +93,27 @@ TEST_F(SafeCopyTest, CopyBrokenOffHalfWayKeepsTheOlderCopyAndLeavesNoNewFile) {
   EXPECT_NE(os_.copies[0].second, target_) << "the copy never writes the target itself";
 }
 
+TEST_F(SafeCopyTest, CancelledCopyKeepsTheOlderCopyAndLeavesNoNewFile) {
+  ASSERT_TRUE(WriteBytes(source_, std::string(3u << 20, 'n')));
+  ASSERT_TRUE(WriteBytes(target_, "previous backup, complete"));
+  int steps = 0;
+  auto cancel_midway = [&](std::uint64_t copied, std::uint64_t) {
+    ++steps;
+    return copied > 0 ? CopyProgressAnswer::kCancel : CopyProgressAnswer::kContinue;
+  };
+  EXPECT_FALSE(SafeCopyFile(os_, source_, target_, cancel_midway));
+  EXPECT_EQ(steps, 2);
+  EXPECT_EQ(ReadBytes(target_), "previous backup, complete");
+  EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
+  EXPECT_TRUE(os_.moves.empty());
+
+  // Going on to the end, the same progress gives the whole copy.
+  EXPECT_TRUE(SafeCopyFile(os_, source_, target_,
+                           [](std::uint64_t, std::uint64_t) { return CopyProgressAnswer::kContinue; }));
+  EXPECT_EQ(ReadBytes(target_), std::string(3u << 20, 'n'));
+  EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
+}
+
 TEST_F(SafeCopyTest, MissingSourceFailsAndKeepsTheOlderCopy) {
   ASSERT_TRUE(WriteBytes(target_, "previous"));
   EXPECT_FALSE(SafeCopyFile(os_, temp_ / "no-such-file.txt", target_));

@@ -20,6 +20,9 @@ class FormEvents {
   virtual void FormCreate() = 0;
   // The window became the program's focused window for the first time.
   virtual void FormActivate() = 0;
+  // Asked before FormClose, for every way of closing: false keeps the window
+  // open for now (the handler has arranged for the close to come later).
+  virtual bool FormCloseQuery() { return true; }
   // The window is being closed (menu "終了", close box, Alt+F4, system menu,
   // taskbar). A failure keeps the window open.
   virtual void FormClose() = 0;

@@ -6,6 +6,8 @@
 // ShellServices (ui/shell_services.h).
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "ui/shell_services.h"
@@ -49,6 +51,24 @@ class FormView {
   virtual bool MenuChecked(MenuItemId item) = 0;
   // Redraw the grid now (a long backup run shows each result as it is written).
   virtual void RepaintGrid() = 0;
+
+  // ---- While a backup run goes on (it runs inside one handler)
+  // Handles what must not wait now: paint messages, and messages that other
+  // threads and processes send to the program's windows (the end of the
+  // session, a "do you answer" probe). Input, posted messages (commands,
+  // closing) and timer messages stay in the queue for after the run.
+  virtual void KeepResponsive() = 0;
+  // Runs `action` later, as a message posted to the main window: after the
+  // handler running now has returned, in the order posted.
+  virtual void PostToSelf(std::function<void()> action) = 0;
+  // Tells Windows why the session should not end now (`reason`, shown by
+  // the shutdown screen); empty: the reason is withdrawn.
+  virtual void SetShutdownBlockReason(const std::string& reason) = 0;
+  // The copy of the current row's file has reached `copied` of `total`
+  // bytes; a copy that lasts shows this in the current row. Display only.
+  virtual void ShowCopyProgress(std::uint64_t copied, std::uint64_t total) = 0;
+  // The entry's result is written (or the run ended): the progress goes.
+  virtual void HideCopyProgress() = 0;
 
   // The plain message box: centred on the screen, the application title as
   // caption, no icon, one "OK" button. Returns when the user closed it.

@@ -66,6 +66,8 @@ void TForm1::LoadDataFile(const std::string& path) {
 // it: results of runs made while the window was hidden in the tray, and
 // entries added since the start, are kept.
 void TForm1::FormActivate() {
+  // A load now would replace the list under the run.
+  if (DeferDuringRun([this] { FormActivate(); })) return;
   const std::string path = DataFilePathFor(os_);
   if (os_.FileExists(path) && data_file_.DataFileChangedSinceLastLoadOrSave(os_, path)) {
     LoadDataFile(path);
@@ -78,6 +80,11 @@ void TForm1::SaveStore() {
   SaveFile(*store_, os_, DataFilePath, &data_file_);
 }
 
+// Closing during a run takes effect after it, with the run's results saved.
+bool TForm1::FormCloseQuery() {
+  return !DeferDuringRun([this] { Exit1Click(); });
+}
+
 void TForm1::FormClose() {
   SaveStore();
   RemoveTrayIcon();
@@ -86,7 +93,12 @@ void TForm1::FormClose() {
 // Another program may still cancel the end of the session, so the program
 // must stay as the user left it: only the list is saved. Nobody can answer a
 // box now, so a failure is dropped; the old data file stays whole.
+// During a run the run ends first: the copy in progress is cancelled (its
+// older backup stays), and the list is saved with the results of the entries
+// done. The entry being copied has no new value yet, so its pending edit adds
+// nothing to the file; the run touches the store no more after the stop.
 void TForm1::QueryEndSession() {
+  StopBackupRun();
   try {
     SaveStore();
   } catch (const std::exception&) {
@@ -99,6 +111,8 @@ void TForm1::QueryEndSession() {
 // with the session.
 void TForm1::EndSession(bool ending) {
   if (!ending) return;  // cancelled: nothing was changed that needs putting back
+  session_ended_ = true;
+  StopBackupRun();
   try {
     timer_.SetInterval(0);
   } catch (const std::exception&) {
@@ -109,6 +123,7 @@ void TForm1::EndSession(bool ending) {
 void TForm1::SettingChange() { date_settings_.Reload(os_); }
 
 void TForm1::MenuClick(MenuItemId item) {
+  if (DeferDuringRun([this, item] { MenuClick(item); })) return;
   switch (item) {
     case MenuItemId::bakup1: bakup1Click(); break;
     case MenuItemId::Delete1: Delete1Click(); break;

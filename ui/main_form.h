@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,6 +47,8 @@ inline constexpr char kCaptionPrefix[] = "現在の設定 ";
 inline constexpr char kMinutesCaptionSuffix[] = " 分間隔";
 inline constexpr char kWeeklyCaption[] = "現在の設定 1週間間隔";
 inline constexpr char kMonthlyCaption[] = "現在の設定 1ヶ月間隔";
+// Why the session should wait, while a backup run goes on.
+inline constexpr char kBackupRunningReason[] = "バックアップ中です";
 }  // namespace form_texts
 
 class TForm1 : public FormEvents {
@@ -60,6 +63,7 @@ class TForm1 : public FormEvents {
   // ---- FormEvents
   void FormCreate() override;
   void FormActivate() override;
+  bool FormCloseQuery() override;
   void FormClose() override;
   void MenuClick(MenuItemId item) override;
   void PopupMenuOpening() override;
@@ -105,6 +109,9 @@ class TForm1 : public FormEvents {
   TTimer& Timer1() { return timer_; }
   const LocaleDateSettings& DateSettings() const { return date_settings_; }
 
+  // A backup run is going on (Copy1Click has not returned).
+  bool BackupRunning() const { return backup_running_; }
+
   // ---- Window state of the tray icon
   // Set from AddTrayIcon to RemoveTrayIcon: the window is in the tray, and the
   // icon is there or is being tried again (TrayIconAdded tells which).
@@ -141,6 +148,13 @@ class TForm1 : public FormEvents {
   // backup_command.cpp: keeps a due date the backup run moved on and writes
   // it under TimerSet at once.
   void StoreDueDate(const std::string& due_date);
+  // backup_command.cpp: while a run goes on, a handler that would start a
+  // second run or touch the list runs `later` after the run instead (as a
+  // posted message), and returns true. Outside a run: false.
+  bool DeferDuringRun(std::function<void()> later);
+  // A run going on ends at once, before its next entry or with the copy in
+  // progress cancelled (the session ends).
+  void StopBackupRun();
   // main_form.cpp: loads the data file, or creates the store empty.
   void LoadOrCreateStore();
   void LoadDataFile(const std::string& path);
@@ -158,6 +172,10 @@ class TForm1 : public FormEvents {
   std::optional<ListSeen> list_seen_by_menu_;  // from PopupMenuOpening to PopupMenuClosed
 
   bool activated_ = false;        // FormActivate ran once
+  bool backup_running_ = false;
+  bool stop_requested_ = false;   // the run going on is to end now
+  bool session_ended_ = false;    // no run may start any more
+  bool tick_deferred_ = false;    // a tick waits for the end of the run
   bool tick_failure_open_ = false;  // a failure box of a timer tick is open
   // What the data file was when this process last loaded or saved it.
   DataFileState data_file_;

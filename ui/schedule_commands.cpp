@@ -142,6 +142,17 @@ void TForm1::RunTimerTick() {
 }
 
 void TForm1::Timer1Timer() {
+  // A tick during a run is handled after it, once, as the system keeps one.
+  if (backup_running_) {
+    if (!tick_deferred_) {
+      tick_deferred_ = true;
+      view_.PostToSelf([this] {
+        tick_deferred_ = false;
+        Timer1Timer();
+      });
+    }
+    return;
+  }
   std::string failure;
   try {
     RunTimerTick();

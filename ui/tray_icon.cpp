@@ -112,6 +112,7 @@ void TForm1::TrayNotify(std::uint32_t mouse_message) {
     tray_icon_added_ = true;
     tray_icon_retry_.Stop();
   }
+  if (DeferDuringRun([this, mouse_message] { TrayNotify(mouse_message); })) return;
   if (mouse_message == kWmLButtonDown || mouse_message == kWmRButtonDown) RestoreFromTray();
 }
 

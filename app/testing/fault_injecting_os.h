@@ -38,7 +38,7 @@ enum class OsCall {
   kRead,          // ExclusiveFile::Read
   kWrite,         // ExclusiveFile::Write
   kFlush,         // ExclusiveFile::Flush and FlushFile
-  kCopy,          // CopyFile
+  kCopy,          // CopyFile and CopyFileWithProgress
   kMove,          // MoveFileReplacing
   kRemove,        // RemoveFile
   kAttributes,    // SetAttributes
@@ -110,6 +110,8 @@ class FaultInjectingOs : public OsServicesWrapper {
   void Sleep(std::uint32_t milliseconds) override;
   bool CopyFile(const std::string& source, const std::string& target,
                 bool fail_if_exists) override;
+  bool CopyFileWithProgress(const std::string& source, const std::string& target,
+                            bool fail_if_exists, const CopyProgress& progress) override;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
   bool FlushFile(const std::string& path) override;

@@ -196,6 +196,12 @@ class RealFilesTestOs : private PlatformOsMember, public FaultInjectingOs {
     if (OnPretendDrive(target)) return true;
     return FaultInjectingOs::CopyFile(source, target, fail_if_exists);
   }
+  bool CopyFileWithProgress(const std::string& source, const std::string& target,
+                            bool fail_if_exists, const CopyProgress& progress) override {
+    copies.emplace_back(source, target);
+    if (OnPretendDrive(target)) return true;
+    return FaultInjectingOs::CopyFileWithProgress(source, target, fail_if_exists, progress);
+  }
   std::vector<std::pair<std::string, std::string>> moves;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override {
     moves.emplace_back(from, to);

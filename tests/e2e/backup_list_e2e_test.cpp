@@ -579,6 +579,89 @@ TEST_F(BackupListTest, MainWindowTakesNoInputWhileTheFileOpenDialogIsOpen) {
   ASSERT_NO_FATAL_FAILURE(CloseProgram());
 }
 
+// A file of `size` bytes made in a moment: its length is set, nothing is
+// written (a sparse file on the host's file system).
+bool MakeLongFile(const std::string& path, LONGLONG size) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER end;
+  end.QuadPart = size;
+  const bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  CloseHandle(file);
+  return ok;
+}
+
+int CountOf(const std::string& haystack, const std::string& needle) {
+  int count = 0;
+  for (std::size_t at = haystack.find(needle); at != std::string::npos;
+       at = haystack.find(needle, at + needle.size()))
+    ++count;
+  return count;
+}
+
+// A run over a file of several GiB: the window answers throughout, and the
+// end of the session during the copy keeps the results so far and the
+// interrupted entry's older backup.
+TEST_F(BackupListTest, LongRunAnswersAndASessionEndDuringItKeepsTheResultsSoFar) {
+  ASSERT_TRUE(folder_.MakeFolder("dest"));
+  ASSERT_TRUE(folder_.WriteFile("a.txt", "a"));
+  ASSERT_TRUE(folder_.WriteFile("c.txt", "c"));
+  const std::string big = Path("big.bin");
+  ASSERT_TRUE(MakeLongFile(big, 6LL << 30));
+  struct RemoveAfter {
+    std::string path;
+    ~RemoveAfter() { DeleteFileA(path.c_str()); }
+  } remove_big{big}, remove_copy{Path("dest\\big.bin.quillset-0.tmp")};
+  ASSERT_NO_FATAL_FAILURE(MakeDataFile(
+      {{Path("a.txt"), Path("dest")}, {big, Path("dest")}, {Path("c.txt"), Path("dest")}}));
+  ASSERT_TRUE(folder_.WriteFile("dest\\big.bin", "older backup of big.bin"));
+  ASSERT_TRUE(folder_.WriteFile("dest\\c.txt", "older backup of c.txt"));
+  ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
+
+  PostMenuCommand(form_, kCopy1Command);
+  ASSERT_TRUE(WaitUntil([&] { return folder_.Exists("dest\\big.bin.quillset-0.tmp"); },
+                        kDialogTimeout))
+      << "the copy of the long file did not start";
+  for (int probe = 0; probe < 5; ++probe) {
+    DWORD_PTR result = 0;
+    EXPECT_NE(SendMessageTimeoutA(form_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result), 0)
+        << "no answer within a second, probe " << probe;
+    Sleep(50);
+  }
+  // Still copying: what follows happens during the copy.
+  ASSERT_TRUE(folder_.Exists("dest\\big.bin.quillset-0.tmp")) << "the copy ended too soon to look";
+  std::string target;
+  ASSERT_TRUE(folder_.ReadFile("dest\\big.bin", target));
+  ASSERT_EQ(target, "older backup of big.bin");
+
+  DWORD_PTR answer = 0;
+  ASSERT_NE(SendMessageTimeoutA(form_, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, kDialogTimeout,
+                                &answer),
+            0);
+  EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+  SendMessageTimeoutA(form_, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, kDialogTimeout, &answer);
+  DWORD code = 99;
+  ASSERT_TRUE(process_->WaitForExit(code)) << "the program did not end with the session";
+  EXPECT_EQ(code, 0u);
+  process_.reset();
+
+  std::string saved;
+  ASSERT_TRUE(folder_.ReadFile("Quillset.cds", saved));
+  EXPECT_EQ(CountOf(saved, kCopied), 1) << "the first entry's result, and only it";
+  EXPECT_EQ(CountOf(saved, kCopyFailed), 0) << "the interrupted entry got no result";
+  std::string copy;
+  ASSERT_TRUE(folder_.ReadFile("dest\\a.txt", copy));
+  EXPECT_EQ(copy, "a");
+  ASSERT_TRUE(folder_.ReadFile("dest\\big.bin", copy));
+  EXPECT_EQ(copy, "older backup of big.bin");
+  // (The cancelled copy's own file is not checked: Wine's system copy reads
+  // neither its progress routine's answer nor its cancel flag, so it runs on
+  // until the process ends; Windows' stops and removes it.)
+  ASSERT_TRUE(folder_.ReadFile("dest\\c.txt", copy));
+  EXPECT_EQ(copy, "older backup of c.txt") << "the entry after it was not reached";
+}
+
 }  // namespace
 }  // namespace e2e
 }  // namespace quillset

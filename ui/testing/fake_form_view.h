@@ -3,10 +3,12 @@
 // queue the test fills.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/form_view.h"
@@ -39,6 +41,33 @@ class FakeFormView : public FormView {
   void SetMenuChecked(MenuItemId item, bool checked) override { checks[item] = checked; }
   bool MenuChecked(MenuItemId item) override { return checks[item]; }
   void RepaintGrid() override { repaints++; }
+
+  // While a run goes on: `while_responsive` stands for what the real window
+  // handles then (paint, messages sent by other programs); posted actions
+  // wait in `posted` until the test runs them (RunPosted), as the message
+  // loop would after the run.
+  void KeepResponsive() override {
+    ++responsive_calls;
+    if (while_responsive) while_responsive();
+  }
+  void PostToSelf(std::function<void()> action) override { posted.push_back(std::move(action)); }
+  // Runs the posted actions in order, those they post included.
+  void RunPosted() {
+    while (!posted.empty()) {
+      std::function<void()> action = std::move(posted.front());
+      posted.pop_front();
+      action();
+    }
+  }
+  void SetShutdownBlockReason(const std::string& reason) override {
+    shutdown_block_reason = reason;
+    log.push_back("shutdown-reason:" + reason);
+  }
+  void ShowCopyProgress(std::uint64_t copied, std::uint64_t total) override {
+    progress_steps.push_back({copied, total});
+    progress_shown = true;
+  }
+  void HideCopyProgress() override { progress_shown = false; }
 
   void ShowPlainMessage(const std::string& text) override {
     plain_messages.push_back(text);
@@ -75,6 +104,12 @@ class FakeFormView : public FormView {
   std::vector<std::string> input_prompts;
   std::deque<std::string> input_answers;
   std::vector<std::string> log;
+  int responsive_calls = 0;
+  std::function<void()> while_responsive;
+  std::deque<std::function<void()>> posted;
+  std::string shutdown_block_reason;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> progress_steps;  // copied, total
+  bool progress_shown = false;
   // Runs while a modal box or the input box is "open" (a nested message loop):
   // a test can deliver a timer tick there.
   std::function<void()> during_box;

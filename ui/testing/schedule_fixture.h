@@ -72,6 +72,13 @@ class InMemoryOs : public FakeLocaleOs {
     ++copies;
     return true;
   }
+  bool CopyFileWithProgress(const std::string& source, const std::string& target,
+                            bool fail_if_exists, const CopyProgress& progress) override {
+    const auto it = files.find(source);
+    const std::uint64_t size = it == files.end() ? 0 : it->second.size();
+    if (progress && progress(0, size) == CopyProgressAnswer::kCancel) return false;
+    return CopyFile(source, target, fail_if_exists);
+  }
   bool MoveFileReplacing(const std::string& from, const std::string& to) override {
     const auto it = files.find(from);
     if (it == files.end()) return false;

@@ -91,6 +91,16 @@ void DataGrid::RepaintNow() {
   if (Handle()) RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
+void DataGrid::SetRowProgress(int permille) {
+  if (permille == progress_permille_) return;
+  progress_permille_ = permille;
+  const int row = source_.ActiveIndex();
+  if (!Handle() || row < 0) return;
+  RECT cell = CellRect(row, kProgressColumn);
+  InvalidateRect(Handle(), &cell, FALSE);
+  UpdateWindow(Handle());
+}
+
 void DataGrid::ReportFailure(const std::string& message) {
   if (callbacks_.show_failure) callbacks_.show_failure(message);
 }

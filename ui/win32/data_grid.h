@@ -39,6 +39,8 @@ namespace quillset {
 class DataGrid : public WindowBase, private GridSourceObserver {
  public:
   static constexpr char kHint[] = "右クリックで設定用メニューが出ます";
+  // The column over which a copy's progress shows: the result.
+  static constexpr int kProgressColumn = 2;
 
   struct Callbacks {
     // The failure box.
@@ -60,6 +62,10 @@ class DataGrid : public WindowBase, private GridSourceObserver {
   bool Editable() const;
   // Redraws now (not at the next idle moment).
   void RepaintNow();
+  // A bar over the current row's result cell showing how far the copy of its
+  // file is, in thousandths; -1 removes it. Drawn now; display only.
+  void SetRowProgress(int permille);
+  int RowProgress() const { return progress_permille_; }
 
   int CurrentColumn() const { return column_; }
   int ColumnWidth(int column) const { return layout_.column_widths.at(column); }
@@ -124,6 +130,7 @@ class DataGrid : public WindowBase, private GridSourceObserver {
   void Paint(HDC dc, const RECT& client);
   void PaintFixedCell(HDC dc, const RECT& cell);
   void PaintIndicator(HDC dc, const RECT& cell, int row);
+  void PaintProgress(HDC dc, const RECT& cell);
   RECT CellRect(int row, int column) const;
 
   void ComputeColumnWidths();
@@ -146,6 +153,7 @@ class DataGrid : public WindowBase, private GridSourceObserver {
   int editor_column_ = 0;
   unsigned char pending_lead_byte_ = 0;  // first byte of a double-byte character
 
+  int progress_permille_ = -1;  // the current row's copy progress; -1: none shown
   int wheel_remainder_ = 0;  // wheel delta short of a whole notch, kept for the next message
 
   int sizing_column_ = -1;  // title separator being dragged

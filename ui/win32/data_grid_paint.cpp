@@ -1,6 +1,7 @@
 // Drawing of the grid: title row, indicator column, cells and grid lines, in
 // the system's colours and the window font.
 #include <algorithm>
+#include <string>
 
 #include "ui/win32/data_grid.h"
 
@@ -85,6 +86,25 @@ void DataGrid::PaintIndicator(HDC dc, const RECT& cell, int row) {
   SelectObject(dc, old_pen);
 }
 
+// The bar fills the cell's width in the highlight colour as far as the copy
+// has come, with the percentage over it.
+void DataGrid::PaintProgress(HDC dc, const RECT& cell) {
+  Fill(dc, cell, COLOR_WINDOW);
+  RECT bar = {cell.left + 1, cell.top + 1, cell.right - 1, cell.bottom - 1};
+  if (bar.right <= bar.left || bar.bottom <= bar.top) return;
+  RECT done = bar;
+  done.right = bar.left + static_cast<int>(
+                              static_cast<long long>(bar.right - bar.left) * progress_permille_ / 1000);
+  Fill(dc, done, COLOR_HIGHLIGHT);
+  FrameRect(dc, &bar, GetSysColorBrush(COLOR_BTNSHADOW));
+  const std::string percent = std::to_string(progress_permille_ / 10) + "%";
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  RECT text = bar;
+  DrawTextA(dc, percent.c_str(), static_cast<int>(percent.size()), &text,
+            DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+}
+
 void DataGrid::Paint(HDC dc, const RECT& client) {
   Fill(dc, client, COLOR_WINDOW);
   HGDIOBJ old_font = SelectObject(dc, font_.Handle());
@@ -114,6 +134,7 @@ void DataGrid::Paint(HDC dc, const RECT& client) {
       Fill(dc, cell, highlight ? COLOR_HIGHLIGHT : COLOR_WINDOW);
       Text(dc, cell, source_.CellText(r, c), highlight ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
       if (highlight) DrawFocusRect(dc, &cell);
+      if (r == active && c == kProgressColumn && progress_permille_ >= 0) PaintProgress(dc, cell);
     }
     HorizontalLine(dc, data_left, columns_right, layout_.RowTop(r) + layout_.row_height,
                    cell_line);

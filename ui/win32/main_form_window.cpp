@@ -6,6 +6,7 @@
 #include "ui/win32/input_box.h"
 #include "ui/win32/popup_menu.h"
 #include "ui/win32/shell_message_filter.h"
+#include "ui/win32/responsive_pump.h"
 #include "ui/win32/win32_handles.h"
 #include "ui/win32/window_classes.h"
 
@@ -66,6 +67,7 @@ void MainFormWindow::Create(FormEvents& events, GridSource& rows) {
   queue_marker_message_ = RegisterWindowMessageA(kQueueMarkerMessageName);
   // Run elevated, the program would otherwise never hear from the shell.
   AllowShellMessages(Handle(), taskbar_created_message_, LookUpMessageFilterFunction());
+  posted_action_message_ = RegisterWindowMessageA(kPostedActionMessageName);
 
   quillset::ApplicationWindow::Client client_of_application;
   client_of_application.restored = [this] {
@@ -145,8 +147,13 @@ void MainFormWindow::CloseWindow() {
 
 void MainFormWindow::Close() {
   if (closed_ || !events_) return;
-  bool ok = RunShowingFailure([this](const std::string& m) { boxes_.ShowFailure(m); },
-                              [this] { events_->FormClose(); });
+  const FailureSink show_failure = [this](const std::string& m) { boxes_.ShowFailure(m); };
+  // Refused (during a backup run, say): the handlers close the window later.
+  bool may_close = false;
+  if (!RunShowingFailure(show_failure, [&] { may_close = events_->FormCloseQuery(); }) ||
+      !may_close)
+    return;
+  bool ok = RunShowingFailure(show_failure, [this] { events_->FormClose(); });
   if (!ok) return;  // the window stays open
   closed_ = true;
   visible_ = false;
@@ -154,6 +161,13 @@ void MainFormWindow::Close() {
   ::ShowWindow(Handle(), SW_HIDE);
   application_.HideTaskbarEntry();
   PostQuitMessage(0);
+}
+
+void MainFormWindow::RunPostedAction() {
+  if (posted_actions_.empty()) return;
+  std::function<void()> action = std::move(posted_actions_.front());
+  posted_actions_.pop_front();
+  if (events_) RunShowingFailure([this](const std::string& m) { boxes_.ShowFailure(m); }, action);
 }
 
 void MainFormWindow::QueryEndSession() {
@@ -204,6 +218,10 @@ LRESULT MainFormWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam
   }
   if (taskbar_created_message_ != 0 && message == taskbar_created_message_) {
     if (events_) events_->TaskbarCreated();
+    return 0;
+  }
+  if (posted_action_message_ != 0 && message == posted_action_message_) {
+    RunPostedAction();
     return 0;
   }
   if (queue_marker_message_ != 0 && message == queue_marker_message_) {
@@ -301,6 +319,58 @@ bool MainFormWindow::MenuChecked(MenuItemId item) { return popup_.Checked(item);
 
 void MainFormWindow::RepaintGrid() {
   if (grid_) grid_->RepaintNow();
+}
+
+void MainFormWindow::KeepResponsive() { HandlePaintAndSentMessages(); }
+
+void MainFormWindow::PostToSelf(std::function<void()> action) {
+  if (!Handle()) return;
+  posted_actions_.push_back(std::move(action));
+  PostMessageA(Handle(), posted_action_message_, 0, 0);
+}
+
+// Looked up at run time: the program also runs on systems without it.
+void MainFormWindow::SetShutdownBlockReason(const std::string& reason) {
+  using CreateReason = BOOL(WINAPI*)(HWND, LPCWSTR);
+  using DestroyReason = BOOL(WINAPI*)(HWND);
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  if (!Handle() || !user32) return;
+  if (reason.empty()) {
+    if (!shutdown_blocked_) return;
+    shutdown_blocked_ = false;
+    if (auto destroy = reinterpret_cast<DestroyReason>(
+            reinterpret_cast<void*>(GetProcAddress(user32, "ShutdownBlockReasonDestroy"))))
+      destroy(Handle());
+    return;
+  }
+  auto create = reinterpret_cast<CreateReason>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "ShutdownBlockReasonCreate")));
+  if (!create) return;
+  const int length = MultiByteToWideChar(CP_ACP, 0, reason.data(), static_cast<int>(reason.size()),
+                                         nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, reason.data(), static_cast<int>(reason.size()), &wide[0], length);
+  shutdown_blocked_ = create(Handle(), wide.c_str()) != 0;
+}
+
+// A copy shows its progress once it has lasted half a second; shorter ones
+// would only flicker.
+void MainFormWindow::ShowCopyProgress(std::uint64_t copied, std::uint64_t total) {
+  constexpr DWORD kShowAfterMs = 500;
+  if (!grid_) return;
+  const DWORD now = GetTickCount();
+  if (copied == 0) {
+    copy_started_ = now;
+    if (grid_->RowProgress() >= 0) grid_->SetRowProgress(-1);  // a new copy
+    return;
+  }
+  if (now - copy_started_ < kShowAfterMs) return;
+  const int permille = total == 0 ? 1000 : static_cast<int>(copied * 1000 / total);
+  grid_->SetRowProgress(permille);
+}
+
+void MainFormWindow::HideCopyProgress() {
+  if (grid_) grid_->SetRowProgress(-1);
 }
 
 void MainFormWindow::ShowPlainMessage(const std::string& text) { boxes_.ShowPlainMessage(text); }

@@ -18,6 +18,7 @@
 //   TrayIconRetryTimer  WM_TIMER id 2 on TimerWindow();
 //   TrayNotify    message 1124 with its lParam (not passed on);
 //   TaskbarCreated, SettingChange;
+//   FormCloseQuery  before FormClose; false keeps the window open;
 //   QueryEndSession, EndSession  WM_QUERYENDSESSION and WM_ENDSESSION, at every
 //                 end of the session, also after a cancelled one; no box is
 //                 shown for their failures. After a session end that goes on,
@@ -29,6 +30,8 @@
 
 #include <windows.h>
 
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -96,6 +99,11 @@ class MainFormWindow : public WindowBase, public FormView {
   void SetMenuChecked(MenuItemId item, bool checked) override;
   bool MenuChecked(MenuItemId item) override;
   void RepaintGrid() override;
+  void KeepResponsive() override;
+  void PostToSelf(std::function<void()> action) override;
+  void SetShutdownBlockReason(const std::string& reason) override;
+  void ShowCopyProgress(std::uint64_t copied, std::uint64_t total) override;
+  void HideCopyProgress() override;
   void ShowPlainMessage(const std::string& text) override;
   void ShowFailure(const std::string& message) override;
   std::string InputBox(const std::string& title, const std::string& prompt,
@@ -113,6 +121,7 @@ class MainFormWindow : public WindowBase, public FormView {
   void QueryEndSession();
   void EndSession(bool ending);
   void PopupMenuClosed(unsigned command);
+  void RunPostedAction();
 
   quillset::ApplicationWindow& application_;
   MessageBoxes& boxes_;
@@ -124,6 +133,10 @@ class MainFormWindow : public WindowBase, public FormView {
   UINT taskbar_created_message_ = 0;
   UINT queue_marker_message_ = 0;
   LPARAM queue_marker_ = 0;  // the last queue marker posted to the window
+  UINT posted_action_message_ = 0;
+  std::deque<std::function<void()>> posted_actions_;  // PostToSelf, oldest first
+  bool shutdown_blocked_ = false;  // a shutdown block reason is set
+  DWORD copy_started_ = 0;         // tick count at the start of the copy shown
 
   bool show_at_start_ = true;
   int show_command_ = SW_SHOWNORMAL;

@@ -32,6 +32,9 @@ inline constexpr unsigned kTrayIconRetryTimerId = 2;
 // message posted before it was handled (or is inside a box it opened).
 inline constexpr char kQueueMarkerMessageName[] = "Quillset.QueueMarker";
 inline constexpr unsigned kQueueMarkerPost = 0;
+// A registered message the main window posts to itself to run, later, an
+// action its handlers put off (FormView::PostToSelf).
+inline constexpr char kPostedActionMessageName[] = "Quillset.PostedAction";
 inline constexpr unsigned kQueueMarkerQuery = 1;
 
 }  // namespace quillset

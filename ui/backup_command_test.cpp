@@ -1,0 +1,261 @@
+// A long backup run seen from the main window: while each copy goes on the
+// window handles what must not wait, whatever else reaches its handlers then
+// waits for the end of the run, and the end of the session cuts the run short
+// with every result so far saved. The copies are real, of files several
+// progress steps long.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "backup/backup_run.h"
+#include "backup/safe_copy.h"
+#include "datafile/table_packet.h"
+#include "ui/testing/form_fixture.h"
+
+#if !QUILLSET_FORM_FIXTURE
+TEST(LongRunTestSetup, NeedsTheRealFilesOsServicesLinked) {
+  GTEST_SKIP() << "ui_core_test is built without quillset_real_files_test_os";
+}
+#else
+
+namespace quillset {
+namespace testing_support {
+namespace {
+
+// Three progress steps of the copy (each part is 1 MiB) and the end.
+const std::string kBigContent(3u << 20, 'n');
+
+class LongRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(temp_.Valid());
+    os_.executable_path = temp_ / "Quillset.exe";
+    dest_ = temp_ / "dest";
+    ASSERT_TRUE(MakeFolder(dest_));
+    // A stored minutes schedule: no first-run box, and every tick runs.
+    ASSERT_TRUE(WriteBytes(temp_ / "Quillset.ini", "[Time]\r\nTimerSet=10\r\nTimerIniSet=1\r\n"));
+    form_ = NewForm(view_);
+    form_->FormCreate();
+    for (const char* name : {"one.bin", "two.bin", "three.bin"}) {
+      const std::string source = MakeSourceFile(temp_.Path(), "src", name, kBigContent);
+      ASSERT_FALSE(source.empty());
+      AddEntry(source);
+      // An older backup of each file stands in the folder already.
+      ASSERT_TRUE(WriteBytes(Target(name), std::string("old ") + name));
+    }
+  }
+
+  std::unique_ptr<TForm1> NewForm(FakeFormView& view) {
+    return std::make_unique<TForm1>(os_, view, shell_, codec_);
+  }
+
+  void AddEntry(const std::string& file) {
+    TClientDataSet& store = form_->ClientDataSet1();
+    store.AppendRow();
+    store.FieldAt(0).WriteText(file);
+    store.FieldAt(1).WriteText(dest_);
+    store.CommitRow();
+  }
+
+  // Where the run puts a file (folder and name joined with "\").
+  std::string Target(const std::string& name) const { return dest_ + "\\" + name; }
+
+  // The result field of each entry, in the order of the entries' files (a
+  // reloaded list may show a changed entry in another place).
+  static std::vector<std::string> Results(TForm1& form) {
+    std::map<std::string, std::string> by_file;
+    TClientDataSet& store = form.ClientDataSet1();
+    store.EndRowEdit();
+    for (int i = 1; i <= store.RowCount(); ++i) {
+      store.SetRowNumber(i);
+      std::string file = store.FieldAt(0).ReadText();
+      by_file[file.substr(file.find_last_of("/\\") + 1)] = store.FieldAt(2).ReadText();
+    }
+    std::vector<std::string> results;
+    for (const char* name : {"one.bin", "two.bin", "three.bin"})
+      if (by_file.count(name)) results.push_back(by_file[name]);
+    return results;
+  }
+
+  // True while the second entry is being copied, after its first part.
+  bool InsideSecondCopy() const {
+    return view_.repaints == 1 && !view_.progress_steps.empty() &&
+           view_.progress_steps.back().first > 0 && view_.progress_shown;
+  }
+
+  int CopiesOf(const std::string& name) const {
+    int count = 0;
+    for (const auto& copy : os_.copies)
+      if (copy.first.size() >= name.size() &&
+          copy.first.compare(copy.first.size() - name.size(), name.size(), name) == 0)
+        ++count;
+    return count;
+  }
+
+  TempFolder temp_;
+  FormTestOs os_;
+  FakeShellServices shell_;
+  BinaryPacketCodec codec_;
+  FakeFormView view_;
+  std::unique_ptr<TForm1> form_;
+  std::string dest_;
+};
+
+TEST_F(LongRunTest, WindowStaysAnsweringDuringEachCopyAndShowsItsProgress) {
+  std::vector<std::string> reasons_seen;
+  std::vector<bool> progress_seen;
+  view_.while_responsive = [&] {
+    reasons_seen.push_back(view_.shutdown_block_reason);
+    progress_seen.push_back(view_.progress_shown);
+  };
+
+  form_->Copy1Click();
+
+  // Each copy reports from its start to its end (natively after each 1 MiB
+  // part, on Windows at short intervals), and the window handles its
+  // messages at each report and after each entry.
+  const std::uint64_t total = kBigContent.size();
+  const auto& steps = view_.progress_steps;
+  ASSERT_GE(steps.size(), 6u);
+  int starts = 0;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    EXPECT_EQ(steps[i].second, total);
+    if (steps[i].first == 0) {
+      ++starts;
+      if (i > 0) {
+        EXPECT_EQ(steps[i - 1].first, total) << "the copy before did not end";
+      }
+    } else {
+      EXPECT_GE(steps[i].first, steps[i - 1].first);
+    }
+  }
+  EXPECT_EQ(starts, 3);
+  EXPECT_EQ(steps.back().first, total);
+  EXPECT_EQ(view_.responsive_calls, static_cast<int>(steps.size()) + 3);
+  // The progress shows during a copy and is gone once its result is written.
+  ASSERT_EQ(progress_seen.size(), steps.size() + 3);
+  EXPECT_EQ(std::count(progress_seen.begin(), progress_seen.end(), false), 3);
+  EXPECT_FALSE(progress_seen.back());
+  EXPECT_FALSE(view_.progress_shown);
+  // Windows hears why the session should wait, for exactly as long as the run.
+  for (const std::string& reason : reasons_seen) EXPECT_EQ(reason, "バックアップ中です");
+  EXPECT_EQ(view_.shutdown_block_reason, "");
+  EXPECT_FALSE(form_->BackupRunning());
+  EXPECT_EQ(Results(*form_), std::vector<std::string>(3, backup_texts::kCopied));
+  EXPECT_EQ(ReadBytes(Target("two.bin")), kBigContent);
+}
+
+TEST_F(LongRunTest, TickDuringARunStartsNoSecondRunAndIsHandledAfterIt) {
+  int nested = 0;
+  view_.while_responsive = [&] {
+    // Ticks delivered during the run (as a nested loop would): each of them
+    // would run the backup in the minutes mode.
+    if (CopiesOf("one.bin") != 1 || CopiesOf("two.bin") != 0 || nested == 2) return;
+    ++nested;
+    form_->Timer1Timer();
+  };
+
+  form_->Copy1Click();
+
+  ASSERT_EQ(nested, 2);
+  EXPECT_EQ(os_.copies.size(), 3u) << "no second run inside the first";
+  ASSERT_EQ(view_.posted.size(), 1u) << "the ticks wait, as one";
+  view_.while_responsive = nullptr;
+  view_.RunPosted();
+  EXPECT_EQ(os_.copies.size(), 6u) << "the waiting tick ran the backup after the run";
+}
+
+TEST_F(LongRunTest, CommandsAndClosingDuringARunWaitForItsEnd) {
+  bool delivered = false;
+  view_.while_responsive = [&] {
+    if (delivered || !InsideSecondCopy()) return;
+    delivered = true;
+    // Commands sent to the window during the run: a delete, a second run,
+    // the first activation (which may reload the list) and closing.
+    form_->MenuClick(MenuItemId::Delete1);
+    form_->MenuClick(MenuItemId::Copy1);
+    form_->FormActivate();
+    EXPECT_FALSE(form_->FormCloseQuery());
+  };
+
+  form_->Copy1Click();
+
+  ASSERT_TRUE(delivered);
+  EXPECT_EQ(os_.copies.size(), 3u);
+  EXPECT_EQ(Results(*form_), std::vector<std::string>(3, backup_texts::kCopied));
+  EXPECT_EQ(view_.close_requests, 0);
+  view_.while_responsive = nullptr;
+  view_.RunPosted();
+  // After the run, in the order they came: the delete of the current (last)
+  // entry, a second run over the two left, the activation, the close.
+  EXPECT_EQ(form_->ClientDataSet1().RowCount(), 2);
+  EXPECT_EQ(os_.copies.size(), 5u);
+  EXPECT_EQ(view_.close_requests, 1);
+  EXPECT_TRUE(form_->FormCloseQuery());
+}
+
+TEST_F(LongRunTest, SessionEndDuringACopySavesTheEntriesDoneAndKeepsTheOldBackup) {
+  bool delivered = false;
+  view_.while_responsive = [&] {
+    if (delivered || !InsideSecondCopy()) return;
+    delivered = true;
+    form_->QueryEndSession();
+    form_->EndSession(true);
+  };
+
+  form_->Copy1Click();
+
+  ASSERT_TRUE(delivered);
+  EXPECT_FALSE(form_->BackupRunning());
+  // The copy in progress was cancelled: the older backup is whole and no
+  // part of the new copy is left; the third entry was not reached.
+  EXPECT_EQ(ReadBytes(Target("one.bin")), kBigContent);
+  EXPECT_EQ(ReadBytes(Target("two.bin")), "old two.bin");
+  EXPECT_FALSE(PathExists(SafeCopyTemporaryName(Target("two.bin"), 0)));
+  EXPECT_EQ(ReadBytes(Target("three.bin")), "old three.bin");
+  EXPECT_EQ(CopiesOf("three.bin"), 0);
+  EXPECT_TRUE(view_.failures.empty());
+  EXPECT_EQ(view_.shutdown_block_reason, "");
+
+  // The data file holds the first entry's result, and the others as before.
+  FakeFormView next_view;
+  auto next = NewForm(next_view);
+  next->FormCreate();
+  EXPECT_EQ(Results(*next), std::vector<std::string>({backup_texts::kCopied, "", ""}));
+  // No run starts any more in this session, from a tick or the menu.
+  form_->Timer1Timer();
+  form_->Copy1Click();
+  view_.RunPosted();
+  EXPECT_EQ(CopiesOf("three.bin"), 0);
+}
+
+TEST_F(LongRunTest, SessionEndBetweenEntriesSavesTheEntryJustDone) {
+  bool delivered = false;
+  view_.while_responsive = [&] {
+    // After the first entry's result, before the second entry.
+    if (delivered || view_.repaints != 1 || view_.progress_shown) return;
+    delivered = true;
+    form_->QueryEndSession();
+  };
+
+  form_->Copy1Click();
+
+  ASSERT_TRUE(delivered);
+  EXPECT_EQ(CopiesOf("two.bin"), 0);
+  FakeFormView next_view;
+  auto next = NewForm(next_view);
+  next->FormCreate();
+  EXPECT_EQ(Results(*next), std::vector<std::string>({backup_texts::kCopied, "", ""}));
+  // Windows may still cancel the end of the session: the program goes on.
+  form_->EndSession(false);
+  view_.while_responsive = nullptr;
+  form_->Copy1Click();
+  EXPECT_EQ(Results(*form_), std::vector<std::string>(3, backup_texts::kCopied));
+}
+
+}  // namespace
+}  // namespace testing_support
+}  // namespace quillset
+
+#endif  // QUILLSET_FORM_FIXTURE
