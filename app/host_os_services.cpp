@@ -188,30 +188,30 @@ class HostExclusiveFile : public ExclusiveFile {
 
 void SetDefaultLocale(std::map<std::uint32_t, std::string>& items) {
   // As a Japanese Windows gives them.
-  items[LOCALE_ILANGUAGE] = "0411";
-  items[LOCALE_IDEFAULTANSICODEPAGE] = "932";
-  items[LOCALE_SDATE] = "/";
-  items[LOCALE_SSHORTDATE] = "yyyy/MM/dd";
-  items[LOCALE_SLONGDATE] = "yyyy'年'M'月'd'日'";
-  items[LOCALE_STIMEFORMAT] = "H:mm:ss";
-  items[LOCALE_ITIME] = "1";
-  items[LOCALE_ITLZERO] = "0";
-  items[LOCALE_ITIMEMARKPOSN] = "0";
-  items[LOCALE_S1159] = "午前";
-  items[LOCALE_S2359] = "午後";
-  items[LOCALE_ICALENDARTYPE] = "1";
-  // LOCALE_SDAYNAME1 is Monday.
+  items[locale_item::kILanguage] = "0411";
+  items[locale_item::kIDefaultAnsiCodePage] = "932";
+  items[locale_item::kSDate] = "/";
+  items[locale_item::kSShortDate] = "yyyy/MM/dd";
+  items[locale_item::kSLongDate] = "yyyy'年'M'月'd'日'";
+  items[locale_item::kSTimeFormat] = "H:mm:ss";
+  items[locale_item::kITime] = "1";
+  items[locale_item::kITLZero] = "0";
+  items[locale_item::kITimeMarkPosn] = "0";
+  items[locale_item::kS1159] = "午前";
+  items[locale_item::kS2359] = "午後";
+  items[locale_item::kICalendarType] = "1";
+  // locale_item::kSDayName1 is Monday.
   static const char* const kDayNames[7] = {"月曜日", "火曜日", "水曜日", "木曜日",
                                            "金曜日", "土曜日", "日曜日"};
   static const char* const kDayAbbrevs[7] = {"月", "火", "水", "木", "金", "土", "日"};
   for (std::uint32_t i = 0; i < 7; ++i) {
-    items[LOCALE_SDAYNAME1 + i] = kDayNames[i];
-    items[LOCALE_SABBREVDAYNAME1 + i] = kDayAbbrevs[i];
+    items[locale_item::kSDayName1 + i] = kDayNames[i];
+    items[locale_item::kSAbbrevDayName1 + i] = kDayAbbrevs[i];
   }
   for (std::uint32_t i = 0; i < 12; ++i) {
     std::string name = std::to_string(i + 1) + "月";
-    items[LOCALE_SMONTHNAME1 + i] = name;
-    items[LOCALE_SABBREVMONTHNAME1 + i] = name;
+    items[locale_item::kSMonthName1 + i] = name;
+    items[locale_item::kSAbbrevMonthName1 + i] = name;
   }
 }
 

@@ -384,27 +384,27 @@ TEST_F(HostOsServicesTest, AFileWhoseTimeHasNoDosDateDoesNotExist) {
 
 TEST_F(HostOsServicesTest, LocaleAnswersAsAJapaneseSystemAndNeedsRoomForTheTerminator) {
   std::string value;
-  ASSERT_TRUE(os_.LocaleInfo(LOCALE_SSHORTDATE, 256, value));
+  ASSERT_TRUE(os_.LocaleInfo(locale_item::kSShortDate, 256, value));
   EXPECT_EQ(value, "yyyy/MM/dd");
-  ASSERT_TRUE(os_.LocaleInfo(LOCALE_SDATE, 2, value));
+  ASSERT_TRUE(os_.LocaleInfo(locale_item::kSDate, 2, value));
   EXPECT_EQ(value, "/");
-  ASSERT_TRUE(os_.LocaleInfo(LOCALE_S1159, 256, value));
+  ASSERT_TRUE(os_.LocaleInfo(locale_item::kS1159, 256, value));
   EXPECT_EQ(value, "午前");
-  ASSERT_TRUE(os_.LocaleInfo(LOCALE_SDAYNAME7, 256, value));
+  ASSERT_TRUE(os_.LocaleInfo(locale_item::kSDayName7, 256, value));
   EXPECT_EQ(value, "日曜日");
-  ASSERT_TRUE(os_.LocaleInfo(LOCALE_SMONTHNAME12, 256, value));
+  ASSERT_TRUE(os_.LocaleInfo(locale_item::kSMonthName12, 256, value));
   EXPECT_EQ(value, "12月");
 
   // "yyyy/MM/dd" and its terminator need 11 bytes.
   value = "unchanged";
-  EXPECT_FALSE(os_.LocaleInfo(LOCALE_SSHORTDATE, 10, value));
+  EXPECT_FALSE(os_.LocaleInfo(locale_item::kSShortDate, 10, value));
   EXPECT_EQ(value, "unchanged");
-  EXPECT_TRUE(os_.LocaleInfo(LOCALE_SSHORTDATE, 11, value));
+  EXPECT_TRUE(os_.LocaleInfo(locale_item::kSShortDate, 11, value));
   // A two-character separator does not fit a 2-byte buffer.
-  os_.SetLocaleItem(LOCALE_SDATE, "-.");
-  EXPECT_FALSE(os_.LocaleInfo(LOCALE_SDATE, 2, value));
-  os_.RemoveLocaleItem(LOCALE_SDATE);
-  EXPECT_FALSE(os_.LocaleInfo(LOCALE_SDATE, 256, value));
+  os_.SetLocaleItem(locale_item::kSDate, "-.");
+  EXPECT_FALSE(os_.LocaleInfo(locale_item::kSDate, 2, value));
+  os_.RemoveLocaleItem(locale_item::kSDate);
+  EXPECT_FALSE(os_.LocaleInfo(locale_item::kSDate, 256, value));
   EXPECT_FALSE(os_.LocaleInfo(0xFFFF, 256, value));
 
   EXPECT_EQ(os_.ThreadLocale(), 0x0411u);

@@ -1,163 +1,64 @@
-// The locale items the program asks for, by their Windows names and numbers,
-// usable in portable code: pass them to OsServices::LocaleInfo. The spelling of
-// every value is the one of the Windows headers, so including <windows.h> before
-// or after this header redefines nothing.
+// The locale items the program asks for (pass them to OsServices::LocaleInfo),
+// with the numbers Windows gives them: locale_item::kSShortDate is
+// LOCALE_SSHORTDATE. Portable code uses these; the Win32 services check them
+// against the Windows headers.
 #pragma once
 
 #include <cstdint>
 
-#ifndef LOCALE_ILANGUAGE
-#define LOCALE_ILANGUAGE 0x00000001
-#endif
-#ifndef LOCALE_SDATE
-#define LOCALE_SDATE 0x0000001d
-#endif
-#ifndef LOCALE_SSHORTDATE
-#define LOCALE_SSHORTDATE 0x0000001f
-#endif
-#ifndef LOCALE_SLONGDATE
-#define LOCALE_SLONGDATE 0x00000020
-#endif
-#ifndef LOCALE_ITIME
-#define LOCALE_ITIME 0x00000023
-#endif
-#ifndef LOCALE_ITLZERO
-#define LOCALE_ITLZERO 0x00000025
-#endif
-#ifndef LOCALE_S1159
-#define LOCALE_S1159 0x00000028
-#endif
-#ifndef LOCALE_S2359
-#define LOCALE_S2359 0x00000029
-#endif
-#ifndef LOCALE_SDAYNAME1
-#define LOCALE_SDAYNAME1 0x0000002a
-#endif
-#ifndef LOCALE_SDAYNAME2
-#define LOCALE_SDAYNAME2 0x0000002b
-#endif
-#ifndef LOCALE_SDAYNAME3
-#define LOCALE_SDAYNAME3 0x0000002c
-#endif
-#ifndef LOCALE_SDAYNAME4
-#define LOCALE_SDAYNAME4 0x0000002d
-#endif
-#ifndef LOCALE_SDAYNAME5
-#define LOCALE_SDAYNAME5 0x0000002e
-#endif
-#ifndef LOCALE_SDAYNAME6
-#define LOCALE_SDAYNAME6 0x0000002f
-#endif
-#ifndef LOCALE_SDAYNAME7
-#define LOCALE_SDAYNAME7 0x00000030
-#endif
-#ifndef LOCALE_SABBREVDAYNAME1
-#define LOCALE_SABBREVDAYNAME1 0x00000031
-#endif
-#ifndef LOCALE_SABBREVDAYNAME2
-#define LOCALE_SABBREVDAYNAME2 0x00000032
-#endif
-#ifndef LOCALE_SABBREVDAYNAME3
-#define LOCALE_SABBREVDAYNAME3 0x00000033
-#endif
-#ifndef LOCALE_SABBREVDAYNAME4
-#define LOCALE_SABBREVDAYNAME4 0x00000034
-#endif
-#ifndef LOCALE_SABBREVDAYNAME5
-#define LOCALE_SABBREVDAYNAME5 0x00000035
-#endif
-#ifndef LOCALE_SABBREVDAYNAME6
-#define LOCALE_SABBREVDAYNAME6 0x00000036
-#endif
-#ifndef LOCALE_SABBREVDAYNAME7
-#define LOCALE_SABBREVDAYNAME7 0x00000037
-#endif
-#ifndef LOCALE_SMONTHNAME1
-#define LOCALE_SMONTHNAME1 0x00000038
-#endif
-#ifndef LOCALE_SMONTHNAME2
-#define LOCALE_SMONTHNAME2 0x00000039
-#endif
-#ifndef LOCALE_SMONTHNAME3
-#define LOCALE_SMONTHNAME3 0x0000003a
-#endif
-#ifndef LOCALE_SMONTHNAME4
-#define LOCALE_SMONTHNAME4 0x0000003b
-#endif
-#ifndef LOCALE_SMONTHNAME5
-#define LOCALE_SMONTHNAME5 0x0000003c
-#endif
-#ifndef LOCALE_SMONTHNAME6
-#define LOCALE_SMONTHNAME6 0x0000003d
-#endif
-#ifndef LOCALE_SMONTHNAME7
-#define LOCALE_SMONTHNAME7 0x0000003e
-#endif
-#ifndef LOCALE_SMONTHNAME8
-#define LOCALE_SMONTHNAME8 0x0000003f
-#endif
-#ifndef LOCALE_SMONTHNAME9
-#define LOCALE_SMONTHNAME9 0x00000040
-#endif
-#ifndef LOCALE_SMONTHNAME10
-#define LOCALE_SMONTHNAME10 0x00000041
-#endif
-#ifndef LOCALE_SMONTHNAME11
-#define LOCALE_SMONTHNAME11 0x00000042
-#endif
-#ifndef LOCALE_SMONTHNAME12
-#define LOCALE_SMONTHNAME12 0x00000043
-#endif
-#ifndef LOCALE_SABBREVMONTHNAME1
-#define LOCALE_SABBREVMONTHNAME1 0x00000044
-#endif
-#ifndef LOCALE_SABBREVMONTHNAME2
-#define LOCALE_SABBREVMONTHNAME2 0x00000045
-#endif
-#ifndef LOCALE_SABBREVMONTHNAME3
-#define LOCALE_SABBREVMONTHNAME3 0x00000046
-#endif
-#ifndef LOCALE_SABBREVMONTHNAME4
-#define LOCALE_SABBREVMONTHNAME4 0x00000047
-#endif
-#ifndef LOCALE_SABBREVMONTHNAME5
-#define LOCALE_SABBREVMONTHNAME5 0x00000048
-#endif
-#ifndef LOCALE_SABBREVMONTHNAME6
-#define LOCALE_SABBREVMONTHNAME6 0x00000049
-#endif
-#ifndef LOCALE_SABBREVMONTHNAME7
-#define LOCALE_SABBREVMONTHNAME7 0x0000004a
-#endif
-#ifndef LOCALE_SABBREVMONTHNAME8
-#define LOCALE_SABBREVMONTHNAME8 0x0000004b
-#endif
-#ifndef LOCALE_SABBREVMONTHNAME9
-#define LOCALE_SABBREVMONTHNAME9 0x0000004c
-#endif
-#ifndef LOCALE_SABBREVMONTHNAME10
-#define LOCALE_SABBREVMONTHNAME10 0x0000004d
-#endif
-#ifndef LOCALE_SABBREVMONTHNAME11
-#define LOCALE_SABBREVMONTHNAME11 0x0000004e
-#endif
-#ifndef LOCALE_SABBREVMONTHNAME12
-#define LOCALE_SABBREVMONTHNAME12 0x0000004f
-#endif
-#ifndef LOCALE_STIMEFORMAT
-#define LOCALE_STIMEFORMAT 0x00001003
-#endif
-#ifndef LOCALE_IDEFAULTANSICODEPAGE
-#define LOCALE_IDEFAULTANSICODEPAGE 0x00001004
-#endif
-#ifndef LOCALE_ITIMEMARKPOSN
-#define LOCALE_ITIMEMARKPOSN 0x00001005
-#endif
-#ifndef LOCALE_ICALENDARTYPE
-#define LOCALE_ICALENDARTYPE 0x00001009
-#endif
-
 namespace quillset {
+namespace locale_item {
+inline constexpr std::uint32_t kILanguage = 0x00000001;  // LOCALE_ILANGUAGE
+inline constexpr std::uint32_t kSDate = 0x0000001d;  // LOCALE_SDATE
+inline constexpr std::uint32_t kSShortDate = 0x0000001f;  // LOCALE_SSHORTDATE
+inline constexpr std::uint32_t kSLongDate = 0x00000020;  // LOCALE_SLONGDATE
+inline constexpr std::uint32_t kITime = 0x00000023;  // LOCALE_ITIME
+inline constexpr std::uint32_t kITLZero = 0x00000025;  // LOCALE_ITLZERO
+inline constexpr std::uint32_t kS1159 = 0x00000028;  // LOCALE_S1159
+inline constexpr std::uint32_t kS2359 = 0x00000029;  // LOCALE_S2359
+inline constexpr std::uint32_t kSDayName1 = 0x0000002a;  // LOCALE_SDAYNAME1
+inline constexpr std::uint32_t kSDayName2 = 0x0000002b;  // LOCALE_SDAYNAME2
+inline constexpr std::uint32_t kSDayName3 = 0x0000002c;  // LOCALE_SDAYNAME3
+inline constexpr std::uint32_t kSDayName4 = 0x0000002d;  // LOCALE_SDAYNAME4
+inline constexpr std::uint32_t kSDayName5 = 0x0000002e;  // LOCALE_SDAYNAME5
+inline constexpr std::uint32_t kSDayName6 = 0x0000002f;  // LOCALE_SDAYNAME6
+inline constexpr std::uint32_t kSDayName7 = 0x00000030;  // LOCALE_SDAYNAME7
+inline constexpr std::uint32_t kSAbbrevDayName1 = 0x00000031;  // LOCALE_SABBREVDAYNAME1
+inline constexpr std::uint32_t kSAbbrevDayName2 = 0x00000032;  // LOCALE_SABBREVDAYNAME2
+inline constexpr std::uint32_t kSAbbrevDayName3 = 0x00000033;  // LOCALE_SABBREVDAYNAME3
+inline constexpr std::uint32_t kSAbbrevDayName4 = 0x00000034;  // LOCALE_SABBREVDAYNAME4
+inline constexpr std::uint32_t kSAbbrevDayName5 = 0x00000035;  // LOCALE_SABBREVDAYNAME5
+inline constexpr std::uint32_t kSAbbrevDayName6 = 0x00000036;  // LOCALE_SABBREVDAYNAME6
+inline constexpr std::uint32_t kSAbbrevDayName7 = 0x00000037;  // LOCALE_SABBREVDAYNAME7
+inline constexpr std::uint32_t kSMonthName1 = 0x00000038;  // LOCALE_SMONTHNAME1
+inline constexpr std::uint32_t kSMonthName2 = 0x00000039;  // LOCALE_SMONTHNAME2
+inline constexpr std::uint32_t kSMonthName3 = 0x0000003a;  // LOCALE_SMONTHNAME3
+inline constexpr std::uint32_t kSMonthName4 = 0x0000003b;  // LOCALE_SMONTHNAME4
+inline constexpr std::uint32_t kSMonthName5 = 0x0000003c;  // LOCALE_SMONTHNAME5
+inline constexpr std::uint32_t kSMonthName6 = 0x0000003d;  // LOCALE_SMONTHNAME6
+inline constexpr std::uint32_t kSMonthName7 = 0x0000003e;  // LOCALE_SMONTHNAME7
+inline constexpr std::uint32_t kSMonthName8 = 0x0000003f;  // LOCALE_SMONTHNAME8
+inline constexpr std::uint32_t kSMonthName9 = 0x00000040;  // LOCALE_SMONTHNAME9
+inline constexpr std::uint32_t kSMonthName10 = 0x00000041;  // LOCALE_SMONTHNAME10
+inline constexpr std::uint32_t kSMonthName11 = 0x00000042;  // LOCALE_SMONTHNAME11
+inline constexpr std::uint32_t kSMonthName12 = 0x00000043;  // LOCALE_SMONTHNAME12
+inline constexpr std::uint32_t kSAbbrevMonthName1 = 0x00000044;  // LOCALE_SABBREVMONTHNAME1
+inline constexpr std::uint32_t kSAbbrevMonthName2 = 0x00000045;  // LOCALE_SABBREVMONTHNAME2
+inline constexpr std::uint32_t kSAbbrevMonthName3 = 0x00000046;  // LOCALE_SABBREVMONTHNAME3
+inline constexpr std::uint32_t kSAbbrevMonthName4 = 0x00000047;  // LOCALE_SABBREVMONTHNAME4
+inline constexpr std::uint32_t kSAbbrevMonthName5 = 0x00000048;  // LOCALE_SABBREVMONTHNAME5
+inline constexpr std::uint32_t kSAbbrevMonthName6 = 0x00000049;  // LOCALE_SABBREVMONTHNAME6
+inline constexpr std::uint32_t kSAbbrevMonthName7 = 0x0000004a;  // LOCALE_SABBREVMONTHNAME7
+inline constexpr std::uint32_t kSAbbrevMonthName8 = 0x0000004b;  // LOCALE_SABBREVMONTHNAME8
+inline constexpr std::uint32_t kSAbbrevMonthName9 = 0x0000004c;  // LOCALE_SABBREVMONTHNAME9
+inline constexpr std::uint32_t kSAbbrevMonthName10 = 0x0000004d;  // LOCALE_SABBREVMONTHNAME10
+inline constexpr std::uint32_t kSAbbrevMonthName11 = 0x0000004e;  // LOCALE_SABBREVMONTHNAME11
+inline constexpr std::uint32_t kSAbbrevMonthName12 = 0x0000004f;  // LOCALE_SABBREVMONTHNAME12
+inline constexpr std::uint32_t kSTimeFormat = 0x00001003;  // LOCALE_STIMEFORMAT
+inline constexpr std::uint32_t kIDefaultAnsiCodePage = 0x00001004;  // LOCALE_IDEFAULTANSICODEPAGE
+inline constexpr std::uint32_t kITimeMarkPosn = 0x00001005;  // LOCALE_ITIMEMARKPOSN
+inline constexpr std::uint32_t kICalendarType = 0x00001009;  // LOCALE_ICALENDARTYPE
+}  // namespace locale_item
 
 // SetThreadLocale(LOCALE_USER_DEFAULT): the user's default locale.
 constexpr std::uint32_t kLocaleUserDefault = 0x0400;

@@ -2,12 +2,13 @@
 
 #include <windows.h>
 
-
 #include <algorithm>
 #include <atomic>
 #include <memory>
 #include <cstdlib>
 #include <cstring>
+
+#include "app/locale_items.h"
 
 // The interface's member names, not the Win32 A/W macros.
 #undef CopyFile
@@ -15,6 +16,59 @@
 #undef WriteProfileString
 
 namespace quillset {
+
+// The locale items portable code names, checked against the Windows headers.
+static_assert(locale_item::kILanguage == LOCALE_ILANGUAGE, "LOCALE_ILANGUAGE");
+static_assert(locale_item::kSDate == LOCALE_SDATE, "LOCALE_SDATE");
+static_assert(locale_item::kSShortDate == LOCALE_SSHORTDATE, "LOCALE_SSHORTDATE");
+static_assert(locale_item::kSLongDate == LOCALE_SLONGDATE, "LOCALE_SLONGDATE");
+static_assert(locale_item::kITime == LOCALE_ITIME, "LOCALE_ITIME");
+static_assert(locale_item::kITLZero == LOCALE_ITLZERO, "LOCALE_ITLZERO");
+static_assert(locale_item::kS1159 == LOCALE_S1159, "LOCALE_S1159");
+static_assert(locale_item::kS2359 == LOCALE_S2359, "LOCALE_S2359");
+static_assert(locale_item::kSDayName1 == LOCALE_SDAYNAME1, "LOCALE_SDAYNAME1");
+static_assert(locale_item::kSDayName2 == LOCALE_SDAYNAME2, "LOCALE_SDAYNAME2");
+static_assert(locale_item::kSDayName3 == LOCALE_SDAYNAME3, "LOCALE_SDAYNAME3");
+static_assert(locale_item::kSDayName4 == LOCALE_SDAYNAME4, "LOCALE_SDAYNAME4");
+static_assert(locale_item::kSDayName5 == LOCALE_SDAYNAME5, "LOCALE_SDAYNAME5");
+static_assert(locale_item::kSDayName6 == LOCALE_SDAYNAME6, "LOCALE_SDAYNAME6");
+static_assert(locale_item::kSDayName7 == LOCALE_SDAYNAME7, "LOCALE_SDAYNAME7");
+static_assert(locale_item::kSAbbrevDayName1 == LOCALE_SABBREVDAYNAME1, "LOCALE_SABBREVDAYNAME1");
+static_assert(locale_item::kSAbbrevDayName2 == LOCALE_SABBREVDAYNAME2, "LOCALE_SABBREVDAYNAME2");
+static_assert(locale_item::kSAbbrevDayName3 == LOCALE_SABBREVDAYNAME3, "LOCALE_SABBREVDAYNAME3");
+static_assert(locale_item::kSAbbrevDayName4 == LOCALE_SABBREVDAYNAME4, "LOCALE_SABBREVDAYNAME4");
+static_assert(locale_item::kSAbbrevDayName5 == LOCALE_SABBREVDAYNAME5, "LOCALE_SABBREVDAYNAME5");
+static_assert(locale_item::kSAbbrevDayName6 == LOCALE_SABBREVDAYNAME6, "LOCALE_SABBREVDAYNAME6");
+static_assert(locale_item::kSAbbrevDayName7 == LOCALE_SABBREVDAYNAME7, "LOCALE_SABBREVDAYNAME7");
+static_assert(locale_item::kSMonthName1 == LOCALE_SMONTHNAME1, "LOCALE_SMONTHNAME1");
+static_assert(locale_item::kSMonthName2 == LOCALE_SMONTHNAME2, "LOCALE_SMONTHNAME2");
+static_assert(locale_item::kSMonthName3 == LOCALE_SMONTHNAME3, "LOCALE_SMONTHNAME3");
+static_assert(locale_item::kSMonthName4 == LOCALE_SMONTHNAME4, "LOCALE_SMONTHNAME4");
+static_assert(locale_item::kSMonthName5 == LOCALE_SMONTHNAME5, "LOCALE_SMONTHNAME5");
+static_assert(locale_item::kSMonthName6 == LOCALE_SMONTHNAME6, "LOCALE_SMONTHNAME6");
+static_assert(locale_item::kSMonthName7 == LOCALE_SMONTHNAME7, "LOCALE_SMONTHNAME7");
+static_assert(locale_item::kSMonthName8 == LOCALE_SMONTHNAME8, "LOCALE_SMONTHNAME8");
+static_assert(locale_item::kSMonthName9 == LOCALE_SMONTHNAME9, "LOCALE_SMONTHNAME9");
+static_assert(locale_item::kSMonthName10 == LOCALE_SMONTHNAME10, "LOCALE_SMONTHNAME10");
+static_assert(locale_item::kSMonthName11 == LOCALE_SMONTHNAME11, "LOCALE_SMONTHNAME11");
+static_assert(locale_item::kSMonthName12 == LOCALE_SMONTHNAME12, "LOCALE_SMONTHNAME12");
+static_assert(locale_item::kSAbbrevMonthName1 == LOCALE_SABBREVMONTHNAME1, "LOCALE_SABBREVMONTHNAME1");
+static_assert(locale_item::kSAbbrevMonthName2 == LOCALE_SABBREVMONTHNAME2, "LOCALE_SABBREVMONTHNAME2");
+static_assert(locale_item::kSAbbrevMonthName3 == LOCALE_SABBREVMONTHNAME3, "LOCALE_SABBREVMONTHNAME3");
+static_assert(locale_item::kSAbbrevMonthName4 == LOCALE_SABBREVMONTHNAME4, "LOCALE_SABBREVMONTHNAME4");
+static_assert(locale_item::kSAbbrevMonthName5 == LOCALE_SABBREVMONTHNAME5, "LOCALE_SABBREVMONTHNAME5");
+static_assert(locale_item::kSAbbrevMonthName6 == LOCALE_SABBREVMONTHNAME6, "LOCALE_SABBREVMONTHNAME6");
+static_assert(locale_item::kSAbbrevMonthName7 == LOCALE_SABBREVMONTHNAME7, "LOCALE_SABBREVMONTHNAME7");
+static_assert(locale_item::kSAbbrevMonthName8 == LOCALE_SABBREVMONTHNAME8, "LOCALE_SABBREVMONTHNAME8");
+static_assert(locale_item::kSAbbrevMonthName9 == LOCALE_SABBREVMONTHNAME9, "LOCALE_SABBREVMONTHNAME9");
+static_assert(locale_item::kSAbbrevMonthName10 == LOCALE_SABBREVMONTHNAME10, "LOCALE_SABBREVMONTHNAME10");
+static_assert(locale_item::kSAbbrevMonthName11 == LOCALE_SABBREVMONTHNAME11, "LOCALE_SABBREVMONTHNAME11");
+static_assert(locale_item::kSAbbrevMonthName12 == LOCALE_SABBREVMONTHNAME12, "LOCALE_SABBREVMONTHNAME12");
+static_assert(locale_item::kSTimeFormat == LOCALE_STIMEFORMAT, "LOCALE_STIMEFORMAT");
+static_assert(locale_item::kIDefaultAnsiCodePage == LOCALE_IDEFAULTANSICODEPAGE, "LOCALE_IDEFAULTANSICODEPAGE");
+static_assert(locale_item::kITimeMarkPosn == LOCALE_ITIMEMARKPOSN, "LOCALE_ITIMEMARKPOSN");
+static_assert(locale_item::kICalendarType == LOCALE_ICALENDARTYPE, "LOCALE_ICALENDARTYPE");
+static_assert(kLocaleUserDefault == LOCALE_USER_DEFAULT, "LOCALE_USER_DEFAULT");
 
 static_assert(sizeof(void*) == 4, "the Windows build is the 32-bit program");
 

@@ -373,25 +373,25 @@ TEST_F(Win32OsServicesTest, LocaleIsJapaneseWithCodePage932) {
   EXPECT_FALSE(os_.IsLeadByte(0x5C));
   EXPECT_FALSE(os_.IsLeadByte(0xA0));
   std::string value;
-  ASSERT_TRUE(os_.LocaleInfo(LOCALE_SDATE, 2, value));
+  ASSERT_TRUE(os_.LocaleInfo(locale_item::kSDate, 2, value));
   EXPECT_EQ(value, "/");
-  ASSERT_TRUE(os_.LocaleInfo(LOCALE_IDEFAULTANSICODEPAGE, 16, value));
+  ASSERT_TRUE(os_.LocaleInfo(locale_item::kIDefaultAnsiCodePage, 16, value));
   EXPECT_EQ(value, "932");
-  ASSERT_TRUE(os_.LocaleInfo(LOCALE_SSHORTDATE, 256, value));
+  ASSERT_TRUE(os_.LocaleInfo(locale_item::kSShortDate, 256, value));
   RecordProperty("short_date", value);
   EXPECT_TRUE(value == "yyyy/MM/dd" || value == "yyyy/M/d") << value;
   // The pattern and its terminator must fit.
-  EXPECT_FALSE(os_.LocaleInfo(LOCALE_SSHORTDATE, value.size(), value));
-  EXPECT_TRUE(os_.LocaleInfo(LOCALE_SSHORTDATE, value.size() + 1, value));
-  EXPECT_FALSE(os_.LocaleInfo(LOCALE_SSHORTDATE, 0, value));
-  ASSERT_TRUE(os_.LocaleInfo(LOCALE_S1159, 256, value));
+  EXPECT_FALSE(os_.LocaleInfo(locale_item::kSShortDate, value.size(), value));
+  EXPECT_TRUE(os_.LocaleInfo(locale_item::kSShortDate, value.size() + 1, value));
+  EXPECT_FALSE(os_.LocaleInfo(locale_item::kSShortDate, 0, value));
+  ASSERT_TRUE(os_.LocaleInfo(locale_item::kS1159, 256, value));
   EXPECT_EQ(value, "午前");
-  ASSERT_TRUE(os_.LocaleInfo(LOCALE_S2359, 256, value));
+  ASSERT_TRUE(os_.LocaleInfo(locale_item::kS2359, 256, value));
   EXPECT_EQ(value, "午後");
-  ASSERT_TRUE(os_.LocaleInfo(LOCALE_STIMEFORMAT, 256, value));
+  ASSERT_TRUE(os_.LocaleInfo(locale_item::kSTimeFormat, 256, value));
   EXPECT_EQ(value, "H:mm:ss");
-  for (std::uint32_t item : {LOCALE_ITIMEMARKPOSN, LOCALE_ICALENDARTYPE, LOCALE_SLONGDATE,
-                             LOCALE_SMONTHNAME1, LOCALE_SDAYNAME1, LOCALE_SABBREVDAYNAME7}) {
+  for (std::uint32_t item : {locale_item::kITimeMarkPosn, locale_item::kICalendarType, locale_item::kSLongDate,
+                             locale_item::kSMonthName1, locale_item::kSDayName1, locale_item::kSAbbrevDayName7}) {
     ASSERT_TRUE(os_.LocaleInfo(item, 256, value)) << item;
     RecordProperty("locale_item_" + std::to_string(item), value);
   }

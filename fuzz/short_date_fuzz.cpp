@@ -20,7 +20,7 @@ quillset::LocaleDateSettings SettingsFor(std::uint8_t choice) {
   quillset::FakeLocaleOs os;
   os.lead_bytes = (choice & 0x80) == 0;
   if (choice % 6 == 5) {
-    os.SetLocaleItem(LOCALE_ICALENDARTYPE, "3");
+    os.SetLocaleItem(quillset::locale_item::kICalendarType, "3");
     os.eras[3] = {{"\x95\xBD\x90\xAC", 1989, 1, 8}, {"\x97\xDF\x98\x61", 2019, 5, 1}};
   }
   quillset::LocaleDateSettings settings = quillset::LocaleDateSettings::FromOs(os);

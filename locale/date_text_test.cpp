@@ -83,8 +83,8 @@ TEST(FormatShortDateTest, OutputStopsAt256BytesAndSelfReferenceEnds) {
 
 TEST(FormatShortDateTest, EraCalendarWritesEraNamesAndYears) {
   FakeLocaleOs os;
-  os.SetLocaleItem(LOCALE_ICALENDARTYPE, "3");
-  os.SetLocaleItem(LOCALE_SSHORTDATE, "gg y/MM/dd");
+  os.SetLocaleItem(locale_item::kICalendarType, "3");
+  os.SetLocaleItem(locale_item::kSShortDate, "gg y/MM/dd");
   os.eras[3] = {{"平成", 1989, 1, 8}, {"令和", 2019, 5, 1}};
   const LocaleDateSettings settings = LocaleDateSettings::FromOs(os);
   EXPECT_EQ(settings.ShortDatePattern, "ggg e/MM/dd");
@@ -222,8 +222,8 @@ TEST_F(ParseShortDateTest, FarEastDayNamesAfterTheDateAreSkipped) {
 }
 
 TEST_F(ParseShortDateTest, EraCalendarReadsEraYears) {
-  os_.SetLocaleItem(LOCALE_ICALENDARTYPE, "3");
-  os_.SetLocaleItem(LOCALE_SSHORTDATE, "ggy/MM/dd");
+  os_.SetLocaleItem(locale_item::kICalendarType, "3");
+  os_.SetLocaleItem(locale_item::kSShortDate, "ggy/MM/dd");
   os_.eras[3] = {{"平成", 1989, 1, 8}, {"令和", 2019, 5, 1}};
   const LocaleDateSettings settings = LocaleDateSettings::FromOs(os_);
   EXPECT_EQ(ParseShortDate("令和8/12/13", settings, os_), EncodeDate(2026, 12, 13));

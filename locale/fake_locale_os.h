@@ -20,15 +20,15 @@ class FakeLocaleOs : public OsServicesWrapper {
   FakeLocaleOs() : OsServicesWrapper(testing_support::PlatformOs()) {
     // A Japanese Windows with the yyyy/MM/dd pattern.
     SetClock(2026, 12, 13, 10, 30, 0, 0);
-    locale_[LOCALE_SDATE] = "/";
-    locale_[LOCALE_SSHORTDATE] = "yyyy/MM/dd";
-    locale_[LOCALE_SLONGDATE] = "yyyy'年'M'月'd'日'";
-    locale_[LOCALE_ICALENDARTYPE] = "1";
-    locale_[LOCALE_ITIME] = "1";
-    locale_[LOCALE_ITLZERO] = "0";
-    locale_[LOCALE_ITIMEMARKPOSN] = "1";
-    locale_[LOCALE_S1159] = "午前";
-    locale_[LOCALE_S2359] = "午後";
+    locale_[locale_item::kSDate] = "/";
+    locale_[locale_item::kSShortDate] = "yyyy/MM/dd";
+    locale_[locale_item::kSLongDate] = "yyyy'年'M'月'd'日'";
+    locale_[locale_item::kICalendarType] = "1";
+    locale_[locale_item::kITime] = "1";
+    locale_[locale_item::kITLZero] = "0";
+    locale_[locale_item::kITimeMarkPosn] = "1";
+    locale_[locale_item::kS1159] = "午前";
+    locale_[locale_item::kS2359] = "午後";
   }
 
   void SetClock(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,

@@ -78,7 +78,7 @@ void LocaleDateSettings::Load(OsServices& os) {
   const LeadByteTable code_page(LeadBytes);
 
   std::int32_t calendar = kCalendarGregorian;
-  if (!TryTextToInt(LocaleText(os, LOCALE_ICALENDARTYPE, "1"), calendar)) {
+  if (!TryTextToInt(LocaleText(os, locale_item::kICalendarType, "1"), calendar)) {
     calendar = kCalendarGregorian;
   }
   CalendarType = calendar;
@@ -86,31 +86,31 @@ void LocaleDateSettings::Load(OsServices& os) {
 
   // A separator longer than one byte does not fit the buffer: the call fails.
   std::string separator;
-  if (os.LocaleInfo(LOCALE_SDATE, kSeparatorBufferSize, separator) && separator.size() <= 1) {
+  if (os.LocaleInfo(locale_item::kSDate, kSeparatorBufferSize, separator) && separator.size() <= 1) {
     DateSeparatorChar = separator.empty() ? '\0' : separator[0];
   }
 
-  ShortDatePattern = TranslateDatePattern(LocaleText(os, LOCALE_SSHORTDATE, "m/d/yy"),
+  ShortDatePattern = TranslateDatePattern(LocaleText(os, locale_item::kSShortDate, "m/d/yy"),
                                           CalendarType, locale_id, code_page);
-  LongDatePattern = TranslateDatePattern(LocaleText(os, LOCALE_SLONGDATE, "mmmm d, yyyy"),
+  LongDatePattern = TranslateDatePattern(LocaleText(os, locale_item::kSLongDate, "mmmm d, yyyy"),
                                          CalendarType, locale_id, code_page);
 
   for (std::uint32_t i = 0; i < 12; ++i) {
-    ShortMonthNames[i] = LocaleText(os, LOCALE_SABBREVMONTHNAME1 + i, ShortMonthNames[i]);
-    LongMonthNames[i] = LocaleText(os, LOCALE_SMONTHNAME1 + i, LongMonthNames[i]);
+    ShortMonthNames[i] = LocaleText(os, locale_item::kSAbbrevMonthName1 + i, ShortMonthNames[i]);
+    LongMonthNames[i] = LocaleText(os, locale_item::kSMonthName1 + i, LongMonthNames[i]);
   }
   // The locale counts days from Monday; the program's tables start with Sunday.
   for (std::uint32_t i = 0; i < 7; ++i) {
     const std::uint32_t locale_index = (i + 6) % 7;
-    ShortDayNames[i] = LocaleText(os, LOCALE_SABBREVDAYNAME1 + locale_index, ShortDayNames[i]);
-    LongDayNames[i] = LocaleText(os, LOCALE_SDAYNAME1 + locale_index, LongDayNames[i]);
+    ShortDayNames[i] = LocaleText(os, locale_item::kSAbbrevDayName1 + locale_index, ShortDayNames[i]);
+    LongDayNames[i] = LocaleText(os, locale_item::kSDayName1 + locale_index, LongDayNames[i]);
   }
 
-  TimeAMString = LocaleText(os, LOCALE_S1159, "am");
-  TimePMString = LocaleText(os, LOCALE_S2359, "pm");
-  LongTimeFormat = BuildLongTimeFormat(LocaleText(os, LOCALE_ITLZERO, "0"),
-                                       LocaleText(os, LOCALE_ITIME, "0"),
-                                       LocaleText(os, LOCALE_ITIMEMARKPOSN, "0"));
+  TimeAMString = LocaleText(os, locale_item::kS1159, "am");
+  TimePMString = LocaleText(os, locale_item::kS2359, "pm");
+  LongTimeFormat = BuildLongTimeFormat(LocaleText(os, locale_item::kITLZero, "0"),
+                                       LocaleText(os, locale_item::kITime, "0"),
+                                       LocaleText(os, locale_item::kITimeMarkPosn, "0"));
 }
 
 void LocaleDateSettings::Reload(OsServices& os) {

@@ -13,7 +13,7 @@
 
 namespace quillset {
 
-// Calendar types of LOCALE_ICALENDARTYPE that count years in eras.
+// Calendar types of locale_item::kICalendarType that count years in eras.
 constexpr int kCalendarGregorian = 1;
 constexpr int kCalendarJapaneseEra = 3;
 constexpr int kCalendarTaiwan = 4;
@@ -21,10 +21,10 @@ constexpr int kCalendarKoreanEra = 5;
 bool IsEraCalendar(int calendar_type);
 
 struct LocaleDateSettings {
-  // Only a one-byte separator is taken (LOCALE_SDATE read into 2 bytes); '\0'
+  // Only a one-byte separator is taken (locale_item::kSDate read into 2 bytes); '\0'
   // when the locale has an empty one, which writes as nothing.
   char DateSeparatorChar = '/';
-  // LOCALE_SSHORTDATE / LOCALE_SLONGDATE, translated for the calendar type.
+  // locale_item::kSShortDate / locale_item::kSLongDate, translated for the calendar type.
   std::string ShortDatePattern = "m/d/yy";
   std::string LongDatePattern = "mmmm d, yyyy";
   // Index 0 is January.
@@ -33,7 +33,7 @@ struct LocaleDateSettings {
   // Index 0 is Sunday, 6 Saturday.
   std::string ShortDayNames[7];
   std::string LongDayNames[7];
-  // Morning and afternoon designators (LOCALE_S1159, LOCALE_S2359).
+  // Morning and afternoon designators (locale_item::kS1159, locale_item::kS2359).
   std::string TimeAMString = "am";
   std::string TimePMString = "pm";
   // "h" or "hh", then ":mm:ss", with "AMPM " in front or " AMPM" behind on a
@@ -47,7 +47,7 @@ struct LocaleDateSettings {
   std::array<bool, 256> LeadBytes{};
   bool FarEast = false;
   bool IsLeadByte(std::uint8_t byte) const { return LeadBytes[byte]; }
-  // LOCALE_ICALENDARTYPE, default 1 (Gregorian).
+  // locale_item::kICalendarType, default 1 (Gregorian).
   int CalendarType = kCalendarGregorian;
   // Eras of an era calendar, oldest first; empty for the Gregorian calendar.
   std::vector<OsServices::Era> Eras;
@@ -72,8 +72,8 @@ std::string TranslateDatePattern(const std::string& pattern, int calendar_type,
 
 // The long time format from the locale's time items as text ("0"/"1"); a
 // missing item counts as "0".
-std::string BuildLongTimeFormat(const std::string& leading_zero /*LOCALE_ITLZERO*/,
-                                const std::string& clock /*LOCALE_ITIME*/,
-                                const std::string& marker_first /*LOCALE_ITIMEMARKPOSN*/);
+std::string BuildLongTimeFormat(const std::string& leading_zero /*locale_item::kITLZero*/,
+                                const std::string& clock /*locale_item::kITime*/,
+                                const std::string& marker_first /*locale_item::kITimeMarkPosn*/);
 
 }  // namespace quillset

@@ -9,11 +9,11 @@ namespace {
 
 TEST(LocaleDateSettingsTest, ReadsTheLocaleItems) {
   FakeLocaleOs os;
-  os.SetLocaleItem(LOCALE_SMONTHNAME1, "1月");
-  os.SetLocaleItem(LOCALE_SABBREVMONTHNAME12, "12");
-  os.SetLocaleItem(LOCALE_SDAYNAME1, "月曜日");   // Monday
-  os.SetLocaleItem(LOCALE_SDAYNAME7, "日曜日");   // Sunday
-  os.SetLocaleItem(LOCALE_SABBREVDAYNAME7, "日");
+  os.SetLocaleItem(locale_item::kSMonthName1, "1月");
+  os.SetLocaleItem(locale_item::kSAbbrevMonthName12, "12");
+  os.SetLocaleItem(locale_item::kSDayName1, "月曜日");   // Monday
+  os.SetLocaleItem(locale_item::kSDayName7, "日曜日");   // Sunday
+  os.SetLocaleItem(locale_item::kSAbbrevDayName7, "日");
   const LocaleDateSettings s = LocaleDateSettings::FromOs(os);
   EXPECT_EQ(s.DateSeparatorChar, '/');
   EXPECT_EQ(s.ShortDatePattern, "yyyy/MM/dd");
@@ -35,9 +35,9 @@ TEST(LocaleDateSettingsTest, ReadsTheLocaleItems) {
 
 TEST(LocaleDateSettingsTest, FailedItemsGiveTheDefaults) {
   FakeLocaleOs os;
-  for (std::uint32_t item : {LOCALE_SDATE, LOCALE_SSHORTDATE, LOCALE_SLONGDATE, LOCALE_S1159,
-                             LOCALE_S2359, LOCALE_ITIME, LOCALE_ITLZERO, LOCALE_ITIMEMARKPOSN,
-                             LOCALE_ICALENDARTYPE}) {
+  for (std::uint32_t item : {locale_item::kSDate, locale_item::kSShortDate, locale_item::kSLongDate, locale_item::kS1159,
+                             locale_item::kS2359, locale_item::kITime, locale_item::kITLZero, locale_item::kITimeMarkPosn,
+                             locale_item::kICalendarType}) {
     os.RemoveLocaleItem(item);
   }
   os.lead_bytes = false;
@@ -55,22 +55,22 @@ TEST(LocaleDateSettingsTest, FailedItemsGiveTheDefaults) {
 
 TEST(LocaleDateSettingsTest, OnlyAOneByteSeparatorIsTaken) {
   FakeLocaleOs os;
-  os.SetLocaleItem(LOCALE_SDATE, "-");
+  os.SetLocaleItem(locale_item::kSDate, "-");
   EXPECT_EQ(LocaleDateSettings::FromOs(os).DateSeparatorChar, '-');
-  os.SetLocaleItem(LOCALE_SDATE, "--");  // does not fit the two-byte buffer
+  os.SetLocaleItem(locale_item::kSDate, "--");  // does not fit the two-byte buffer
   EXPECT_EQ(LocaleDateSettings::FromOs(os).DateSeparatorChar, '/');
-  os.SetLocaleItem(LOCALE_SDATE, "／");  // a double-byte character neither
+  os.SetLocaleItem(locale_item::kSDate, "／");  // a double-byte character neither
   EXPECT_EQ(LocaleDateSettings::FromOs(os).DateSeparatorChar, '/');
-  os.SetLocaleItem(LOCALE_SDATE, "");
+  os.SetLocaleItem(locale_item::kSDate, "");
   EXPECT_EQ(LocaleDateSettings::FromOs(os).DateSeparatorChar, '\0');
 }
 
 TEST(LocaleDateSettingsTest, ReloadTakesTheUserDefaultLocaleAndForgetsOldValues) {
   FakeLocaleOs os;
   LocaleDateSettings s = LocaleDateSettings::FromOs(os);
-  os.SetLocaleItem(LOCALE_SSHORTDATE, "dd.MM.yyyy");
-  os.SetLocaleItem(LOCALE_SDATE, ".");
-  os.RemoveLocaleItem(LOCALE_S1159);
+  os.SetLocaleItem(locale_item::kSShortDate, "dd.MM.yyyy");
+  os.SetLocaleItem(locale_item::kSDate, ".");
+  os.RemoveLocaleItem(locale_item::kS1159);
   os.thread_locale = 0x0409;
   os.user_default_locale = 0x0411;
   s.Reload(os);
@@ -113,8 +113,8 @@ TEST(LongTimeFormatTest, BuiltFromTheLocaleTimeItems) {
   EXPECT_EQ(BuildLongTimeFormat("1", "0", "1"), "AMPM hh:mm:ss");
   EXPECT_EQ(BuildLongTimeFormat("0", "1", "1"), "h:mm:ss");  // 24 hours: no marker
   FakeLocaleOs os;
-  os.SetLocaleItem(LOCALE_ITIME, "0");
-  os.SetLocaleItem(LOCALE_ITLZERO, "1");
+  os.SetLocaleItem(locale_item::kITime, "0");
+  os.SetLocaleItem(locale_item::kITLZero, "1");
   EXPECT_EQ(LocaleDateSettings::FromOs(os).LongTimeFormat, "AMPM hh:mm:ss");
 }
 

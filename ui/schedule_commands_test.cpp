@@ -358,8 +358,8 @@ TEST_F(ScheduleDateModesTest, FailedWriteKeepsWhatWasSetInMemory) {
 }
 
 TEST_F(ScheduleDateModesTest, ShortDateFollowsTheLocalePattern) {
-  os.SetLocaleItem(LOCALE_SSHORTDATE, "dd.MM.yyyy");
-  os.SetLocaleItem(LOCALE_SDATE, ".");
+  os.SetLocaleItem(locale_item::kSShortDate, "dd.MM.yyyy");
+  os.SetLocaleItem(locale_item::kSDate, ".");
   form->SettingChange();
   os.SetToday(2027, 3, 1);
   form->WeeClick();

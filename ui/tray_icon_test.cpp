@@ -184,8 +184,8 @@ TEST_F(TrayIconTaskbarTest, RecreatedTaskbarAddsNoIconWhileTheWindowShows) {
 }
 
 TEST_F(TrayIconTaskbarTest, RecreatedTaskbarReadsTheLocaleSettingsAgain) {
-  os.SetLocaleItem(LOCALE_SSHORTDATE, "dd.MM.yyyy");
-  os.SetLocaleItem(LOCALE_SDATE, ".");
+  os.SetLocaleItem(locale_item::kSShortDate, "dd.MM.yyyy");
+  os.SetLocaleItem(locale_item::kSDate, ".");
   const int resets = os.set_to_user_default_calls;
   form->TaskbarCreated();
   EXPECT_EQ(os.set_to_user_default_calls, resets + 1);

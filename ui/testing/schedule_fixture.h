@@ -38,7 +38,7 @@ class InMemoryOs : public FakeLocaleOs {
   InMemoryOs() {
     executable_path = "C:\\Quillset\\Quillset.exe";
     SetToday(2026, 12, 13);
-    SetLocaleItem(LOCALE_ITIMEMARKPOSN, "0");
+    SetLocaleItem(locale_item::kITimeMarkPosn, "0");
   }
 
   // ---- What a test sets
