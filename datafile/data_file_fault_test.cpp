@@ -10,6 +10,7 @@
 #include "datafile/data_file.h"
 #include "datafile/packet_test_support.h"
 #include "datafile/table_packet.h"
+#include "datafile/data_file_test_support.h"
 
 namespace quillset {
 namespace {
@@ -25,20 +26,10 @@ class DataFileFaultTest : public ::testing::Test {
   // A store loaded from the one-entry file, with a second entry added.
   std::unique_ptr<TClientDataSet> StoreWithANewEntry() {
     WriteFileBytes(path_, testing_support::OneEntryFile());
-    auto store = MakeBackupEntryStore(&codec_);
-    LoadFile(*store, os_, path_);
-    store->MoveLast();
-    store->InsertRow();
-    store->FieldAt(0).WriteText("C:\\new");
-    store->FieldAt(1).WriteText("D:\\new");
-    return store;
+    return testing_support::LoadWithANewEntry(os_, codec_, path_);
   }
   // The rows of the data file as it loads now.
-  int RowsOnDisk() {
-    auto check = MakeBackupEntryStore(&codec_);
-    LoadFile(*check, os_, path_);
-    return check->RowCount();
-  }
+  int RowsOnDisk() { return testing_support::RowsInDataFile(os_, codec_, path_); }
 
   TempFolder folder_;
   std::string path_ = folder_.File("Quillset.cds");

@@ -12,6 +12,7 @@
 #include "datafile/data_file.h"
 #include "datafile/packet_test_support.h"
 #include "datafile/table_packet.h"
+#include "datafile/data_file_test_support.h"
 
 namespace quillset {
 namespace {
@@ -30,19 +31,9 @@ class DataFileHeldTest : public ::testing::Test {
 
   // A store loaded from the one-entry file, with a second entry added.
   std::unique_ptr<TClientDataSet> StoreWithANewEntry() {
-    auto store = MakeBackupEntryStore(&codec_);
-    LoadFile(*store, host_, path_);
-    store->MoveLast();
-    store->InsertRow();
-    store->FieldAt(0).WriteText("C:\\new");
-    store->FieldAt(1).WriteText("D:\\new");
-    return store;
+    return testing_support::LoadWithANewEntry(host_, codec_, path_);
   }
-  int RowsOnDisk() {
-    auto check = MakeBackupEntryStore(&codec_);
-    LoadFile(*check, host_, path_);
-    return check->RowCount();
-  }
+  int RowsOnDisk() { return testing_support::RowsInDataFile(host_, codec_, path_); }
   // The message of what `action` throws as `E`; empty when it throws nothing.
   template <typename E, typename Action>
   static std::string MessageOf(Action action) {
