@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "app/locale_items.h"
+#include "app/testing/host_test_folder.h"
 
 namespace quillset {
 namespace {
@@ -20,28 +21,14 @@ namespace fs = std::filesystem;
 
 class HostOsServicesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "quillset-os-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(dir_, ec);
-  }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Path(const std::string& name) const { return folder_.Path(name); }
   void WriteText(const std::string& name, const std::string& text) const {
-    std::ofstream(Path(name), std::ios::binary) << text;
+    folder_.WriteText(name, text);
   }
-  std::string ReadText(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-  }
+  std::string ReadText(const std::string& name) const { return folder_.ReadText(name); }
 
-  fs::path dir_;
+  testing_support::HostTestFolder folder_;
+  const fs::path& dir_ = folder_.Dir();
   HostOsServices os_;
 };
 

@@ -15,6 +15,7 @@
 
 #include "app/host_os_services.h"
 #include "app/testing/fault_injecting_os.h"
+#include "app/testing/host_test_folder.h"
 
 namespace quillset {
 namespace {
@@ -26,28 +27,17 @@ constexpr std::uint64_t kAllWaits = 2000;
 class RetryingOsServicesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "quillset-retry-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
     WriteText("a.txt", "content of a");
     WriteText("b.txt", "content of b");
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Path(const std::string& name) const { return folder_.Path(name); }
   void WriteText(const std::string& name, const std::string& text) const {
-    std::ofstream(Path(name), std::ios::binary) << text;
+    folder_.WriteText(name, text);
   }
-  std::string ReadText(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-  }
+  std::string ReadText(const std::string& name) const { return folder_.ReadText(name); }
 
-  fs::path dir_;
+  testing_support::HostTestFolder folder_;
+  const fs::path& dir_ = folder_.Dir();
   HostOsServices host_;
   FaultInjectingOs faults_{host_};
   RetryingOsServices os_{faults_};
