@@ -213,6 +213,20 @@ Status DSEXTRACT::PrepareRows() {
   return kStatusOk;
 }
 
+Status DSEXTRACT::SkipToRows() {
+  if (text_ || phase_ == Phase::kClosed) return kStatusBadPacket;
+  return PrepareRows();
+}
+
+Status DSEXTRACT::ContinueRowsIn(const std::uint8_t* data, std::size_t size) {
+  if (text_ || phase_ == Phase::kClosed || data == nullptr) return kStatusBadPacket;
+  if (Status s = PrepareRows()) return s;
+  data_ = data;
+  size_ = size;
+  pos_ = 0;
+  return kStatusOk;
+}
+
 Status DSEXTRACT::NextRow(std::uint8_t& row_status, PacketRowValue* values) {
   if (text_) return text_->NextRow(row_status, values);
   if (phase_ == Phase::kClosed) return kStatusBadPacket;

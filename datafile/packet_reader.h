@@ -45,6 +45,16 @@ class DSEXTRACT : public TDATAPACKET_READ {
   // that ends where its rows end).
   std::size_t BytesLeft() const { return size_ - pos_; }
 
+  // Reading a binary packet a piece at a time. Position() is the offset the
+  // walk has reached in the bytes it reads. SkipToRows walks past the
+  // columns and table properties without handing them out; Position() is
+  // then where the rows begin. ContinueRowsIn goes on with the rows in
+  // `data`, whose first byte is the one at Position() (the caller has moved
+  // the packet's remaining bytes there and read on behind them).
+  std::size_t Position() const { return pos_; }
+  Status SkipToRows();
+  Status ContinueRowsIn(const std::uint8_t* data, std::size_t size);
+
  private:
   enum class Phase { kClosed, kColumns, kTableCountNext, kTableProperties, kRows };
 

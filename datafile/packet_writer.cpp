@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "datafile/little_endian.h"
+#include "store/short_bytes.h"
 
 namespace quillset {
 namespace {
@@ -69,7 +70,9 @@ Status DSDATAPACKET::Flush(bool all) {
   if (end <= flushed_) return kStatusOk;
   if (flushed_ == 0) StoreU32(At(14), promised_rows_);
   if (Status s = sink_->Write(storage_.data(), end - flushed_)) return s;
-  storage_.erase(storage_.begin(), storage_.begin() + static_cast<std::ptrdiff_t>(end - flushed_));
+  // The bytes still held move to the front; the buffer keeps its size, so
+  // that it is cleared (made valid) only once, not again after every flush.
+  std::memmove(storage_.data(), storage_.data() + (end - flushed_), length_ - end);
   flushed_ = end;
   return kStatusOk;
 }
@@ -340,7 +343,7 @@ Status DSDATAPACKET::PutRow(std::uint8_t row_status, const PacketValue* values,
   std::uint8_t* const row = At(length_);
   row[0] = row_status;
   std::uint8_t* const field_status = row + 1;
-  std::memset(field_status, 0, status_bytes);
+  ClearShortBytes(field_status, status_bytes);
   std::uint8_t* p = field_status + status_bytes;
   for (std::size_t c = 0; c < count; ++c) {
     const PacketValue& v = values[c];

@@ -10,6 +10,7 @@
 #include "datafile/packet_reader.h"
 #include "datafile/packet_writer.h"
 #include "datafile/text_packet_writer.h"
+#include "store/short_bytes.h"
 
 namespace quillset {
 namespace {
@@ -160,13 +161,15 @@ Status WriteTableProperties(TDATAPACKET_WRITE& writer, const DSBASE& table) {
       return field == 0 ? entry.slot : field == 1 ? entry.replaced_slot : entry.kind;
     };
     const auto pieces = [&word](std::uint8_t* out, std::size_t from, std::size_t count) {
-      for (std::size_t at = from; at < from + count;) {
-        std::uint8_t bytes[4];
-        StoreU32(bytes, word(at / 4));
-        const std::size_t take = std::min<std::size_t>(4 - at % 4, from + count - at);
-        std::memcpy(out + (at - from), bytes + at % 4, take);
-        at += take;
-      }
+      const std::size_t end = from + count;
+      const auto byte_at = [&word](std::size_t at) {
+        return static_cast<std::uint8_t>(word(at / 4) >> (8 * (at % 4)));
+      };
+      // A piece may start or end inside a word: those bytes one at a time.
+      std::size_t at = from;
+      for (; at < end && at % 4 != 0; ++at) out[at - from] = byte_at(at);
+      for (; at + 4 <= end; at += 4) StoreU32(out + (at - from), word(at / 4));
+      for (; at < end; ++at) out[at - from] = byte_at(at);
     };
     if (Status s = writer.AddPropertyInPieces(PropertyLevel::kTable, "CHANGE_LOG", kTypeChangeLog,
                                               static_cast<std::uint32_t>(4 + words * 4), pieces))
@@ -224,10 +227,7 @@ class SlotRowValues {
         case ColumnKind::kString: {
           // The area holds the text up to its first zero byte; the bytes
           // after the stored ones are zero.
-          const void* zero = field.length ? std::memchr(field.bytes, 0, field.length) : nullptr;
-          const std::uint32_t length =
-              zero ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(zero) - field.bytes)
-                   : field.length;
+          const std::uint32_t length = LengthToZero(field.bytes, field.length);
           // An empty text that is not null travels as one zero byte.
           value.bytes = length == 0 ? &kEmptyText : field.bytes;
           value.length = length == 0 ? 1 : length;
@@ -294,8 +294,8 @@ class SlotRowValues {
   const std::uint8_t* Area(std::size_t c, const FieldBytes& field, std::uint32_t area_size) {
     if (field.length >= area_size && field.length > 0) return field.bytes;
     std::uint8_t* area = padded_.data() + layout_.AreaOffset(c);
-    if (field.length > 0) std::memcpy(area, field.bytes, field.length);
-    std::memset(area + field.length, 0, area_size - field.length);
+    CopyShortBytes(area, field.bytes, field.length);
+    ClearShortBytes(area + field.length, area_size - field.length);
     return area;
   }
 
@@ -546,26 +546,6 @@ struct ColumnPlace {
   std::uint32_t element_area = 0;    // and in the row image
 };
 
-inline bool HasZeroByte(const std::uint8_t* bytes) {
-  std::uint64_t word;
-  std::memcpy(&word, bytes, sizeof word);
-  return ((word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull) != 0;
-}
-
-// The bytes of `value` before its first zero byte, at most `limit`; reads
-// only the first `limit` bytes. Inline, eight bytes a step and the last eight
-// at once: every row's texts pass here, and they rarely hold a zero byte.
-inline std::uint32_t LengthToZero(const std::uint8_t* value, std::uint32_t limit) {
-  std::uint32_t at = 0;
-  if (limit >= 8) {
-    while (limit - at > 8 && !HasZeroByte(value + at)) at += 8;
-    // The bytes before `at` hold no zero; the last eight cover the rest.
-    if (limit - at <= 8 && !HasZeroByte(value + limit - 8)) return limit;
-  }
-  while (at < limit && value[at] != 0) ++at;
-  return at;
-}
-
 // An array value (count, then the elements) into its column's area: at most
 // the column's elements; a text element is cut at its first zero byte and to
 // the column's width. Elements past the count stay zero.
@@ -639,11 +619,84 @@ Status PlaceValue(DSBASE& table, const ColumnPlace& place, const std::uint8_t* v
   return kStatusOk;
 }
 
-Status AppendToTable(DSBASE& table, const std::uint8_t* packet, std::size_t size) {
-  if (packet == nullptr || size == 0) return kStatusBadPacket;
+// The part of a packet in memory: all of it, or, read from a source, the
+// bytes from Start() on as far as they have been read.
+class PacketWindow {
+ public:
+  PacketWindow(const std::uint8_t* packet, std::size_t size)
+      : data_(packet), size_(size), total_(size) {}
+  PacketWindow(PacketSource& source, std::size_t piece_bytes)
+      : source_(&source), piece_bytes_(piece_bytes > 0 ? piece_bytes : 1), total_(source.Size()) {}
+
+  const std::uint8_t* Data() const { return data_; }
+  std::size_t Size() const { return size_; }
+  std::uint64_t Start() const { return start_; }
+  std::uint64_t Total() const { return total_; }
+  bool HoldsTheRest() const { return start_ + size_ == total_; }
+
+  // Drops the first `consumed` bytes and reads on until at least `wanted`
+  // bytes are held (a piece at least), or the rest of the packet.
+  Status Advance(std::size_t consumed, std::uint64_t wanted) {
+    if (source_ == nullptr) return kStatusOk;  // held whole
+    if (consumed > 0 && size_ > consumed)
+      std::memmove(buffer_.data(), buffer_.data() + consumed, size_ - consumed);
+    size_ -= consumed;
+    start_ += consumed;
+    const std::uint64_t rest = total_ - start_;
+    std::uint64_t target = wanted > piece_bytes_ ? wanted : piece_bytes_;
+    if (target > rest) target = rest;
+    if (target > std::numeric_limits<std::size_t>::max()) return kStatusOutOfMemory;
+    if (buffer_.size() < target) buffer_.resize(static_cast<std::size_t>(target));
+    if (size_ < target) {
+      if (!source_->Read(buffer_.data() + size_, static_cast<std::size_t>(target) - size_))
+        return kStatusReadFailed;
+      size_ = static_cast<std::size_t>(target);
+    }
+    data_ = buffer_.data();
+    return kStatusOk;
+  }
+  // Reads on until twice the bytes now held are (or the rest).
+  Status Grow() { return Advance(0, size_ > 0 ? 2 * size_ : piece_bytes_); }
+
+ private:
+  PacketSource* source_ = nullptr;
+  std::size_t piece_bytes_ = 0;
+  std::vector<std::uint8_t> buffer_;
+  const std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::uint64_t start_ = 0;
+  std::uint64_t total_ = 0;
+};
+
+// A row is read from the window only with this many bytes behind it (or the
+// rest of the packet); a longer one makes the window grow.
+constexpr std::size_t kRowRoomBytes = 64 * 1024;
+
+// Reads on until the window holds the packet's columns and table properties
+// (a text-form packet: all of it). A packet that fails before its rows is
+// left for AppendToTable to refuse, with the rest read.
+Status ReadPastMetadata(PacketWindow& window) {
+  if (Status s = window.Advance(0, 0)) return s;
+  for (;;) {
+    if (window.HoldsTheRest()) return kStatusOk;
+    if (window.Size() >= kPacketHeaderSize) {  // fewer cannot tell the form
+      DSEXTRACT scan;
+      const Status opened = scan.OpenPacket(window.Data(), window.Size());
+      if (scan.IsTextForm()) return window.Advance(0, window.Total());
+      if (!opened && !scan.SkipToRows()) return kStatusOk;
+    }
+    if (Status s = window.Grow()) return s;
+  }
+}
+
+Status AppendToTable(DSBASE& table, PacketWindow& window) {
+  if (window.Total() == 0) return kStatusBadPacket;
   if (table.Created()) return kStatusNoReader;  // appending to a built table is not supported
+  if (Status s = ReadPastMetadata(window)) return s;
+  if (window.Data() == nullptr) return kStatusBadPacket;
+  const std::uint64_t size = window.Total();
   DSEXTRACT reader;
-  if (Status s = reader.OpenPacket(packet, size)) return s;
+  if (Status s = reader.OpenPacket(window.Data(), window.Size())) return s;
   if (!(reader.HeaderFlags() & kPacketFlagMetadata)) return kStatusNoMetadata;
 
   std::vector<ColumnDescription> columns;
@@ -708,7 +761,7 @@ Status AppendToTable(DSBASE& table, const std::uint8_t* packet, std::size_t size
   // Every row takes at least its status byte and field-status bits in the
   // packet, and rarely fewer than 16 bytes: the packet's size bounds the
   // slots reserved up front, whatever row count its header claims.
-  const std::uint64_t row_bytes = reader.IsTextForm() ? size : reader.BytesLeft();
+  const std::uint64_t row_bytes = reader.IsTextForm() ? size : size - reader.Position();
   const std::uint64_t row_bytes_at_least = 1 + (column_count + 3) / 4;
   std::uint64_t reserve = reader.HeaderRowCount();
   reserve = std::min<std::uint64_t>(reserve, row_bytes / row_bytes_at_least);
@@ -724,8 +777,18 @@ Status AppendToTable(DSBASE& table, const std::uint8_t* packet, std::size_t size
     work += work_per_row;
     if (work > work_budget) return kStatusOutOfMemory;
     std::uint8_t status = 0;
-    if (Status r = reader.NextRow(status, row_values.data()))
-      return r == kStatusNoMore ? kStatusBadPacket : r;
+    if (!window.HoldsTheRest() && window.Size() - reader.Position() < kRowRoomBytes) {
+      if (Status r = window.Advance(reader.Position(), 0)) return r;
+      if (Status r = reader.ContinueRowsIn(window.Data(), window.Size())) return r;
+    }
+    Status r = reader.NextRow(status, row_values.data());
+    while (r && !window.HoldsTheRest()) {  // a row longer than the room left for it
+      if (Status g = window.Advance(reader.Position(), 2 * (window.Size() - reader.Position())))
+        return g;
+      if (Status g = reader.ContinueRowsIn(window.Data(), window.Size())) return g;
+      r = reader.NextRow(status, row_values.data());
+    }
+    if (r) return r == kStatusNoMore ? kStatusBadPacket : r;
     for (std::size_t c = 0; c < column_count; ++c) {
       const PacketRowValue& in = row_values[c];
       FieldBytes& value = values[c];
@@ -779,8 +842,19 @@ Status StreamPacketTo(DSBASE& table, PacketSink& sink, std::size_t buffer_bytes)
 }
 
 Status AppendPacket(DSBASE& table, const std::uint8_t* packet, std::size_t size) {
+  if (packet == nullptr) return kStatusBadPacket;
   try {
-    return AppendToTable(table, packet, size);
+    PacketWindow window(packet, size);
+    return AppendToTable(table, window);
+  } catch (const std::bad_alloc&) {
+    return kStatusOutOfMemory;
+  }
+}
+
+Status AppendPacketFrom(DSBASE& table, PacketSource& source, std::size_t piece_bytes) {
+  try {
+    PacketWindow window(source, piece_bytes);
+    return AppendToTable(table, window);
   } catch (const std::bad_alloc&) {
     return kStatusOutOfMemory;
   }
@@ -793,6 +867,10 @@ Status BinaryPacketCodec::StreamPacket(DSBASE& table, std::vector<std::uint8_t>&
 Status BinaryPacketCodec::AppendPacket(DSBASE& table,
                                               const std::vector<std::uint8_t>& packet) {
   return quillset::AppendPacket(table, packet.data(), packet.size());
+}
+
+Status BinaryPacketCodec::AppendPacketFrom(DSBASE& table, PacketSource& source) {
+  return quillset::AppendPacketFrom(table, source, kReadPieceBytes);
 }
 
 }  // namespace quillset

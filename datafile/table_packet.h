@@ -40,6 +40,14 @@ Status StreamPacket(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& o
 // larger than that is held whole).
 Status StreamPacketTo(DSBASE& table, PacketSink& sink, std::size_t buffer_bytes);
 Status AppendPacket(DSBASE& table, const std::uint8_t* packet, std::size_t size);
+// AppendPacket with the packet read from `source` in pieces of about
+// `piece_bytes` as its rows are placed: besides the table, memory for the
+// columns and table properties (read whole) and for a piece, or for the
+// longest row if that is longer. A text-form packet is read whole. A failing
+// source gives kStatusReadFailed.
+Status AppendPacketFrom(DSBASE& table, PacketSource& source, std::size_t piece_bytes);
+// The pieces the record store's codec reads.
+constexpr std::size_t kReadPieceBytes = 1024 * 1024;
 
 // The record store's codec: always the binary form when serialising (the
 // system saves nothing else); reading takes either form.
@@ -47,6 +55,7 @@ class BinaryPacketCodec : public PacketCodec {
  public:
   Status StreamPacket(DSBASE& table, std::vector<std::uint8_t>& out) override;
   Status AppendPacket(DSBASE& table, const std::vector<std::uint8_t>& packet) override;
+  Status AppendPacketFrom(DSBASE& table, PacketSource& source) override;
 };
 
 // Maps between the engine's column kinds and the packet's.

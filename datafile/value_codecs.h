@@ -23,6 +23,7 @@
 
 #include "datafile/little_endian.h"
 #include "datafile/type_codes.h"
+#include "store/short_bytes.h"
 #include "store/status.h"
 
 namespace quillset {
@@ -73,7 +74,7 @@ class FLDConv {
   void Encode(const std::uint8_t* payload, std::size_t length, std::uint8_t* out) const {
     switch (shape_) {
       case Shape::kFixed:
-        if (width_ > 0) std::memcpy(out, payload, width_);
+        CopyShortBytes(out, payload, width_);
         return;
       case Shape::kVarying:
         out[0] = static_cast<std::uint8_t>(length);
@@ -82,7 +83,7 @@ class FLDConv {
           out[2] = static_cast<std::uint8_t>(length >> 16);
           out[3] = static_cast<std::uint8_t>(length >> 24);
         }
-        if (length > 0) std::memcpy(out + width_, payload, length);
+        CopyShortBytes(out + width_, payload, length);
         return;
       case Shape::kArray:
         std::memcpy(out, payload, length);

@@ -555,6 +555,17 @@ void TClientDataSet::OpenFromHeldPacket() {
   if (!held_packet_) RaiseStoreError(kNoPacket);
   auto base = std::make_unique<DSBASE>();
   CheckEngine(Codec().AppendPacket(*base, *held_packet_));
+  OpenBuiltTable(std::move(base));
+}
+
+void TClientDataSet::OpenFromSource(PacketSource& source) {
+  if (Active()) RaiseStoreError(kOpenStore);
+  auto base = std::make_unique<DSBASE>();
+  CheckEngine(Codec().AppendPacketFrom(*base, source));
+  OpenBuiltTable(std::move(base));
+}
+
+void TClientDataSet::OpenBuiltTable(std::unique_ptr<DSBASE> base) {
   if (!base->Created()) throw EDBClient(kStatusBadPacket.Code());
   CheckEngine(base->BuildView());
   OpenTable(std::move(base));

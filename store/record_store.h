@@ -223,12 +223,20 @@ class TClientDataSet : public TDataSet {
   // Inactive and keeps the packet; on success the packet is released, state
   // Browse, first row current, AtStart true, AtEnd true only without rows.
   void OpenFromHeldPacket();
+  // Opens from the packet `source` gives, read as the rows are placed (a
+  // large data file is never held whole), with the errors of
+  // OpenFromHeldPacket; a failing source gives EDBClient(kStatusReadFailed).
+  // REQUIRES: Inactive. On success the held packet is released; on failure
+  // the store stays Inactive with the held packet it had.
+  void OpenFromSource(PacketSource& source);
   // The whole content as a packet (the caller runs EndRowEdit first).
   // Inactive: closed-store error; codec failure: EDBClient.
   std::vector<std::uint8_t> StreamContent();
 
  private:
   PacketCodec& Codec() const;
+  // The table a codec built, checked and opened; the held packet released.
+  void OpenBuiltTable(std::unique_ptr<DSBASE> base);
   PacketCodec* codec_;
   std::unique_ptr<std::vector<std::uint8_t>> held_packet_;
 };

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "store/short_bytes.h"
+
 namespace quillset {
 namespace {
 
@@ -41,28 +43,10 @@ std::size_t VarintLength(std::uint64_t value) {
   return length;
 }
 
-std::uint64_t LoadWord(const std::uint8_t* bytes) {
-  std::uint64_t word;
-  std::memcpy(&word, bytes, sizeof word);
-  return word;
-}
-
-// memcpy for the short values of a row without a library call: two
-// overlapping words for 8 to 16 bytes.
-inline void CopyBytes(std::uint8_t* out, const std::uint8_t* bytes, std::size_t length) {
-  if (length >= 8 && length <= 16) {
-    const std::uint64_t head = LoadWord(bytes), tail = LoadWord(bytes + length - 8);
-    std::memcpy(out, &head, 8);
-    std::memcpy(out + length - 8, &tail, 8);
-  } else {
-    std::memcpy(out, bytes, length);
-  }
-}
-
 // The length without trailing zero bytes, skipping eight at a time: the areas
 // of path columns are mostly zeros.
 std::size_t TrimmedLength(const std::uint8_t* bytes, std::size_t length) {
-  while (length >= 8 && LoadWord(bytes + length - 8) == 0) length -= 8;
+  while (length >= 8 && LoadWord64(bytes + length - 8) == 0) length -= 8;
   while (length > 0 && bytes[length - 1] == 0) --length;
   return length;
 }
@@ -72,9 +56,9 @@ std::size_t TrimmedLength(const std::uint8_t* bytes, std::size_t length) {
 // folder differ. A weak hash costs a cache miss now and then (a value stored
 // again), never a wrong row: every hit is compared byte for byte.
 std::uint32_t HashBytes(const std::uint8_t* bytes, std::size_t length) {
-  std::uint64_t hash = (LoadWord(bytes) * 0x9E3779B97F4A7C15ull) ^
-                       (LoadWord(bytes + (length - 8) / 2) * 0xC2B2AE3D27D4EB4Full) ^
-                       (LoadWord(bytes + length - 8) * 0x165667B19E3779F9ull) ^ length;
+  std::uint64_t hash = (LoadWord64(bytes) * 0x9E3779B97F4A7C15ull) ^
+                       (LoadWord64(bytes + (length - 8) / 2) * 0xC2B2AE3D27D4EB4Full) ^
+                       (LoadWord64(bytes + length - 8) * 0x165667B19E3779F9ull) ^ length;
   hash ^= hash >> 32;
   hash *= 0xFF51AFD7ED558CCDull;
   hash ^= hash >> 29;
@@ -84,9 +68,9 @@ std::uint32_t HashBytes(const std::uint8_t* bytes, std::size_t length) {
 // True when the `length` (at least 8) bytes at `a` and `b` are equal. The last
 // word first: values of one column mostly differ at their end.
 inline bool SameWords(const std::uint8_t* a, const std::uint8_t* b, std::size_t length) {
-  if (LoadWord(a + length - 8) != LoadWord(b + length - 8)) return false;
+  if (LoadWord64(a + length - 8) != LoadWord64(b + length - 8)) return false;
   for (std::size_t at = 0; at + 8 < length; at += 8)
-    if (LoadWord(a + at) != LoadWord(b + at)) return false;
+    if (LoadWord64(a + at) != LoadWord64(b + at)) return false;
   return true;
 }
 
@@ -246,7 +230,7 @@ std::uint32_t RowArena::AppendValues(const FieldBytes* values) {
       if (shareable && fresh_count < 8)
         fresh[fresh_count++] = {c, static_cast<std::size_t>(p - payload),
                                 static_cast<std::uint32_t>(length), hash};
-      CopyBytes(p, bytes, length);
+      CopyShortBytes(p, bytes, length);
       p += length;
     }
   }

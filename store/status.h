@@ -61,7 +61,9 @@ class [[nodiscard]] Status {
     "its elements) or a table without columns")                                               \
   X(kStatusNotCreated, 0x4006, "the table has not been created")                             \
   X(kStatusWriteFailed, 0xF001,                                                                \
-    "the file took not all the bytes of a packet (the data file reports its own error)")
+    "the file took not all the bytes of a packet (the data file reports its own error)")      \
+  X(kStatusReadFailed, 0xF002,                                                                 \
+    "the file gave not all the bytes of a packet (the data file reports its own error)")
 
 #define QUILLSET_STATUS_CONSTANT(name, code, text) constexpr Status name{code};
 QUILLSET_STATUS_CODES(QUILLSET_STATUS_CONSTANT)
