@@ -2,18 +2,20 @@
 // in a file beside the executable (its path with the extension ".cds").
 //
 // LoadFile(store, os, path): closes the store (its content goes into the held
-// packet), opens the file for reading with no sharing, reads it whole; a
-// non-empty file becomes the held packet (an empty one keeps the packet held
-// before), and the store opens from it. The form (binary or text) is told by
-// the first bytes, not by the name. Failures, raised to the caller:
+// packet), opens the file for reading with no sharing, and opens the store
+// from it, reading it a piece at a time as the rows are placed (its bytes
+// are never held whole beside the rows; a text-form file is); an empty file
+// opens the store from the packet held before. The form (binary or text) is
+// told by the first bytes, not by the name. Failures, raised to the caller:
 //   the file cannot be opened or read   EFOpenError "ファイル %s は開けません"
 //   nothing to open from                EDatabaseError "ClientDataSet1: データ
 //                                       プロバイダ/パケットがありません"
 //   bytes refused                       EDBClient carrying the status, text
 //                                       "ファイル %s のデータが正しくありません
 //                                       (0x....)" with the path and the status
-//   too large to hold in memory         EDBClient 0x2501 "ファイル %s は大きす
-//                                       ぎて読み込めません"
+//   too large to hold in memory (or     EDBClient 0x2501 "ファイル %s は大きす
+//   over 4 GiB, more than a packet      ぎて読み込めません"
+//   holds)
 //   a field without a column, a kind mismatch   the store's errors
 // After any failure the store is closed.
 //
@@ -22,9 +24,9 @@
 //   1. a data file held open by another program fails the save at once;
 //   2. "<path>.new" is created (or truncated);
 //   3. the pending row edit is ended and the packet written to it as it is
-//      made, through a buffer of `buffer_bytes` (binary; the text form, for a
-//      path ending in ".xml", is built whole first); a short write is a
-//      failure;
+//      made, through a buffer of `buffer_bytes`, in writes of at most 1 MiB
+//      (binary; the text form, for a path ending in ".xml", is built whole
+//      first); a short write is a failure;
 //   4. the new file is flushed and closed;
 //   5. the new file replaces the data file in one step.
 // If any step fails, the ".new" file is removed, the data file keeps its old

@@ -312,6 +312,32 @@ TEST_F(DataFileTest, AFileTooLargeToHoldIsRefusedByNameAndTheCloseWritesNothing)
   EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path_)));
 }
 
+TEST_F(DataFileTest, AReadFailingInTheMiddleOfTheFileRefusesTheLoadAndTheCloseWritesNothing) {
+  // Over 1 MiB, so that the file is read in more than one piece.
+  auto big = NewStore();
+  big->CreateEmpty();
+  const std::string folder(90, 'f');  // near the column's width of 100
+  for (int i = 0; i < 10000; ++i) AddEntry(*big, "C:\\" + folder + std::to_string(i), "D:\\to");
+  SaveFile(*big, os_, path_);
+  const Bytes content = ReadFileBytes(path_);
+  ASSERT_GT(content.size(), 1u << 20);
+  for (int fail_at : {1, 2}) {
+    auto store = NewStore();
+    os_.FailNthCall(fail_at, OsFault::kFail, OsCall::kRead);
+    try {
+      LoadFile(*store, os_, path_);
+      FAIL() << "read " << fail_at;
+    } catch (const EFOpenError& e) {
+      EXPECT_EQ(e.Message(), CannotOpen(path_));
+    }
+    EXPECT_TRUE(os_.Injected()) << "read " << fail_at;
+    os_.FailNthCall(0);
+    EXPECT_FALSE(store->Active());
+    SaveFile(*store, os_, path_);  // as the window's close does
+    EXPECT_EQ(ReadFileBytes(path_), content);
+  }
+}
+
 TEST_F(DataFileTest, ChangeDetectionSinceTheLastLoadOrSave) {
   DataFileState state;
   EXPECT_TRUE(state.DataFilePath().empty());

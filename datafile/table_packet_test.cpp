@@ -635,25 +635,27 @@ class RecordingSink : public PacketSink {
   int fail_at_;
 };
 
-TEST(TablePacketTest, StreamingGivesTheBytesOfTheWholePacketWhateverTheBuffer) {
-  // Tables as the files that the tests know leave them: the worked examples,
-  // a file after runs with a deletion, unknown properties kept, fixed texts
-  // and arrays, and a list that was read from the text form.
+// Packets as the files that the tests know leave them: the worked examples,
+// a file after runs with a deletion, unknown properties kept, fixed texts
+// and arrays, and a list in the text form.
+std::vector<Bytes> KnownPackets() {
   const Bytes custom = {7, 0};
   HandPacket unknown({{"name", 0x00490001, {{"WIDTH", kWidth5}, {"Colour", custom}}}});
   unknown.TableProperty("MyNote", 0x00490001, {3, 'a', 'b', 'c'});
   std::vector<Bytes> packets = {testing_support::EmptyListFile(), testing_support::OneEntryFile(),
                                 testing_support::AfterBackupRunFile(), LargerFile(),
                                 unknown.Row(0, {"abc"}).Finish(), FixedTextAndArraysPacket()};
-  {
-    DSBASE table;
-    const Bytes binary = testing_support::AfterBackupRunFile();
-    ASSERT_EQ(AppendPacket(table, binary.data(), binary.size()), kStatusOk);
-    Bytes text;
-    ASSERT_EQ(StreamPacket(table, PacketForm::kText, text), kStatusOk);
-    packets.push_back(text);
-  }
-  for (const Bytes& packet : packets) {
+  DSBASE table;
+  const Bytes binary = testing_support::AfterBackupRunFile();
+  EXPECT_EQ(AppendPacket(table, binary.data(), binary.size()), kStatusOk);
+  Bytes text;
+  EXPECT_EQ(StreamPacket(table, PacketForm::kText, text), kStatusOk);
+  packets.push_back(text);
+  return packets;
+}
+
+TEST(TablePacketTest, StreamingGivesTheBytesOfTheWholePacketWhateverTheBuffer) {
+  for (const Bytes& packet : KnownPackets()) {
     DSBASE table;
     ASSERT_EQ(AppendPacket(table, packet.data(), packet.size()), kStatusOk);
     Bytes whole;
@@ -688,6 +690,128 @@ TEST(TablePacketTest, ABigPacketStreamsInPiecesOfTheBuffersSize) {
     RecordingSink failing(fail_at);
     EXPECT_EQ(StreamPacketTo(*store->Table(), failing, 4096), kStatusWriteFailed) << fail_at;
     EXPECT_EQ(failing.writes, fail_at);  // nothing is written after a refused write
+  }
+}
+
+// A packet in memory handed out as a file would be, a read at a time; the
+// read numbered `fail_at` (from 1) fails.
+class MemorySource : public PacketSource {
+ public:
+  explicit MemorySource(const Bytes& bytes, int fail_at = 0) : bytes_(bytes), fail_at_(fail_at) {}
+  std::uint64_t Size() const override { return bytes_.size(); }
+  bool Read(std::uint8_t* out, std::size_t length) override {
+    if (++reads == fail_at_ || length > bytes_.size() - at_) return false;
+    std::copy(bytes_.begin() + static_cast<std::ptrdiff_t>(at_),
+              bytes_.begin() + static_cast<std::ptrdiff_t>(at_ + length), out);
+    at_ += length;
+    largest_read = std::max(largest_read, length);
+    return true;
+  }
+  std::size_t BytesRead() const { return at_; }
+  int reads = 0;
+  std::size_t largest_read = 0;
+
+ private:
+  const Bytes& bytes_;
+  std::size_t at_ = 0;
+  int fail_at_;
+};
+
+// What AppendPacket makes of `packet` held whole: its status, and the table
+// written again.
+std::pair<Status, Bytes> LoadedWhole(const Bytes& packet) {
+  DSBASE table;
+  const Status s = AppendPacket(table, packet.data(), packet.size());
+  Bytes written;
+  if (s == kStatusOk) {
+    EXPECT_EQ(StreamPacket(table, PacketForm::kBinary, written), kStatusOk);
+  }
+  return {s, written};
+}
+
+// The same with the packet read in pieces; `bytes_read` gets how many bytes
+// were asked of the source.
+std::pair<Status, Bytes> LoadedInPieces(const Bytes& packet, std::size_t piece,
+                                        std::size_t* bytes_read = nullptr) {
+  DSBASE table;
+  MemorySource source(packet);
+  const Status s = AppendPacketFrom(table, source, piece);
+  Bytes written;
+  if (s == kStatusOk) {
+    EXPECT_EQ(StreamPacket(table, PacketForm::kBinary, written), kStatusOk);
+  }
+  if (bytes_read) *bytes_read = source.BytesRead();
+  return {s, written};
+}
+
+TEST(TablePacketTest, ReadingInPiecesBuildsWhatTheWholePacketBuilds) {
+  // Pieces of odd sizes end inside headers, properties, rows and values. A
+  // text of 40,000 bytes makes a row longer than a piece and than the room
+  // kept for a row.
+  std::vector<Bytes> packets = KnownPackets();
+  const Bytes width = {0xFF, 0xFF};
+  packets.push_back(HandPacket({{"a", 0x00490002, {{"WIDTH", width}}}})
+                        .Row(0, {std::string(40000, 'x')})
+                        .Row(0, {"y"})
+                        .Row(0, {std::string(70000 % 65536, 'z')})
+                        .Finish());
+  for (const Bytes& packet : packets) {
+    const auto whole = LoadedWhole(packet);
+    ASSERT_EQ(whole.first, kStatusOk);
+    for (std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{30}, std::size_t{1000},
+                              kReadPieceBytes}) {
+      std::size_t bytes_read = 0;
+      const auto pieces = LoadedInPieces(packet, piece, &bytes_read);
+      EXPECT_EQ(pieces.first, kStatusOk) << "piece " << piece;
+      EXPECT_EQ(bytes_read, packet.size()) << "piece " << piece;  // every byte once
+      EXPECT_EQ(ToHex(pieces.second), ToHex(whole.second)) << "piece " << piece;
+    }
+  }
+}
+
+TEST(TablePacketTest, DamagedPacketsReadInPiecesFailAsWhenHeldWhole) {
+  for (const Bytes& full : {testing_support::OneEntryFile(), LargerFile()}) {
+    for (std::size_t cut = 1; cut < full.size(); ++cut) {
+      const Bytes part(full.begin(), full.begin() + cut);
+      const Status whole = LoadedWhole(part).first;
+      EXPECT_NE(whole, kStatusOk) << "cut at " << cut;
+      EXPECT_EQ(LoadedInPieces(part, 16).first, whole) << "cut at " << cut;
+    }
+    std::uint32_t seed = 4242;
+    auto next = [&seed]() {
+      seed = seed * 1664525u + 1013904223u;
+      return seed >> 8;
+    };
+    for (int round = 0; round < 500; ++round) {
+      Bytes damaged = full;
+      damaged[next() % damaged.size()] ^= static_cast<std::uint8_t>(1u << (next() % 8));
+      const auto whole = LoadedWhole(damaged);
+      const auto pieces = LoadedInPieces(damaged, 16);
+      EXPECT_EQ(pieces.first, whole.first) << "round " << round;
+      EXPECT_EQ(pieces.second, whole.second) << "round " << round;
+    }
+  }
+}
+
+TEST(TablePacketTest, ABigPacketIsReadInPiecesAndAFailingReadFailsTheLoad) {
+  // 3,000 rows and a change log of 36 KB: the rows are read a piece at a
+  // time, never the packet whole.
+  BinaryPacketCodec codec;
+  auto store = MakeBackupEntryStore(&codec);
+  store->CreateEmpty();
+  for (int i = 0; i < 3000; ++i) AddEntry(*store, "C:\\file" + std::to_string(i), "D:\\to");
+  store->EndRowEdit();
+  const Bytes whole = store->StreamContent();
+  MemorySource source(whole);
+  DSBASE table;
+  ASSERT_EQ(AppendPacketFrom(table, source, 4096), kStatusOk);
+  EXPECT_LT(source.largest_read, whole.size() / 2);
+  EXPECT_EQ(table.LastSlot(), 3000u);
+  // A read that fails at any point fails the load with its own status.
+  for (int fail_at : {1, 2, source.reads / 2, source.reads}) {
+    MemorySource failing(whole, fail_at);
+    DSBASE refused;
+    EXPECT_EQ(AppendPacketFrom(refused, failing, 4096), kStatusReadFailed) << fail_at;
   }
 }
 
