@@ -454,6 +454,19 @@ TEST(TablePacketTest, RowsThatThePacketsSizeCannotBackAreRefused) {
   EXPECT_TRUE(s == kStatusBadPacket || s == kStatusOutOfMemory) << s;
 }
 
+// The same numbers on every run: damage that a failure names can be made again.
+class SeededNumbers {
+ public:
+  explicit SeededNumbers(std::uint32_t seed) : seed_(seed) {}
+  std::uint32_t operator()() {
+    seed_ = seed_ * 1664525u + 1013904223u;
+    return seed_ >> 8;
+  }
+
+ private:
+  std::uint32_t seed_;
+};
+
 // Loads `packet`; when it is accepted, the table must write a packet again.
 void LoadOrRefuseCleanly(const Bytes& packet) {
   DSBASE table;
@@ -483,11 +496,7 @@ TEST(TablePacketTest, EveryCutIsRefusedAndBitFlipsLoadOrAreRefused) {
       DSBASE table;
       EXPECT_NE(AppendPacket(table, part.data(), part.size()), kStatusOk) << "cut at " << cut;
     }
-    std::uint32_t seed = 777;
-    auto next = [&seed]() {
-      seed = seed * 1664525u + 1013904223u;
-      return seed >> 8;
-    };
+    SeededNumbers next(777);
     for (int round = 0; round < 1500; ++round) {
       Bytes damaged = full;
       const int flips = 1 + static_cast<int>(next() % 3);
@@ -671,24 +680,31 @@ TEST(TablePacketTest, StreamingGivesTheBytesOfTheWholePacketWhateverTheBuffer) {
   }
 }
 
-TEST(TablePacketTest, ABigPacketStreamsInPiecesOfTheBuffersSize) {
-  // 3,000 rows of about 50 bytes and a change log of 36 KB: a 4 KB buffer
-  // hands the packet on in many writes (the first holds the metadata: the
-  // header is final only when the first row's place is known).
+// 3,000 entries: rows of about 50 bytes and a change log of 36 KB.
+Bytes ThreeThousandEntries(DSBASE& table) {
   BinaryPacketCodec codec;
   auto store = MakeBackupEntryStore(&codec);
   store->CreateEmpty();
   for (int i = 0; i < 3000; ++i) AddEntry(*store, "C:\\file" + std::to_string(i), "D:\\to");
   store->EndRowEdit();
   Bytes whole = store->StreamContent();
+  EXPECT_EQ(AppendPacket(table, whole.data(), whole.size()), kStatusOk);
+  return whole;
+}
+
+TEST(TablePacketTest, ABigPacketStreamsInPiecesOfTheBuffersSize) {
+  // A 4 KB buffer hands the packet on in many writes (the first holds the
+  // metadata: the header is final only when the first row's place is known).
+  DSBASE table;
+  const Bytes whole = ThreeThousandEntries(table);
   RecordingSink sink;
-  ASSERT_EQ(StreamPacketTo(*store->Table(), sink, 4096), kStatusOk);
+  ASSERT_EQ(StreamPacketTo(table, sink, 4096), kStatusOk);
   EXPECT_EQ(sink.received, whole);
   EXPECT_GT(sink.writes, static_cast<int>((whole.size() - 65536) / 4096));
   // Every write fails the stream at its point, and the status says so.
   for (int fail_at : {1, 2, sink.writes / 2, sink.writes}) {
     RecordingSink failing(fail_at);
-    EXPECT_EQ(StreamPacketTo(*store->Table(), failing, 4096), kStatusWriteFailed) << fail_at;
+    EXPECT_EQ(StreamPacketTo(table, failing, 4096), kStatusWriteFailed) << fail_at;
     EXPECT_EQ(failing.writes, fail_at);  // nothing is written after a refused write
   }
 }
@@ -777,11 +793,7 @@ TEST(TablePacketTest, DamagedPacketsReadInPiecesFailAsWhenHeldWhole) {
       EXPECT_NE(whole, kStatusOk) << "cut at " << cut;
       EXPECT_EQ(LoadedInPieces(part, 16).first, whole) << "cut at " << cut;
     }
-    std::uint32_t seed = 4242;
-    auto next = [&seed]() {
-      seed = seed * 1664525u + 1013904223u;
-      return seed >> 8;
-    };
+    SeededNumbers next(4242);
     for (int round = 0; round < 500; ++round) {
       Bytes damaged = full;
       damaged[next() % damaged.size()] ^= static_cast<std::uint8_t>(1u << (next() % 8));
@@ -794,14 +806,9 @@ TEST(TablePacketTest, DamagedPacketsReadInPiecesFailAsWhenHeldWhole) {
 }
 
 TEST(TablePacketTest, ABigPacketIsReadInPiecesAndAFailingReadFailsTheLoad) {
-  // 3,000 rows and a change log of 36 KB: the rows are read a piece at a
-  // time, never the packet whole.
-  BinaryPacketCodec codec;
-  auto store = MakeBackupEntryStore(&codec);
-  store->CreateEmpty();
-  for (int i = 0; i < 3000; ++i) AddEntry(*store, "C:\\file" + std::to_string(i), "D:\\to");
-  store->EndRowEdit();
-  const Bytes whole = store->StreamContent();
+  // The rows are read a piece at a time, never the packet whole.
+  DSBASE built;
+  const Bytes whole = ThreeThousandEntries(built);
   MemorySource source(whole);
   DSBASE table;
   ASSERT_EQ(AppendPacketFrom(table, source, 4096), kStatusOk);
