@@ -620,7 +620,7 @@ Status PlaceValue(DSBASE& table, const ColumnPlace& place, const std::uint8_t* v
 }
 
 // The part of a packet in memory: all of it, or, read from a source, the
-// bytes from Start() on as far as they have been read.
+// bytes from the last ones consumed on, as far as they have been read.
 class PacketWindow {
  public:
   PacketWindow(const std::uint8_t* packet, std::size_t size)
@@ -630,7 +630,6 @@ class PacketWindow {
 
   const std::uint8_t* Data() const { return data_; }
   std::size_t Size() const { return size_; }
-  std::uint64_t Start() const { return start_; }
   std::uint64_t Total() const { return total_; }
   bool HoldsTheRest() const { return start_ + size_ == total_; }
 
@@ -656,7 +655,7 @@ class PacketWindow {
     return kStatusOk;
   }
   // Reads on until twice the bytes now held are (or the rest).
-  Status Grow() { return Advance(0, size_ > 0 ? 2 * size_ : piece_bytes_); }
+  Status Grow() { return Advance(0, 2 * std::uint64_t{size_}); }
 
  private:
   PacketSource* source_ = nullptr;
@@ -783,7 +782,8 @@ Status AppendToTable(DSBASE& table, PacketWindow& window) {
     }
     Status r = reader.NextRow(status, row_values.data());
     while (r && !window.HoldsTheRest()) {  // a row longer than the room left for it
-      if (Status g = window.Advance(reader.Position(), 2 * (window.Size() - reader.Position())))
+      if (Status g = window.Advance(reader.Position(),
+                                    2 * std::uint64_t{window.Size() - reader.Position()}))
         return g;
       if (Status g = reader.ContinueRowsIn(window.Data(), window.Size())) return g;
       r = reader.NextRow(status, row_values.data());
