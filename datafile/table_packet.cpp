@@ -497,11 +497,14 @@ Status ApplyTableProperty(DSBASE& table, const std::string& name, TypeCode type,
       return kStatusInvalidArgument;
     const std::uint32_t words = LoadU32(value);
     if (words < 3 || static_cast<std::uint64_t>(words) * 4 + 4 != size) return kStatusInvalidArgument;
-    log.clear();
-    log.reserve(words / 3);  // backed by the packet's bytes: checked against `size`
+    log.assign(words / 3, ChangeLogEntry{});  // backed by the packet's bytes: checked against `size`
     const std::uint8_t* p = value + 4;
-    for (std::uint32_t i = 0; i + 3 <= words; i += 3, p += 12)
-      log.push_back({LoadU32(p), LoadU32(p + 4), LoadU32(p + 8)});
+    for (ChangeLogEntry& entry : log) {  // a million entries after years of runs
+      entry.slot = LoadU32(p);
+      entry.replaced_slot = LoadU32(p + 4);
+      entry.kind = LoadU32(p + 8);
+      p += 12;
+    }
     return kStatusOk;
   }
   if (SameNameIgnoringCase(name, "AUTOINCVALUE")) {

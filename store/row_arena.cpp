@@ -65,15 +65,6 @@ std::uint32_t HashBytes(const std::uint8_t* bytes, std::size_t length) {
   return static_cast<std::uint32_t>(hash);
 }
 
-// True when the `length` (at least 8) bytes at `a` and `b` are equal. The last
-// word first: values of one column mostly differ at their end.
-inline bool SameWords(const std::uint8_t* a, const std::uint8_t* b, std::size_t length) {
-  if (LoadWord64(a + length - 8) != LoadWord64(b + length - 8)) return false;
-  for (std::size_t at = 0; at + 8 < length; at += 8)
-    if (LoadWord64(a + at) != LoadWord64(b + at)) return false;
-  return true;
-}
-
 bool IsTextKind(ColumnKind kind) {
   return kind == ColumnKind::kString || kind == ColumnKind::kWideString ||
          kind == ColumnKind::kVarBytes || kind == ColumnKind::kFixedBytes;
@@ -137,7 +128,7 @@ bool RowArena::SameBytes(std::uint64_t location, const std::uint8_t* bytes,
 inline bool RowArena::Holds(const CacheEntry& entry, const std::uint8_t* bytes,
                             std::size_t length) const {
   if (entry.length != length) return false;
-  return entry.stored ? SameWords(entry.stored, bytes, length)
+  return entry.stored ? EqualBytes(entry.stored, bytes, length)
                       : SameBytes(entry.location, bytes, length);
 }
 

@@ -82,7 +82,7 @@ class RowArena {
   void CopyOut(std::uint64_t location, std::uint8_t* out, std::size_t length) const;
   bool SameBytes(std::uint64_t location, const std::uint8_t* bytes, std::size_t length) const;
   // The stored bytes at `location` when all `length` of them lie in one chunk
-  // and there are at least 8 (SameWords compares them); null otherwise.
+  // and there are at least 8 (EqualBytes compares them); null otherwise.
   const std::uint8_t* StoredBytes(std::uint64_t location, std::size_t length) const {
     const std::size_t offset = static_cast<std::size_t>(location & (kChunkSize - 1));
     if (length < 8 || offset + length > kChunkSize || (location >> kChunkShift) >= chunks_.size())
