@@ -16,8 +16,6 @@ const char kCannotOpen[] = "ファイル %s は開けません";
 const char kCannotCreate[] = "ファイル %s を作成できません";
 // A file larger than this process can hold.
 const char kTooLargeToLoad[] = "ファイル %s は大きすぎて読み込めません";
-// The largest packet: its sizes travel as 32-bit counts.
-constexpr std::uint64_t kMaxPacketBytes = 0xFFFFFFFFu;
 // Bytes the packet reader refused; the status follows in parentheses.
 const char kDamaged[] = "ファイル %s のデータが正しくありません";
 

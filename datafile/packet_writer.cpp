@@ -10,8 +10,6 @@
 namespace quillset {
 namespace {
 
-constexpr std::size_t kMaxPacketBytes = 0xFFFFFFFFu;  // sizes travel as 32-bit counts
-
 std::size_t FieldStatusBytes(std::size_t columns) { return (columns + 3) / 4; }
 
 }  // namespace

@@ -26,6 +26,10 @@
 
 namespace quillset {
 
+// The largest packet: its sizes travel as 32-bit counts. No larger one is
+// written, and no larger file is read as one.
+constexpr std::size_t kMaxPacketBytes = 0xFFFFFFFFu;
+
 // Where a streaming writer's bytes go, in order, each byte once.
 class PacketSink {
  public:
