@@ -8,7 +8,9 @@
 
 #include "datafile/little_endian.h"
 #include "datafile/packet_reader.h"
+#include "datafile/packet_window.h"
 #include "datafile/packet_writer.h"
+#include "datafile/row_placing.h"
 #include "datafile/text_packet_writer.h"
 #include "store/short_bytes.h"
 
@@ -538,142 +540,6 @@ Status ApplyTableProperty(DSBASE& table, const std::string& name, TypeCode type,
   return kStatusOk;
 }
 
-// Where one column's value goes in a row image.
-struct ColumnPlace {
-  ColumnKind kind;
-  std::uint32_t width;
-  std::uint32_t offset;
-  std::uint32_t area;
-  std::uint32_t elements = 0;        // an array column: the most elements
-  std::uint32_t element_width = 0;   // its elements' width in the packet
-  std::uint32_t element_area = 0;    // and in the row image
-};
-
-// An array value (count, then the elements) into its column's area: at most
-// the column's elements; a text element is cut at its first zero byte and to
-// the column's width. Elements past the count stay zero.
-Status PlaceArray(const ColumnPlace& place, const std::uint8_t* value, std::uint32_t size,
-                  std::uint8_t* image, FieldBytes& out) {
-  const std::uint32_t count = LoadU32(value);  // the reader checked count and size
-  if (count > place.elements || size != 4 + std::uint64_t(count) * place.element_width)
-    return kStatusInvalidArgument;
-  if (place.kind != ColumnKind::kString && place.element_width == place.element_area) {
-    out.bytes = value;
-    out.length = size;
-    return kStatusOk;
-  }
-  std::uint8_t* area = image + place.offset;
-  StoreU32(area, count);
-  std::memset(area + 4, 0, std::size_t(count) * place.element_area);
-  const bool text = place.kind == ColumnKind::kString;
-  const std::uint32_t keep =
-      std::min(place.element_width, text ? place.element_area - 1 : place.element_area);
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint8_t* element = value + 4 + std::size_t(i) * place.element_width;
-    std::memcpy(area + 4 + std::size_t(i) * place.element_area, element,
-                text ? LengthToZero(element, keep) : keep);
-  }
-  out.bytes = area;
-  out.length = 4 + count * place.element_area;
-  return kStatusOk;
-}
-
-// Describes one present column value as the start of its data area (the rest
-// of the area is zero). Texts point straight into the packet; a value whose
-// area starts with something the packet does not hold (a length, a side value
-// id) is put together in `image`, the row's work area, at the column's offset.
-Status PlaceValue(DSBASE& table, const ColumnPlace& place, const std::uint8_t* value,
-                        std::uint32_t size, std::uint8_t* image, FieldBytes& out) {
-  out.status = FieldValuePresent;
-  if (place.elements != 0) return PlaceArray(place, value, size, image, out);
-  switch (place.kind) {
-    case ColumnKind::kString: {
-      // Up to the first zero, cut to the declared width; the area keeps a zero after it.
-      const std::uint32_t limit = size < place.width ? size : place.width;
-      out.bytes = value;
-      out.length = LengthToZero(value, limit);
-      break;
-    }
-    case ColumnKind::kWideString:
-    case ColumnKind::kVarBytes: {
-      const std::uint32_t length = size < place.width ? size : place.width;
-      std::uint8_t* area = image + place.offset;
-      StoreU16(area, static_cast<std::uint16_t>(length));
-      if (length) std::memcpy(area + 2, value, length);
-      out.bytes = area;
-      out.length = length + 2;
-      break;
-    }
-    case ColumnKind::kBlob: {
-      std::uint8_t* area = image + place.offset;
-      StoreU32(area, table.StoreSideValue(std::vector<std::uint8_t>(value, value + size)));
-      out.bytes = area;
-      out.length = 4;
-      break;
-    }
-    default:
-      if (size < place.area) return kStatusBadPacket;
-      out.bytes = value;
-      out.length = place.area;
-      break;
-  }
-  // Cut to the area as a written image would be (the engine refuses longer).
-  if (out.length > place.area) out.length = place.area;
-  return kStatusOk;
-}
-
-// The part of a packet in memory: all of it, or, read from a source, the
-// bytes from the last ones consumed on, as far as they have been read.
-class PacketWindow {
- public:
-  PacketWindow(const std::uint8_t* packet, std::size_t size)
-      : data_(packet), size_(size), total_(size) {}
-  PacketWindow(PacketSource& source, std::size_t piece_bytes)
-      : source_(&source), piece_bytes_(piece_bytes > 0 ? piece_bytes : 1), total_(source.Size()) {}
-
-  const std::uint8_t* Data() const { return data_; }
-  std::size_t Size() const { return size_; }
-  std::uint64_t Total() const { return total_; }
-  bool HoldsTheRest() const { return start_ + size_ == total_; }
-
-  // Drops the first `consumed` bytes and reads on until at least `wanted`
-  // bytes are held (a piece at least), or the rest of the packet.
-  Status Advance(std::size_t consumed, std::uint64_t wanted) {
-    if (source_ == nullptr) return kStatusOk;  // held whole
-    if (consumed > 0 && size_ > consumed)
-      std::memmove(buffer_.data(), buffer_.data() + consumed, size_ - consumed);
-    size_ -= consumed;
-    start_ += consumed;
-    const std::uint64_t rest = total_ - start_;
-    std::uint64_t target = wanted > piece_bytes_ ? wanted : piece_bytes_;
-    if (target > rest) target = rest;
-    if (target > std::numeric_limits<std::size_t>::max()) return kStatusOutOfMemory;
-    if (buffer_.size() < target) buffer_.resize(static_cast<std::size_t>(target));
-    if (size_ < target) {
-      if (!source_->Read(buffer_.data() + size_, static_cast<std::size_t>(target) - size_))
-        return kStatusReadFailed;
-      size_ = static_cast<std::size_t>(target);
-    }
-    data_ = buffer_.data();
-    return kStatusOk;
-  }
-  // Reads on until twice the bytes now held are (or the rest).
-  Status Grow() { return Advance(0, 2 * std::uint64_t{size_}); }
-
- private:
-  PacketSource* source_ = nullptr;
-  std::size_t piece_bytes_ = 0;
-  std::vector<std::uint8_t> buffer_;
-  const std::uint8_t* data_ = nullptr;
-  std::size_t size_ = 0;
-  std::uint64_t start_ = 0;
-  std::uint64_t total_ = 0;
-};
-
-// A row is read from the window only with this many bytes behind it (or the
-// rest of the packet); a longer one makes the window grow.
-constexpr std::size_t kRowRoomBytes = 64 * 1024;
-
 // Reads on until the window holds the packet's columns and table properties
 // (a text-form packet: all of it). A packet that fails before its rows is
 // left for AppendToTable to refuse, with the rest read.
@@ -691,7 +557,7 @@ Status ReadPastMetadata(PacketWindow& window) {
   }
 }
 
-Status AppendToTable(DSBASE& table, PacketWindow& window) {
+Status AppendToTable(DSBASE& table, PacketWindow& window, RowReading reading) {
   if (window.Total() == 0) return kStatusBadPacket;
   if (table.Created()) return kStatusNoReader;  // appending to a built table is not supported
   if (Status s = ReadPastMetadata(window)) return s;
@@ -744,9 +610,10 @@ Status AppendToTable(DSBASE& table, PacketWindow& window) {
   const RecordLayout& layout = table.Layout();
   const std::size_t column_count = table.Columns().size();
   if (reader.ValueColumnCount() != column_count) return kStatusBadPacket;
-  const std::uint64_t work_budget = kRowWorkAllowance + kRowWorkPerPacketByte * size;
-  std::uint64_t work = 0;
-  std::vector<ColumnPlace> places;
+  RowsToPlace rows;
+  rows.row_count = reader.HeaderRowCount();
+  rows.work_budget = kRowWorkAllowance + kRowWorkPerPacketByte * size;
+  std::vector<ColumnPlace>& places = rows.places;
   places.reserve(column_count);
   for (std::size_t c = 0; c < column_count; ++c) {
     const ColumnDescription& column = table.Columns()[c];
@@ -770,42 +637,7 @@ Status AppendToTable(DSBASE& table, PacketWindow& window) {
   reserve = std::min<std::uint64_t>(reserve, row_bytes / 16);
   table.ReserveSlots(static_cast<std::size_t>(reserve));
 
-  std::vector<std::uint8_t> image(layout.ImageSize());  // work area for composed values
-  std::vector<FieldBytes> values(column_count);
-  std::vector<PacketRowValue> row_values(column_count);
-  const std::uint32_t row_count = reader.HeaderRowCount();
-  const std::uint64_t work_per_row = layout.ImageSize() + 16;
-  for (std::uint32_t row = 0; row < row_count; ++row) {
-    work += work_per_row;
-    if (work > work_budget) return kStatusOutOfMemory;
-    std::uint8_t status = 0;
-    if (!window.HoldsTheRest() && window.Size() - reader.Position() < kRowRoomBytes) {
-      if (Status r = window.Advance(reader.Position(), 0)) return r;
-      if (Status r = reader.ContinueRowsIn(window.Data(), window.Size())) return r;
-    }
-    Status r = reader.NextRow(status, row_values.data());
-    while (r && !window.HoldsTheRest()) {  // a row longer than the room left for it
-      if (Status g = window.Advance(reader.Position(),
-                                    2 * std::uint64_t{window.Size() - reader.Position()}))
-        return g;
-      if (Status g = reader.ContinueRowsIn(window.Data(), window.Size())) return g;
-      r = reader.NextRow(status, row_values.data());
-    }
-    if (r) return r == kStatusNoMore ? kStatusBadPacket : r;
-    for (std::size_t c = 0; c < column_count; ++c) {
-      const PacketRowValue& in = row_values[c];
-      FieldBytes& value = values[c];
-      if (in.field_status == kFieldNull) {
-        value = FieldBytes{nullptr, 0, FieldNull};
-      } else if (in.field_status == kFieldNotChanged) {
-        value = FieldBytes{nullptr, 0, FieldNotChanged};
-      } else if (Status p = PlaceValue(table, places[c], in.bytes, in.size, image.data(),
-                                             value)) {
-        return p;
-      }
-    }
-    if (Status r = table.PlaceRowValues(values.data(), column_count, status)) return r;
-  }
+  if (Status r = PlaceRows(table, window, reader, rows, reading)) return r;
   table.SetChangeLog(std::move(log));
   return table.BuildView();
 }
@@ -848,16 +680,17 @@ Status AppendPacket(DSBASE& table, const std::uint8_t* packet, std::size_t size)
   if (packet == nullptr) return kStatusBadPacket;
   try {
     PacketWindow window(packet, size);
-    return AppendToTable(table, window);
+    return AppendToTable(table, window, RowReading::kAsWorthwhile);
   } catch (const std::bad_alloc&) {
     return kStatusOutOfMemory;
   }
 }
 
-Status AppendPacketFrom(DSBASE& table, PacketSource& source, std::size_t piece_bytes) {
+Status AppendPacketFrom(DSBASE& table, PacketSource& source, std::size_t piece_bytes,
+                        RowReading reading) {
   try {
     PacketWindow window(source, piece_bytes);
-    return AppendToTable(table, window);
+    return AppendToTable(table, window, reading);
   } catch (const std::bad_alloc&) {
     return kStatusOutOfMemory;
   }

@@ -29,6 +29,7 @@
 
 #include "datafile/packet_interfaces.h"
 #include "datafile/packet_writer.h"
+#include "datafile/row_placing.h"
 #include "store/packet_codec.h"
 #include "store/record_engine.h"
 
@@ -44,8 +45,10 @@ Status AppendPacket(DSBASE& table, const std::uint8_t* packet, std::size_t size)
 // `piece_bytes` as its rows are placed: besides the table, memory for the
 // columns and table properties (read whole) and for a piece, or for the
 // longest row if that is longer. A text-form packet is read whole. A failing
-// source gives kStatusReadFailed.
-Status AppendPacketFrom(DSBASE& table, PacketSource& source, std::size_t piece_bytes);
+// source gives kStatusReadFailed. `reading` chooses whether the rows are read
+// on a thread of their own while the table places them (see row_placing.h).
+Status AppendPacketFrom(DSBASE& table, PacketSource& source, std::size_t piece_bytes,
+                        RowReading reading = RowReading::kAsWorthwhile);
 // The pieces the record store's codec reads.
 constexpr std::size_t kReadPieceBytes = 1024 * 1024;
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
 
 #include <cstring>
 
@@ -710,13 +711,15 @@ TEST(TablePacketTest, ABigPacketStreamsInPiecesOfTheBuffersSize) {
 }
 
 // A packet in memory handed out as a file would be, a read at a time; the
-// read numbered `fail_at` (from 1) fails.
+// read numbered `fail_at` (from 1) fails, or with `throw_at` throws bad_alloc.
 class MemorySource : public PacketSource {
  public:
-  explicit MemorySource(const Bytes& bytes, int fail_at = 0) : bytes_(bytes), fail_at_(fail_at) {}
+  explicit MemorySource(const Bytes& bytes, int fail_at = 0, int throw_at = 0)
+      : bytes_(bytes), fail_at_(fail_at), throw_at_(throw_at) {}
   std::uint64_t Size() const override { return bytes_.size(); }
   bool Read(std::uint8_t* out, std::size_t length) override {
-    if (++reads == fail_at_ || length > bytes_.size() - at_) return false;
+    if (++reads == throw_at_) throw std::bad_alloc();
+    if (reads == fail_at_ || length > bytes_.size() - at_) return false;
     std::copy(bytes_.begin() + static_cast<std::ptrdiff_t>(at_),
               bytes_.begin() + static_cast<std::ptrdiff_t>(at_ + length), out);
     at_ += length;
@@ -731,7 +734,11 @@ class MemorySource : public PacketSource {
   const Bytes& bytes_;
   std::size_t at_ = 0;
   int fail_at_;
+  int throw_at_;
 };
+
+// Both ways of reading the rows: in turn with their placing, and alongside.
+constexpr RowReading kReadings[] = {RowReading::kInTurn, RowReading::kAlongside};
 
 // What AppendPacket makes of `packet` held whole: its status, and the table
 // written again.
@@ -748,10 +755,10 @@ std::pair<Status, Bytes> LoadedWhole(const Bytes& packet) {
 // The same with the packet read in pieces; `bytes_read` gets how many bytes
 // were asked of the source.
 std::pair<Status, Bytes> LoadedInPieces(const Bytes& packet, std::size_t piece,
-                                        std::size_t* bytes_read = nullptr) {
+                                        RowReading reading, std::size_t* bytes_read = nullptr) {
   DSBASE table;
   MemorySource source(packet);
-  const Status s = AppendPacketFrom(table, source, piece);
+  const Status s = AppendPacketFrom(table, source, piece, reading);
   Bytes written;
   if (s == kStatusOk) {
     EXPECT_EQ(StreamPacket(table, PacketForm::kBinary, written), kStatusOk);
@@ -776,11 +783,14 @@ TEST(TablePacketTest, ReadingInPiecesBuildsWhatTheWholePacketBuilds) {
     ASSERT_EQ(whole.first, kStatusOk);
     for (std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{30}, std::size_t{1000},
                               kReadPieceBytes}) {
-      std::size_t bytes_read = 0;
-      const auto pieces = LoadedInPieces(packet, piece, &bytes_read);
-      EXPECT_EQ(pieces.first, kStatusOk) << "piece " << piece;
-      EXPECT_EQ(bytes_read, packet.size()) << "piece " << piece;  // every byte once
-      EXPECT_EQ(ToHex(pieces.second), ToHex(whole.second)) << "piece " << piece;
+      for (RowReading reading : kReadings) {
+        std::size_t bytes_read = 0;
+        const auto pieces = LoadedInPieces(packet, piece, reading, &bytes_read);
+        const int way = static_cast<int>(reading);
+        EXPECT_EQ(pieces.first, kStatusOk) << "piece " << piece << " way " << way;
+        EXPECT_EQ(bytes_read, packet.size()) << "piece " << piece << " way " << way;  // every byte once
+        EXPECT_EQ(ToHex(pieces.second), ToHex(whole.second)) << "piece " << piece << " way " << way;
+      }
     }
   }
 }
@@ -791,16 +801,19 @@ TEST(TablePacketTest, DamagedPacketsReadInPiecesFailAsWhenHeldWhole) {
       const Bytes part(full.begin(), full.begin() + cut);
       const Status whole = LoadedWhole(part).first;
       EXPECT_NE(whole, kStatusOk) << "cut at " << cut;
-      EXPECT_EQ(LoadedInPieces(part, 16).first, whole) << "cut at " << cut;
+      for (RowReading reading : kReadings)
+        EXPECT_EQ(LoadedInPieces(part, 16, reading).first, whole) << "cut at " << cut;
     }
     SeededNumbers next(4242);
     for (int round = 0; round < 500; ++round) {
       Bytes damaged = full;
       damaged[next() % damaged.size()] ^= static_cast<std::uint8_t>(1u << (next() % 8));
       const auto whole = LoadedWhole(damaged);
-      const auto pieces = LoadedInPieces(damaged, 16);
-      EXPECT_EQ(pieces.first, whole.first) << "round " << round;
-      EXPECT_EQ(pieces.second, whole.second) << "round " << round;
+      for (RowReading reading : kReadings) {
+        const auto pieces = LoadedInPieces(damaged, 16, reading);
+        EXPECT_EQ(pieces.first, whole.first) << "round " << round;
+        EXPECT_EQ(pieces.second, whole.second) << "round " << round;
+      }
     }
   }
 }
@@ -814,11 +827,17 @@ TEST(TablePacketTest, ABigPacketIsReadInPiecesAndAFailingReadFailsTheLoad) {
   ASSERT_EQ(AppendPacketFrom(table, source, 4096), kStatusOk);
   EXPECT_LT(source.largest_read, whole.size() / 2);
   EXPECT_EQ(table.LastSlot(), 3000u);
-  // A read that fails at any point fails the load with its own status.
-  for (int fail_at : {1, 2, source.reads / 2, source.reads}) {
-    MemorySource failing(whole, fail_at);
-    DSBASE refused;
-    EXPECT_EQ(AppendPacketFrom(refused, failing, 4096), kStatusReadFailed) << fail_at;
+  // A read that fails at any point fails the load with its own status, and
+  // one that runs out of memory with that status, whichever thread reads.
+  for (RowReading reading : kReadings) {
+    for (int fail_at : {1, 2, source.reads / 2, source.reads}) {
+      MemorySource failing(whole, fail_at);
+      DSBASE refused;
+      EXPECT_EQ(AppendPacketFrom(refused, failing, 4096, reading), kStatusReadFailed) << fail_at;
+      MemorySource throwing(whole, 0, fail_at);
+      DSBASE unplaced;
+      EXPECT_EQ(AppendPacketFrom(unplaced, throwing, 4096, reading), kStatusOutOfMemory) << fail_at;
+    }
   }
 }
 

@@ -193,14 +193,14 @@ void PostTimerTick(HWND window, unsigned timer_id = 1);
 // back): the way to check that something did NOT happen. False on time-out.
 bool WaitForPostedMessages(HWND form);
 
-// Sleeps in steps of the poll interval until `condition` holds; false on time-out.
+// Sleeps in steps of `poll_ms` until `condition` holds; false on time-out.
 template <typename Condition>
-bool WaitUntil(Condition condition, DWORD timeout_ms) {
+bool WaitUntil(Condition condition, DWORD timeout_ms, DWORD poll_ms = kPollInterval) {
   DWORD start = GetTickCount();
   for (;;) {
     if (condition()) return true;
     if (GetTickCount() - start >= timeout_ms) return false;
-    Sleep(kPollInterval);
+    Sleep(poll_ms);
   }
 }
 

@@ -9,6 +9,12 @@
 //   quillset_window_tool close  ends Quillset as a user does: OK on its boxes,
 //                               then the main window closed; waits up to 15 s.
 //                               Exit 0 when no main window is left.
+//   ... wait --stamp, close --stamp  as above, and print on a line of its own
+//                               "stamp <seconds>": the Unix time at which the
+//                               window was seen (wait, polling every 2 ms) or
+//                               the first close was sent (close). scripts/bench
+//                               times the program with these, free of the
+//                               tool's own start, end and polling.
 #include <windows.h>
 
 #include <cstdio>
@@ -22,6 +28,24 @@ namespace {
 
 using namespace quillset;
 using namespace quillset::e2e;
+
+DWORD poll_ms = kPollInterval;
+
+// Now as Unix seconds, to the microsecond where the system allows it.
+void PrintStamp() {
+  using PreciseTime = VOID(WINAPI*)(LPFILETIME);
+  static const auto precise = reinterpret_cast<PreciseTime>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
+  FILETIME now;
+  if (precise) precise(&now);
+  else GetSystemTimeAsFileTime(&now);
+  const ULONGLONG ticks = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  const ULONGLONG unix_ticks = ticks - 116444736000000000ULL;  // 100 ns since 1970
+  std::printf("stamp %llu.%07llu\n", unix_ticks / 10000000ULL, unix_ticks % 10000000ULL);
+  std::fflush(stdout);
+}
+
+bool stamp = false;
 
 HWND MainWindow() { return FindWindowExA(nullptr, nullptr, kMainWindowClass, nullptr); }
 
@@ -40,7 +64,7 @@ HWND VisibleBoxOf(HWND form) {
 
 int Wait() {
   HWND form = nullptr;
-  if (!WaitUntil([&] { return (form = MainWindow()) != nullptr; }, kWindowTimeout)) {
+  if (!WaitUntil([&] { return (form = MainWindow()) != nullptr; }, kWindowTimeout, poll_ms)) {
     std::fprintf(stderr, "quillset_window_tool: no Quillset main window appeared\n");
     return 1;
   }
@@ -51,7 +75,8 @@ int Wait() {
         else shown = VisibleBoxOf(form);
         return shown != nullptr;
       },
-      3000);
+      3000, poll_ms);
+  if (stamp) PrintStamp();
   if (shown == nullptr) {
     std::printf("main window hidden (in the notification area)\n");
   } else {
@@ -87,6 +112,7 @@ int Close() {
         if (HWND box = VisibleBoxOf(form)) {
           PressButton(box, IDOK);
         } else if (last_close == 0 || GetTickCount() - last_close > 2000) {
+          if (stamp && last_close == 0) PrintStamp();
           PostMessageA(form, WM_CLOSE, 0, 0);
           last_close = GetTickCount();
         }
@@ -99,9 +125,14 @@ int Close() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[2], "--stamp") == 0) {
+    stamp = true;
+    poll_ms = 2;
+    --argc;
+  }
   if (argc == 2 && std::strcmp(argv[1], "wait") == 0) return Wait();
   if (argc == 2 && std::strcmp(argv[1], "dismiss") == 0) return Dismiss();
   if (argc == 2 && std::strcmp(argv[1], "close") == 0) return Close();
-  std::fprintf(stderr, "usage: quillset_window_tool wait|dismiss|close\n");
+  std::fprintf(stderr, "usage: quillset_window_tool wait|dismiss|close [--stamp]\n");
   return 2;
 }
