@@ -1,14 +1,12 @@
 #include "datafile/row_placing.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
 #include <exception>
 #include <functional>
-#include <mutex>
-#include <system_error>
 #include <thread>
 
+#include "datafile/batch_handover.h"
 #include "datafile/little_endian.h"
 #include "store/short_bytes.h"
 
@@ -21,8 +19,6 @@ constexpr std::size_t kRowRoomBytes = 64 * 1024;
 // Rows in a batch, and the room a batch may take for values put together.
 constexpr std::size_t kBatchRows = 4096;
 constexpr std::size_t kBatchImageBytes = 4 * 1024 * 1024;
-// Batches between the two threads.
-constexpr std::uint64_t kBatchSlots = 4;
 // A packet read in fewer pieces is read in turn: the thread would cost about
 // what it saves.
 constexpr std::uint64_t kPiecesWorthAThread = 4;
@@ -259,88 +255,30 @@ Status PlaceInTurn(DSBASE& table, RowReader& reader) {
   }
 }
 
-// The batches between the reading thread and the placing one.
-class Handover {
- public:
-  // Reading side: the slot for batch `k` once the batch it held is placed;
-  // null when stopped.
-  RowBatch* SlotToFill(std::uint64_t k) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return stopped_ || placed_ + kBatchSlots > k; });
-    return stopped_ ? nullptr : &slots_[k % kBatchSlots];
-  }
-  // Waits until every batch whose rows lie in `buffer` is placed; false when stopped.
-  bool MayFill(int buffer) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return stopped_ || placed_ >= filled_in_[buffer]; });
-    return !stopped_;
-  }
-  void Filled(std::uint64_t k, const RowBatch& batch) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (batch.rows > 0) filled_in_[batch.buffer] = k + 1;
-    filled_ = k + 1;
-    changed_.notify_all();
-  }
-  // Placing side.
-  RowBatch& SlotToPlace(std::uint64_t k) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return filled_ > k; });
-    return slots_[k % kBatchSlots];
-  }
-  void Placed(std::uint64_t k) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    placed_ = k + 1;
-    changed_.notify_all();
-  }
-  void Stop() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopped_ = true;
-    changed_.notify_all();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  RowBatch slots_[kBatchSlots];
-  std::uint64_t filled_ = 0;
-  std::uint64_t placed_ = 0;
-  std::uint64_t filled_in_[2] = {0, 0};  // per buffer, one past the last batch in it
-  bool stopped_ = false;
-};
-
-void ReadAll(RowReader& reader, Handover& handover) {
-  const std::function<bool(int)> may_fill = [&](int buffer) { return handover.MayFill(buffer); };
-  for (std::uint64_t k = 0;; ++k) {
-    RowBatch* batch = handover.SlotToFill(k);
-    if (batch == nullptr) return;
-    reader.Fill(*batch, may_fill);
-    handover.Filled(k, *batch);
-    if (batch->last) return;
-  }
-}
-
 Status PlaceAlongside(DSBASE& table, RowReader& reader) {
-  Handover handover;
-  std::thread reading;
-  try {
-    reading = std::thread(ReadAll, std::ref(reader), std::ref(handover));
-  } catch (const std::system_error&) {
-    return PlaceInTurn(table, reader);  // no thread to be had
-  }
-  // However the placing ends, the reading stops before the window goes.
-  struct StopReading {
-    Handover& handover;
-    std::thread& reading;
-    ~StopReading() {
-      handover.Stop();
-      reading.join();
+  BatchHandover<RowBatch> handover;
+  MakingThread reading(handover, [&] {
+    // Per buffer of the window, one past the last batch whose rows lie in it.
+    std::uint64_t batches_in[2] = {0, 0};
+    const std::function<bool(int)> may_fill = [&](int buffer) {
+      return handover.WaitUntilUsed(batches_in[buffer]);
+    };
+    for (std::uint64_t k = 0;; ++k) {
+      RowBatch* batch = handover.SlotToFill(k);
+      if (batch == nullptr) return;
+      reader.Fill(*batch, may_fill);
+      if (batch->rows > 0) batches_in[batch->buffer] = k + 1;
+      const bool last = batch->last;
+      handover.Filled(k);
+      if (last) return;
     }
-  } stop_reading{handover, reading};
+  });
+  if (!reading.Started()) return PlaceInTurn(table, reader);
   for (std::uint64_t k = 0;; ++k) {
-    const RowBatch& batch = handover.SlotToPlace(k);
+    const RowBatch& batch = handover.SlotToUse(k);
     bool done = false;
     const Status s = PlaceBatch(table, batch, done);
-    handover.Placed(k);
+    handover.Used(k);
     if (s || done) return s;
   }
 }

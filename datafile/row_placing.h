@@ -36,7 +36,7 @@ struct ColumnPlace {
 enum class RowReading {
   kAsWorthwhile,  // alongside for a binary packet read from a source in many pieces
   kInTurn,        // one thread: read a batch, place it, read the next
-  kAlongside,     // a thread of its own where the packet allows it
+  kAlongside,     // a thread of its own, unless a column keeps side values
 };
 
 struct RowsToPlace {
@@ -50,6 +50,8 @@ struct RowsToPlace {
 // kStatusOutOfMemory past the work budget; the reader's and the table's
 // failures as they come; an exception (bad_alloc) thrown by either side is
 // thrown here, after the other side has stopped.
+// Side values (blobs) are stored in the table as their rows are read, so a
+// table with them is always read in turn.
 Status PlaceRows(DSBASE& table, PacketWindow& window, DSEXTRACT& reader, const RowsToPlace& rows,
                  RowReading reading);
 
