@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <limits>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include "app/code_page.h"
 #include "app/errors.h"
 #include "datafile/table_packet.h"
+#include "datafile/write_behind_sink.h"
 
 namespace quillset {
 namespace {
@@ -111,6 +113,17 @@ class FileSink : public PacketSink {
   bool failed_ = false;
 };
 
+// Rows of about this many bytes in the packet, or more: the program's own are
+// about a hundred.
+constexpr std::size_t kRowBytesAtLeast = 64;
+
+// True when the packet will fill the save's buffer and a second processor
+// can write it while the rows are encoded.
+bool WorthWritingBehind(const DSBASE& table, std::size_t buffer_bytes) {
+  return table.LastSlot() >= buffer_bytes / kRowBytesAtLeast &&
+         std::thread::hardware_concurrency() >= 2;
+}
+
 }  // namespace
 
 std::string DataFilePathFor(OsServices& os) {
@@ -185,6 +198,7 @@ void SaveFile(TClientDataSet& store, OsServices& os, const std::string& path,
   };
 
   FileSink sink(*file);
+  bool flush_failed = false;
   try {
     const std::string base = ReplaceExtension(path, "", os);
     const std::string extension = LowerAscii(path.substr(base.size()));
@@ -193,14 +207,25 @@ void SaveFile(TClientDataSet& store, OsServices& os, const std::string& path,
     DSBASE* table = store.Table();
     if (table == nullptr) throw EDBClient(kStatusBadPacket.Code());
     Status s;
-    if (form == PacketForm::kBinary) {
+    if (form == PacketForm::kBinary && WorthWritingBehind(*table, buffer_bytes)) {
+      // Each part is written and flushed while the next is made; the
+      // writer and the copy each hold half the buffer.
+      WriteBehindSink behind(sink, [&] {
+        if (file->Flush()) return true;
+        flush_failed = true;
+        return false;
+      });
+      s = StreamPacketTo(*table, behind, buffer_bytes / 2);
+      const Status written = behind.Finish();
+      if (!s) s = written;
+    } else if (form == PacketForm::kBinary) {
       s = StreamPacketTo(*table, sink, buffer_bytes);
     } else {
       std::vector<std::uint8_t> packet;
       s = StreamPacket(*table, form, packet);
       if (!s && !sink.Write(packet.data(), packet.size()).Ok()) s = kStatusWriteFailed;
     }
-    if (sink.Failed()) RaiseCannotCreate(path);
+    if (sink.Failed() || flush_failed) RaiseCannotCreate(path);
     if (s) RaiseSaveFailure(path, s.Code());
   } catch (const EDBClient& e) {
     abandon();

@@ -255,7 +255,7 @@ TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
   for (std::size_t buffer : {kSaveBufferBytes, std::size_t{48}})
   for (auto fault : {OsFault::kFail, OsFault::kShortWrite, OsFault::kDiskFull}) {
     bool finished = false;
-    for (int n = 1; n <= 60 && !finished; ++n) {
+    for (int n = 1; n <= 120 && !finished; ++n) {
       WriteFileBytes(path_, old_content);
       auto store = NewStore();
       os_.FailNthCall(0);
