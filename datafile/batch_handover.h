@@ -20,43 +20,57 @@ class BatchHandover {
   // before is used; null when stopped.
   Batch* SlotToFill(std::uint64_t k) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return stopped_ || used_ + kSlots > k; });
+    MakingWaits(lock, [&] { return stopped_ || used_ + kSlots > k; });
     return stopped_ ? nullptr : &slots_[k % kSlots];
   }
   void Filled(std::uint64_t k) {
     std::lock_guard<std::mutex> lock(mutex_);
     filled_ = k + 1;
-    changed_.notify_all();
+    if (using_waits_) using_side_.notify_one();
   }
   // Waits until the first `count` batches are used; false when stopped.
   bool WaitUntilUsed(std::uint64_t count) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return stopped_ || used_ >= count; });
+    MakingWaits(lock, [&] { return stopped_ || used_ >= count; });
     return !stopped_;
   }
 
   // Using side: batch `k` once it is filled.
   Batch& SlotToUse(std::uint64_t k) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return filled_ > k; });
+    using_waits_ = true;
+    using_side_.wait(lock, [&] { return filled_ > k; });
+    using_waits_ = false;
     return slots_[k % kSlots];
   }
   void Used(std::uint64_t k) {
     std::lock_guard<std::mutex> lock(mutex_);
     used_ = k + 1;
-    changed_.notify_all();
+    // Waking a thread costs the using side a call into the system: only
+    // when the making side waits.
+    if (making_waits_) making_side_.notify_one();
   }
 
   // The making side stops at its next wait.
   void Stop() {
     std::lock_guard<std::mutex> lock(mutex_);
     stopped_ = true;
-    changed_.notify_all();
+    making_side_.notify_one();
   }
 
  private:
+  template <typename Ready>
+  void MakingWaits(std::unique_lock<std::mutex>& lock, Ready ready) {
+    making_waits_ = true;
+    making_side_.wait(lock, ready);
+    making_waits_ = false;
+  }
+
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable making_side_;
+  std::condition_variable using_side_;
+  bool making_waits_ = false;
+  bool using_waits_ = false;
   Batch slots_[kSlots];
   std::uint64_t filled_ = 0;
   std::uint64_t used_ = 0;

@@ -545,6 +545,7 @@ Status ApplyTableProperty(DSBASE& table, const std::string& name, TypeCode type,
 // left for AppendToTable to refuse, with the rest read.
 Status ReadPastMetadata(PacketWindow& window) {
   if (Status s = window.Advance(0, 0)) return s;
+  bool log_room_asked = false;
   for (;;) {
     if (window.HoldsTheRest()) return kStatusOk;
     if (window.Size() >= kPacketHeaderSize) {  // fewer cannot tell the form
@@ -552,6 +553,17 @@ Status ReadPastMetadata(PacketWindow& window) {
       const Status opened = scan.OpenPacket(window.Data(), window.Size());
       if (scan.IsTextForm()) return window.Advance(0, window.Total());
       if (!opened && !scan.SkipToRows()) return kStatusOk;
+      // A data file's table properties are mostly its change log, three
+      // words a row at most: room for that at once spares the copies and
+      // the pages of a window that doubles its way there.
+      if (!opened && !log_room_asked) {
+        log_room_asked = true;
+        const std::uint64_t log_room = std::uint64_t{scan.HeaderRowCount()} * 12 + window.Size();
+        if (log_room > 2 * std::uint64_t{window.Size()}) {
+          if (Status s = window.Advance(0, log_room)) return s;
+          continue;
+        }
+      }
     }
     if (Status s = window.Grow()) return s;
   }
