@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/errors.h"
+#include "bench/backup_history.h"
 #include "app/win32_os_services.h"
 #include "datafile/data_file.h"
 #include "datafile/packet_test_support.h"
@@ -51,6 +52,28 @@ TEST(DataFileWin32Test, SaveLoadAndAHeldFile) {
   SaveFile(*loaded, os, path, &state);
   EXPECT_EQ(ReadFileBytes(path), testing_support::OneEntryFile());
   EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(os, path));
+  std::remove(path.c_str());
+}
+
+TEST(DataFileWin32Test, ManyVersionsAreReadAlongsideAndWrittenBehindByteForByte) {
+  // 60,000 versions, about 5.8 MB: the rows are read in pieces on a second
+  // thread, and with a small buffer the save writes and flushes the new file
+  // on a second thread, through the real calls.
+  TempFolder folder;
+  const std::string path = folder.Path() + "\\Quillset.cds";
+  DSBASE table;
+  ASSERT_EQ(BuildBackupHistory(table, 60000, 20, 600000.0), kStatusOk);
+  std::vector<std::uint8_t> packet;
+  ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, packet), kStatusOk);
+  WriteFileBytes(path, packet);
+  Win32OsServices os;
+  BinaryPacketCodec codec;
+  auto store = MakeBackupEntryStore(&codec);
+  LoadFile(*store, os, path);
+  EXPECT_EQ(store->RowCount(), 20);
+  SaveFile(*store, os, path, nullptr, PacketForm::kBinary, 256 * 1024);
+  EXPECT_TRUE(ReadFileBytes(path) == packet);
+  EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path)));
   std::remove(path.c_str());
 }
 
