@@ -3,15 +3,15 @@
 //
 // The OS-services header comes before <windows.h>, so that the Windows macros
 // (CopyFile, GetProfileString, ...) do not rename its members here.
-#include "app/retrying_os_services.h"
-#include "app/win32_os_services.h"
+#include "base/retrying_os_services.h"
+#include "base/win32_os_services.h"
 
 #include <windows.h>
 
 #include <exception>
 #include <string>
 
-#include "app/win32_process_start.h"
+#include "base/win32_process_start.h"
 #include "datafile/table_packet.h"
 #include "ui/main_form.h"
 #include "ui/store_grid_source.h"

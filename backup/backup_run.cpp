@@ -1,6 +1,6 @@
 #include "backup/backup_run.h"
 
-#include "app/code_page.h"
+#include "base/code_page.h"
 #include "backup/safe_copy.h"
 #include "locale/calendar_dates.h"
 #include "schedule/schedule.h"

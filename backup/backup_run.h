@@ -13,7 +13,7 @@
 #include <functional>
 #include <string>
 
-#include "app/os_services.h"
+#include "base/os_services.h"
 #include "locale/locale_settings.h"
 #include "store/record_store.h"
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "backup/safe_copy.h"
 #include "backup/testing/real_files_test_os.h"
 

@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "app/os_services.h"
+#include "base/os_services.h"
 
 namespace quillset {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/retrying_os_services.h"
+#include "base/retrying_os_services.h"
 #include "backup/same_file.h"
 #include "backup/testing/real_files_test_os.h"
 

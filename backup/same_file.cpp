@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/code_page.h"
+#include "base/code_page.h"
 
 namespace quillset {
 namespace {

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host_os_services.h"
+#include "base/host_os_services.h"
 
 namespace quillset {
 namespace {

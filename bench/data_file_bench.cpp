@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/backup_history.h"
-#include "app/host_os_services.h"
+#include "store/testing/backup_history.h"
+#include "base/host_os_services.h"
 #include "datafile/data_file.h"
 #include "datafile/table_packet.h"
 #include "store/record_store.h"

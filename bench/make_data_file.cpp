@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "datafile/table_packet.h"
-#include "bench/backup_history.h"
+#include "store/testing/backup_history.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/code_page.h"
-#include "app/errors.h"
+#include "base/code_page.h"
+#include "base/errors.h"
 #include "datafile/table_packet.h"
 #include "datafile/write_behind_sink.h"
 

@@ -41,7 +41,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/os_services.h"
+#include "base/os_services.h"
 #include "datafile/packet_interfaces.h"
 #include "store/record_store.h"
 

@@ -4,9 +4,9 @@
 // data file another program holds fails the save before anything is written.
 #include <gtest/gtest.h>
 
-#include "app/errors.h"
-#include "app/host_os_services.h"
-#include "app/testing/fault_injecting_os.h"
+#include "base/errors.h"
+#include "base/host_os_services.h"
+#include "base/testing/fault_injecting_os.h"
 #include "datafile/data_file.h"
 #include "datafile/packet_test_support.h"
 #include "datafile/table_packet.h"

@@ -5,10 +5,10 @@
 // through; a longer one fails with the usual message and loses nothing.
 #include <gtest/gtest.h>
 
-#include "app/errors.h"
-#include "app/host_os_services.h"
-#include "app/retrying_os_services.h"
-#include "app/testing/fault_injecting_os.h"
+#include "base/errors.h"
+#include "base/host_os_services.h"
+#include "base/retrying_os_services.h"
+#include "base/testing/fault_injecting_os.h"
 #include "datafile/data_file.h"
 #include "datafile/packet_test_support.h"
 #include "datafile/table_packet.h"

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/errors.h"
-#include "app/host_os_services.h"
-#include "app/testing/fault_injecting_os.h"
+#include "base/errors.h"
+#include "base/host_os_services.h"
+#include "base/testing/fault_injecting_os.h"
 #include "datafile/little_endian.h"
 #include "datafile/packet_test_support.h"
 #include "datafile/packet_writer.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/os_services.h"
+#include "base/os_services.h"
 #include "datafile/data_file.h"
 #include "store/packet_codec.h"
 #include "store/record_store.h"

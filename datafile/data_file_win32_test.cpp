@@ -5,9 +5,9 @@
 
 #include <cstdio>
 
-#include "app/errors.h"
-#include "bench/backup_history.h"
-#include "app/win32_os_services.h"
+#include "base/errors.h"
+#include "store/testing/backup_history.h"
+#include "base/win32_os_services.h"
 #include "datafile/data_file.h"
 #include "datafile/packet_test_support.h"
 #include "datafile/table_packet.h"

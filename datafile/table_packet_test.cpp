@@ -11,7 +11,7 @@
 
 #include <cstring>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "datafile/little_endian.h"
 #include "datafile/packet_test_support.h"
 #include "datafile/packet_writer.h"

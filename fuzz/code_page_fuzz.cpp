@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/code_page.h"
+#include "base/code_page.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

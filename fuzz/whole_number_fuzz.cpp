@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "locale/whole_number_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

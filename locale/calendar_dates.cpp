@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 namespace quillset {
 namespace {

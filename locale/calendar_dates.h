@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/os_services.h"
+#include "base/os_services.h"
 #include "locale/locale_settings.h"
 
 namespace quillset {

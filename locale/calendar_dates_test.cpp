@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "locale/fake_locale_os.h"
 
 namespace quillset {

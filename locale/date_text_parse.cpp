@@ -1,7 +1,7 @@
 // Reading dates (and grid date-times) written in the user's formats.
 #include <string>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "locale/calendar_dates.h"
 
 namespace quillset {

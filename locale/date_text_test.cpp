@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "locale/calendar_dates.h"
 #include "locale/fake_locale_os.h"
 #include "locale/whole_number_text.h"

@@ -9,9 +9,9 @@
 #include <tuple>
 #include <vector>
 
-#include "app/locale_items.h"
-#include "app/os_services_wrapper.h"
-#include "app/testing/platform_os.h"
+#include "base/locale_items.h"
+#include "base/os_services_wrapper.h"
+#include "base/testing/platform_os.h"
 
 namespace quillset {
 

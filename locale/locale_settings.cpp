@@ -1,6 +1,6 @@
 #include "locale/locale_settings.h"
 
-#include "app/locale_items.h"
+#include "base/locale_items.h"
 #include "locale/whole_number_text.h"
 
 namespace quillset {

@@ -1,6 +1,6 @@
 #include "locale/whole_number_text.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 namespace quillset {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 namespace quillset {
 namespace {

@@ -1,6 +1,6 @@
 #include "settings/ini_file.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "settings/settings_keys.h"
 #include "locale/whole_number_text.h"
 

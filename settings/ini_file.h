@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/os_services.h"
+#include "base/os_services.h"
 
 namespace quillset {
 

@@ -8,17 +8,17 @@
 #include <random>
 #include <sstream>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "locale/calendar_dates.h"
 #include "settings/ini_file.h"
 #include "locale/locale_settings.h"
 #include "settings/settings_keys.h"
 
 #ifdef _WIN32
-#include "app/win32_os_services.h"
+#include "base/win32_os_services.h"
 using RealOs = quillset::Win32OsServices;
 #else
-#include "app/host_os_services.h"
+#include "base/host_os_services.h"
 using RealOs = quillset::HostOsServices;
 #endif
 

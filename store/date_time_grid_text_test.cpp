@@ -2,8 +2,8 @@
 // the host OS services (a Japanese Windows by default: yyyy/MM/dd, 24 hours).
 #include <gtest/gtest.h>
 
-#include "app/errors.h"
-#include "app/host_os_services.h"
+#include "base/errors.h"
+#include "base/host_os_services.h"
 #include "store/record_store.h"
 #include "store/test_packet_codec.h"
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "store/record_store.h"
 
 namespace quillset {

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "store/record_store.h"
 #include "store/test_packet_codec.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 namespace quillset {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "store/test_packet_codec.h"
 
 namespace quillset {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 namespace quillset {
 namespace {

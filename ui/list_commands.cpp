@@ -3,8 +3,8 @@
 // editing in the grid.
 #include <string>
 
-#include "app/code_page.h"
-#include "app/errors.h"
+#include "base/code_page.h"
+#include "base/errors.h"
 #include "locale/whole_number_text.h"
 #include "ui/main_form.h"
 

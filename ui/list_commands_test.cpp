@@ -2,7 +2,7 @@
 // driven through the main window with the headless view.
 #include <gtest/gtest.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "backup/backup_run.h"
 #include "settings/ini_file.h"
 #include "settings/settings_keys.h"

@@ -2,8 +2,8 @@
 // activation, close, the end of the Windows session, and the menu's dispatch.
 #include "ui/main_form.h"
 
-#include "app/code_page.h"
-#include "app/errors.h"
+#include "base/code_page.h"
+#include "base/errors.h"
 #include "datafile/data_file.h"
 
 namespace quillset {

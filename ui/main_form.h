@@ -25,7 +25,7 @@
 #include <optional>
 #include <string>
 
-#include "app/os_services.h"
+#include "base/os_services.h"
 #include "datafile/data_file.h"
 #include "locale/locale_settings.h"
 #include "schedule/schedule.h"

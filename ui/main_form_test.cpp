@@ -6,7 +6,7 @@
 
 #if QUILLSET_FORM_FIXTURE
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "datafile/data_file.h"
 #include "datafile/table_packet.h"
 

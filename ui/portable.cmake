@@ -6,7 +6,7 @@ file(GLOB ui_core_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*_test.cpp)
 list(REMOVE_ITEM ui_core_sources ${ui_core_tests})
 add_library(quillset_ui_core STATIC ${ui_core_sources})
 target_link_libraries(quillset_ui_core PUBLIC quillset_backup quillset_datafile quillset_store
-  quillset_engine quillset_settings quillset_schedule quillset_locale quillset_app_core)
+  quillset_engine quillset_settings quillset_schedule quillset_locale quillset_base)
 if(ui_core_tests)
   # Real files under the test: the host's OS services natively, the Win32
   # ones under Wine.

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "locale/calendar_dates.h"
 #include "schedule/schedule.h"
 #include "settings/ini_file.h"

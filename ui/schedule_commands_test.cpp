@@ -7,7 +7,7 @@
 #include <string>
 #include <tuple>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "ui/testing/schedule_fixture.h"
 
 namespace quillset {

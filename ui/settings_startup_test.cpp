@@ -3,7 +3,7 @@
 // files it must cope with.
 #include <gtest/gtest.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "settings/ini_file.h"
 #include "settings/settings_keys.h"
 #include "ui/testing/form_fixture.h"

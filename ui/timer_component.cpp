@@ -1,6 +1,6 @@
 #include "ui/timer_component.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 namespace quillset {
 

@@ -26,9 +26,9 @@
 #include <sys/stat.h>
 #endif
 
-#include "app/testing/discarding_file.h"
-#include "app/testing/fault_injecting_os.h"
-#include "app/testing/platform_os.h"
+#include "base/testing/discarding_file.h"
+#include "base/testing/fault_injecting_os.h"
+#include "base/testing/platform_os.h"
 
 #include "locale/calendar_dates.h"
 

@@ -19,8 +19,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/locale_items.h"
-#include "app/testing/discarding_file.h"
+#include "base/locale_items.h"
+#include "base/testing/discarding_file.h"
 #include "locale/fake_locale_os.h"
 #include "settings/ini_file.h"
 #include "settings/settings_keys.h"

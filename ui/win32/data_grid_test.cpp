@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/code_page.h"
+#include "base/code_page.h"
 #include "ui/win32/fake_grid_source.h"
 #include "ui/win32/message_boxes.h"
 #include "ui/win32/win32_ui_test_support.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 namespace quillset {
 

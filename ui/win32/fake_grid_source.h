@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "ui/grid_source.h"
 
 namespace quillset {

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "ui/win32/popup_menu.h"
 #include "ui/win32/empty_grid_source.h"
 #include "ui/win32/win32_ui_test_support.h"

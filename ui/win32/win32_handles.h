@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/os_services.h"
+#include "base/os_services.h"
 
 namespace quillset {
 

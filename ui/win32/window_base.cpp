@@ -1,6 +1,6 @@
 #include "ui/win32/window_base.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 namespace quillset {
 

@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "app/os_services_wrapper.h"
+#include "base/os_services_wrapper.h"
 
 namespace quillset {
 

@@ -1,4 +1,4 @@
-#include "app/host_os_services.h"
+#include "base/host_os_services.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,8 +12,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/host_profile_file.h"
-#include "app/locale_items.h"
+#include "base/host_profile_file.h"
+#include "base/locale_items.h"
 
 namespace quillset {
 namespace {

@@ -4,9 +4,9 @@
 #pragma once
 
 #ifdef _WIN32
-#include "app/win32_os_services.h"
+#include "base/win32_os_services.h"
 #else
-#include "app/host_os_services.h"
+#include "base/host_os_services.h"
 #endif
 
 namespace quillset {

@@ -1,4 +1,4 @@
-#include "app/retrying_os_services.h"
+#include "base/retrying_os_services.h"
 
 namespace quillset {
 namespace {

@@ -2,7 +2,7 @@
 // out a file (a new temporary file, say) without a real one behind it.
 #pragma once
 
-#include "app/os_services.h"
+#include "base/os_services.h"
 
 namespace quillset {
 namespace testing_support {

@@ -1,4 +1,4 @@
-#include "app/host_profile_file.h"
+#include "base/host_profile_file.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "app/win32_os_services.h"
+#include "base/win32_os_services.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/locale_items.h"
+#include "base/locale_items.h"
 
 // The interface's member names, not the Win32 A/W macros.
 #undef CopyFile

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/os_services.h"
+#include "base/os_services.h"
 
 namespace quillset {
 

@@ -1,6 +1,6 @@
 // The process-wide start-up settings, in a test process of their own (they
 // change the whole process).
-#include "app/win32_process_start.h"
+#include "base/win32_process_start.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,6 +1,6 @@
 // The Win32 OS services against the real system (Wine in this project): the
 // calls do what the portable code and the host services assume of them.
-#include "app/win32_os_services.h"
+#include "base/win32_os_services.h"
 
 #include <windows.h>
 // The services' member names, not the Win32 A/W macros.
@@ -16,8 +16,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/locale_items.h"
-#include "app/retrying_os_services.h"
+#include "base/locale_items.h"
+#include "base/retrying_os_services.h"
 
 namespace quillset {
 namespace {

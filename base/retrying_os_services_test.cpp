@@ -2,7 +2,7 @@
 // shared fault-injecting services on the host's: which failures are waited
 // out, for how long in all, and that a file held longer still fails as the
 // system failed it.
-#include "app/retrying_os_services.h"
+#include "base/retrying_os_services.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/host_os_services.h"
-#include "app/testing/fault_injecting_os.h"
-#include "app/testing/host_test_folder.h"
+#include "base/host_os_services.h"
+#include "base/testing/fault_injecting_os.h"
+#include "base/testing/host_test_folder.h"
 
 namespace quillset {
 namespace {

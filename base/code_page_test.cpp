@@ -1,5 +1,5 @@
-#include "app/code_page.h"
-#include "app/errors.h"
+#include "base/code_page.h"
+#include "base/errors.h"
 
 #include <gtest/gtest.h>
 

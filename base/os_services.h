@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "app/code_page.h"
+#include "base/code_page.h"
 
 namespace quillset {
 

@@ -1,4 +1,4 @@
-#include "app/host_os_services.h"
+#include "base/host_os_services.h"
 
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/locale_items.h"
-#include "app/testing/host_test_folder.h"
+#include "base/locale_items.h"
+#include "base/testing/host_test_folder.h"
 
 namespace quillset {
 namespace {

@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "app/code_page.h"
+#include "base/code_page.h"
 
 namespace quillset {
 

@@ -1,4 +1,4 @@
-#include "app/win32_process_start.h"
+#include "base/win32_process_start.h"
 
 #include <windows.h>
 

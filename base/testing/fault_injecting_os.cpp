@@ -1,4 +1,4 @@
-#include "app/testing/fault_injecting_os.h"
+#include "base/testing/fault_injecting_os.h"
 
 #include <algorithm>
 #include <iterator>

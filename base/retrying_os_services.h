@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "app/os_services_wrapper.h"
+#include "base/os_services_wrapper.h"
 
 namespace quillset {
 

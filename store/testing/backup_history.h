@@ -1,4 +1,4 @@
-// For the benchmarks: a record-engine table as years of backup runs leave it.
+// For the benchmarks and the large-file tests: a record-engine table as years of backup runs leave it.
 // `entries` entries, then one new version of each per run (the result text
 // and the time of the run), every version kept with its change-log entry,
 // `versions` row versions in all; `run_interval_ms` apart.
