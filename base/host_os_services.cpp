@@ -444,11 +444,15 @@ std::string HostOsServices::GetProfileString(const std::string& section, const s
 
 bool HostOsServices::WriteProfileString(const std::string& section, const std::string& key,
                                         const std::string& value, const std::string& path) {
-  if (path.empty() || IsHeld(path)) return false;
+  if (path.empty()) return Fail(FileError::kNotFound);
+  // Another program holding the file refuses the profile writer as it would
+  // any opener.
+  if (IsHeld(path)) return Fail(FileError::kInUse);
   std::string content;
   struct stat st;
-  if (StatPath(path, st) && !ReadWholeFile(path, content)) return false;
-  return WriteWholeFile(path, SetProfileValue(content, section, key, value, kShiftJis));
+  if (StatPath(path, st) && !ReadWholeFile(path, content)) return FailFromErrno();
+  return WriteWholeFile(path, SetProfileValue(content, section, key, value, kShiftJis)) ||
+         FailFromErrno();
 }
 
 void HostOsServices::FlushProfile(const std::string&) {

@@ -142,6 +142,7 @@ void TForm1::RunTimerTick() {
 }
 
 void TForm1::Timer1Timer() {
+  RetryTrayIconWithoutItsTimer();
   // A tick during a run is handled after it, once, as the system keeps one.
   if (backup_running_) {
     if (!tick_deferred_) {
