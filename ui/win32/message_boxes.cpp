@@ -18,6 +18,7 @@ constexpr char kConfirmCaption[] = "確認";
 struct OpenBox {
   HHOOK hook = nullptr;
   bool centre = false;
+  bool topmost = false;
   HWND hwnd = nullptr;
 };
 thread_local std::vector<OpenBox*> g_open_boxes;
@@ -34,6 +35,12 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wparam, LPARAM lparam) {
   if (!g_open_boxes.empty() && (code == HCBT_CREATEWND || code == HCBT_ACTIVATE)) {
     OpenBox& box = *g_open_boxes.back();
     if (code == HCBT_CREATEWND && !box.hwnd && IsDialogClass(hwnd)) box.hwnd = hwnd;
+    // MB_TOPMOST asks for this; done here too, before the box first shows, so
+    // that no system that overlooks the flag (Wine does) leaves it behind.
+    if (code == HCBT_ACTIVATE && box.topmost && hwnd == box.hwnd) {
+      box.topmost = false;
+      SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
     if (code == HCBT_ACTIVATE && box.centre && hwnd == box.hwnd) {
       box.centre = false;
       RECT r;
@@ -58,9 +65,11 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, UIN
             bool centre) {
   OpenBox box;
   box.centre = centre;
+  const UINT front = FrontFlags(owner);
+  box.topmost = (front & MB_TOPMOST) != 0;
   box.hook = SetWindowsHookExA(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
   g_open_boxes.push_back(&box);
-  int result = MessageBoxA(owner, text.c_str(), caption.c_str(), type | FrontFlags(owner));
+  int result = MessageBoxA(owner, text.c_str(), caption.c_str(), type | front);
   g_open_boxes.pop_back();
   if (box.hook) UnhookWindowsHookEx(box.hook);
   return result;
