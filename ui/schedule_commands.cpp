@@ -26,6 +26,8 @@ const char kPromptText[] =
     "自動でバックアップする\r\n分(10分以上）を設定してください。\r\n ０ でバックアップ停止。";
 const char kPromptPreset[] = "0";
 const char kTooShortMessage[] = "設定値は無効です(10分以上にして下さい。)";
+// A count above the largest one is told the upper limit, not the lower one.
+const char kTooLongMessage[] = "設定値は無効です(%s分以下にして下さい。)";
 const char kNotWholeNumberMessage[] = "整数じゃない！設定値は無効です";
 
 std::string MinutesCaption(const std::string& minutes_text) {
@@ -79,7 +81,9 @@ bool TForm1::TimSet() {
   }
   const std::optional<std::uint32_t> interval_ms = MinutesInterval(minutes);
   if (!interval_ms) {
-    view_.ShowPlainMessage(kTooShortMessage);
+    view_.ShowPlainMessage(minutes > kLongestMinutes
+                               ? FormatMessageText(kTooLongMessage, {IntToText(kLongestMinutes)})
+                               : std::string(kTooShortMessage));
     return false;
   }
   const std::uint32_t previous_interval = timer_.Interval();
