@@ -252,7 +252,11 @@ TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
   // With the save's own buffer the packet goes out in one write; with a
   // small one in many, so that a failure falls in the middle of the stream.
   const Bytes old_content = testing_support::OneEntryFile();
-  for (std::size_t buffer : {kSaveBufferBytes, std::size_t{48}})
+  PacketSaving small_in_turn, small_behind;
+  small_in_turn.buffer_bytes = small_behind.buffer_bytes = 48;
+  small_in_turn.writing = PacketWriting::kInTurn;
+  small_behind.writing = PacketWriting::kBehind;
+  for (const PacketSaving& how : {PacketSaving(), small_in_turn, small_behind})
   for (auto fault : {OsFault::kFail, OsFault::kShortWrite, OsFault::kDiskFull}) {
     bool finished = false;
     for (int n = 1; n <= 120 && !finished; ++n) {
@@ -264,7 +268,7 @@ TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
       os_.FailNthCall(n, fault);
       bool failed = false;
       try {
-        SaveFile(*store, os_, path_, nullptr, PacketForm::kBinary, buffer);
+        SaveFile(*store, os_, path_, nullptr, how);
       } catch (const EFCreateError& e) {
         failed = true;
         EXPECT_EQ(e.Message(), CannotCreate(path_));
@@ -292,22 +296,27 @@ TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
   }
 }
 
-TEST_F(DataFileTest, AFileTooLargeToHoldIsRefusedByNameAndTheCloseWritesNothing) {
+TEST_F(DataFileTest, AFileTooLargeToHoldIsRefusedByNameTheListStaysAndTheCloseWritesNothing) {
   WriteFileBytes(path_, testing_support::OneEntryFile());
   auto store = NewStore();
   store->CreateEmpty();
   AddEntry(*store, "C:\\new", "D:\\new");
+  store->EndRowEdit();
+  DataFileState state;
   os_.FailNthCall(2, OsFault::kHugeSize);  // the open, then the size
   try {
-    LoadFile(*store, os_, path_);
+    LoadFile(*store, os_, path_, &state);
     FAIL();
   } catch (const EDBClient& e) {
     EXPECT_EQ(e.Status(), kStatusOutOfMemory.Code());
     EXPECT_EQ(e.Message(), FormatMessageText("ファイル %s は大きすぎて読み込めません", {path_}));
   }
   os_.FailNthCall(0);
-  EXPECT_FALSE(store->Active());
-  SaveFile(*store, os_, path_);  // as the window's close does
+  // A reload that cannot be done leaves the list as it was.
+  ASSERT_TRUE(store->Active());
+  EXPECT_EQ(store->RowCount(), 1);
+  EXPECT_EQ(store->FieldAt(0).ReadText(), "C:\\new");
+  SaveFile(*store, os_, path_, &state);  // as the window's close does
   EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
   EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path_)));
 }
@@ -340,7 +349,6 @@ TEST_F(DataFileTest, AReadFailingInTheMiddleOfTheFileRefusesTheLoadAndTheCloseWr
 
 TEST_F(DataFileTest, ChangeDetectionSinceTheLastLoadOrSave) {
   DataFileState state;
-  EXPECT_TRUE(state.DataFilePath().empty());
   EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));  // never seen
   auto store = NewStore();
   store->CreateEmpty();
@@ -353,10 +361,10 @@ TEST_F(DataFileTest, ChangeDetectionSinceTheLastLoadOrSave) {
   LoadFile(*store, os_, path_, &state);
   EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
   EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, folder_.File("other.cds")));
-  // A failed load keeps the stamp of the last good one.
+  // Refused bytes are remembered too: the same bytes are not read again.
   WriteFileBytes(path_, {1, 2, 3});
   EXPECT_ANY_THROW(LoadFile(*store, os_, path_, &state));
-  EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
+  EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
 }
 
 }  // namespace

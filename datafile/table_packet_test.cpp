@@ -16,6 +16,7 @@
 #include "datafile/packet_test_support.h"
 #include "datafile/packet_writer.h"
 #include "store/record_store.h"
+#include "store/testing/saved_packet.h"
 
 namespace quillset {
 namespace {
@@ -51,13 +52,13 @@ class StorePacketTest : public ::testing::Test {
 
 TEST_F(StorePacketTest, TheStoreWritesTheProgramsFilesByteForByte) {
   store_->CreateEmpty();
-  EXPECT_EQ(ToHex(store_->StreamContent()), ToHex(testing_support::EmptyListFile()));
+  EXPECT_EQ(ToHex(testing_support::SavedPacket(*store_)), ToHex(testing_support::EmptyListFile()));
   AddEntry(*store_, "C:\\data\\a.txt", "D:\\bak");
   store_->EndRowEdit();
-  EXPECT_EQ(ToHex(store_->StreamContent()), ToHex(testing_support::OneEntryFile()));
+  EXPECT_EQ(ToHex(testing_support::SavedPacket(*store_)), ToHex(testing_support::OneEntryFile()));
   BackupRun(*store_, "バックアップ成功", testing_support::BackupRunTime());
   store_->EndRowEdit();
-  EXPECT_EQ(ToHex(store_->StreamContent()), ToHex(testing_support::AfterBackupRunFile()));
+  EXPECT_EQ(ToHex(testing_support::SavedPacket(*store_)), ToHex(testing_support::AfterBackupRunFile()));
 }
 
 TEST_F(StorePacketTest, ReadingBackRestoresRowsStatusesAndLogAndWritesTheSameBytes) {
@@ -66,7 +67,7 @@ TEST_F(StorePacketTest, ReadingBackRestoresRowsStatusesAndLogAndWritesTheSameByt
     auto store = MakeBackupEntryStore(&codec_);
     store->SetHeldPacket(file);
     store->OpenFromHeldPacket();
-    EXPECT_EQ(ToHex(store->StreamContent()), ToHex(file));
+    EXPECT_EQ(ToHex(testing_support::SavedPacket(*store)), ToHex(file));
   }
   store_->SetHeldPacket(testing_support::AfterBackupRunFile());
   store_->OpenFromHeldPacket();
@@ -95,7 +96,7 @@ TEST_F(StorePacketTest, EveryVersionSurvivesSaveAndReloadInSlotOrder) {
   store_->EndRowEdit();
   store_->SetRowNumber(2);
   store_->DeleteRow();
-  const Bytes saved = store_->StreamContent();
+  const Bytes saved = testing_support::SavedPacket(*store_);
 
   auto reloaded = MakeBackupEntryStore(&codec_);
   reloaded->SetHeldPacket(saved);
@@ -121,7 +122,7 @@ TEST_F(StorePacketTest, EveryVersionSurvivesSaveAndReloadInSlotOrder) {
   EXPECT_EQ(reloaded->FieldAt(0).ReadText(), "B");
   EXPECT_FALSE(reloaded->FieldAt(2).ValueIsNull());
   EXPECT_EQ(reloaded->FieldAt(2).ReadText(), "");
-  EXPECT_EQ(reloaded->StreamContent(), saved);
+  EXPECT_EQ(testing_support::SavedPacket(*reloaded), saved);
 }
 
 // --- Packets built by hand through the writer, read by a bare table.
@@ -283,6 +284,8 @@ TEST(TablePacketTest, ChangeLogOfOneTwoAndSevenWords) {
   const Bytes seven = HandPacket({{"name", 0x00490001, {{"WIDTH", kWidth5}}}})
                           .TableProperty("CHANGE_LOG", kTypeChangeLog,
                                          Words({1, 0, 4, 2, 1, 8, 9}))
+                          .Row(0x05, {"a"})
+                          .Row(0x0C, {"b"})
                           .Finish();
   DSBASE table;
   ASSERT_EQ(AppendPacket(table, seven.data(), seven.size()), kStatusOk);
@@ -487,7 +490,7 @@ Bytes LargerFile() {
   store->EndRowEdit();
   store->SetRowNumber(2);
   store->DeleteRow();
-  return store->StreamContent();
+  return testing_support::SavedPacket(*store);
 }
 
 TEST(TablePacketTest, EveryCutIsRefusedAndBitFlipsLoadOrAreRefused) {
@@ -664,6 +667,14 @@ std::vector<Bytes> KnownPackets() {
   return packets;
 }
 
+// A binary packet made and written in turn through a buffer of `bytes`.
+PacketSaving InTurn(std::size_t bytes) {
+  PacketSaving how;
+  how.buffer_bytes = bytes;
+  how.writing = PacketWriting::kInTurn;
+  return how;
+}
+
 TEST(TablePacketTest, StreamingGivesTheBytesOfTheWholePacketWhateverTheBuffer) {
   for (const Bytes& packet : KnownPackets()) {
     DSBASE table;
@@ -674,7 +685,7 @@ TEST(TablePacketTest, StreamingGivesTheBytesOfTheWholePacketWhateverTheBuffer) {
     for (std::size_t buffer : {std::size_t{1}, std::size_t{30}, std::size_t{40}, std::size_t{50},
                                std::size_t{64}, std::size_t{1} << 20}) {
       RecordingSink sink;
-      ASSERT_EQ(StreamPacketTo(table, sink, buffer), kStatusOk) << buffer;
+      ASSERT_EQ(StreamPacketTo(table, sink, InTurn(buffer)), kStatusOk) << buffer;
       EXPECT_EQ(ToHex(sink.received), ToHex(whole)) << "buffer " << buffer;
       EXPECT_EQ(sink.empty_writes, 0);
     }
@@ -688,7 +699,7 @@ Bytes ThreeThousandEntries(DSBASE& table) {
   store->CreateEmpty();
   for (int i = 0; i < 3000; ++i) AddEntry(*store, "C:\\file" + std::to_string(i), "D:\\to");
   store->EndRowEdit();
-  Bytes whole = store->StreamContent();
+  Bytes whole = testing_support::SavedPacket(*store);
   EXPECT_EQ(AppendPacket(table, whole.data(), whole.size()), kStatusOk);
   return whole;
 }
@@ -699,13 +710,13 @@ TEST(TablePacketTest, ABigPacketStreamsInPiecesOfTheBuffersSize) {
   DSBASE table;
   const Bytes whole = ThreeThousandEntries(table);
   RecordingSink sink;
-  ASSERT_EQ(StreamPacketTo(table, sink, 4096), kStatusOk);
+  ASSERT_EQ(StreamPacketTo(table, sink, InTurn(4096)), kStatusOk);
   EXPECT_EQ(sink.received, whole);
   EXPECT_GT(sink.writes, static_cast<int>((whole.size() - 65536) / 4096));
   // Every write fails the stream at its point, and the status says so.
   for (int fail_at : {1, 2, sink.writes / 2, sink.writes}) {
     RecordingSink failing(fail_at);
-    EXPECT_EQ(StreamPacketTo(table, failing, 4096), kStatusWriteFailed) << fail_at;
+    EXPECT_EQ(StreamPacketTo(table, failing, InTurn(4096)), kStatusWriteFailed) << fail_at;
     EXPECT_EQ(failing.writes, fail_at);  // nothing is written after a refused write
   }
 }
