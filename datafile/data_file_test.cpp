@@ -347,6 +347,86 @@ TEST_F(DataFileTest, AReadFailingInTheMiddleOfTheFileRefusesTheLoadAndTheCloseWr
   }
 }
 
+// The list a reload finds in the data file, damaged or too large for memory:
+// the failure names the file, the list shown stays, and the close writes
+// nothing over the bytes that could not be read.
+class RefusingAfterLoadCodec : public BinaryPacketCodec {
+ public:
+  Status refusal;  // what a load gives, once set
+  Status StreamPacket(DSBASE& table, std::vector<std::uint8_t>& out) override {
+    // Serialising the whole list, as a close once did first, runs out too.
+    if (refusal) return kStatusOutOfMemory;
+    return BinaryPacketCodec::StreamPacket(table, out);
+  }
+  Status AppendPacketFrom(DSBASE& table, PacketSource& source) override {
+    if (refusal) return refusal;
+    return BinaryPacketCodec::AppendPacketFrom(table, source);
+  }
+};
+
+TEST_F(DataFileTest, AReloadThatFailsNamesTheFileKeepsTheListAndTheCloseWritesNothing) {
+  Bytes fewer_rows = testing_support::OneEntryFile();
+  StoreU32(fewer_rows.data() + 14, 0);  // one row, said to be none
+  Bytes appended = testing_support::OneEntryFile();
+  appended.push_back(0);
+  struct Case {
+    Bytes file;
+    Status refusal;
+    std::string message;
+  } cases[] = {
+      {fewer_rows, kStatusOk, "ファイル %s のデータが正しくありません (0x4005)"},
+      {appended, kStatusOk, "ファイル %s のデータが正しくありません (0x4005)"},
+      {testing_support::AfterBackupRunFile(), kStatusOutOfMemory,
+       "ファイル %s は大きすぎて読み込めません"},
+  };
+  for (const Case& c : cases) {
+    RefusingAfterLoadCodec codec;
+    auto store = MakeBackupEntryStore(&codec);
+    DataFileState state;
+    WriteFileBytes(path_, testing_support::OneEntryFile());
+    LoadFile(*store, os_, path_, &state);
+    AddEntry(*store, "C:\\since", "D:\\start");  // pending at the reload
+    WriteFileBytes(path_, c.file);  // the file changes on disk
+    codec.refusal = c.refusal;
+    try {
+      LoadFile(*store, os_, path_, &state);
+      FAIL() << c.message;
+    } catch (const EDBClient& e) {
+      EXPECT_EQ(e.Message(), FormatMessageText(c.message.c_str(), {path_}));
+    }
+    EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));  // not read again
+    ASSERT_TRUE(store->Active()) << c.message;
+    store->EndRowEdit();
+    EXPECT_EQ(store->RowCount(), 2) << c.message;
+    SaveFile(*store, os_, path_, &state);  // as the window's close does
+    EXPECT_EQ(ReadFileBytes(path_), c.file) << c.message;
+  }
+}
+
+TEST_F(DataFileTest, APacketPastItsLimitFailsTheSaveByNameAndKeepsTheOldFile) {
+  // The limit stands for 4 GiB, where a 32-bit save's counts once wrapped and
+  // a cut file was reported saved.
+  WriteFileBytes(path_, testing_support::OneEntryFile());
+  auto store = NewStore();
+  LoadFile(*store, os_, path_);
+  AddEntry(*store, "C:\\new", "D:\\new");
+  for (PacketWriting writing : {PacketWriting::kInTurn, PacketWriting::kBehind}) {
+    PacketSaving how;
+    how.buffer_bytes = 64;
+    how.writing = writing;
+    how.max_packet_bytes = 220;  // the file with one entry has 200 bytes, with two more
+    try {
+      SaveFile(*store, os_, path_, nullptr, how);
+      FAIL();
+    } catch (const EDBClient& e) {
+      EXPECT_EQ(e.Status(), kStatusOutOfMemory.Code());
+      EXPECT_EQ(e.Message(), CannotCreate(path_) + " (0x2501)");
+    }
+    EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
+    EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path_)));
+  }
+}
+
 TEST_F(DataFileTest, ChangeDetectionSinceTheLastLoadOrSave) {
   DataFileState state;
   EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));  // never seen

@@ -656,6 +656,11 @@ Status AppendToTable(DSBASE& table, PacketWindow& window, RowReading reading) {
   const RecordLayout& layout = table.Layout();
   const std::size_t column_count = table.Columns().size();
   if (reader.ValueColumnCount() != column_count) return kStatusBadPacket;
+  // The header says where the rows start, when it can: elsewhere than the
+  // metadata ends is a header or metadata that damage changed.
+  if (!reader.IsTextForm() && (reader.HeaderFlags() & kPacketFlagFirstRowOffset) &&
+      LoadU16(window.Data() + 22) != reader.Position())
+    return kStatusBadPacket;
   RowsToPlace rows;
   rows.row_count = reader.HeaderRowCount();
   rows.work_budget = kRowWorkAllowance + kRowWorkPerPacketByte * size;
@@ -690,6 +695,18 @@ Status AppendToTable(DSBASE& table, PacketWindow& window, RowReading reading) {
   for (const ChangeLogEntry& entry : log)
     if (entry.slot == 0 || entry.slot > slots || entry.replaced_slot > slots)
       return kStatusBadPacket;
+  // Without a change log a save writes the rows in view (with none in view,
+  // every row but emptied ones): a row it would leave out means a log that
+  // damage took away.
+  if (log.empty() && table.logging_on) {
+    bool visible = false, hidden = false, unused = false;
+    for (std::uint32_t slot = 1; slot <= slots; ++slot) {
+      const std::uint8_t status = table.SlotStatus(slot);
+      (IsVisibleRowStatus(status) ? visible : hidden) = true;
+      if (status & RowStatusUnused) unused = true;
+    }
+    if ((visible && hidden) || unused) return kStatusBadPacket;
+  }
   table.SetChangeLog(std::move(log));
   return table.BuildView();
 }
