@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -761,6 +762,8 @@ Status AppendPacketFrom(DSBASE& table, PacketSource& source, std::size_t piece_b
     PacketWindow window(source, piece_bytes);
     return AppendToTable(table, window, reading);
   } catch (const std::bad_alloc&) {
+    return kStatusOutOfMemory;
+  } catch (const std::length_error&) {  // more than a 32-bit process's vector may hold
     return kStatusOutOfMemory;
   }
 }

@@ -58,8 +58,9 @@ Bytes ProgramHeaderAndColumns() {
 
 // True when `input` is as this program writes its files: its header (the
 // row count and the first row's offset aside) and its columns, no table
-// property but the change log, and texts as the store keeps them (no zero
-// byte inside, none longer than its column, an empty one as one zero byte).
+// property but the change log, fields null or unchanged but not both, and
+// texts as the store keeps them (no zero byte inside, none longer than its
+// column, an empty one as one zero byte).
 // Other bytes may load and be written in the program's own way.
 bool WrittenByThisProgram(const Bytes& input) {
   static const Bytes program = ProgramHeaderAndColumns();
@@ -86,7 +87,13 @@ bool WrittenByThisProgram(const Bytes& input) {
   const std::uint32_t widths[] = {100, 100, 20};
   PacketRowValue values[4];
   std::uint8_t status = 0;
+  std::size_t row_at = reader.Position();
   while (reader.NextRow(status, values) == kStatusOk) {
+    // A field is null or unchanged, never both (the store reads both as null).
+    const std::uint8_t field_statuses = input[row_at + 1];
+    row_at = reader.Position();
+    for (int c = 0; c < 4; ++c)
+      if ((field_statuses >> (2 * c) & 3) == 3) return false;
     for (int c = 0; c < 3; ++c) {
       const PacketRowValue& text = values[c];
       if (text.field_status != kFieldPresent) continue;
