@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "base/locale_items.h"
-#include "base/testing/host_test_folder.h"
+#include "base/testing/temp_folder.h"
 
 namespace quillset {
 namespace {
@@ -21,14 +21,14 @@ namespace fs = std::filesystem;
 
 class HostOsServicesTest : public ::testing::Test {
  protected:
-  std::string Path(const std::string& name) const { return folder_.Path(name); }
+  std::string Path(const std::string& name) const { return folder_ / name; }
   void WriteText(const std::string& name, const std::string& text) const {
-    folder_.WriteText(name, text);
+    testing_support::WriteBytes(folder_ / name, text);
   }
-  std::string ReadText(const std::string& name) const { return folder_.ReadText(name); }
+  std::string ReadText(const std::string& name) const { return testing_support::ReadBytes(folder_ / name); }
 
-  testing_support::HostTestFolder folder_;
-  const fs::path& dir_ = folder_.Dir();
+  testing_support::TempFolder folder_;
+  const fs::path dir_{folder_.Path()};
   HostOsServices os_;
 };
 
@@ -48,7 +48,7 @@ TEST_F(HostOsServicesTest, ProfileReadsBackWhatWasWrittenAndKeepsTheRest) {
   EXPECT_EQ(os_.GetProfileString("Other", "Key", "", ini), "値");
   EXPECT_EQ(ReadText("Quillset.ini"),
             "[Time]\r\nTimerSet=2027/03/08\r\nTimerIniSet=1\r\n[Other]\r\nKey=値\r\n");
-  EXPECT_EQ(os_.ProfileFlushes(), 1);
+  EXPECT_EQ(os_.ProfileFlushes().size(), 1u);
 }
 
 TEST_F(HostOsServicesTest, ProfileGivesTheDefaultForAMissingFileSectionOrKey) {
