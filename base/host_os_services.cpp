@@ -401,7 +401,8 @@ bool HostFileServices::WriteProfileString(const std::string& section, const std:
   if (path.empty() || IsHeld(path)) return false;
   std::string content;
   struct stat st;
-  if (StatPath(path, st) && !ReadWholeFile(path, content)) return false;
+  // Windows refuses to write a read-only file, even to its owner.
+  if (StatPath(path, st) && (IsReadOnly(st) || !ReadWholeFile(path, content))) return false;
   return WriteWholeFile(path, SetProfileValue(content, section, key, value, kShiftJis));
 }
 

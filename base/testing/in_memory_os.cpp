@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "base/code_page.h"
 #include "base/host_profile_file.h"
@@ -13,9 +14,22 @@ namespace {
 
 const ShiftJisCodePage kShiftJis;
 
+// Where the separators of a key are (a trail byte is none).
+std::vector<std::size_t> Separators(const std::string& key) {
+  std::vector<std::size_t> at;
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    if (kShiftJis.IsLeadByte(static_cast<std::uint8_t>(key[i]))) ++i;
+    else if (key[i] == '\\') at.push_back(i);
+  }
+  return at;
+}
+
 // Where the folder part of a key ends (its last separator); npos for a bare
 // name.
-std::size_t LastSeparator(const std::string& key) { return key.rfind('\\'); }
+std::size_t LastSeparator(const std::string& key) {
+  const std::vector<std::size_t> at = Separators(key);
+  return at.empty() ? std::string::npos : at.back();
+}
 
 bool IsDriveRoot(const std::string& key) {
   return key.size() == 2 && key[1] == ':';
@@ -75,20 +89,36 @@ InMemoryFileServices::InMemoryFileServices() = default;
 InMemoryFileServices::~InMemoryFileServices() = default;
 
 std::string InMemoryFileServices::Key(const std::string& path) {
-  std::string key;
+  // The path's parts, case folded; a trail byte is never a separator nor a
+  // letter.
+  std::vector<std::string> parts(1);
   for (std::size_t i = 0; i < path.size(); ++i) {
     char c = path[i];
     if (kShiftJis.IsLeadByte(static_cast<std::uint8_t>(c)) && i + 1 < path.size()) {
-      key += c;
-      key += path[++i];  // the trail byte is never a separator nor a letter
+      parts.back() += c;
+      parts.back() += path[++i];
+    } else if (c == '\\' || c == '/') {
+      parts.emplace_back();
+    } else {
+      parts.back() += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+  }
+  // Empty parts (doubled or trailing separators) and "." name nothing; ".."
+  // names the folder above, as the system resolves a full path.
+  std::string key = parts[0];
+  std::vector<std::size_t> ends;
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    if (parts[i].empty() || parts[i] == ".") continue;
+    if (parts[i] == "..") {
+      if (!ends.empty()) {
+        key.erase(ends.back());
+        ends.pop_back();
+      }
       continue;
     }
-    if (c == '/') c = '\\';
-    if (c == '\\' && !key.empty() && key.back() == '\\' && key.size() > 1) continue;
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    key += c;
+    ends.push_back(key.size());
+    key += '\\' + parts[i];
   }
-  while (key.size() > 1 && key.back() == '\\') key.pop_back();
   return key;
 }
 
@@ -113,8 +143,9 @@ bool InMemoryFileServices::Fail(FileError error) {
 
 void InMemoryFileServices::AddFolder(const std::string& path) {
   const std::string key = Key(path);
-  for (std::size_t at = key.find('\\', 1); at != std::string::npos; at = key.find('\\', at + 1)) {
+  for (std::size_t at : Separators(key)) {
     const std::string above = key.substr(0, at);
+    if (above.empty()) continue;
     if (!IsDriveRoot(above) && nodes_.count(above) == 0) AddFolder(above);
   }
   if (IsDriveRoot(key) || nodes_.count(key) != 0) return;
