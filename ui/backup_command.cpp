@@ -12,8 +12,7 @@
 #include <exception>
 
 #include "backup/backup_run.h"
-#include "settings/ini_file.h"
-#include "settings/settings_keys.h"
+#include "settings/schedule_settings.h"
 #include "ui/main_form.h"
 
 namespace quillset {
@@ -84,8 +83,7 @@ void TForm1::StopBackupRun() {
 void TForm1::StoreDueDate(const std::string& due_date) {
   // In memory first: a refused write ends the run with the new date kept.
   TimerSetValue = due_date;
-  TIniFile settings(os_, SettingsFilePath(os_));
-  settings.WriteString(kTimeSection, kTimerSetKey, TimerSetValue);
+  ScheduleSettings(os_).WriteDueDate(TimerSetValue);
 }
 
 }  // namespace quillset

@@ -43,10 +43,6 @@ namespace quillset {
 namespace form_texts {
 inline constexpr char kApplicationTitle[] = "ファイルバックアップツール";
 inline constexpr char kDesignCaption[] = "右クリックでメニューが出ます。";
-inline constexpr char kCaptionPrefix[] = "現在の設定 ";
-inline constexpr char kMinutesCaptionSuffix[] = " 分間隔";
-inline constexpr char kWeeklyCaption[] = "現在の設定 1週間間隔";
-inline constexpr char kMonthlyCaption[] = "現在の設定 1ヶ月間隔";
 // Why the session should wait, while a backup run goes on.
 inline constexpr char kBackupRunningReason[] = "バックアップ中です";
 }  // namespace form_texts
