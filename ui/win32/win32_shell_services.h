@@ -27,6 +27,9 @@ class Win32ShellServices : public ShellServices {
   bool ShowOpenFileDialog(WindowHandle owner, WindowHandle placement, std::string& path) override;
   FolderBrowseResult BrowseForFolder(WindowHandle owner, const std::string& prompt,
                                      std::string& folder) override;
+  void KeepSystemAwake(bool awake) override;
+  void RunOffUiThread(const std::function<void()>& work,
+                      const std::function<void()>& pump) override;
 
  private:
   // Mutex handles of the single-instance guard: kept open until the process
