@@ -32,7 +32,7 @@ class DataFileFaultTest : public ::testing::Test {
   int RowsOnDisk() { return testing_support::RowsInDataFile(os_, codec_, path_); }
 
   TempFolder folder_;
-  std::string path_ = folder_.File("Quillset.cds");
+  std::string path_ = folder_ / "Quillset.cds";
   BinaryPacketCodec codec_;
   HostOsServices host_;
   FaultInjectingOs os_{host_};

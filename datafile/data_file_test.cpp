@@ -42,7 +42,7 @@ class DataFileTest : public ::testing::Test {
   }
 
   TempFolder folder_;
-  std::string path_ = folder_.File("Quillset.cds");
+  std::string path_ = folder_ / "Quillset.cds";
   BinaryPacketCodec codec_;
   HostOsServices host_;
   FaultInjectingOs os_{host_};
@@ -191,7 +191,7 @@ TEST_F(DataFileTest, TextFormFilesLoadAndAnXmlPathSavesTheTextForm) {
   auto store = NewStore();
   store->CreateEmpty();
   AddEntry(*store, "C:\\data\\a.txt", "D:\\bak");
-  const std::string xml_path = folder_.File("list.XML");
+  const std::string xml_path = folder_ / "list.XML";
   SaveFile(*store, os_, xml_path);
   const Bytes text = ReadFileBytes(xml_path);
   ASSERT_GT(text.size(), 5u);
@@ -440,7 +440,7 @@ TEST_F(DataFileTest, ChangeDetectionSinceTheLastLoadOrSave) {
   EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
   LoadFile(*store, os_, path_, &state);
   EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
-  EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, folder_.File("other.cds")));
+  EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, folder_ / "other.cds"));
   // Refused bytes are remembered too: the same bytes are not read again.
   WriteFileBytes(path_, {1, 2, 3});
   EXPECT_ANY_THROW(LoadFile(*store, os_, path_, &state));

@@ -1,7 +1,7 @@
 // The table side of the packet: the record store saved into the program's
 // files byte for byte, read back with slots, statuses and change log, packets
 // built by hand with every kind of column, and packets the table refuses.
-#include "store/place_image_for_tests.h"
+#include "store/testing/place_image.h"
 #include "datafile/table_packet.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // the current-row flags, versions and the change log, deletes, the window,
 // the notifications, opening and closing through a packet codec, and every
 // store error text.
-#include "store/place_image_for_tests.h"
+#include "store/testing/place_image.h"
 #include "store/record_store.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "store/test_packet_codec.h"
 #include "store/testing/saved_packet.h"
+#include "store/testing/test_packet_codec.h"
 
 namespace quillset {
 namespace {

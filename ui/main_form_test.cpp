@@ -20,7 +20,7 @@ class MainFormLifecycleTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(temp_.Valid());
-    os_.executable_path = temp_ / "Quillset.exe";
+    os_.SetExecutablePath(temp_ / "Quillset.exe");
     data_path_ = temp_ / "Quillset.cds";
     settings_path_ = temp_ / "Quillset.ini";
   }
