@@ -33,20 +33,13 @@
 #include "store/packet_codec.h"
 #include "store/record_store.h"
 #include "ui/form_events.h"
+#include "ui/form_texts.h"
 #include "ui/form_view.h"
 #include "ui/shell_services.h"
 #include "ui/timer_component.h"
 #include "ui/tray_icon_retry.h"
 
 namespace quillset {
-
-// The texts of the main window, in one place.
-namespace form_texts {
-inline constexpr char kApplicationTitle[] = "ファイルバックアップツール";
-inline constexpr char kDesignCaption[] = "右クリックでメニューが出ます。";
-// Why the session should wait, while a backup run goes on.
-inline constexpr char kBackupRunningReason[] = "バックアップ中です";
-}  // namespace form_texts
 
 class TForm1 : public FormEvents {
  public:
