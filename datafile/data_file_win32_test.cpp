@@ -71,7 +71,10 @@ TEST(DataFileWin32Test, ManyVersionsAreReadAlongsideAndWrittenBehindByteForByte)
   auto store = MakeBackupEntryStore(&codec);
   LoadFile(*store, os, path);
   EXPECT_EQ(store->RowCount(), 20);
-  SaveFile(*store, os, path, nullptr, PacketForm::kBinary, 256 * 1024);
+  PacketSaving behind;
+  behind.buffer_bytes = 256 * 1024;
+  behind.writing = PacketWriting::kBehind;
+  SaveFile(*store, os, path, nullptr, behind);
   EXPECT_TRUE(ReadFileBytes(path) == packet);
   EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path)));
   std::remove(path.c_str());
