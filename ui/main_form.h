@@ -19,7 +19,6 @@
 //                         retries of an icon the shell refused
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -35,6 +34,7 @@
 #include "ui/form_events.h"
 #include "ui/form_texts.h"
 #include "ui/form_view.h"
+#include "ui/run_control.h"
 #include "ui/shell_services.h"
 #include "ui/timer_component.h"
 #include "ui/tray_icon_retry.h"
@@ -100,7 +100,7 @@ class TForm1 : public FormEvents {
   const LocaleDateSettings& DateSettings() const { return date_settings_; }
 
   // A backup run is going on (Copy1Click has not returned).
-  bool BackupRunning() const { return backup_running_; }
+  bool BackupRunning() const { return runs_.Running(); }
 
   // ---- Window state of the tray icon
   // Set from AddTrayIcon to RemoveTrayIcon: the window is in the tray, and the
@@ -177,11 +177,7 @@ class TForm1 : public FormEvents {
   bool tray_icon_added_ = false;
   std::optional<ListSeen> list_seen_by_menu_;  // from PopupMenuOpening to PopupMenuClosed
 
-  bool activated_ = false;        // FormActivate ran once
-  bool backup_running_ = false;
-  std::atomic<bool> stop_requested_{false};  // the run going on is to end now (read by its copy)
-  bool session_ended_ = false;    // no run may start any more
-  bool tick_deferred_ = false;    // a tick waits for the end of the run
+  RunControl runs_;
   bool tick_failure_open_ = false;  // a failure box of a timer tick is open
   // What the data file was when this process last loaded or saved it.
   DataFileState data_file_;
