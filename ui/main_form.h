@@ -131,6 +131,9 @@ class TForm1 : public FormEvents {
   // tray_icon.cpp: one NIM_ADD of TrayIconData; the retries start (or go on)
   // when the shell refuses it and stop when it accepts.
   void TryAddingTrayIcon();
+  // tray_icon.cpp: at Timer1's tick, an icon the shell refused while the
+  // system gave no retry timer is tried again.
+  void RetryTrayIconWithoutItsTimer();
   // schedule_commands.cpp: the body of one tick.
   void RunTimerTick();
   // The schedule in force, as a value.

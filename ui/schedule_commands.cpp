@@ -123,6 +123,7 @@ void TForm1::RunTimerTick() {
 }
 
 void TForm1::Timer1Timer() {
+  RetryTrayIconWithoutItsTimer();
   // A tick during a run is handled after it, once, as the system keeps one.
   if (runs_.Running()) {
     if (runs_.DeferTick()) {
