@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "backup/testing/real_files_test_os.h"
+#include "base/testing/real_files_test_os.h"
 #include "store/testing/refusing_packet_codec.h"
 #include "ui/main_form.h"
 #include "ui/testing/fake_form_view.h"
