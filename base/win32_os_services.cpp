@@ -362,7 +362,9 @@ std::string Win32OsServices::GetProfileString(const std::string& section, const 
 
 bool Win32OsServices::WriteProfileString(const std::string& section, const std::string& key,
                                          const std::string& value, const std::string& path) {
-  return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()) != 0;
+  return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
+                                    path.c_str()) != 0 ||
+         Failed();
 }
 
 void Win32OsServices::FlushProfile(const std::string& path) {
