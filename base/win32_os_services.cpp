@@ -195,8 +195,9 @@ std::string Win32OsServices::ExecutablePath() {
   // The data and settings files are named after the exe: in a folder whose
   // name Shift-JIS cannot write the program cannot name them.
   if (!Utf16ToShiftJis(wide, path, &unwritable))
-    throw Exception("Shift-JIS で書けない文字 " + CodePointName(unwritable) +
-                    " がプログラムのパスにあるため、データファイルを開けません。");
+    throw Exception(FormatMessageText(
+        "プログラムのパスに Shift-JIS で表せない文字 %s があるため、データファイルを開けません。",
+        {CodePointName(unwritable)}));
   return path;
 }
 

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/win32_text.h"
 #include "ui/win32/modal_scope.h"
 
 namespace quillset {
@@ -21,9 +22,9 @@ struct CentreRequest {
 thread_local std::vector<CentreRequest*> g_centre_requests;
 
 bool IsDialogClass(HWND hwnd) {
-  char name[16] = {};
-  GetClassNameA(hwnd, name, sizeof(name));
-  return lstrcmpA(name, "#32770") == 0;
+  wchar_t name[16] = {};
+  GetClassNameW(hwnd, name, 16);
+  return lstrcmpW(name, L"#32770") == 0;
 }
 
 LRESULT CALLBACK CentreHook(int code, WPARAM wparam, LPARAM lparam) {
@@ -57,9 +58,10 @@ POINT ScreenCentredPosition(SIZE size) {
 int CenteredMessageBox(HWND owner, const std::string& text, const std::string& caption,
                        UINT type) {
   CentreRequest request;
-  request.hook = SetWindowsHookExA(WH_CBT, CentreHook, nullptr, GetCurrentThreadId());
+  request.hook = SetWindowsHookExW(WH_CBT, CentreHook, nullptr, GetCurrentThreadId());
   g_centre_requests.push_back(&request);
-  int result = MessageBoxA(owner, text.c_str(), caption.c_str(), type);
+  int result = MessageBoxW(owner, ShiftJisToUtf16ForDisplay(text).c_str(),
+                           ShiftJisToUtf16ForDisplay(caption).c_str(), type);
   g_centre_requests.pop_back();
   if (request.hook) UnhookWindowsHookEx(request.hook);
   return result;
@@ -73,7 +75,8 @@ void MessageBoxes::ShowFailure(const std::string& message) {
   ++open_failure_boxes_;
   {
     ModalScope scope(owner_);
-    MessageBoxA(owner_, text.c_str(), title_.c_str(), MB_ICONERROR | MB_OK);
+    MessageBoxW(owner_, ShiftJisToUtf16ForDisplay(text).c_str(),
+                ShiftJisToUtf16ForDisplay(title_).c_str(), MB_ICONERROR | MB_OK);
   }
   --open_failure_boxes_;
 }
