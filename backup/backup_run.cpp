@@ -13,14 +13,20 @@ constexpr int kFolderField = 1;
 constexpr int kResultField = 2;
 constexpr int kTimeField = 3;
 
-// Copies one entry and gives its result text.
-const char* BackUpEntry(const std::string& file_path, const std::string& folder,
-                        BackupRunContext& context) {
-  if (!context.os.DirectoryExists(folder)) return backup_texts::kFolderMissing;
+// Copies one entry: true when the folder exists, and then `copied`.
+bool CopyEntry(const std::string& file_path, const std::string& folder,
+               BackupRunContext& context, bool& copied) {
+  if (!context.os.DirectoryExists(folder)) return false;
   const std::string target =
       BackupTargetPath(folder, file_path, context.os, context.path_separator);
-  if (!SafeCopyFile(context.os, file_path, target, context.copy_progress))
-    return backup_texts::kCopyFailed;
+  copied = SafeCopyFile(context.os, file_path, target, context.copy_progress);
+  return true;
+}
+
+// The entry's result text; a successful copy moves the due date on first.
+const char* EntryResult(bool folder_found, bool copied, BackupRunContext& context) {
+  if (!folder_found) return backup_texts::kFolderMissing;
+  if (!copied) return backup_texts::kCopyFailed;
   if (HasDueDate(context.schedule_mode)) {
     // From the day of this copy: a run that passes midnight moves it further.
     const std::string due_date = NextDueDateText(context.schedule_mode,
@@ -49,9 +55,17 @@ void RunBackup(TClientDataSet& store, BackupRunContext& context) {
     store.SetRowNumber(position);
     const std::string file_path = store.FieldAt(kFilePathField).ReadText();
     const std::string folder = store.FieldAt(kFolderField).ReadText();
-    store.EditRow();
-    const char* result = BackUpEntry(file_path, folder, context);
+    bool folder_found = false, copied = false;
+    const auto steps = [&] { folder_found = CopyEntry(file_path, folder, context, copied); };
+    if (context.run_blocking) {
+      context.run_blocking(steps);
+    } else {
+      steps();
+    }
     if (StopRequested(context)) return;
+    store.SetRowNumber(position);  // the list may have been saved meanwhile
+    store.EditRow();
+    const char* result = EntryResult(folder_found, copied, context);
     store.FieldAt(kResultField).WriteText(result);
     static_cast<TDateTimeField&>(store.FieldAt(kTimeField))
         .WriteDateTime(CurrentDateTime(context.os));

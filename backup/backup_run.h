@@ -48,7 +48,15 @@ struct BackupRunContext {
   // answering and shows the progress).
   CopyProgress copy_progress = nullptr;
   // Asked after each copy and before each entry: true ends the run there.
+  // Also asked from the thread of the blocking steps (below).
   std::function<bool()> stop_requested = nullptr;
+  // Runs the blocking steps of one entry (the folder test, and the safe copy:
+  // the copy, its flush, the replace, the waits between retries) and returns
+  // when they are done; the window runs them beside its own thread, which
+  // keeps handling messages meanwhile. The steps touch neither the store nor
+  // the window: `copy_progress` and `stop_requested` are called from them.
+  // Unset: they run on the calling thread.
+  std::function<void(const std::function<void()>& steps)> run_blocking = nullptr;
 };
 
 // The target path of an entry: the folder text, the separator, then the
@@ -65,21 +73,24 @@ std::string BackupTargetPath(const std::string& folder, const std::string& file_
 //   EndRowEdit (a pending new entry is committed and counted); RowCount once;
 //   no rows: nothing is written, the settings file is not touched. For each
 //   position i in 1..n: SetRowNumber(i) (commits the previous entry), read the
-//   file path (field 0) and folder (field 1), EditRow, then
+//   file path (field 0) and folder (field 1), then (through run_blocking)
 //     folder missing (or a file): result "フォルダーが見つかりません";
-//     otherwise a safe copy to BackupTargetPath; on success in modes 2/3 the
-//     new due date goes to due_date_moved, then "バックアップ成功"; on failure
-//     "バックアップ失敗";
-//   and in every outcome the time of the attempt (CurrentDateTime).
+//     otherwise a safe copy to BackupTargetPath; then EditRow; on success in
+//     modes 2/3 the new due date goes to due_date_moved, then
+//     "バックアップ成功"; on failure "バックアップ失敗";
+//   and in every outcome the time of the attempt (CurrentDateTime). The
+//   entry is not in Edit while its copy goes on, so the list can be saved
+//   then (the end of the session) with nothing of the entry half-written.
 // The last row stays in Edit with its new values. A failure (thrown by
 // due_date_moved, or the record store's EDatabaseError) ends the run at that
 // entry and propagates: that entry gets no result and no time and stays in
 // Edit, the entries after it are not visited.
 // A stop (stop_requested) ends the run quietly: before the next entry, or
-// after the copy of the entry in progress, which then gets no result and no
-// time, as an entry the run has not reached; its copy was cancelled and its
-// older backup is whole. Nothing of the store is touched after the stop, so
-// whoever asked for it may have saved the list in the meantime.
+// after the copy of the entry in progress, which then gets no result, no time
+// and no new due date, as an entry the run has not reached; its copy was
+// cancelled (up to the replace) and its older backup is whole. Nothing of
+// the store is touched after the stop, so whoever asked for it may have
+// saved the list in the meantime.
 void RunBackup(TClientDataSet& store, BackupRunContext& context);
 
 }  // namespace quillset

@@ -7,9 +7,11 @@
 namespace quillset {
 namespace {
 
-// How many names beside the target are tried before giving up; others are
-// taken only by leftovers of copies that were cut off (power loss).
-constexpr int kTemporaryNameAttempts = 16;
+// Names beside the target that a copy may take. Leftovers of copies that
+// were cut off (power loss, a killed process) are removed at the next copy,
+// so only leftovers another program holds open take names for long; there
+// are far more names than such files.
+constexpr int kTemporaryNameAttempts = 256;
 
 bool PathIsTaken(OsServices& os, const std::string& path) {
   std::uint64_t write_time = 0, size = 0;
@@ -50,16 +52,27 @@ void MakeReadOnly(OsServices& os, const std::string& path) {
 bool CopyFlushAndReplace(OsServices& os, const std::string& source,
                          const std::string& temporary, const std::string& target,
                          const CopyProgress& progress) {
-  const bool copied = progress ? os.CopyFileWithProgress(source, temporary, false, progress)
-                               : os.CopyFile(source, temporary, false);
-  if (!copied) return false;
+  // The routine's last answer is asked for again before the replace: a copy
+  // cancelled during its flush keeps the older copy.
+  std::uint64_t last_copied = 0, last_total = 0;
+  CopyProgress heard;
+  if (progress) {
+    heard = [&](std::uint64_t copied, std::uint64_t total) {
+      last_copied = copied;
+      last_total = total;
+      return progress(copied, total);
+    };
+  }
+  if (!os.CopyFileWithProgress(source, temporary, false, heard)) return false;
   std::uint32_t attributes = 0;
   if (IsReadOnlyFile(os, temporary, attributes) &&
       !os.SetAttributes(temporary, WithoutReadOnly(attributes)))
     return false;
   // The copy reaches the disk before it replaces the older copy: after a
   // power loss the target holds the older copy or the new one, never zeros.
-  if (!os.FlushFile(temporary) || !ReplaceOlderCopy(os, temporary, target)) return false;
+  if (!os.FlushFile(temporary)) return false;
+  if (progress && progress(last_copied, last_total) == CopyProgressAnswer::kCancel) return false;
+  if (!ReplaceOlderCopy(os, temporary, target)) return false;
   // Taken from the source itself: not every system's copy gives the bit to
   // an existing file. Should it not be set, the backup is whole all the same.
   if (IsReadOnlyFile(os, source, attributes)) MakeReadOnly(os, target);
@@ -73,6 +86,26 @@ void RemoveTemporary(OsServices& os, const std::string& temporary) {
   os.RemoveFile(temporary);
 }
 
+// Leftovers of this target's copies that were cut off go, unless another
+// program holds them open; those stay, and take a name each. A copy takes
+// the first free name, so leftovers lie low; the look ends after a stretch
+// of free names (gaps come only from leftovers removed before).
+void RemoveLeftovers(OsServices& os, const std::string& target) {
+  constexpr int kFreeNamesToEnd = 16;
+  int free_names = 0;
+  for (int attempt = 0; attempt < kTemporaryNameAttempts && free_names < kFreeNamesToEnd;
+       ++attempt) {
+    const std::string leftover = SafeCopyTemporaryName(target, attempt);
+    std::uint64_t write_time = 0, size = 0;
+    if (!os.FileStamp(leftover, write_time, size)) {
+      ++free_names;
+      continue;
+    }
+    free_names = 0;
+    RemoveTemporary(os, leftover);
+  }
+}
+
 }  // namespace
 
 std::string SafeCopyTemporaryName(const std::string& target, int attempt) {
@@ -84,9 +117,10 @@ bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& 
   // Replacing the source by its own copy would report a backup where there is
   // only the one file.
   if (IsSameFile(os, source, target)) return false;
+  RemoveLeftovers(os, target);
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     const std::string temporary = SafeCopyTemporaryName(target, attempt);
-    if (PathIsTaken(os, temporary)) continue;  // never touch a file we did not make
+    if (PathIsTaken(os, temporary)) continue;  // a leftover held open, or a folder
     // The name is taken by creating the file, which fails when it exists:
     // should another program take the name after the test above, its file is
     // neither written into nor removed, and the next name is tried. Any other

@@ -22,8 +22,14 @@ namespace quillset {
 // left in the target's folder (unless the system refused to remove it).
 // A target that is the source itself, under any spelling (same_file.h), is
 // refused as the system's copy refuses it: false, nothing touched.
-// `progress` (if set) hears how far the copy is and may cancel it; a
-// cancelled copy fails in the same way.
+// `progress` (if set) hears how far the copy is and may cancel it; it is
+// asked once more, with its last numbers, after the flush and before the
+// replace. A cancelled copy fails in the same way. Without it the copy
+// reports nothing (one copy call either way: the system's copy with a
+// progress routine, or with none).
+// Leftovers of this target's earlier copies that were cut off (named by
+// SafeCopyTemporaryName) are removed first, except those another program
+// holds open; these take names of their own and never make the copy fail.
 bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& target,
                   const CopyProgress& progress = CopyProgress());
 

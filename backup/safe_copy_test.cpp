@@ -114,6 +114,18 @@ TEST_F(SafeCopyTest, CancelledCopyKeepsTheOlderCopyAndLeavesNoNewFile) {
   EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
 }
 
+// The end of the session may come while the new copy is being flushed.
+TEST_F(SafeCopyTest, ACancelHeardDuringTheFlushKeepsTheOlderCopy) {
+  ASSERT_TRUE(WriteBytes(target_, "previous backup, complete"));
+  bool flushed = false;
+  os_.BeforeCall(OsCall::kFlush, 1, [&] { flushed = true; });
+  EXPECT_FALSE(SafeCopyFile(os_, source_, target_, [&](std::uint64_t, std::uint64_t) {
+    return flushed ? CopyProgressAnswer::kCancel : CopyProgressAnswer::kContinue;
+  }));
+  EXPECT_EQ(ReadBytes(target_), "previous backup, complete");
+  EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
+}
+
 TEST_F(SafeCopyTest, MissingSourceFailsAndKeepsTheOlderCopy) {
   ASSERT_TRUE(WriteBytes(target_, "previous"));
   EXPECT_FALSE(SafeCopyFile(os_, temp_ / "no-such-file.txt", target_));
@@ -127,13 +139,30 @@ TEST_F(SafeCopyTest, TargetThatIsAFolderFailsAndLeavesNoNewFile) {
   EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
 }
 
-TEST_F(SafeCopyTest, LeftoverOfAnEarlierCutOffCopyIsNeitherUsedNorRemoved) {
-  const std::string leftover = SafeCopyTemporaryName(target_, 0);
-  ASSERT_TRUE(WriteBytes(leftover, "someone's file"));
-  EXPECT_TRUE(SafeCopyFile(os_, source_, target_));
-  EXPECT_EQ(ReadBytes(target_), "new content of the report");
-  EXPECT_EQ(ReadBytes(leftover), "someone's file");
-  EXPECT_EQ(TempFolder::CountEntries(dest_), 2);
+// Copies cut off by a killed process leave their new files behind; they
+// never make an entry fail, and those nobody holds go at the next copy.
+TEST_F(SafeCopyTest, LeftoversOfCutOffCopiesGoUnlessHeldAndNeverFailTheCopy) {
+  ASSERT_TRUE(WriteBytes(target_, "previous backup"));
+  for (int held : {-1, 3}) {
+    SCOPED_TRACE(held);
+    for (int n = 0; n < 16; ++n) {
+      ASSERT_TRUE(WriteBytes(SafeCopyTemporaryName(target_, n), "cut off"));
+    }
+    SetReadOnly(SafeCopyTemporaryName(target_, 5), true);  // of a read-only source
+    const std::string kept = SafeCopyTemporaryName(target_, held);
+    if (held >= 0) {
+      ASSERT_TRUE(os_.HoldFile(kept));
+    }
+
+    EXPECT_TRUE(SafeCopyFile(os_, source_, target_));
+    os_.ReleaseFile(kept);
+    EXPECT_EQ(ReadBytes(target_), "new content of the report");
+    EXPECT_EQ(TempFolder::CountEntries(dest_), held >= 0 ? 2 : 1);
+    if (held >= 0) {
+      EXPECT_EQ(ReadBytes(kept), "cut off");
+      ASSERT_EQ(std::remove(kept.c_str()), 0);
+    }
+  }
 }
 
 // Another program takes the first free name after the safe copy looked at it.

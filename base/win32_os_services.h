@@ -60,7 +60,9 @@ class Win32OsServices : public OsServices {
   bool Failed();
   bool Failed(std::uint32_t error);
 
-  FileError last_error_ = FileError::kNone;
+  // One per thread: a backup copy runs beside the user-interface thread,
+  // which may save the list meanwhile.
+  static inline thread_local FileError last_error_ = FileError::kNone;
 };
 
 }  // namespace quillset

@@ -7,7 +7,6 @@ namespace {
 
 constexpr std::int32_t kMillisecondsPerMinute = 60000;
 constexpr std::int32_t kShortestMinutes = 10;
-constexpr std::int32_t kLongestMinutes = 35791;  // 35,791 x 60,000 <= 2^31 - 1
 
 // The date parts a short date of day and month only takes its year from.
 SystemTime DateOf(TDateTime day) {

@@ -28,6 +28,10 @@ inline constexpr std::uint32_t kDateCheckIntervalMs = 6000000;
 // The weekly and monthly modes, which keep a due date.
 bool HasDueDate(std::int32_t mode);
 
+// The largest minutes count: its interval still fits a signed 32-bit value
+// (35,791 x 60,000 <= 2^31 - 1).
+inline constexpr std::int32_t kLongestMinutes = 35791;
+
 // The timer interval for a minutes count: count x 60,000 ms, 0 for a stopped
 // timer. No interval for a count the schedule refuses: 1..9, negative, or
 // above 35,791 (whose interval would not fit a signed 32-bit value).

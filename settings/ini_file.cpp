@@ -32,13 +32,6 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
   }
 }
 
-std::int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key,
-                                   std::int32_t default_value) {
-  std::int32_t value = default_value;
-  if (!TryTextToInt(ReadString(section, key, ""), value)) return default_value;
-  return value;
-}
-
 void TIniFile::WriteInteger(const std::string& section, const std::string& key,
                             std::int32_t value) {
   WriteString(section, key, IntToText(value));

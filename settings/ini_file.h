@@ -34,11 +34,6 @@ class TIniFile {
   void WriteString(const std::string& section, const std::string& key,
                    const std::string& value);
 
-  // The stored value read as whole-number text; `default_value` when the key is
-  // missing or empty or its text is not a whole number. (Callers that must
-  // report unreadable text read the string and use TextToInt.)
-  std::int32_t ReadInteger(const std::string& section, const std::string& key,
-                           std::int32_t default_value);
   // Writes the decimal text of `value`; throws as WriteString.
   void WriteInteger(const std::string& section, const std::string& key, std::int32_t value);
 

@@ -65,7 +65,7 @@ TEST_F(SettingsOnRealOsTest, ValuesWrittenAreInTheFileAndReadBack) {
   }
   TIniFile ini(os_, path);
   EXPECT_EQ(ini.ReadString(kTimeSection, kTimerSetKey, ""), "2027/03/08");
-  EXPECT_EQ(ini.ReadInteger(kTimeSection, kTimerIniSetKey, 0), 2);
+  EXPECT_EQ(ini.ReadString(kTimeSection, kTimerIniSetKey, ""), "2");
   EXPECT_EQ(ini.ReadString("Other", kTimerSetKey, "none"), "none");
 }
 

@@ -4,31 +4,37 @@
 // shows its progress.
 //
 // The run goes on inside this one handler, however long its copies take.
-// During each copy and between entries the window handles what must not wait
-// (its paint, and messages sent by other programs: the end of the session, a
-// probe whether it answers); everything else waits in the queue. A handler
-// reached all the same during the run (a message sent to the window) does not
-// start a second run and does not touch the list: it is done after the run.
+// The blocking steps of each copy (the copy, its flush, the replace, the
+// waits between retries) run beside the window's thread, which meanwhile
+// only handles what must not wait (its paint, and messages sent by other
+// programs: the end of the session, a probe whether it answers), at short
+// intervals; everything else waits in the queue. A handler reached all the
+// same during the run (a message sent to the window) does not start a second
+// run and does not touch the list: it is done after the run.
+#include <atomic>
+#include <cstdint>
 #include <exception>
 
 #include "backup/backup_run.h"
-#include "settings/ini_file.h"
-#include "settings/settings_keys.h"
+#include "settings/schedule_settings.h"
 #include "ui/main_form.h"
 
 namespace quillset {
 namespace {
 
-// Marks the run as going on for as long as it lives, and tells Windows why
-// the session should wait meanwhile.
+// Marks the run as going on for as long as it lives, tells Windows why the
+// session should wait meanwhile, and keeps the system from sleeping.
 class BackupRunScope {
  public:
-  BackupRunScope(bool& running, FormView& view) : running_(running), view_(view) {
+  BackupRunScope(bool& running, FormView& view, ShellServices& shell)
+      : running_(running), view_(view), shell_(shell) {
     running_ = true;
+    shell_.KeepSystemAwake(true);
     view_.SetShutdownBlockReason(form_texts::kBackupRunningReason);
   }
   ~BackupRunScope() {
     running_ = false;
+    shell_.KeepSystemAwake(false);
     try {
       view_.HideCopyProgress();
       view_.SetShutdownBlockReason(std::string());
@@ -42,6 +48,15 @@ class BackupRunScope {
  private:
   bool& running_;
   FormView& view_;
+  ShellServices& shell_;
+};
+
+// How far the copy in progress is, told by the copying thread and shown by
+// the window's.
+struct CopyReport {
+  std::atomic<bool> heard{false};
+  std::atomic<std::uint64_t> copied{0};
+  std::atomic<std::uint64_t> total{0};
 };
 
 }  // namespace
@@ -52,7 +67,7 @@ void TForm1::Copy1Click() {
   if (DeferDuringRun([this] { Copy1Click(); })) return;
   if (session_ended_) return;
   stop_requested_ = false;
-  BackupRunScope running(backup_running_, view_);
+  BackupRunScope running(backup_running_, view_, shell_);
   // Entries hold Windows paths: folder and file name are joined with "\".
   BackupRunContext context{os_, DateSettings(), ScheduleMode,
                            [this](const std::string& due_date) { StoreDueDate(due_date); },
@@ -62,12 +77,22 @@ void TForm1::Copy1Click() {
                              view_.RepaintGrid();
                              view_.KeepResponsive();
                            }};
-  context.copy_progress = [this](std::uint64_t copied, std::uint64_t total) {
-    view_.ShowCopyProgress(copied, total);
-    view_.KeepResponsive();
+  CopyReport report;
+  // On the copying thread.
+  context.copy_progress = [this, &report](std::uint64_t copied, std::uint64_t total) {
+    report.copied = copied;
+    report.total = total;
+    report.heard = true;
     return stop_requested_ ? CopyProgressAnswer::kCancel : CopyProgressAnswer::kContinue;
   };
-  context.stop_requested = [this] { return stop_requested_; };
+  context.stop_requested = [this] { return stop_requested_.load(); };
+  context.run_blocking = [this, &report](const std::function<void()>& steps) {
+    report.heard = false;
+    shell_.RunOffUiThread(steps, [this, &report] {
+      if (report.heard) view_.ShowCopyProgress(report.copied, report.total);
+      view_.KeepResponsive();
+    });
+  };
   RunBackup(ClientDataSet1(), context);
 }
 
@@ -84,8 +109,7 @@ void TForm1::StopBackupRun() {
 void TForm1::StoreDueDate(const std::string& due_date) {
   // In memory first: a refused write ends the run with the new date kept.
   TimerSetValue = due_date;
-  TIniFile settings(os_, SettingsFilePath(os_));
-  settings.WriteString(kTimeSection, kTimerSetKey, TimerSetValue);
+  ScheduleSettings(os_).WriteDueDate(TimerSetValue);
 }
 
 }  // namespace quillset

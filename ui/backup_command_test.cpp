@@ -1,16 +1,23 @@
-// A long backup run seen from the main window: while each copy goes on the
-// window handles what must not wait, whatever else reaches its handlers then
-// waits for the end of the run, and the end of the session cuts the run short
-// with every result so far saved. The copies are real, of files several
-// progress steps long.
+// A long backup run seen from the main window: every blocking step of each
+// copy runs beside the window's thread, which handles what must not wait and
+// never goes a second without it; whatever else reaches the handlers then
+// waits for the end of the run; the system stays awake for exactly the run;
+// the question of the session's end saves the results so far and lets the
+// run go on, and only the real end cuts it short. The copies are real, of
+// files several progress steps long, through the retries the program uses.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 
 #include "backup/backup_run.h"
 #include "backup/safe_copy.h"
+#include "base/retrying_os_services.h"
 #include "datafile/table_packet.h"
+#include "settings/ini_file.h"
+#include "locale/calendar_dates.h"
+#include "schedule/schedule.h"
 #include "ui/testing/form_fixture.h"
 
 #if !QUILLSET_FORM_FIXTURE
@@ -40,18 +47,19 @@ class LongRunTest : public ::testing::Test {
     for (const char* name : {"one.bin", "two.bin", "three.bin"}) {
       const std::string source = MakeSourceFile(temp_.Path(), "src", name, kBigContent);
       ASSERT_FALSE(source.empty());
-      AddEntry(source);
+      sources_.push_back(source);
+      AddEntry(*form_, source);
       // An older backup of each file stands in the folder already.
       ASSERT_TRUE(WriteBytes(Target(name), std::string("old ") + name));
     }
   }
 
   std::unique_ptr<TForm1> NewForm(FakeFormView& view) {
-    return std::make_unique<TForm1>(os_, view, shell_, codec_);
+    return std::make_unique<TForm1>(retrying_, view, shell_, codec_);
   }
 
-  void AddEntry(const std::string& file) {
-    TClientDataSet& store = form_->ClientDataSet1();
+  void AddEntry(TForm1& form, const std::string& file) {
+    TClientDataSet& store = form.ClientDataSet1();
     store.AppendRow();
     store.FieldAt(0).WriteText(file);
     store.FieldAt(1).WriteText(dest_);
@@ -93,24 +101,38 @@ class LongRunTest : public ::testing::Test {
     return count;
   }
 
+  // Weekly, due a week ago.
+  void SetWeeklyPastDue() {
+    form_->ScheduleMode = 2;
+    form_->TimerSetValue = "2026/11/30";
+  }
+  std::string NextWeeklyDueDate() {
+    return NextDueDateText(2, TodayDate(os_), form_->DateSettings());
+  }
+
   TempFolder temp_;
   FormTestOs os_;
+  RetryingOsServices retrying_{os_};
   FakeShellServices shell_;
   BinaryPacketCodec codec_;
   FakeFormView view_;
   std::unique_ptr<TForm1> form_;
   std::string dest_;
+  std::vector<std::string> sources_;
 };
 
 TEST_F(LongRunTest, WindowStaysAnsweringDuringEachCopyAndShowsItsProgress) {
   std::vector<std::string> reasons_seen;
   std::vector<bool> progress_seen;
+  std::vector<bool> awake_seen;
   view_.while_responsive = [&] {
     reasons_seen.push_back(view_.shutdown_block_reason);
     progress_seen.push_back(view_.progress_shown);
+    awake_seen.push_back(shell_.awake);
   };
 
   form_->Copy1Click();
+  EXPECT_EQ(shell_.off_thread_runs, 3) << "each entry's blocking steps beside the UI thread";
 
   // Each copy reports from its start to its end (natively after each 1 MiB
   // part, on Windows at short intervals), and the window handles its
@@ -141,7 +163,31 @@ TEST_F(LongRunTest, WindowStaysAnsweringDuringEachCopyAndShowsItsProgress) {
   // Windows hears why the session should wait, for exactly as long as the run.
   for (const std::string& reason : reasons_seen) EXPECT_EQ(reason, "バックアップ中です");
   EXPECT_EQ(view_.shutdown_block_reason, "");
+  // ... and the system stays awake, for exactly as long.
+  EXPECT_EQ(awake_seen, std::vector<bool>(awake_seen.size(), true));
+  EXPECT_EQ(shell_.awake_requests, std::vector<bool>({true, false}));
   EXPECT_FALSE(form_->BackupRunning());
+  EXPECT_EQ(Results(*form_), std::vector<std::string>(3, backup_texts::kCopied));
+  EXPECT_EQ(ReadBytes(Target("two.bin")), kBigContent);
+}
+
+// A slow disk (each flush takes 1.9 s) and a replace held for a moment by a
+// scanner: the UI thread still handles its messages at least every second
+// (the hang watch of the simulated UI thread fails the test otherwise).
+TEST_F(LongRunTest, SlowFlushesAndARetriedReplaceNeverKeepTheWindowFromAnswering) {
+  os_.call_ms[OsCall::kFlush] = 1900;
+  os_.HoldAtNthCall(2, 300, OsCall::kMove);
+  int pumps_during_flush = 0;
+  os_.BeforeCall(OsCall::kFlush, 1, [&] {
+    const int before = view_.responsive_calls;
+    view_.while_responsive = [&, before] { pumps_during_flush = view_.responsive_calls - before; };
+  });
+
+  form_->Copy1Click();
+
+  EXPECT_GT(os_.HeldCallFailures(), 0) << "the second replace was tried again";
+  EXPECT_GT(pumps_during_flush, 0);
+  EXPECT_GE(SimulatedUiThread::Current().NowMs(), 3u * 1900);
   EXPECT_EQ(Results(*form_), std::vector<std::string>(3, backup_texts::kCopied));
   EXPECT_EQ(ReadBytes(Target("two.bin")), kBigContent);
 }
@@ -195,13 +241,38 @@ TEST_F(LongRunTest, CommandsAndClosingDuringARunWaitForItsEnd) {
   EXPECT_TRUE(form_->FormCloseQuery());
 }
 
+// Windows asks, then another program says no: the run goes on as if nothing
+// happened, so no entry waits a whole week for the next run.
+TEST_F(LongRunTest, CancelledSessionEndDuringTheSecondCopyLetsTheRunFinishAndMovesTheDueDate) {
+  SetWeeklyPastDue();
+  bool delivered = false;
+  view_.while_responsive = [&] {
+    if (delivered || !InsideSecondCopy()) return;
+    delivered = true;
+    view_.QueryEndSession(*form_);
+    view_.EndSession(*form_, false);
+  };
+
+  form_->Copy1Click();
+
+  ASSERT_TRUE(delivered);
+  EXPECT_EQ(Results(*form_), std::vector<std::string>(3, backup_texts::kCopied));
+  for (const char* name : {"one.bin", "two.bin", "three.bin"}) {
+    EXPECT_EQ(ReadBytes(Target(name)), kBigContent) << name;
+  }
+  EXPECT_EQ(form_->TimerSetValue, NextWeeklyDueDate());
+  TIniFile settings(os_, temp_ / "Quillset.ini");
+  EXPECT_EQ(settings.ReadString("Time", "TimerSet", ""), NextWeeklyDueDate());
+  EXPECT_TRUE(view_.failures.empty());
+}
+
 TEST_F(LongRunTest, SessionEndDuringACopySavesTheEntriesDoneAndKeepsTheOldBackup) {
   bool delivered = false;
   view_.while_responsive = [&] {
     if (delivered || !InsideSecondCopy()) return;
     delivered = true;
-    form_->QueryEndSession();
-    form_->EndSession(true);
+    view_.QueryEndSession(*form_);
+    view_.EndSession(*form_, true);
   };
 
   form_->Copy1Click();
@@ -217,6 +288,7 @@ TEST_F(LongRunTest, SessionEndDuringACopySavesTheEntriesDoneAndKeepsTheOldBackup
   EXPECT_EQ(CopiesOf("three.bin"), 0);
   EXPECT_TRUE(view_.failures.empty());
   EXPECT_EQ(view_.shutdown_block_reason, "");
+  EXPECT_FALSE(shell_.awake);
 
   // The data file holds the first entry's result, and the others as before.
   FakeFormView next_view;
@@ -230,28 +302,67 @@ TEST_F(LongRunTest, SessionEndDuringACopySavesTheEntriesDoneAndKeepsTheOldBackup
   EXPECT_EQ(CopiesOf("three.bin"), 0);
 }
 
-TEST_F(LongRunTest, SessionEndBetweenEntriesSavesTheEntryJustDone) {
+// The question alone saves what is done so far, and the run goes on.
+TEST_F(LongRunTest, SessionEndQuestionBetweenEntriesSavesTheEntryJustDoneAndTheRunGoesOn) {
   bool delivered = false;
   view_.while_responsive = [&] {
     // After the first entry's result, before the second entry.
     if (delivered || view_.repaints != 1 || view_.progress_shown) return;
     delivered = true;
-    form_->QueryEndSession();
+    view_.QueryEndSession(*form_);
+    FakeFormView next_view;
+    auto next = NewForm(next_view);
+    next->FormCreate();
+    EXPECT_EQ(Results(*next), std::vector<std::string>({backup_texts::kCopied, "", ""}));
   };
 
   form_->Copy1Click();
 
   ASSERT_TRUE(delivered);
-  EXPECT_EQ(CopiesOf("two.bin"), 0);
-  FakeFormView next_view;
-  auto next = NewForm(next_view);
-  next->FormCreate();
-  EXPECT_EQ(Results(*next), std::vector<std::string>({backup_texts::kCopied, "", ""}));
-  // Windows may still cancel the end of the session: the program goes on.
-  form_->EndSession(false);
-  view_.while_responsive = nullptr;
-  form_->Copy1Click();
   EXPECT_EQ(Results(*form_), std::vector<std::string>(3, backup_texts::kCopied));
+  view_.EndSession(*form_, false);
+}
+
+// However the run ends, the system may sleep again after it, and not before
+// its end.
+TEST_F(LongRunTest, TheSystemStaysAwakeForExactlyTheRunHoweverItEnds) {
+  enum class End { kDone, kFailure, kSessionEndDuringACopy, kSessionEndBetweenEntries };
+  for (End end : {End::kDone, End::kFailure, End::kSessionEndDuringACopy,
+                  End::kSessionEndBetweenEntries}) {
+    SCOPED_TRACE(static_cast<int>(end));
+    FakeShellServices shell;
+    FakeFormView view;
+    std::remove((temp_ / "Quillset.cds").c_str());
+    ASSERT_TRUE(WriteBytes(temp_ / "Quillset.ini", "[Time]\r\nTimerSet=10\r\nTimerIniSet=1\r\n"));
+    TForm1 form(retrying_, view, shell, codec_);
+    form.FormCreate();
+    for (const std::string& source : sources_) AddEntry(form, source);
+    form.ScheduleMode = 2;  // each copy writes its due date
+    if (end == End::kFailure) os_.FailNthCall(2, OsFault::kFail, OsCall::kProfileWrite);
+    bool delivered = false, awake_throughout = true;
+    view.while_responsive = [&] {
+      awake_throughout = awake_throughout && shell.awake;
+      const bool between = view.repaints == 1 && !view.progress_shown;
+      const bool copying = view.repaints == 1 && view.progress_shown;
+      if (delivered || (end == End::kSessionEndDuringACopy && !copying) ||
+          (end == End::kSessionEndBetweenEntries && !between) ||
+          end == End::kDone || end == End::kFailure)
+        return;
+      delivered = true;
+      view.QueryEndSession(form);
+      view.EndSession(form, true);
+    };
+    if (end == End::kFailure) {
+      EXPECT_ANY_THROW(form.Copy1Click());
+    } else {
+      form.Copy1Click();
+    }
+    os_.FailNthCall(0);
+    EXPECT_TRUE(awake_throughout);
+    EXPECT_EQ(shell.awake_requests, std::vector<bool>({true, false}));
+    EXPECT_EQ(delivered, end == End::kSessionEndDuringACopy ||
+                             end == End::kSessionEndBetweenEntries);
+  }
 }
 
 }  // namespace

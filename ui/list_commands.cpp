@@ -15,8 +15,9 @@ namespace {
 const char kFolderPromptSuffix[] = "バックアップ保存するディレクトリを選択して下さい";
 // A path that the 100-byte field would cut is refused instead of stored cut:
 // a cut path names another file or folder, and every run would report a
-// failure the user cannot see the cause of.
-const char kPathTooLongMessage[] = "%s バイトを超えるパスは登録できません。\r\n%s";
+// failure the user cannot see the cause of. The limit is told in characters a
+// user can count: a full-width character takes two bytes, a half-width one.
+const char kPathTooLongMessage[] = "全角 %s 文字（半角 %s 文字）を超えるパスは登録できません。\r\n%s";
 
 constexpr int kFilePathField = 0;
 constexpr int kFolderField = 1;
@@ -25,8 +26,9 @@ constexpr int kFolderField = 1;
 // is added.
 bool PathFitsField(const std::string& path, const TField& field, FormView& view) {
   if (path.size() <= field.Size()) return true;
-  const std::string limit = IntToText(static_cast<std::int32_t>(field.Size()));
-  view.ShowPlainMessage(FormatMessageText(kPathTooLongMessage, {limit, path}));
+  const auto bytes = static_cast<std::int32_t>(field.Size());
+  view.ShowPlainMessage(
+      FormatMessageText(kPathTooLongMessage, {IntToText(bytes / 2), IntToText(bytes), path}));
   return false;
 }
 

@@ -131,7 +131,7 @@ TEST_F(ListCommandsTest, PathLongerThanTheFieldIsRefusedWithAMessage) {
   PrepareDialogs(long_file, "D:\\Backup");
   form_->bakup1Click();
   ASSERT_EQ(view_.plain_messages.size(), 1u);
-  EXPECT_NE(view_.plain_messages[0].find("100 バイトを超えるパスは登録できません"), std::string::npos);
+  EXPECT_NE(view_.plain_messages[0].find("全角 50 文字（半角 100 文字）を超えるパスは登録できません"), std::string::npos);
   EXPECT_NE(view_.plain_messages[0].find(long_file), std::string::npos);
   EXPECT_TRUE(shell_.folder_prompts.empty());
 

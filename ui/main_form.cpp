@@ -2,6 +2,8 @@
 // activation, close, the end of the Windows session, and the menu's dispatch.
 #include "ui/main_form.h"
 
+#include <exception>
+
 #include "base/code_page.h"
 #include "base/errors.h"
 #include "datafile/data_file.h"
@@ -90,34 +92,47 @@ void TForm1::FormClose() {
   RemoveTrayIcon();
 }
 
-// Another program may still cancel the end of the session, so the program
-// must stay as the user left it: only the list is saved. Nobody can answer a
-// box now, so a failure is dropped; the old data file stays whole.
-// During a run the run ends first: the copy in progress is cancelled (its
-// older backup stays), and the list is saved with the results of the entries
-// done. The entry being copied has no new value yet, so its pending edit adds
-// nothing to the file; the run touches the store no more after the stop.
+// Windows wants an answer at once, and another program may still cancel the
+// end of the session, so the program stays as the user left it and a run
+// goes on: only the list is saved, with the results so far (the entry being
+// copied is not in Edit meanwhile). Nobody can answer a box now, so a failure
+// is dropped; the old data file stays whole.
 void TForm1::QueryEndSession() {
-  StopBackupRun();
+  saved_at_session_query_.reset();
   try {
     SaveStore();
+    saved_at_session_query_ = CurrentListVersion();
   } catch (const std::exception&) {
   }
 }
 
-// The list was saved when Windows asked; a run may have written results since
-// (a tick between the two messages), so it is saved once more. No run may start
-// any more: the process can be ended in the middle of it. The tray icon goes
-// with the session.
+// Cancelled: nothing was changed, and a run going on ends as it would have.
+// Ending: the process may be ended at any moment after this returns. A run
+// ends now (the copy in progress is cancelled, its older backup stays), no
+// run may start any more, and the list is saved only when it changed since
+// the save at the question (a run's results, a tick between the two): a
+// large list takes seconds to write, and Windows waits about 5 s in all.
 void TForm1::EndSession(bool ending) {
-  if (!ending) return;  // cancelled: nothing was changed that needs putting back
+  if (!ending) return;
   session_ended_ = true;
   StopBackupRun();
   try {
     timer_.SetInterval(0);
   } catch (const std::exception&) {
   }
+  if (saved_at_session_query_ && store_->Active()) {
+    TClientDataSet& store = *store_;
+    const bool pending = (store.State() == StoreState::Edit ||
+                          store.State() == StoreState::Insert) && store.RowModified();
+    if (!pending && CurrentListVersion() == *saved_at_session_query_) return;
+  }
   QueryEndSession();
+}
+
+TForm1::ListVersion TForm1::CurrentListVersion() {
+  DSBASE* table = store_->Table();
+  if (table == nullptr) return ListVersion{};
+  return ListVersion{table, table->LastSlot(), table->ChangeLog().size(), table->VisibleCount()};
 }
 
 void TForm1::SettingChange() { date_settings_.Reload(os_); }

@@ -19,6 +19,7 @@
 //                         retries of an icon the shell refused
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -43,10 +44,6 @@ namespace quillset {
 namespace form_texts {
 inline constexpr char kApplicationTitle[] = "ファイルバックアップツール";
 inline constexpr char kDesignCaption[] = "右クリックでメニューが出ます。";
-inline constexpr char kCaptionPrefix[] = "現在の設定 ";
-inline constexpr char kMinutesCaptionSuffix[] = " 分間隔";
-inline constexpr char kWeeklyCaption[] = "現在の設定 1週間間隔";
-inline constexpr char kMonthlyCaption[] = "現在の設定 1ヶ月間隔";
 // Why the session should wait, while a backup run goes on.
 inline constexpr char kBackupRunningReason[] = "バックアップ中です";
 }  // namespace form_texts
@@ -159,6 +156,22 @@ class TForm1 : public FormEvents {
   void LoadOrCreateStore();
   void LoadDataFile(const std::string& path);
   void SaveStore();
+  // What tells whether the list changed since it was saved at the question
+  // of the session's end: each commit, insert and delete adds a row version
+  // or a change to the table.
+  struct ListVersion {
+    const void* table = nullptr;
+    std::uint32_t last_slot = 0;
+    std::size_t changes = 0;
+    std::uint32_t rows = 0;
+    bool operator==(const ListVersion& other) const {
+      return table == other.table && last_slot == other.last_slot &&
+             changes == other.changes && rows == other.rows;
+    }
+  };
+  ListVersion CurrentListVersion();
+  // The list as saved at WM_QUERYENDSESSION; none: not saved then.
+  std::optional<ListVersion> saved_at_session_query_;
 
   OsServices& os_;
   FormView& view_;
@@ -173,7 +186,7 @@ class TForm1 : public FormEvents {
 
   bool activated_ = false;        // FormActivate ran once
   bool backup_running_ = false;
-  bool stop_requested_ = false;   // the run going on is to end now
+  std::atomic<bool> stop_requested_{false};  // the run going on is to end now (read by its copy)
   bool session_ended_ = false;    // no run may start any more
   bool tick_deferred_ = false;    // a tick waits for the end of the run
   bool tick_failure_open_ = false;  // a failure box of a timer tick is open

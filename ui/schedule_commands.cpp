@@ -12,10 +12,10 @@
 
 #include "base/errors.h"
 #include "locale/calendar_dates.h"
-#include "schedule/schedule.h"
-#include "settings/ini_file.h"
-#include "settings/settings_keys.h"
 #include "locale/whole_number_text.h"
+#include "schedule/schedule.h"
+#include "schedule/schedule_texts.h"
+#include "settings/schedule_settings.h"
 #include "ui/main_form.h"
 
 namespace quillset {
@@ -26,43 +26,22 @@ const char kPromptText[] =
     "自動でバックアップする\r\n分(10分以上）を設定してください。\r\n ０ でバックアップ停止。";
 const char kPromptPreset[] = "0";
 const char kTooShortMessage[] = "設定値は無効です(10分以上にして下さい。)";
+// A count above the largest one is told the upper limit, not the lower one.
+const char kTooLongMessage[] = "設定値は無効です(%s分以下にして下さい。)";
 const char kNotWholeNumberMessage[] = "整数じゃない！設定値は無効です";
-
-std::string MinutesCaption(const std::string& minutes_text) {
-  return std::string(form_texts::kCaptionPrefix) + minutes_text +
-         form_texts::kMinutesCaptionSuffix;
-}
-
-// Writes the schedule in force: TimerSet first, then TimerIniSet, through a
-// settings-file object of its own.
-void WriteSchedule(OsServices& os, const std::string& timer_set_value, std::int32_t mode) {
-  TIniFile ini(os, SettingsFilePath(os));
-  ini.WriteString(kTimeSection, kTimerSetKey, timer_set_value);
-  ini.WriteInteger(kTimeSection, kTimerIniSetKey, mode);
-}
 
 }  // namespace
 
 void TForm1::TimeIniSet() {
-  switch (ScheduleMode) {
-    case kMinutesMode: {
-      // The caption comes first: a value that is no whole number is shown
-      // there when the conversion below fails.
-      view_.SetCaption(MinutesCaption(TimerSetValue));
-      timer_.SetInterval(TimerInterval(CurrentSchedule()));
-      break;
-    }
-    case kWeeklyMode:
-      timer_.SetInterval(TimerInterval(CurrentSchedule()));
-      view_.SetCaption(form_texts::kWeeklyCaption);
-      break;
-    case kMonthlyMode:
-      timer_.SetInterval(TimerInterval(CurrentSchedule()));
-      view_.SetCaption(form_texts::kMonthlyCaption);
-      break;
-    default:
-      break;  // no mode: nothing to apply
-  }
+  const Schedule schedule = CurrentSchedule();
+  const std::optional<std::string> caption = ScheduleCaption(schedule);
+  if (!caption) return;  // no mode: nothing to apply
+  // The minutes caption comes first: a value that is no whole number is shown
+  // there when the conversion fails. The date modes show theirs once the
+  // timer runs.
+  if (schedule.mode == kMinutesMode) view_.SetCaption(*caption);
+  timer_.SetInterval(TimerInterval(schedule));
+  if (schedule.mode != kMinutesMode) view_.SetCaption(*caption);
 }
 
 bool TForm1::TimSet() {
@@ -79,7 +58,9 @@ bool TForm1::TimSet() {
   }
   const std::optional<std::uint32_t> interval_ms = MinutesInterval(minutes);
   if (!interval_ms) {
-    view_.ShowPlainMessage(kTooShortMessage);
+    view_.ShowPlainMessage(minutes > kLongestMinutes
+                               ? FormatMessageText(kTooLongMessage, {IntToText(kLongestMinutes)})
+                               : std::string(kTooShortMessage));
     return false;
   }
   const std::uint32_t previous_interval = timer_.Interval();
@@ -119,22 +100,22 @@ void TForm1::TimerSetClick() {
     return;
   }
   TimeIniSet();
-  WriteSchedule(os_, TimerSetValue, ScheduleMode);
-  view_.SetCaption(MinutesCaption(TimerSetValue));
+  ScheduleSettings(os_).Write(CurrentSchedule());
+  view_.SetCaption(*ScheduleCaption(CurrentSchedule()));
 }
 
 void TForm1::WeeClick() {
   ScheduleMode = kWeeklyMode;
   TimeIniSet();
   TimerSetValue = NextDueDateText(ScheduleMode, TodayDate(os_), date_settings_);
-  WriteSchedule(os_, TimerSetValue, ScheduleMode);
+  ScheduleSettings(os_).Write(CurrentSchedule());
 }
 
 void TForm1::MonClick() {
   ScheduleMode = kMonthlyMode;
   TimeIniSet();
   TimerSetValue = NextDueDateText(ScheduleMode, TodayDate(os_), date_settings_);
-  WriteSchedule(os_, TimerSetValue, ScheduleMode);
+  ScheduleSettings(os_).Write(CurrentSchedule());
 }
 
 void TForm1::RunTimerTick() {

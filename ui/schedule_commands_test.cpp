@@ -19,6 +19,7 @@ const char kPromptTitle[] = "TimerSet";
 const char kPromptText[] =
     "自動でバックアップする\r\n分(10分以上）を設定してください。\r\n ０ でバックアップ停止。";
 const char kTooShort[] = "設定値は無効です(10分以上にして下さい。)";
+const char kTooLong[] = "設定値は無効です(35791分以下にして下さい。)";
 const char kNotWholeNumber[] = "整数じゃない！設定値は無効です";
 
 // Everything that makes up the schedule in force.
@@ -206,7 +207,7 @@ TEST_F(ScheduleMinutesPromptTest, RefusedAnswersChangeNothing) {
   const Case cases[] = {{"15 ", kNotWholeNumber}, {"abc", kNotWholeNumber},
                         {"", kNotWholeNumber},    {"5", kTooShort},
                         {"9", kTooShort},         {"-3", kTooShort},
-                        {"35792", kTooShort},     {"2147483647", kTooShort}};
+                        {"35792", kTooLong},      {"2147483647", kTooLong}};
   os.SetToday(2027, 3, 1);
   for (int previous = 0; previous < 3; ++previous) {
     if (previous == 0) ChooseMinutes("30");

@@ -1,6 +1,7 @@
 // What the program needs from Windows' shell and window manager besides its
-// own windows: window timers, the notification icon, the common dialogs, and
-// at start-up the single-instance guard and COM. It belongs to the window
+// own windows: window timers, the notification icon, the common dialogs, at
+// start-up the single-instance guard and COM, the power request that keeps
+// the system awake, and work run beside the user-interface thread. It belongs to the window
 // layer, as FormView does: the portable core (files, settings, dates) never
 // sees it. Implementations:
 //   Win32ShellServices (ui/win32/win32_shell_services.cpp): the real calls.
@@ -13,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace quillset {
@@ -93,6 +95,20 @@ class ShellServices {
   // `owner`; the program's windows are disabled and critical-error boxes off
   // while it is open. On kChosen the path is the file-system path.
   virtual PickedPath BrowseForFolder(WindowHandle owner, const std::string& prompt) = 0;
+
+  // ---- Power: SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED)
+  // while `awake`, ES_CONTINUOUS alone after: idle sleep waits meanwhile.
+  // Called on the user-interface thread (the request is the thread's).
+  virtual void KeepSystemAwake(bool awake) = 0;
+
+  // ---- Blocking work beside the user-interface thread
+  // Runs `work` on a thread of its own and returns when it has ended; the
+  // calling (user-interface) thread meanwhile calls `pump` at short
+  // intervals (every 50 ms, and when a message is sent to it), where the
+  // window handles what must not wait. `work` must not touch the windows or
+  // the list. A failure `work` throws is thrown here.
+  virtual void RunOffUiThread(const std::function<void()>& work,
+                              const std::function<void()>& pump) = 0;
 };
 
 }  // namespace quillset

@@ -1,38 +1,17 @@
 // The notification-area icon of the main window: shown while the window is
 // hidden to the tray, its tip naming the schedule mode; a button press on it
 // brings the window back.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#include "schedule/schedule_modes.h"
+#include "schedule/schedule_texts.h"
 #include "ui/main_form.h"
 
 namespace quillset {
 namespace {
 
 constexpr std::uint32_t kTrayIconId = 1;
-
-// The tips, each a whole 64-byte block (text, then zero bytes) as szTip holds it.
-using TipBlock = char[sizeof(TrayIconRecord::szTip)];
-constexpr TipBlock kStoppedTip = "停止中";
-constexpr TipBlock kMinutesTip = "分単位でバックアップ";
-constexpr TipBlock kWeeklyTip = "週単位でバックアップ";
-constexpr TipBlock kMonthlyTip = "月単位でバックアップ";
-
-// The tip for a schedule, or nullptr when the mode has none (szTip then keeps
-// what it holds).
-const TipBlock* TipFor(std::int32_t mode, const std::string& timer_set_value) {
-  switch (mode) {
-    case kMinutesMode:
-      return timer_set_value == "0" ? &kStoppedTip : &kMinutesTip;
-    case kWeeklyMode:
-      return &kWeeklyTip;
-    case kMonthlyMode:
-      return &kMonthlyTip;
-    default:
-      return nullptr;
-  }
-}
 
 // The icon's owner as the 32-bit program holds a window handle.
 std::uint32_t OwnerHandle(FormView& view) {
@@ -49,8 +28,12 @@ void TForm1::AddTrayIcon() {
   TrayIconData.uFlags = kNifMessage | kNifIcon | kNifTip;
   TrayIconData.uCallbackMessage = kWmTrayNotify;
   TrayIconData.hIcon = shell_.MainIconHandle();
-  if (const TipBlock* tip = TipFor(ScheduleMode, TimerSetValue)) {
-    std::memcpy(TrayIconData.szTip, *tip, sizeof(TrayIconData.szTip));
+  // A schedule without a mode has no tip: szTip keeps what it holds.
+  if (const char* tip = ScheduleTip(CurrentSchedule())) {
+    // The whole 64-byte block: the text, then zero bytes.
+    std::memset(TrayIconData.szTip, 0, sizeof(TrayIconData.szTip));
+    std::memcpy(TrayIconData.szTip, tip,
+                std::min(std::strlen(tip), sizeof(TrayIconData.szTip) - 1));
   }
   TrayIconShown = true;
   tray_icon_added_ = false;

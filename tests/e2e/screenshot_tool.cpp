@@ -280,6 +280,13 @@ bool TakePictures() {
   if (form == nullptr) return Fail("no main window");
   HWND notice = g_process->WaitForDialog();
   if (notice == nullptr) return Fail("no first-start notice");
+  // As the user sees it: the active window, its title bar lit.
+  if (!BringToForeground(notice)) return Fail("the first-start notice is not active");
+  // Wine makes the box active but may leave its title bar drawn as it was
+  // before (its owner is hidden at the first start); Windows draws an active
+  // box lit, so the picture asks for the frame of the state the box is in.
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(notice, WM_NCACTIVATE, TRUE, 0, SMTO_ABORTIFHUNG, kDialogTimeout, &ignored);
   if (!SaveScreenArea("first-start", WindowArea(notice))) return false;
   PressButton(notice, IDOK);
   if (!WaitUntil([&] { return IsWindowVisible(form) != FALSE; }, kWindowTimeout))

@@ -1,6 +1,9 @@
 // A headless FormView for the native tests of the main window's handlers: it
 // records what the handlers did to the window and answers the input box from a
-// queue the test fills.
+// queue the test fills. Its pump tells the simulated UI thread's hang watch
+// (ui/testing/simulated_ui_thread.h) that messages were handled, and it
+// delivers the end of the Windows session in Windows' order, timing each
+// message in simulated time.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +14,9 @@
 #include <utility>
 #include <vector>
 
+#include "ui/form_events.h"
 #include "ui/form_view.h"
+#include "ui/testing/simulated_ui_thread.h"
 
 namespace quillset {
 
@@ -48,6 +53,7 @@ class FakeFormView : public FormView {
   // loop would after the run.
   void KeepResponsive() override {
     ++responsive_calls;
+    SimulatedUiThread::Current().Pumped();
     if (while_responsive) while_responsive();
   }
   void PostToSelf(std::function<void()> action) override { posted.push_back(std::move(action)); }
@@ -90,6 +96,35 @@ class FakeFormView : public FormView {
     return answer;
   }
 
+  // ---- The end of the Windows session: WM_QUERYENDSESSION, then
+  // WM_ENDSESSION with the outcome. A hidden program gets about 5 s for both
+  // before Windows ends it; each message's simulated time is recorded.
+  static constexpr std::uint64_t kSessionEndBudgetMs = 5000;
+  struct SessionEndMessage {
+    std::string message;  // "query", "end:true", "end:false"
+    std::uint64_t spent_ms;
+  };
+  std::vector<SessionEndMessage> session_end_messages;
+  void QueryEndSession(FormEvents& form) {
+    const std::uint64_t start = SimulatedUiThread::Current().NowMs();
+    query_pending_ = true;
+    form.QueryEndSession();
+    session_end_messages.push_back({"query", SimulatedUiThread::Current().NowMs() - start});
+  }
+  void EndSession(FormEvents& form, bool ending) {
+    if (!query_pending_) ADD_FAILURE() << "WM_ENDSESSION comes only after WM_QUERYENDSESSION";
+    query_pending_ = false;
+    const std::uint64_t start = SimulatedUiThread::Current().NowMs();
+    form.EndSession(ending);
+    const std::uint64_t spent = SimulatedUiThread::Current().NowMs() - start;
+    session_end_messages.push_back({ending ? "end:true" : "end:false", spent});
+    const std::uint64_t query = session_end_messages.size() >= 2
+                                    ? session_end_messages[session_end_messages.size() - 2].spent_ms
+                                    : 0;
+    if (ending && query + spent > kSessionEndBudgetMs)
+      ADD_FAILURE() << "the session end took " << query + spent << " ms of simulated time";
+  }
+
   // State the test reads or sets.
   std::string caption_ = "右クリックでメニューが出ます。";
   bool show_at_start = true;
@@ -113,6 +148,9 @@ class FakeFormView : public FormView {
   // Runs while a modal box or the input box is "open" (a nested message loop):
   // a test can deliver a timer tick there.
   std::function<void()> during_box;
+
+ private:
+  bool query_pending_ = false;
 };
 
 }  // namespace quillset

@@ -1,6 +1,9 @@
 // Headless shell services for the handler tests: window timers, the
 // notification icon and the dialogs are recorded, the dialogs answer what the
 // test prepared (nothing prepared: cancelled), and the guard and COM count.
+// The keep-awake request is kept with the simulated time of each change, and
+// work "off the UI thread" runs inline on the simulated UI thread's terms
+// (ui/testing/simulated_ui_thread.h).
 #pragma once
 
 #include <cstdint>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "ui/shell_services.h"
+#include "ui/testing/simulated_ui_thread.h"
 
 namespace quillset {
 
@@ -110,6 +114,22 @@ class FakeShellServices : public ShellServices {
   }
   void InitializeCom() override { ++com_initializations; }
   void UninitializeCom() override { ++com_uninitializations; }
+
+  // ---- Power: whether the system is kept awake now, and each change.
+  bool awake = false;
+  std::vector<bool> awake_requests;
+  void KeepSystemAwake(bool on) override {
+    awake = on;
+    awake_requests.push_back(on);
+  }
+
+  // ---- Work beside the UI thread
+  int off_thread_runs = 0;
+  void RunOffUiThread(const std::function<void()>& work,
+                      const std::function<void()>& pump) override {
+    ++off_thread_runs;
+    SimulatedUiThread::Current().RunOffUiThread(work, pump);
+  }
 };
 
 }  // namespace quillset

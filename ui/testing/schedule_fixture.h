@@ -155,8 +155,10 @@ class FormTest : public ::testing::Test {
   // The number of runs that reached the entry of AddCopyingEntry.
   int Runs() const { return os.copies; }
 
-  std::string MinutesCaption(const std::string& text) {
-    return std::string(form_texts::kCaptionPrefix) + text + form_texts::kMinutesCaptionSuffix;
+  // The caption of the minutes mode, spelt out here so that a wrong text in
+  // the program shows.
+  static std::string MinutesCaption(const std::string& text) {
+    return "現在の設定 " + text + " 分間隔";
   }
 
   InMemoryOs os;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <string>
 
 #include "base/win32_text.h"
@@ -213,6 +214,63 @@ PickedPath Win32ShellServices::BrowseForFolder(WindowHandle owner, const std::st
   }
   allocator->Release();
   return picked;
+}
+
+void Win32ShellServices::KeepSystemAwake(bool awake) {
+  SetThreadExecutionState(awake ? (ES_CONTINUOUS | ES_SYSTEM_REQUIRED) : ES_CONTINUOUS);
+}
+
+namespace {
+
+struct OffThreadWork {
+  const std::function<void()>* work;
+  std::exception_ptr failure;
+};
+
+DWORD WINAPI RunOffThreadWork(LPVOID data) {
+  OffThreadWork& job = *static_cast<OffThreadWork*>(data);
+  try {
+    (*job.work)();
+  } catch (...) {
+    job.failure = std::current_exception();
+  }
+  return 0;
+}
+
+// How often the waiting thread pumps when nothing is sent to it: as the
+// copy's own progress reports.
+constexpr DWORD kPumpIntervalMs = 50;
+
+}  // namespace
+
+void Win32ShellServices::RunOffUiThread(const std::function<void()>& work,
+                                        const std::function<void()>& pump) {
+  OffThreadWork job{&work, nullptr};
+  HANDLE thread = CreateThread(nullptr, 0, RunOffThreadWork, &job, 0, nullptr);
+  if (!thread) {
+    work();  // no thread to be had: done here, as before, rather than not at all
+    return;
+  }
+  // The work is waited for to its end (it is told to stop by its own means):
+  // it uses what the caller owns.
+  for (;;) {
+    const DWORD woken =
+        MsgWaitForMultipleObjects(1, &thread, FALSE, kPumpIntervalMs, QS_SENDMESSAGE | QS_PAINT);
+    if (woken == WAIT_OBJECT_0) break;
+    if (woken == WAIT_FAILED) {
+      WaitForSingleObject(thread, INFINITE);
+      break;
+    }
+    try {
+      if (pump) pump();
+    } catch (...) {
+      WaitForSingleObject(thread, INFINITE);
+      CloseHandle(thread);
+      throw;
+    }
+  }
+  CloseHandle(thread);
+  if (job.failure) std::rethrow_exception(job.failure);
 }
 
 }  // namespace quillset

@@ -26,6 +26,9 @@ class Win32ShellServices : public ShellServices {
   std::uint32_t MainIconHandle() override;
   PickedPath ShowOpenFileDialog(WindowHandle owner, WindowHandle placement) override;
   PickedPath BrowseForFolder(WindowHandle owner, const std::string& prompt) override;
+  void KeepSystemAwake(bool awake) override;
+  void RunOffUiThread(const std::function<void()>& work,
+                      const std::function<void()>& pump) override;
 
  private:
   // Mutex handles of the single-instance guard: kept open until the process

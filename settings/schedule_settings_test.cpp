@@ -1,0 +1,75 @@
+// The schedule in the settings file beside the executable: what a first start
+// finds, a schedule written and read back, the due date a run moves on, and a
+// stored mode that does not read.
+#include "settings/schedule_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/errors.h"
+#include "locale/fake_locale_os.h"
+
+namespace quillset {
+namespace {
+
+const char kPath[] = "C:\\Tools\\Quillset.ini";
+
+std::string Stored(FakeLocaleOs& os, const std::string& key) {
+  const auto it = os.profile.find({kPath, "Time", key});
+  return it == os.profile.end() ? "<none>" : it->second;
+}
+
+TEST(ScheduleSettingsTest, WrittenBesideTheExecutableAndReadBack) {
+  FakeLocaleOs os;  // the executable is C:\Tools\Quillset.exe
+  EXPECT_EQ(ScheduleSettings(os).ReadValue(), "") << "no file: a first start";
+  ScheduleSettings(os).Write(Schedule{2, "2027/03/08"});
+  EXPECT_EQ(Stored(os, "TimerSet"), "2027/03/08");
+  EXPECT_EQ(Stored(os, "TimerIniSet"), "2");
+
+  ScheduleSettings(os).WriteDueDate("2027/03/15");
+  EXPECT_EQ(Stored(os, "TimerIniSet"), "2") << "a run moves the due date only";
+  ScheduleSettings settings(os);
+  EXPECT_EQ(settings.ReadValue(), "2027/03/15");
+  EXPECT_EQ(settings.ReadMode(), 2);
+  EXPECT_EQ(os.flushed, std::vector<std::string>(3, kPath)) << "each released object flushed once";
+
+  ScheduleSettings(os).Write(FirstRunSchedule());
+  EXPECT_EQ(Stored(os, "TimerSet"), "0");
+  EXPECT_EQ(Stored(os, "TimerIniSet"), "1");
+}
+
+TEST(ScheduleSettingsTest, AStoredModeThatIsNoWholeNumberIsAConversionFailure) {
+  // Missing (nullopt), empty, or not a whole number.
+  for (const std::optional<std::string>& stored :
+       {std::optional<std::string>(), std::optional<std::string>(""),
+        std::optional<std::string>("1x"), std::optional<std::string>("2 ")}) {
+    FakeLocaleOs os;
+    os.profile[{kPath, "Time", "TimerSet"}] = "30";
+    if (stored) os.profile[{kPath, "Time", "TimerIniSet"}] = *stored;
+    try {
+      ScheduleSettings(os).ReadMode();
+      ADD_FAILURE() << stored.value_or("<none>");
+    } catch (const EConvertError& e) {
+      EXPECT_EQ(e.Message(), "'" + stored.value_or("") + "' は整数ではありません");
+    }
+  }
+}
+
+TEST(ScheduleSettingsTest, ARefusedWriteNamesTheFile) {
+  FakeLocaleOs os;
+  os.profile_writes_fail = true;
+  try {
+    ScheduleSettings(os).Write(FirstRunSchedule());
+    ADD_FAILURE();
+  } catch (const EIniFileException& e) {
+    EXPECT_EQ(e.Message(), std::string(kPath) + " に書き込めません");
+  }
+  EXPECT_THROW(ScheduleSettings(os).WriteDueDate("2027/03/15"), EIniFileException);
+  EXPECT_EQ(os.flushed.size(), 2u) << "released after the failure too";
+}
+
+}  // namespace
+}  // namespace quillset
