@@ -86,7 +86,7 @@ TEST_F(BackupRunTest, EmptyListWritesNothingAndMovesNoDueDate) {
   Run(2);
   EXPECT_EQ(entries_done_, 0);
   EXPECT_TRUE(due_dates_.empty());
-  EXPECT_TRUE(os_.profile_writes.empty());
+  EXPECT_TRUE(os_.ProfileWrites().empty());
   EXPECT_EQ(store_->State(), StoreState::Browse);
 }
 
@@ -205,7 +205,7 @@ TEST_F(BackupRunTest, WeeklyModeHandsOverTheDueDateOnceForEveryCopiedEntry) {
   const std::string due = ShortDate(2026, 12, 14);
   EXPECT_EQ(due_dates_, (std::vector<std::string>{due, due}));
   EXPECT_EQ(Result(2), backup_texts::kCopyFailed);
-  EXPECT_TRUE(os_.profile_writes.empty()) << "storing the date is the caller's business";
+  EXPECT_TRUE(os_.ProfileWrites().empty()) << "storing the date is the caller's business";
 }
 
 TEST_F(BackupRunTest, MonthlyModeClampsTheDueDayToTheEndOfTheMonth) {
@@ -266,7 +266,7 @@ TEST_F(BackupRunTest, RunPassingMidnightTakesLaterDueDatesFromTheNewDay) {
   // Every clock read moves the clock on by an hour: the first entry is copied
   // on 7 December, the second after midnight.
   os_.SetClock(MakeSystemTime(2026, 12, 7, 22, 30, 0));
-  os_.clock_step_ms = 3600 * 1000;
+  os_.SetClockStep(3600 * 1000);
   AddEntry(MakeSourceFile(temp_.Path(), "src", "one.txt", "1"), dest_);
   AddEntry(MakeSourceFile(temp_.Path(), "src", "two.txt", "2"), dest_);
 

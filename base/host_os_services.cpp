@@ -13,7 +13,6 @@
 #include <sstream>
 
 #include "base/host_profile_file.h"
-#include "base/locale_items.h"
 
 namespace quillset {
 namespace {
@@ -186,65 +185,20 @@ class HostExclusiveFile : public ExclusiveFile {
   std::shared_ptr<std::set<std::string>> held_;
 };
 
-void SetDefaultLocale(std::map<std::uint32_t, std::string>& items) {
-  // As a Japanese Windows gives them.
-  items[locale_item::kILanguage] = "0411";
-  items[locale_item::kIDefaultAnsiCodePage] = "932";
-  items[locale_item::kSDate] = "/";
-  items[locale_item::kSShortDate] = "yyyy/MM/dd";
-  items[locale_item::kSLongDate] = "yyyy'年'M'月'd'日'";
-  items[locale_item::kSTimeFormat] = "H:mm:ss";
-  items[locale_item::kITime] = "1";
-  items[locale_item::kITLZero] = "0";
-  items[locale_item::kITimeMarkPosn] = "0";
-  items[locale_item::kS1159] = "午前";
-  items[locale_item::kS2359] = "午後";
-  items[locale_item::kICalendarType] = "1";
-  // locale_item::kSDayName1 is Monday.
-  static const char* const kDayNames[7] = {"月曜日", "火曜日", "水曜日", "木曜日",
-                                           "金曜日", "土曜日", "日曜日"};
-  static const char* const kDayAbbrevs[7] = {"月", "火", "水", "木", "金", "土", "日"};
-  for (std::uint32_t i = 0; i < 7; ++i) {
-    items[locale_item::kSDayName1 + i] = kDayNames[i];
-    items[locale_item::kSAbbrevDayName1 + i] = kDayAbbrevs[i];
-  }
-  for (std::uint32_t i = 0; i < 12; ++i) {
-    std::string name = std::to_string(i + 1) + "月";
-    items[locale_item::kSMonthName1 + i] = name;
-    items[locale_item::kSAbbrevMonthName1 + i] = name;
-  }
-}
-
 }  // namespace
 
-HostOsServices::HostOsServices() {
-  local_time_.year = 2026;
-  local_time_.month = 12;
-  local_time_.day = 7;
-  local_time_.day_of_week = 1;  // Monday
-  local_time_.hour = 10;
-  SetDefaultLocale(locale_items_);
-  // The Japanese era calendar as a Japanese Windows lists it, oldest first.
-  eras_[3] = {{"明治", 1868, 1, 1}, {"大正", 1912, 7, 30}, {"昭和", 1926, 12, 25},
-              {"平成", 1989, 1, 8}, {"令和", 2019, 5, 1}};
-}
-
-std::string HostOsServices::HeldKey(const std::string& path) {
+std::string HostFileServices::HeldKey(const std::string& path) {
   std::error_code ec;
   std::filesystem::path normal = std::filesystem::weakly_canonical(path, ec);
   if (ec) return std::filesystem::absolute(path, ec).lexically_normal().string();
   return normal.string();
 }
 
-bool HostOsServices::IsHeld(const std::string& path) const {
+bool HostFileServices::IsHeld(const std::string& path) const {
   return !open_files_->empty() && open_files_->count(HeldKey(path)) != 0;
 }
 
-bool HostOsServices::IsLeadByte(std::uint8_t byte) const { return kShiftJis.IsLeadByte(byte); }
-
-std::string HostOsServices::ExecutablePath() { return executable_path_; }
-
-bool HostOsServices::FileExists(const std::string& path) {
+bool HostFileServices::FileExists(const std::string& path) {
   struct stat st;
   if (!StatPath(path, st) || S_ISDIR(st.st_mode)) return false;
   // A DOS date covers 1980 to 2107; a time outside it fails the conversion.
@@ -255,12 +209,12 @@ bool HostOsServices::FileExists(const std::string& path) {
   return year >= 1980 && year <= 2107;
 }
 
-bool HostOsServices::DirectoryExists(const std::string& path) {
+bool HostFileServices::DirectoryExists(const std::string& path) {
   struct stat st;
   return StatPath(path, st) && S_ISDIR(st.st_mode);
 }
 
-bool HostOsServices::FileStamp(const std::string& path, std::uint64_t& write_time,
+bool HostFileServices::FileStamp(const std::string& path, std::uint64_t& write_time,
                                std::uint64_t& size) {
   struct stat st;
   if (!StatPath(path, st) || !S_ISREG(st.st_mode)) return false;
@@ -270,12 +224,12 @@ bool HostOsServices::FileStamp(const std::string& path, std::uint64_t& write_tim
   return true;
 }
 
-bool HostOsServices::Fail(FileError error) {
+bool HostFileServices::Fail(FileError error) {
   last_error_ = error;
   return false;
 }
 
-bool HostOsServices::FailFromErrno() {
+bool HostFileServices::FailFromErrno() {
   switch (errno) {
     case ENOENT:
     case ENOTDIR: return Fail(FileError::kNotFound);
@@ -288,7 +242,7 @@ bool HostOsServices::FailFromErrno() {
   }
 }
 
-bool HostOsServices::GetAttributes(const std::string& path, std::uint32_t& attributes) {
+bool HostFileServices::GetAttributes(const std::string& path, std::uint32_t& attributes) {
   struct stat st;
   if (!StatPath(path, st)) return FailFromErrno();
   if (S_ISDIR(st.st_mode)) {
@@ -299,7 +253,7 @@ bool HostOsServices::GetAttributes(const std::string& path, std::uint32_t& attri
   return true;
 }
 
-bool HostOsServices::SetAttributes(const std::string& path, std::uint32_t attributes) {
+bool HostFileServices::SetAttributes(const std::string& path, std::uint32_t attributes) {
   struct stat st;
   if (!StatPath(path, st)) return FailFromErrno();
   if (S_ISDIR(st.st_mode)) return true;  // a folder's read-only bit means nothing here
@@ -310,7 +264,7 @@ bool HostOsServices::SetAttributes(const std::string& path, std::uint32_t attrib
   return true;
 }
 
-bool HostOsServices::FileIdentity(const std::string& path, FileId& id) {
+bool HostFileServices::FileIdentity(const std::string& path, FileId& id) {
   struct stat st;
   if (!StatPath(path, st)) return FailFromErrno();
   id.volume = static_cast<std::uint64_t>(st.st_dev);
@@ -318,12 +272,12 @@ bool HostOsServices::FileIdentity(const std::string& path, FileId& id) {
   return true;
 }
 
-bool HostOsServices::CopyFile(const std::string& source, const std::string& target,
+bool HostFileServices::CopyFile(const std::string& source, const std::string& target,
                               bool fail_if_exists) {
-  return HostOsServices::CopyFileWithProgress(source, target, fail_if_exists, CopyProgress());
+  return HostFileServices::CopyFileWithProgress(source, target, fail_if_exists, CopyProgress());
 }
 
-bool HostOsServices::CopyFileWithProgress(const std::string& source, const std::string& target,
+bool HostFileServices::CopyFileWithProgress(const std::string& source, const std::string& target,
                                           bool fail_if_exists, const CopyProgress& progress) {
   // A file held open with no sharing can be neither read nor replaced.
   if (IsHeld(source) || IsHeld(target)) return Fail(FileError::kInUse);
@@ -366,7 +320,7 @@ bool HostOsServices::CopyFileWithProgress(const std::string& source, const std::
   return ok || Fail(FileError::kOther);
 }
 
-bool HostOsServices::MoveFileReplacing(const std::string& from, const std::string& to) {
+bool HostFileServices::MoveFileReplacing(const std::string& from, const std::string& to) {
   if (IsHeld(from)) return Fail(FileError::kInUse);
   // The system refuses to replace an open file as it refuses a read-only one.
   if (IsHeld(to)) return Fail(FileError::kAccessDenied);
@@ -380,7 +334,7 @@ bool HostOsServices::MoveFileReplacing(const std::string& from, const std::strin
   return true;
 }
 
-bool HostOsServices::RemoveFile(const std::string& path) {
+bool HostFileServices::RemoveFile(const std::string& path) {
   if (IsHeld(path)) return Fail(FileError::kInUse);
   struct stat st;
   if (!StatPath(path, st)) return FailFromErrno();
@@ -389,7 +343,7 @@ bool HostOsServices::RemoveFile(const std::string& path) {
   return true;
 }
 
-bool HostOsServices::FlushFile(const std::string& path) {
+bool HostFileServices::FlushFile(const std::string& path) {
   if (IsHeld(path)) return Fail(FileError::kInUse);
   struct stat st;
   if (!StatPath(path, st)) return FailFromErrno();
@@ -401,7 +355,7 @@ bool HostOsServices::FlushFile(const std::string& path) {
   return (::close(fd) == 0 && ok) || Fail(FileError::kOther);
 }
 
-std::unique_ptr<ExclusiveFile> HostOsServices::OpenExclusive(const std::string& path,
+std::unique_ptr<ExclusiveFile> HostFileServices::OpenExclusive(const std::string& path,
                                                              FileOpenMode mode) {
   if (path.empty()) {
     Fail(FileError::kNotFound);
@@ -431,7 +385,7 @@ std::unique_ptr<ExclusiveFile> HostOsServices::OpenExclusive(const std::string& 
   return std::make_unique<HostExclusiveFile>(fd, HeldKey(path), open_files_);
 }
 
-std::string HostOsServices::GetProfileString(const std::string& section, const std::string& key,
+std::string HostFileServices::GetProfileString(const std::string& section, const std::string& key,
                                              const std::string& default_value,
                                              const std::string& path) {
   std::string content, value;
@@ -442,43 +396,14 @@ std::string HostOsServices::GetProfileString(const std::string& section, const s
   return ProfileDefaultValue(default_value, kShiftJis);
 }
 
-bool HostOsServices::WriteProfileString(const std::string& section, const std::string& key,
+bool HostFileServices::WriteProfileString(const std::string& section, const std::string& key,
                                         const std::string& value, const std::string& path) {
   if (path.empty() || IsHeld(path)) return false;
   std::string content;
   struct stat st;
-  if (StatPath(path, st) && !ReadWholeFile(path, content)) return false;
+  // Windows refuses to write a read-only file, even to its owner.
+  if (StatPath(path, st) && (IsReadOnly(st) || !ReadWholeFile(path, content))) return false;
   return WriteWholeFile(path, SetProfileValue(content, section, key, value, kShiftJis));
-}
-
-void HostOsServices::FlushProfile(const std::string&) {
-  // Writes go straight to the file; there is no cache to flush.
-  ++profile_flushes_;
-}
-
-SystemTime HostOsServices::LocalTime() { return local_time_; }
-
-bool HostOsServices::LocaleInfo(std::uint32_t item, std::size_t buffer_size, std::string& value) {
-  auto it = locale_items_.find(item);
-  if (it == locale_items_.end()) return false;
-  // The value and its terminator must fit, as GetLocaleInfoA demands.
-  if (it->second.size() + 1 > buffer_size) return false;
-  value = it->second;
-  return true;
-}
-
-std::uint32_t HostOsServices::ThreadLocale() { return thread_locale_; }
-
-void HostOsServices::SetThreadLocaleToUserDefault() {
-  thread_locale_ = user_default_locale_;
-  ++thread_locale_resets_;
-}
-
-bool HostOsServices::IsValidLocale(std::uint32_t lcid) { return valid_locales_.count(lcid) != 0; }
-
-std::vector<OsServices::Era> HostOsServices::CalendarEras(int calendar) {
-  auto it = eras_.find(calendar);
-  return it == eras_.end() ? std::vector<Era>() : it->second;
 }
 
 }  // namespace quillset

@@ -15,7 +15,7 @@
 
 #include "base/host_os_services.h"
 #include "base/testing/fault_injecting_os.h"
-#include "base/testing/host_test_folder.h"
+#include "base/testing/temp_folder.h"
 
 namespace quillset {
 namespace {
@@ -30,14 +30,14 @@ class RetryingOsServicesTest : public ::testing::Test {
     WriteText("a.txt", "content of a");
     WriteText("b.txt", "content of b");
   }
-  std::string Path(const std::string& name) const { return folder_.Path(name); }
+  std::string Path(const std::string& name) const { return folder_ / name; }
   void WriteText(const std::string& name, const std::string& text) const {
-    folder_.WriteText(name, text);
+    testing_support::WriteBytes(folder_ / name, text);
   }
-  std::string ReadText(const std::string& name) const { return folder_.ReadText(name); }
+  std::string ReadText(const std::string& name) const { return testing_support::ReadBytes(folder_ / name); }
 
-  testing_support::HostTestFolder folder_;
-  const fs::path& dir_ = folder_.Dir();
+  testing_support::TempFolder folder_;
+  const fs::path dir_{folder_.Path()};
   HostOsServices host_;
   FaultInjectingOs faults_{host_};
   RetryingOsServices os_{faults_};

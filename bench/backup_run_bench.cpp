@@ -64,7 +64,7 @@ std::string ShellQuote(const std::string& text) {
 class BackupBenchSetup {
  public:
   BackupBenchSetup(int files, std::size_t file_bytes, std::int32_t mode) : mode_(mode) {
-    os_.executable_path = temp_ / "Quillset.exe";
+    os_.SetExecutablePath(temp_ / "Quillset.exe");
     dest_ = temp_ / "run-dest";
     cp_dest_ = temp_ / "cp-dest";
     MakeFolder(dest_);

@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
   std::FILE* file = std::fopen(argv[1], "wb");
   if (file == nullptr) return Fail("cannot create the file");
   StdioSink sink(file);
-  const Status written = StreamPacketTo(table, sink, 16 * 1024 * 1024);
+  const Status written = StreamPacketTo(table, sink, PacketSaving());
   if (std::fclose(file) != 0 || written) return Fail("cannot write the file");
   return 0;
 }

@@ -3,13 +3,11 @@
 #include <cstdio>
 #include <limits>
 #include <new>
-#include <thread>
-#include <vector>
 
 #include "base/code_page.h"
 #include "base/errors.h"
 #include "datafile/table_packet.h"
-#include "datafile/write_behind_sink.h"
+#include "datafile/packet_writer.h"
 
 namespace quillset {
 namespace {
@@ -100,29 +98,20 @@ class FileSink : public PacketSink {
  public:
   explicit FileSink(ExclusiveFile& file) : file_(file) {}
   Status Write(const std::uint8_t* bytes, std::size_t length) override {
-    if (!WriteWhole(file_, bytes, length)) {
-      failed_ = true;
-      return kStatusWriteFailed;
-    }
+    if (!WriteWhole(file_, bytes, length)) return Refused();
     return kStatusOk;
   }
+  Status Flush() override { return file_.Flush() ? kStatusOk : Refused(); }
   bool Failed() const { return failed_; }
 
  private:
+  Status Refused() {
+    failed_ = true;
+    return kStatusWriteFailed;
+  }
   ExclusiveFile& file_;
   bool failed_ = false;
 };
-
-// Rows of about this many bytes in the packet, or more: the program's own are
-// about a hundred.
-constexpr std::size_t kRowBytesAtLeast = 64;
-
-// True when the packet will fill the save's buffer and a second processor
-// can write it while the rows are encoded.
-bool WorthWritingBehind(const DSBASE& table, std::size_t buffer_bytes) {
-  return table.LastSlot() >= buffer_bytes / kRowBytesAtLeast &&
-         std::thread::hardware_concurrency() >= 2;
-}
 
 }  // namespace
 
@@ -133,7 +122,16 @@ std::string DataFilePathFor(OsServices& os) {
 std::string NewDataFilePath(const std::string& path) { return path + ".new"; }
 
 void DataFileState::RememberStamp(OsServices& os, const std::string& path) {
+  Remember(os, path, false);
+}
+
+void DataFileState::RememberRefused(OsServices& os, const std::string& path) {
+  Remember(os, path, true);
+}
+
+void DataFileState::Remember(OsServices& os, const std::string& path, bool refused) {
   has_stamp_ = os.FileStamp(path, write_time_, size_);
+  refused_ = refused;
   stamp_path_ = path;
 }
 
@@ -145,9 +143,18 @@ bool DataFileState::DataFileChangedSinceLastLoadOrSave(OsServices& os,
   return write_time != write_time_ || size != size_;
 }
 
+bool DataFileState::HoldsRefusedBytes(OsServices& os, const std::string& path) const {
+  return refused_ && !DataFileChangedSinceLastLoadOrSave(os, path);
+}
+
 void LoadFile(TClientDataSet& store, OsServices& os, const std::string& path,
               DataFileState* state) {
-  store.Close();
+  // Bytes that were read and refused are remembered, so that the window's
+  // first activation does not read them again; a file that could not be
+  // opened is not, so that it is tried again then.
+  const auto refused = [&] {
+    if (state) state->RememberRefused(os, path);
+  };
   try {
     std::unique_ptr<ExclusiveFile> file = os.OpenExclusive(path, FileOpenMode::kReadExisting);
     if (!file) RaiseCannotOpen(path);
@@ -159,7 +166,12 @@ void LoadFile(TClientDataSet& store, OsServices& os, const std::string& path,
       throw std::bad_alloc();
     // The file stays held (no sharing) until the store is built from it.
     if (size == 0) {
-      store.OpenFromHeldPacket();  // an empty file: the packet held before
+      // An empty file: what the store held before.
+      if (store.Active()) {
+        store.Reopen();
+      } else {
+        store.OpenFromHeldPacket();
+      }
     } else {
       FileSource source(*file, size);
       try {
@@ -170,17 +182,25 @@ void LoadFile(TClientDataSet& store, OsServices& os, const std::string& path,
       }
     }
   } catch (const EDBClient& e) {
+    refused();
     if (!e.Message().empty()) throw;
     RaiseLoadFailure(path, e.Status());
+  } catch (const EDatabaseError&) {
+    refused();  // no column for a field, a kind that does not fit, nothing held
+    throw;
   } catch (const std::bad_alloc&) {
+    refused();
     RaiseLoadFailure(path, kStatusOutOfMemory.Code());
   }
   if (state) state->RememberStamp(os, path);
 }
 
 void SaveFile(TClientDataSet& store, OsServices& os, const std::string& path,
-              DataFileState* state, PacketForm form, std::size_t buffer_bytes) {
+              DataFileState* state, const PacketSaving& how) {
   if (!store.Active()) return;
+  // A list kept open over a reload that refused the file is not written over
+  // the refused bytes.
+  if (state && state->HoldsRefusedBytes(os, path)) return;
   if (path.empty()) RaiseCannotCreate(path);  // the store has no file name of its own
 
   // Another program holding the data file open would make the replacement
@@ -198,37 +218,15 @@ void SaveFile(TClientDataSet& store, OsServices& os, const std::string& path,
   };
 
   FileSink sink(*file);
-  bool flush_failed = false;
   try {
+    PacketSaving saving = how;
     const std::string base = ReplaceExtension(path, "", os);
-    const std::string extension = LowerAscii(path.substr(base.size()));
-    if (form == PacketForm::kBinary && extension == ".xml") form = PacketForm::kText;
-    store.EndRowEdit();
-    DSBASE* table = store.Table();
-    if (table == nullptr) throw EDBClient(kStatusBadPacket.Code());
-    Status s;
-    if (form == PacketForm::kBinary && WorthWritingBehind(*table, buffer_bytes)) {
-      // Each part is written and flushed while the next is made; the
-      // writer and the copy each hold half the buffer.
-      WriteBehindSink behind(sink, [&] {
-        if (file->Flush()) return true;
-        flush_failed = true;
-        return false;
-      });
-      s = StreamPacketTo(*table, behind, buffer_bytes / 2);
-      const Status written = behind.Finish();
-      if (!s) s = written;
-    } else if (form == PacketForm::kBinary) {
-      s = StreamPacketTo(*table, sink, buffer_bytes);
-    } else {
-      std::vector<std::uint8_t> packet;
-      s = StreamPacket(*table, form, packet);
-      if (!s && !sink.Write(packet.data(), packet.size()).Ok()) s = kStatusWriteFailed;
-    }
-    if (sink.Failed() || flush_failed) RaiseCannotCreate(path);
-    if (s) RaiseSaveFailure(path, s.Code());
+    if (saving.form == PacketForm::kBinary && LowerAscii(path.substr(base.size())) == ".xml")
+      saving.form = PacketForm::kText;
+    store.SaveTo(sink, saving);
   } catch (const EDBClient& e) {
     abandon();
+    if (sink.Failed()) RaiseCannotCreate(path);
     if (!e.Message().empty()) throw;
     RaiseSaveFailure(path, e.Status());
   } catch (const std::bad_alloc&) {

@@ -46,7 +46,7 @@ class DataFileHeldTest : public ::testing::Test {
   }
 
   TempFolder folder_;
-  std::string path_ = folder_.File("Quillset.cds");
+  std::string path_ = folder_ / "Quillset.cds";
   BinaryPacketCodec codec_;
   HostOsServices host_;
   FaultInjectingOs faults_{host_};

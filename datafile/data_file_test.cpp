@@ -42,7 +42,7 @@ class DataFileTest : public ::testing::Test {
   }
 
   TempFolder folder_;
-  std::string path_ = folder_.File("Quillset.cds");
+  std::string path_ = folder_ / "Quillset.cds";
   BinaryPacketCodec codec_;
   HostOsServices host_;
   FaultInjectingOs os_{host_};
@@ -191,7 +191,7 @@ TEST_F(DataFileTest, TextFormFilesLoadAndAnXmlPathSavesTheTextForm) {
   auto store = NewStore();
   store->CreateEmpty();
   AddEntry(*store, "C:\\data\\a.txt", "D:\\bak");
-  const std::string xml_path = folder_.File("list.XML");
+  const std::string xml_path = folder_ / "list.XML";
   SaveFile(*store, os_, xml_path);
   const Bytes text = ReadFileBytes(xml_path);
   ASSERT_GT(text.size(), 5u);
@@ -252,7 +252,11 @@ TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
   // With the save's own buffer the packet goes out in one write; with a
   // small one in many, so that a failure falls in the middle of the stream.
   const Bytes old_content = testing_support::OneEntryFile();
-  for (std::size_t buffer : {kSaveBufferBytes, std::size_t{48}})
+  PacketSaving small_in_turn, small_behind;
+  small_in_turn.buffer_bytes = small_behind.buffer_bytes = 48;
+  small_in_turn.writing = PacketWriting::kInTurn;
+  small_behind.writing = PacketWriting::kBehind;
+  for (const PacketSaving& how : {PacketSaving(), small_in_turn, small_behind})
   for (auto fault : {OsFault::kFail, OsFault::kShortWrite, OsFault::kDiskFull}) {
     bool finished = false;
     for (int n = 1; n <= 120 && !finished; ++n) {
@@ -264,7 +268,7 @@ TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
       os_.FailNthCall(n, fault);
       bool failed = false;
       try {
-        SaveFile(*store, os_, path_, nullptr, PacketForm::kBinary, buffer);
+        SaveFile(*store, os_, path_, nullptr, how);
       } catch (const EFCreateError& e) {
         failed = true;
         EXPECT_EQ(e.Message(), CannotCreate(path_));
@@ -292,22 +296,27 @@ TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
   }
 }
 
-TEST_F(DataFileTest, AFileTooLargeToHoldIsRefusedByNameAndTheCloseWritesNothing) {
+TEST_F(DataFileTest, AFileTooLargeToHoldIsRefusedByNameTheListStaysAndTheCloseWritesNothing) {
   WriteFileBytes(path_, testing_support::OneEntryFile());
   auto store = NewStore();
   store->CreateEmpty();
   AddEntry(*store, "C:\\new", "D:\\new");
+  store->EndRowEdit();
+  DataFileState state;
   os_.FailNthCall(2, OsFault::kHugeSize);  // the open, then the size
   try {
-    LoadFile(*store, os_, path_);
+    LoadFile(*store, os_, path_, &state);
     FAIL();
   } catch (const EDBClient& e) {
     EXPECT_EQ(e.Status(), kStatusOutOfMemory.Code());
     EXPECT_EQ(e.Message(), FormatMessageText("ファイル %s は大きすぎて読み込めません", {path_}));
   }
   os_.FailNthCall(0);
-  EXPECT_FALSE(store->Active());
-  SaveFile(*store, os_, path_);  // as the window's close does
+  // A reload that cannot be done leaves the list as it was.
+  ASSERT_TRUE(store->Active());
+  EXPECT_EQ(store->RowCount(), 1);
+  EXPECT_EQ(store->FieldAt(0).ReadText(), "C:\\new");
+  SaveFile(*store, os_, path_, &state);  // as the window's close does
   EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
   EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path_)));
 }
@@ -338,9 +347,88 @@ TEST_F(DataFileTest, AReadFailingInTheMiddleOfTheFileRefusesTheLoadAndTheCloseWr
   }
 }
 
+// The list a reload finds in the data file, damaged or too large for memory:
+// the failure names the file, the list shown stays, and the close writes
+// nothing over the bytes that could not be read.
+class RefusingAfterLoadCodec : public BinaryPacketCodec {
+ public:
+  Status refusal;  // what a load gives, once set
+  Status StreamPacket(DSBASE& table, std::vector<std::uint8_t>& out) override {
+    // Serialising the whole list, as a close once did first, runs out too.
+    if (refusal) return kStatusOutOfMemory;
+    return BinaryPacketCodec::StreamPacket(table, out);
+  }
+  Status AppendPacketFrom(DSBASE& table, PacketSource& source) override {
+    if (refusal) return refusal;
+    return BinaryPacketCodec::AppendPacketFrom(table, source);
+  }
+};
+
+TEST_F(DataFileTest, AReloadThatFailsNamesTheFileKeepsTheListAndTheCloseWritesNothing) {
+  Bytes fewer_rows = testing_support::OneEntryFile();
+  StoreU32(fewer_rows.data() + 14, 0);  // one row, said to be none
+  Bytes appended = testing_support::OneEntryFile();
+  appended.push_back(0);
+  struct Case {
+    Bytes file;
+    Status refusal;
+    std::string message;
+  } cases[] = {
+      {fewer_rows, kStatusOk, "ファイル %s のデータが正しくありません (0x4005)"},
+      {appended, kStatusOk, "ファイル %s のデータが正しくありません (0x4005)"},
+      {testing_support::AfterBackupRunFile(), kStatusOutOfMemory,
+       "ファイル %s は大きすぎて読み込めません"},
+  };
+  for (const Case& c : cases) {
+    RefusingAfterLoadCodec codec;
+    auto store = MakeBackupEntryStore(&codec);
+    DataFileState state;
+    WriteFileBytes(path_, testing_support::OneEntryFile());
+    LoadFile(*store, os_, path_, &state);
+    AddEntry(*store, "C:\\since", "D:\\start");  // pending at the reload
+    WriteFileBytes(path_, c.file);  // the file changes on disk
+    codec.refusal = c.refusal;
+    try {
+      LoadFile(*store, os_, path_, &state);
+      FAIL() << c.message;
+    } catch (const EDBClient& e) {
+      EXPECT_EQ(e.Message(), FormatMessageText(c.message.c_str(), {path_}));
+    }
+    EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));  // not read again
+    ASSERT_TRUE(store->Active()) << c.message;
+    store->EndRowEdit();
+    EXPECT_EQ(store->RowCount(), 2) << c.message;
+    SaveFile(*store, os_, path_, &state);  // as the window's close does
+    EXPECT_EQ(ReadFileBytes(path_), c.file) << c.message;
+  }
+}
+
+TEST_F(DataFileTest, APacketPastItsLimitFailsTheSaveByNameAndKeepsTheOldFile) {
+  // The limit stands for 4 GiB, where a 32-bit save's counts once wrapped and
+  // a cut file was reported saved.
+  WriteFileBytes(path_, testing_support::OneEntryFile());
+  auto store = NewStore();
+  LoadFile(*store, os_, path_);
+  AddEntry(*store, "C:\\new", "D:\\new");
+  for (PacketWriting writing : {PacketWriting::kInTurn, PacketWriting::kBehind}) {
+    PacketSaving how;
+    how.buffer_bytes = 64;
+    how.writing = writing;
+    how.max_packet_bytes = 220;  // the file with one entry has 200 bytes, with two more
+    try {
+      SaveFile(*store, os_, path_, nullptr, how);
+      FAIL();
+    } catch (const EDBClient& e) {
+      EXPECT_EQ(e.Status(), kStatusOutOfMemory.Code());
+      EXPECT_EQ(e.Message(), CannotCreate(path_) + " (0x2501)");
+    }
+    EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
+    EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path_)));
+  }
+}
+
 TEST_F(DataFileTest, ChangeDetectionSinceTheLastLoadOrSave) {
   DataFileState state;
-  EXPECT_TRUE(state.DataFilePath().empty());
   EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));  // never seen
   auto store = NewStore();
   store->CreateEmpty();
@@ -352,11 +440,11 @@ TEST_F(DataFileTest, ChangeDetectionSinceTheLastLoadOrSave) {
   EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
   LoadFile(*store, os_, path_, &state);
   EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
-  EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, folder_.File("other.cds")));
-  // A failed load keeps the stamp of the last good one.
+  EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, folder_ / "other.cds"));
+  // Refused bytes are remembered too: the same bytes are not read again.
   WriteFileBytes(path_, {1, 2, 3});
   EXPECT_ANY_THROW(LoadFile(*store, os_, path_, &state));
-  EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
+  EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
 }
 
 }  // namespace

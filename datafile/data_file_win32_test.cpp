@@ -22,7 +22,7 @@ using testing_support::WriteFileBytes;
 
 TEST(DataFileWin32Test, SaveLoadAndAHeldFile) {
   TempFolder folder;
-  const std::string path = folder.Path() + "\\Quillset.cds";
+  const std::string path = folder / "Quillset.cds";
   Win32OsServices os;
   BinaryPacketCodec codec;
   auto store = MakeBackupEntryStore(&codec);
@@ -60,7 +60,7 @@ TEST(DataFileWin32Test, ManyVersionsAreReadAlongsideAndWrittenBehindByteForByte)
   // thread, and with a small buffer the save writes and flushes the new file
   // on a second thread, through the real calls.
   TempFolder folder;
-  const std::string path = folder.Path() + "\\Quillset.cds";
+  const std::string path = folder / "Quillset.cds";
   DSBASE table;
   ASSERT_EQ(BuildBackupHistory(table, 60000, 20, 600000.0), kStatusOk);
   std::vector<std::uint8_t> packet;
@@ -71,7 +71,10 @@ TEST(DataFileWin32Test, ManyVersionsAreReadAlongsideAndWrittenBehindByteForByte)
   auto store = MakeBackupEntryStore(&codec);
   LoadFile(*store, os, path);
   EXPECT_EQ(store->RowCount(), 20);
-  SaveFile(*store, os, path, nullptr, PacketForm::kBinary, 256 * 1024);
+  PacketSaving behind;
+  behind.buffer_bytes = 256 * 1024;
+  behind.writing = PacketWriting::kBehind;
+  SaveFile(*store, os, path, nullptr, behind);
   EXPECT_TRUE(ReadFileBytes(path) == packet);
   EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path)));
   std::remove(path.c_str());

@@ -25,8 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "store/status.h"
 #include "datafile/type_codes.h"
+#include "store/packet_codec.h"
+#include "store/status.h"
 
 namespace quillset {
 
@@ -50,7 +51,6 @@ constexpr std::uint8_t kFieldNull = 1;
 constexpr std::uint8_t kFieldNotChanged = 2;
 
 // Packet forms for saving, and the table's packet-form setting for each.
-enum class PacketForm : std::uint8_t { kBinary = 0, kText = 1, kTextUtf8 = 2 };
 constexpr std::uint8_t PacketFormSetting(PacketForm form) {
   return form == PacketForm::kBinary ? 0 : form == PacketForm::kText ? 5 : 13;
 }

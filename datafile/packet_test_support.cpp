@@ -1,19 +1,8 @@
 #include "datafile/packet_test_support.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-
-#if defined(_WIN32)
-#include <direct.h>
-#include <io.h>
-#else
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace quillset {
 namespace testing_support {
@@ -127,44 +116,6 @@ Bytes AfterBackupRunFile() {
 }
 
 double BackupRunTime() { return 46362.0 + (13.0 * 60 + 40) / 1440.0; }
-
-TempFolder::TempFolder() {
-#if defined(_WIN32)
-  char name[L_tmpnam];
-  if (std::tmpnam(name) == nullptr) throw std::runtime_error("no temporary name");
-  path_ = name;
-  if (_mkdir(path_.c_str()) != 0) throw std::runtime_error("cannot create " + path_);
-#else
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/quillset-datafile-XXXXXX";
-  if (::mkdtemp(&pattern[0]) == nullptr) throw std::runtime_error("cannot create a folder");
-  path_ = pattern;
-#endif
-}
-
-TempFolder::~TempFolder() {
-#if defined(_WIN32)
-  _finddata_t found;
-  const intptr_t handle = _findfirst((path_ + "\\*").c_str(), &found);
-  if (handle != -1) {
-    do {
-      const std::string name = found.name;
-      if (name != "." && name != "..") std::remove((path_ + "\\" + name).c_str());
-    } while (_findnext(handle, &found) == 0);
-    _findclose(handle);
-  }
-  _rmdir(path_.c_str());
-#else
-  if (DIR* dir = ::opendir(path_.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") ::unlink((path_ + "/" + name).c_str());
-    }
-    ::closedir(dir);
-  }
-  ::rmdir(path_.c_str());
-#endif
-}
 
 Bytes ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

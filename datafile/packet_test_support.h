@@ -1,11 +1,13 @@
 // Shared by the data-file tests: hex helpers, the program's data files as
-// bytes written out by hand from their layout (the worked examples), and a
-// temporary folder.
+// bytes written out by hand from their layout (the worked examples), and
+// file helpers (the temporary folder is base/testing/temp_folder.h's).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "base/testing/temp_folder.h"
 
 namespace quillset {
 namespace testing_support {
@@ -26,18 +28,6 @@ Bytes OneEntryFile();
 Bytes AfterBackupRunFile();
 // The day count of 2026-12-06 13:40:00 and its 8 stored bytes.
 double BackupRunTime();
-
-// A fresh temporary folder, removed with its files on destruction.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  const std::string& Path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 Bytes ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const Bytes& bytes);

@@ -1,6 +1,7 @@
 #include "datafile/packet_writer.h"
 
 #include <cstring>
+#include <limits>
 #include <new>
 #include <stdexcept>
 
@@ -57,7 +58,7 @@ void DSDATAPACKET::StreamTo(PacketSink& sink, std::size_t buffer_bytes, std::uin
 }
 
 Status DSDATAPACKET::Flush(bool all) {
-  std::size_t end = length_;
+  std::uint64_t end = length_;
   if (!all) {
     // The header is final once the first-row offset is known, or once the
     // metadata is too long for it; a column's property count is final at
@@ -67,21 +68,24 @@ Status DSDATAPACKET::Flush(bool all) {
   }
   if (end <= flushed_) return kStatusOk;
   if (flushed_ == 0) StoreU32(At(14), promised_rows_);
-  if (Status s = sink_->Write(storage_.data(), end - flushed_)) return s;
+  const std::size_t handed = static_cast<std::size_t>(end - flushed_);
+  if (Status s = sink_->Write(storage_.data(), handed)) return s;
   // The bytes still held move to the front; the buffer keeps its size, so
   // that it is cleared (made valid) only once, not again after every flush.
-  std::memmove(storage_.data(), storage_.data() + (end - flushed_), length_ - end);
+  std::memmove(storage_.data(), storage_.data() + handed, static_cast<std::size_t>(length_ - end));
   flushed_ = end;
   return kStatusOk;
 }
 
 Status DSDATAPACKET::Reserve(std::size_t bytes) {
+  // Every byte of the packet comes through here, streamed or held.
+  if (bytes > max_packet_bytes_ - length_) return kStatusOutOfMemory;
   if (sink_ && (length_ - flushed_) + bytes > buffer_bytes_) {
     if (Status s = Flush(false)) return s;
   }
-  const std::size_t held = length_ - flushed_;
+  const std::size_t held = static_cast<std::size_t>(length_ - flushed_);
   if (bytes <= storage_.size() - held) return kStatusOk;
-  if (bytes > kMaxPacketBytes - length_) return kStatusOutOfMemory;
+  if (bytes > std::numeric_limits<std::size_t>::max() - held) return kStatusOutOfMemory;
   // The bytes under the buffer are made valid in steps, so that memory set
   // aside (ExpectPacketSize) is touched only as the packet reaches it; the
   // buffer moves only when it runs out of room, then by half again, so that
@@ -379,7 +383,7 @@ Status DSDATAPACKET::FinishPacket(std::vector<std::uint8_t>& packet) {
   try {
     // Handed over as it lies when the caller set memory aside for it, else
     // copied to a buffer of exactly its size.
-    storage_.resize(length_);
+    storage_.resize(static_cast<std::size_t>(length_));
     if (size_expected_ || storage_.capacity() == length_) {
       packet.swap(storage_);
     } else {

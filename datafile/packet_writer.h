@@ -23,19 +23,13 @@
 
 #include "datafile/packet_interfaces.h"
 #include "datafile/value_codecs.h"
+#include "store/packet_codec.h"
 
 namespace quillset {
 
 // The largest packet: its sizes travel as 32-bit counts. No larger one is
 // written, and no larger file is read as one.
 constexpr std::size_t kMaxPacketBytes = 0xFFFFFFFFu;
-
-// Where a streaming writer's bytes go, in order, each byte once.
-class PacketSink {
- public:
-  virtual ~PacketSink() = default;
-  virtual Status Write(const std::uint8_t* bytes, std::size_t length) = 0;
-};
 
 class DSDATAPACKET : public TDATAPACKET_WRITE {
  public:
@@ -59,6 +53,10 @@ class DSDATAPACKET : public TDATAPACKET_WRITE {
   // have.
   void StreamTo(PacketSink& sink, std::size_t buffer_bytes, std::uint32_t rows,
                 std::uint16_t table_properties);
+  // A packet that would grow past `bytes` fails with kStatusOutOfMemory
+  // before its bytes pass the limit (kMaxPacketBytes unless lowered).
+  // REQUIRES: before BeginPacket.
+  void LimitPacketSize(std::uint64_t bytes) { max_packet_bytes_ = bytes; }
   // Hands the rest of a streamed packet to the sink.
   Status FinishStream();
 
@@ -81,7 +79,9 @@ class DSDATAPACKET : public TDATAPACKET_WRITE {
   Status Append(std::size_t length, const ValuePieces& pieces);
   Status Finish();
   // `offset` counts from the packet's start; REQUIRES: not yet handed on.
-  std::uint8_t* At(std::size_t offset) { return storage_.data() + (offset - flushed_); }
+  std::uint8_t* At(std::uint64_t offset) {
+    return storage_.data() + static_cast<std::size_t>(offset - flushed_);
+  }
   Status StartTableProperties();
   Status StartRows();
   Status WriteProperty(const char* name, TypeCode type, std::uint32_t length,
@@ -99,8 +99,11 @@ class DSDATAPACKET : public TDATAPACKET_WRITE {
 
   std::vector<std::uint8_t> storage_;  // at least length_ bytes; handed out by FinishPacket
   bool size_expected_ = false;         // ExpectPacketSize set memory aside
-  std::size_t length_ = 0;   // bytes of the packet so far
-  std::size_t flushed_ = 0;  // of them, handed to the sink (storage_ holds the rest)
+  // Counted in 64 bits: a streamed packet passes 4 GiB in a 32-bit process
+  // long before its buffer does, and must be stopped there, not wrap.
+  std::uint64_t length_ = 0;   // bytes of the packet so far
+  std::uint64_t flushed_ = 0;  // of them, handed to the sink (storage_ holds the rest)
+  std::uint64_t max_packet_bytes_ = kMaxPacketBytes;
   Phase phase_ = Phase::kIdle;
 
   PacketSink* sink_ = nullptr;
@@ -111,10 +114,10 @@ class DSDATAPACKET : public TDATAPACKET_WRITE {
   std::size_t descriptors_left_ = 0;  // announced columns plus children, not yet added
   std::vector<FLDConv> codecs_;       // one per column, in order
   std::vector<std::size_t> row_sizes_;  // PutRow's encoded size per column
-  std::size_t column_property_count_at_ = 0;
+  std::uint64_t column_property_count_at_ = 0;
   std::uint16_t column_property_count_ = 0;
   bool table_properties_started_ = false;
-  std::size_t table_property_count_at_ = 0;
+  std::uint64_t table_property_count_at_ = 0;
   std::uint16_t table_property_count_ = 0;
 
   std::uint32_t row_count_ = 0;

@@ -148,6 +148,11 @@ class RowReader {
       while (batch.rows < batch_rows_ && !batch.last) {
         if (row_ == rows_.row_count) {
           batch.last = true;
+          // A binary packet ends where its last row ends: bytes after it
+          // mean a row count that lost rows, or bytes that are not ours.
+          if (!reader_.IsTextForm() &&
+              (!window_.HoldsTheRest() || reader_.Position() != window_.Size()))
+            batch.status = kStatusBadPacket;
         } else if (ReadRow(batch, may_fill) == Step::kEndBatch) {
           break;
         }

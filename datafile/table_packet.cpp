@@ -4,7 +4,9 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "datafile/little_endian.h"
 #include "datafile/packet_reader.h"
@@ -12,6 +14,7 @@
 #include "datafile/packet_writer.h"
 #include "datafile/row_placing.h"
 #include "datafile/text_packet_writer.h"
+#include "datafile/write_behind_sink.h"
 #include "store/short_bytes.h"
 
 namespace quillset {
@@ -399,7 +402,8 @@ Status StreamTable(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& ou
   return writer.FinishPacket(out);
 }
 
-Status StreamTableTo(DSBASE& table, PacketSink& sink, std::size_t buffer_bytes) {
+Status StreamBinaryTo(DSBASE& table, PacketSink& sink, std::size_t buffer_bytes,
+                      std::uint64_t max_packet_bytes) {
   std::uint32_t rows = 0;
   if (Status s = ForEachRow(table, [&](std::uint32_t, std::uint8_t) {
         ++rows;
@@ -408,8 +412,39 @@ Status StreamTableTo(DSBASE& table, PacketSink& sink, std::size_t buffer_bytes) 
     return s;
   DSDATAPACKET writer;
   writer.StreamTo(sink, buffer_bytes, rows, TablePropertyCount(table));
+  writer.LimitPacketSize(max_packet_bytes);
   if (Status s = WriteTable(table, writer, [] { return kStatusOk; })) return s;
   return writer.FinishStream();
+}
+
+// Rows of about this many bytes in the packet, or more: the program's own are
+// about a hundred.
+constexpr std::size_t kRowBytesAtLeast = 64;
+
+// True when the packet will fill the buffer and a second processor can write
+// it while the rows are encoded.
+bool WorthWritingBehind(const DSBASE& table, std::size_t buffer_bytes) {
+  return table.LastSlot() >= buffer_bytes / kRowBytesAtLeast &&
+         std::thread::hardware_concurrency() >= 2;
+}
+
+Status StreamTableTo(DSBASE& table, PacketSink& sink, const PacketSaving& how) {
+  if (how.form != PacketForm::kBinary) {
+    std::vector<std::uint8_t> packet;
+    if (Status s = StreamTable(table, how.form, packet)) return s;
+    if (packet.size() > how.max_packet_bytes) return kStatusOutOfMemory;
+    return sink.Write(packet.data(), packet.size());
+  }
+  const bool behind = how.writing == PacketWriting::kBehind ||
+                      (how.writing == PacketWriting::kAsWorthwhile &&
+                       WorthWritingBehind(table, how.buffer_bytes));
+  if (!behind) return StreamBinaryTo(table, sink, how.buffer_bytes, how.max_packet_bytes);
+  // Each part is written and flushed while the next is made; the writer and
+  // the copy each hold half the buffer.
+  WriteBehindSink writing(sink);
+  const Status made = StreamBinaryTo(table, writing, how.buffer_bytes / 2, how.max_packet_bytes);
+  const Status written = writing.Finish();
+  return made ? made : written;
 }
 
 // Reads an unsigned integer property value (1, 2, 4 or 8 bytes, base 1 or 2).
@@ -622,6 +657,11 @@ Status AppendToTable(DSBASE& table, PacketWindow& window, RowReading reading) {
   const RecordLayout& layout = table.Layout();
   const std::size_t column_count = table.Columns().size();
   if (reader.ValueColumnCount() != column_count) return kStatusBadPacket;
+  // The header says where the rows start, when it can: elsewhere than the
+  // metadata ends is a header or metadata that damage changed.
+  if (!reader.IsTextForm() && (reader.HeaderFlags() & kPacketFlagFirstRowOffset) &&
+      LoadU16(window.Data() + 22) != reader.Position())
+    return kStatusBadPacket;
   RowsToPlace rows;
   rows.row_count = reader.HeaderRowCount();
   rows.work_budget = kRowWorkAllowance + kRowWorkPerPacketByte * size;
@@ -650,6 +690,24 @@ Status AppendToTable(DSBASE& table, PacketWindow& window, RowReading reading) {
   table.ReserveSlots(static_cast<std::size_t>(reserve));
 
   if (Status r = PlaceRows(table, window, reader, rows, reading)) return r;
+  // A log entry that names a slot the packet does not have would make the
+  // next save write a log that points nowhere.
+  const std::uint32_t slots = table.LastSlot();
+  for (const ChangeLogEntry& entry : log)
+    if (entry.slot == 0 || entry.slot > slots || entry.replaced_slot > slots)
+      return kStatusBadPacket;
+  // Without a change log a save writes the rows in view (with none in view,
+  // every row but emptied ones): a row it would leave out means a log that
+  // damage took away.
+  if (log.empty() && table.logging_on) {
+    bool visible = false, hidden = false, unused = false;
+    for (std::uint32_t slot = 1; slot <= slots; ++slot) {
+      const std::uint8_t status = table.SlotStatus(slot);
+      (IsVisibleRowStatus(status) ? visible : hidden) = true;
+      if (status & RowStatusUnused) unused = true;
+    }
+    if ((visible && hidden) || unused) return kStatusBadPacket;
+  }
   table.SetChangeLog(std::move(log));
   return table.BuildView();
 }
@@ -680,9 +738,9 @@ Status StreamPacket(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& o
   }
 }
 
-Status StreamPacketTo(DSBASE& table, PacketSink& sink, std::size_t buffer_bytes) {
+Status StreamPacketTo(DSBASE& table, PacketSink& sink, const PacketSaving& how) {
   try {
-    return StreamTableTo(table, sink, buffer_bytes);
+    return StreamTableTo(table, sink, how);
   } catch (const std::bad_alloc&) {
     return kStatusOutOfMemory;
   }
@@ -705,6 +763,8 @@ Status AppendPacketFrom(DSBASE& table, PacketSource& source, std::size_t piece_b
     return AppendToTable(table, window, reading);
   } catch (const std::bad_alloc&) {
     return kStatusOutOfMemory;
+  } catch (const std::length_error&) {  // more than a 32-bit process's vector may hold
+    return kStatusOutOfMemory;
   }
 }
 
@@ -715,6 +775,11 @@ Status BinaryPacketCodec::StreamPacket(DSBASE& table, std::vector<std::uint8_t>&
 Status BinaryPacketCodec::AppendPacket(DSBASE& table,
                                               const std::vector<std::uint8_t>& packet) {
   return quillset::AppendPacket(table, packet.data(), packet.size());
+}
+
+Status BinaryPacketCodec::StreamPacketTo(DSBASE& table, PacketSink& sink,
+                                         const PacketSaving& how) {
+  return quillset::StreamPacketTo(table, sink, how);
 }
 
 Status BinaryPacketCodec::AppendPacketFrom(DSBASE& table, PacketSource& source) {

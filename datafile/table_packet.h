@@ -36,10 +36,13 @@
 namespace quillset {
 
 Status StreamPacket(DSBASE& table, PacketForm form, std::vector<std::uint8_t>& out);
-// The same bytes in the binary form, handed to `sink` as they are made; the
-// writer holds about `buffer_bytes` of them at most (one row or property
-// larger than that is held whole).
-Status StreamPacketTo(DSBASE& table, PacketSink& sink, std::size_t buffer_bytes);
+// The packet in `how.form`, handed to `sink`: the binary form as it is made,
+// the writer holding about `how.buffer_bytes` of it at most (one row or
+// property larger than that is held whole), written in turn or by a second
+// thread as `how.writing` says (the same bytes either way); the text form
+// built whole first. A packet past `how.max_packet_bytes` fails with
+// kStatusOutOfMemory before its bytes pass the limit.
+Status StreamPacketTo(DSBASE& table, PacketSink& sink, const PacketSaving& how);
 Status AppendPacket(DSBASE& table, const std::uint8_t* packet, std::size_t size);
 // AppendPacket with the packet read from `source` in pieces of about
 // `piece_bytes` as its rows are placed: besides the table, memory for the
@@ -52,12 +55,13 @@ Status AppendPacketFrom(DSBASE& table, PacketSource& source, std::size_t piece_b
 // The pieces the record store's codec reads.
 constexpr std::size_t kReadPieceBytes = 1024 * 1024;
 
-// The record store's codec: always the binary form when serialising (the
-// system saves nothing else); reading takes either form.
+// The record store's codec: the binary form when a closing store is
+// serialised; a save in the form it asks for; reading takes either form.
 class BinaryPacketCodec : public PacketCodec {
  public:
   Status StreamPacket(DSBASE& table, std::vector<std::uint8_t>& out) override;
   Status AppendPacket(DSBASE& table, const std::vector<std::uint8_t>& packet) override;
+  Status StreamPacketTo(DSBASE& table, PacketSink& sink, const PacketSaving& how) override;
   Status AppendPacketFrom(DSBASE& table, PacketSource& source) override;
 };
 

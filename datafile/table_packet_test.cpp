@@ -1,47 +1,22 @@
 // The table side of the packet: the record store saved into the program's
-// files byte for byte, read back with slots, statuses and change log, and
-// packets that the table refuses.
-#include "store/place_image_for_tests.h"
+// files byte for byte, read back with slots, statuses and change log, packets
+// built by hand with every kind of column, and packets the table refuses.
+#include "store/testing/place_image.h"
 #include "datafile/table_packet.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <new>
-
 #include <cstring>
 
-#include "base/errors.h"
 #include "datafile/little_endian.h"
-#include "datafile/packet_test_support.h"
-#include "datafile/packet_writer.h"
-#include "store/record_store.h"
+#include "datafile/table_packet_test_support.h"
+#include "store/testing/saved_packet.h"
 
 namespace quillset {
 namespace {
 
-using testing_support::Bytes;
-using testing_support::FromHex;
-using testing_support::ToHex;
+using namespace testing_support;
 
-void AddEntry(TClientDataSet& store, const std::string& file, const std::string& folder) {
-  store.MoveLast();
-  store.InsertRow();
-  store.EditRow();
-  store.FieldAt(0).WriteText(file);
-  store.FieldAt(1).WriteText(folder);
-}
-
-void BackupRun(TClientDataSet& store, const std::string& result, double when) {
-  store.EndRowEdit();
-  const std::int32_t count = store.RowCount();
-  for (std::int32_t k = 1; k <= count; ++k) {
-    store.SetRowNumber(k);
-    store.EditRow();
-    store.FieldAt(2).WriteText(result);
-    static_cast<TDateTimeField&>(store.FieldAt(3)).WriteDateTime(when);
-  }
-}
 
 class StorePacketTest : public ::testing::Test {
  protected:
@@ -51,13 +26,13 @@ class StorePacketTest : public ::testing::Test {
 
 TEST_F(StorePacketTest, TheStoreWritesTheProgramsFilesByteForByte) {
   store_->CreateEmpty();
-  EXPECT_EQ(ToHex(store_->StreamContent()), ToHex(testing_support::EmptyListFile()));
+  EXPECT_EQ(ToHex(testing_support::SavedPacket(*store_)), ToHex(testing_support::EmptyListFile()));
   AddEntry(*store_, "C:\\data\\a.txt", "D:\\bak");
   store_->EndRowEdit();
-  EXPECT_EQ(ToHex(store_->StreamContent()), ToHex(testing_support::OneEntryFile()));
+  EXPECT_EQ(ToHex(testing_support::SavedPacket(*store_)), ToHex(testing_support::OneEntryFile()));
   BackupRun(*store_, "バックアップ成功", testing_support::BackupRunTime());
   store_->EndRowEdit();
-  EXPECT_EQ(ToHex(store_->StreamContent()), ToHex(testing_support::AfterBackupRunFile()));
+  EXPECT_EQ(ToHex(testing_support::SavedPacket(*store_)), ToHex(testing_support::AfterBackupRunFile()));
 }
 
 TEST_F(StorePacketTest, ReadingBackRestoresRowsStatusesAndLogAndWritesTheSameBytes) {
@@ -66,7 +41,7 @@ TEST_F(StorePacketTest, ReadingBackRestoresRowsStatusesAndLogAndWritesTheSameByt
     auto store = MakeBackupEntryStore(&codec_);
     store->SetHeldPacket(file);
     store->OpenFromHeldPacket();
-    EXPECT_EQ(ToHex(store->StreamContent()), ToHex(file));
+    EXPECT_EQ(ToHex(testing_support::SavedPacket(*store)), ToHex(file));
   }
   store_->SetHeldPacket(testing_support::AfterBackupRunFile());
   store_->OpenFromHeldPacket();
@@ -95,7 +70,7 @@ TEST_F(StorePacketTest, EveryVersionSurvivesSaveAndReloadInSlotOrder) {
   store_->EndRowEdit();
   store_->SetRowNumber(2);
   store_->DeleteRow();
-  const Bytes saved = store_->StreamContent();
+  const Bytes saved = testing_support::SavedPacket(*store_);
 
   auto reloaded = MakeBackupEntryStore(&codec_);
   reloaded->SetHeldPacket(saved);
@@ -121,67 +96,7 @@ TEST_F(StorePacketTest, EveryVersionSurvivesSaveAndReloadInSlotOrder) {
   EXPECT_EQ(reloaded->FieldAt(0).ReadText(), "B");
   EXPECT_FALSE(reloaded->FieldAt(2).ValueIsNull());
   EXPECT_EQ(reloaded->FieldAt(2).ReadText(), "");
-  EXPECT_EQ(reloaded->StreamContent(), saved);
-}
-
-// --- Packets built by hand through the writer, read by a bare table.
-
-struct ColumnPlan {
-  std::string name;
-  TypeCode type;
-  std::vector<std::pair<std::string, Bytes>> u16_properties;  // name, 2-byte value
-};
-
-class HandPacket {
- public:
-  explicit HandPacket(const std::vector<ColumnPlan>& columns) {
-    EXPECT_EQ(w_.BeginPacket(3, static_cast<std::uint16_t>(columns.size())), kStatusOk);
-    for (const ColumnPlan& c : columns) {
-      EXPECT_EQ(w_.AddColumn(MakeColumnDesc(c.name, c.type)), kStatusOk);
-      for (const auto& p : c.u16_properties)
-        EXPECT_EQ(w_.AddProperty(PropertyLevel::kColumn, p.first.c_str(), kTypeUInt16, 2,
-                                 p.second.data()),
-                  kStatusOk);
-    }
-  }
-  HandPacket& TableProperty(const std::string& name, TypeCode type, const Bytes& value) {
-    EXPECT_EQ(w_.AddProperty(PropertyLevel::kTable, name.c_str(), type,
-                             static_cast<std::uint32_t>(value.size()), value.data()),
-              kStatusOk);
-    return *this;
-  }
-  HandPacket& Row(std::uint8_t status, const std::vector<std::string>& texts) {
-    std::vector<PacketValue> values;
-    for (const std::string& t : texts)
-      values.push_back({t.data(), static_cast<std::uint32_t>(t.size()), kFieldPresent});
-    EXPECT_EQ(w_.PutRow(status, values.data(), values.size()), kStatusOk);
-    return *this;
-  }
-  Bytes Finish() {
-    Bytes packet;
-    EXPECT_EQ(w_.FinishPacket(packet), kStatusOk);
-    return packet;
-  }
-
- private:
-  DSDATAPACKET w_;
-};
-
-Bytes Words(const std::vector<std::uint32_t>& words) {
-  Bytes value(4 + 4 * words.size());
-  StoreU32(value.data(), static_cast<std::uint32_t>(words.size()));
-  for (std::size_t i = 0; i < words.size(); ++i) StoreU32(value.data() + 4 + 4 * i, words[i]);
-  return value;
-}
-
-const Bytes kWidth5 = {5, 0};
-
-// The packet value of an array of two 4-byte texts: count 2, then the bytes.
-Bytes Ascii4(const std::string& bytes) {
-  Bytes value(4 + bytes.size());
-  StoreU32(value.data(), static_cast<std::uint32_t>(bytes.size() / 4));
-  std::copy(bytes.begin(), bytes.end(), value.begin() + 4);
-  return value;
+  EXPECT_EQ(testing_support::SavedPacket(*reloaded), saved);
 }
 
 TEST(TablePacketTest, UnknownPropertiesSurviveALoadAndASave) {
@@ -283,6 +198,8 @@ TEST(TablePacketTest, ChangeLogOfOneTwoAndSevenWords) {
   const Bytes seven = HandPacket({{"name", 0x00490001, {{"WIDTH", kWidth5}}}})
                           .TableProperty("CHANGE_LOG", kTypeChangeLog,
                                          Words({1, 0, 4, 2, 1, 8, 9}))
+                          .Row(0x05, {"a"})
+                          .Row(0x0C, {"b"})
                           .Finish();
   DSBASE table;
   ASSERT_EQ(AppendPacket(table, seven.data(), seven.size()), kStatusOk);
@@ -327,31 +244,6 @@ TEST(TablePacketTest, PacketsTheTableRefuses) {
   const Bytes file = testing_support::EmptyListFile();
   ASSERT_EQ(AppendPacket(f, file.data(), file.size()), kStatusOk);
   EXPECT_EQ(AppendPacket(f, file.data(), file.size()), kStatusNoReader);
-}
-
-// A packet from elsewhere with a fixed-width text column (8 bytes, no
-// length prefix) and array columns of 16-bit numbers and of 4-byte texts.
-Bytes FixedTextAndArraysPacket(const Bytes& elements = {3, 0},
-                               const Bytes& numbers = FromHex("02 00 00 00 07 00 FF FF"),
-                               const Bytes& texts = Ascii4(std::string("ab\0\0wxyz", 8))) {
-  const TypeCode kFixedText8 = 0x00090008, kInt16Array = 0x00810002, kText4Array = 0x00890004;
-  DSDATAPACKET w;
-  EXPECT_EQ(w.BeginPacket(3, 3), kStatusOk);
-  EXPECT_EQ(w.AddColumn(MakeColumnDesc("code", kFixedText8)), kStatusOk);
-  EXPECT_EQ(w.AddColumn(MakeColumnDesc("counts", kInt16Array)), kStatusOk);
-  EXPECT_EQ(w.AddProperty(PropertyLevel::kColumn, "ELEMENTS", kTypeUInt16, 2, elements.data()),
-            kStatusOk);
-  EXPECT_EQ(w.AddColumn(MakeColumnDesc("tags", kText4Array)), kStatusOk);
-  EXPECT_EQ(w.AddProperty(PropertyLevel::kColumn, "ELEMENTS", kTypeUInt16, 2, elements.data()),
-            kStatusOk);
-  const std::string code("AB12\0\0\0\0", 8);
-  const PacketValue row[] = {{code.data(), 0, 0},
-                             {numbers.data(), static_cast<std::uint32_t>(numbers.size()), 0},
-                             {texts.data(), static_cast<std::uint32_t>(texts.size()), 0}};
-  EXPECT_EQ(w.PutRow(0, row, 3), kStatusOk);
-  Bytes packet;
-  EXPECT_EQ(w.FinishPacket(packet), kStatusOk);
-  return packet;
 }
 
 TEST(TablePacketTest, FixedWidthTextAndArrayColumnsAreReadAndWrittenBack) {
@@ -443,85 +335,6 @@ TEST(TablePacketTest, ATableThatCannotBeWritten) {
   column.kind = ColumnKind::kInt32;
   ASSERT_EQ(row_state.Create({column}), kStatusOk);
   EXPECT_EQ(StreamPacket(row_state, PacketForm::kBinary, out), kStatusOutOfOrder);
-}
-
-TEST(TablePacketTest, RowsThatThePacketsSizeCannotBackAreRefused) {
-  // 65,535-byte texts in a packet of a few hundred bytes: the row image is
-  // allowed, but four billion claimed rows are not placed one by one.
-  Bytes packet = HandPacket({{"a", 0x00490002, {{"WIDTH", {0xFF, 0xFF}}}}}).Row(0, {"x"}).Finish();
-  StoreU32(packet.data() + 14, 0xFFFFFFFFu);
-  DSBASE table;
-  const Status s = AppendPacket(table, packet.data(), packet.size());
-  EXPECT_TRUE(s == kStatusBadPacket || s == kStatusOutOfMemory) << s;
-}
-
-// The same numbers on every run: damage that a failure names can be made again.
-class SeededNumbers {
- public:
-  explicit SeededNumbers(std::uint32_t seed) : seed_(seed) {}
-  std::uint32_t operator()() {
-    seed_ = seed_ * 1664525u + 1013904223u;
-    return seed_ >> 8;
-  }
-
- private:
-  std::uint32_t seed_;
-};
-
-// Loads `packet`; when it is accepted, the table must write a packet again.
-void LoadOrRefuseCleanly(const Bytes& packet) {
-  DSBASE table;
-  const Status s = AppendPacket(table, packet.data(), packet.size());
-  if (s == kStatusOk) {
-    Bytes again;
-    EXPECT_EQ(StreamPacket(table, PacketForm::kBinary, again), kStatusOk);
-  }
-}
-
-Bytes LargerFile() {
-  BinaryPacketCodec codec;
-  auto store = MakeBackupEntryStore(&codec);
-  store->CreateEmpty();
-  for (int i = 0; i < 6; ++i) AddEntry(*store, "C:\\file" + std::to_string(i), "D:\\to");
-  BackupRun(*store, "バックアップ失敗", testing_support::BackupRunTime());
-  store->EndRowEdit();
-  store->SetRowNumber(2);
-  store->DeleteRow();
-  return store->StreamContent();
-}
-
-TEST(TablePacketTest, EveryCutIsRefusedAndBitFlipsLoadOrAreRefused) {
-  for (const Bytes& full : {testing_support::OneEntryFile(), LargerFile()}) {
-    for (std::size_t cut = 0; cut < full.size(); ++cut) {
-      const Bytes part(full.begin(), full.begin() + cut);
-      DSBASE table;
-      EXPECT_NE(AppendPacket(table, part.data(), part.size()), kStatusOk) << "cut at " << cut;
-    }
-    SeededNumbers next(777);
-    for (int round = 0; round < 1500; ++round) {
-      Bytes damaged = full;
-      const int flips = 1 + static_cast<int>(next() % 3);
-      for (int f = 0; f < flips; ++f)
-        damaged[next() % damaged.size()] ^= static_cast<std::uint8_t>(1u << (next() % 8));
-      LoadOrRefuseCleanly(damaged);
-    }
-  }
-}
-
-TEST(TablePacketTest, ADamagedFileLeavesTheStoreClosed) {
-  BinaryPacketCodec codec;
-  auto store = MakeBackupEntryStore(&codec);
-  Bytes cut = testing_support::OneEntryFile();
-  cut.resize(190);
-  store->SetHeldPacket(cut);
-  try {
-    store->OpenFromHeldPacket();
-    FAIL() << "a cut file was accepted";
-  } catch (const EDBClient& e) {
-    EXPECT_EQ(e.Status(), kStatusBadPacket.Code());
-    EXPECT_EQ(e.Message(), "");
-  }
-  EXPECT_FALSE(store->Active());
 }
 
 TEST(TablePacketTest, RowsReadInPlaceMatchTheirImagesAndSaveAsTheyReadBack) {
@@ -623,222 +436,6 @@ TEST(TablePacketTest, RowsReadInPlaceMatchTheirImagesAndSaveAsTheyReadBack) {
   Bytes saved_again;
   ASSERT_EQ(StreamPacket(reloaded, PacketForm::kBinary, saved_again), kStatusOk);
   EXPECT_EQ(saved_again, saved);
-}
-
-// --- Streaming the packet to a sink (the save's path).
-
-// Keeps what it is given; refuses the write numbered `fail_at` (1-based).
-class RecordingSink : public PacketSink {
- public:
-  explicit RecordingSink(int fail_at = 0) : fail_at_(fail_at) {}
-  Status Write(const std::uint8_t* bytes, std::size_t length) override {
-    if (++writes == fail_at_) return kStatusWriteFailed;
-    if (length == 0) ++empty_writes;
-    received.insert(received.end(), bytes, bytes + length);
-    return kStatusOk;
-  }
-  Bytes received;
-  int writes = 0;
-  int empty_writes = 0;
-
- private:
-  int fail_at_;
-};
-
-// Packets as the files that the tests know leave them: the worked examples,
-// a file after runs with a deletion, unknown properties kept, fixed texts
-// and arrays, and a list in the text form.
-std::vector<Bytes> KnownPackets() {
-  const Bytes custom = {7, 0};
-  HandPacket unknown({{"name", 0x00490001, {{"WIDTH", kWidth5}, {"Colour", custom}}}});
-  unknown.TableProperty("MyNote", 0x00490001, {3, 'a', 'b', 'c'});
-  std::vector<Bytes> packets = {testing_support::EmptyListFile(), testing_support::OneEntryFile(),
-                                testing_support::AfterBackupRunFile(), LargerFile(),
-                                unknown.Row(0, {"abc"}).Finish(), FixedTextAndArraysPacket()};
-  DSBASE table;
-  const Bytes binary = testing_support::AfterBackupRunFile();
-  EXPECT_EQ(AppendPacket(table, binary.data(), binary.size()), kStatusOk);
-  Bytes text;
-  EXPECT_EQ(StreamPacket(table, PacketForm::kText, text), kStatusOk);
-  packets.push_back(text);
-  return packets;
-}
-
-TEST(TablePacketTest, StreamingGivesTheBytesOfTheWholePacketWhateverTheBuffer) {
-  for (const Bytes& packet : KnownPackets()) {
-    DSBASE table;
-    ASSERT_EQ(AppendPacket(table, packet.data(), packet.size()), kStatusOk);
-    Bytes whole;
-    ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, whole), kStatusOk);
-    // Buffers of odd sizes cut values at any byte, not only between words.
-    for (std::size_t buffer : {std::size_t{1}, std::size_t{30}, std::size_t{40}, std::size_t{50},
-                               std::size_t{64}, std::size_t{1} << 20}) {
-      RecordingSink sink;
-      ASSERT_EQ(StreamPacketTo(table, sink, buffer), kStatusOk) << buffer;
-      EXPECT_EQ(ToHex(sink.received), ToHex(whole)) << "buffer " << buffer;
-      EXPECT_EQ(sink.empty_writes, 0);
-    }
-  }
-}
-
-// 3,000 entries: rows of about 50 bytes and a change log of 36 KB.
-Bytes ThreeThousandEntries(DSBASE& table) {
-  BinaryPacketCodec codec;
-  auto store = MakeBackupEntryStore(&codec);
-  store->CreateEmpty();
-  for (int i = 0; i < 3000; ++i) AddEntry(*store, "C:\\file" + std::to_string(i), "D:\\to");
-  store->EndRowEdit();
-  Bytes whole = store->StreamContent();
-  EXPECT_EQ(AppendPacket(table, whole.data(), whole.size()), kStatusOk);
-  return whole;
-}
-
-TEST(TablePacketTest, ABigPacketStreamsInPiecesOfTheBuffersSize) {
-  // A 4 KB buffer hands the packet on in many writes (the first holds the
-  // metadata: the header is final only when the first row's place is known).
-  DSBASE table;
-  const Bytes whole = ThreeThousandEntries(table);
-  RecordingSink sink;
-  ASSERT_EQ(StreamPacketTo(table, sink, 4096), kStatusOk);
-  EXPECT_EQ(sink.received, whole);
-  EXPECT_GT(sink.writes, static_cast<int>((whole.size() - 65536) / 4096));
-  // Every write fails the stream at its point, and the status says so.
-  for (int fail_at : {1, 2, sink.writes / 2, sink.writes}) {
-    RecordingSink failing(fail_at);
-    EXPECT_EQ(StreamPacketTo(table, failing, 4096), kStatusWriteFailed) << fail_at;
-    EXPECT_EQ(failing.writes, fail_at);  // nothing is written after a refused write
-  }
-}
-
-// A packet in memory handed out as a file would be, a read at a time; the
-// read numbered `fail_at` (from 1) fails, or with `throw_at` throws bad_alloc.
-class MemorySource : public PacketSource {
- public:
-  explicit MemorySource(const Bytes& bytes, int fail_at = 0, int throw_at = 0)
-      : bytes_(bytes), fail_at_(fail_at), throw_at_(throw_at) {}
-  std::uint64_t Size() const override { return bytes_.size(); }
-  bool Read(std::uint8_t* out, std::size_t length) override {
-    if (++reads == throw_at_) throw std::bad_alloc();
-    if (reads == fail_at_ || length > bytes_.size() - at_) return false;
-    std::copy(bytes_.begin() + static_cast<std::ptrdiff_t>(at_),
-              bytes_.begin() + static_cast<std::ptrdiff_t>(at_ + length), out);
-    at_ += length;
-    largest_read = std::max(largest_read, length);
-    return true;
-  }
-  std::size_t BytesRead() const { return at_; }
-  int reads = 0;
-  std::size_t largest_read = 0;
-
- private:
-  const Bytes& bytes_;
-  std::size_t at_ = 0;
-  int fail_at_;
-  int throw_at_;
-};
-
-// Both ways of reading the rows: in turn with their placing, and alongside.
-constexpr RowReading kReadings[] = {RowReading::kInTurn, RowReading::kAlongside};
-
-// What AppendPacket makes of `packet` held whole: its status, and the table
-// written again.
-std::pair<Status, Bytes> LoadedWhole(const Bytes& packet) {
-  DSBASE table;
-  const Status s = AppendPacket(table, packet.data(), packet.size());
-  Bytes written;
-  if (s == kStatusOk) {
-    EXPECT_EQ(StreamPacket(table, PacketForm::kBinary, written), kStatusOk);
-  }
-  return {s, written};
-}
-
-// The same with the packet read in pieces; `bytes_read` gets how many bytes
-// were asked of the source.
-std::pair<Status, Bytes> LoadedInPieces(const Bytes& packet, std::size_t piece,
-                                        RowReading reading, std::size_t* bytes_read = nullptr) {
-  DSBASE table;
-  MemorySource source(packet);
-  const Status s = AppendPacketFrom(table, source, piece, reading);
-  Bytes written;
-  if (s == kStatusOk) {
-    EXPECT_EQ(StreamPacket(table, PacketForm::kBinary, written), kStatusOk);
-  }
-  if (bytes_read) *bytes_read = source.BytesRead();
-  return {s, written};
-}
-
-TEST(TablePacketTest, ReadingInPiecesBuildsWhatTheWholePacketBuilds) {
-  // Pieces of odd sizes end inside headers, properties, rows and values. A
-  // text of 40,000 bytes makes a row longer than a piece and than the room
-  // kept for a row.
-  std::vector<Bytes> packets = KnownPackets();
-  const Bytes width = {0xFF, 0xFF};
-  packets.push_back(HandPacket({{"a", 0x00490002, {{"WIDTH", width}}}})
-                        .Row(0, {std::string(40000, 'x')})
-                        .Row(0, {"y"})
-                        .Row(0, {std::string(70000 % 65536, 'z')})
-                        .Finish());
-  for (const Bytes& packet : packets) {
-    const auto whole = LoadedWhole(packet);
-    ASSERT_EQ(whole.first, kStatusOk);
-    for (std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{30}, std::size_t{1000},
-                              kReadPieceBytes}) {
-      for (RowReading reading : kReadings) {
-        std::size_t bytes_read = 0;
-        const auto pieces = LoadedInPieces(packet, piece, reading, &bytes_read);
-        const int way = static_cast<int>(reading);
-        EXPECT_EQ(pieces.first, kStatusOk) << "piece " << piece << " way " << way;
-        EXPECT_EQ(bytes_read, packet.size()) << "piece " << piece << " way " << way;  // every byte once
-        EXPECT_EQ(ToHex(pieces.second), ToHex(whole.second)) << "piece " << piece << " way " << way;
-      }
-    }
-  }
-}
-
-TEST(TablePacketTest, DamagedPacketsReadInPiecesFailAsWhenHeldWhole) {
-  for (const Bytes& full : {testing_support::OneEntryFile(), LargerFile()}) {
-    for (std::size_t cut = 1; cut < full.size(); ++cut) {
-      const Bytes part(full.begin(), full.begin() + cut);
-      const Status whole = LoadedWhole(part).first;
-      EXPECT_NE(whole, kStatusOk) << "cut at " << cut;
-      for (RowReading reading : kReadings)
-        EXPECT_EQ(LoadedInPieces(part, 16, reading).first, whole) << "cut at " << cut;
-    }
-    SeededNumbers next(4242);
-    for (int round = 0; round < 500; ++round) {
-      Bytes damaged = full;
-      damaged[next() % damaged.size()] ^= static_cast<std::uint8_t>(1u << (next() % 8));
-      const auto whole = LoadedWhole(damaged);
-      for (RowReading reading : kReadings) {
-        const auto pieces = LoadedInPieces(damaged, 16, reading);
-        EXPECT_EQ(pieces.first, whole.first) << "round " << round;
-        EXPECT_EQ(pieces.second, whole.second) << "round " << round;
-      }
-    }
-  }
-}
-
-TEST(TablePacketTest, ABigPacketIsReadInPiecesAndAFailingReadFailsTheLoad) {
-  // The rows are read a piece at a time, never the packet whole.
-  DSBASE built;
-  const Bytes whole = ThreeThousandEntries(built);
-  MemorySource source(whole);
-  DSBASE table;
-  ASSERT_EQ(AppendPacketFrom(table, source, 4096), kStatusOk);
-  EXPECT_LT(source.largest_read, whole.size() / 2);
-  EXPECT_EQ(table.LastSlot(), 3000u);
-  // A read that fails at any point fails the load with its own status, and
-  // one that runs out of memory with that status, whichever thread reads.
-  for (RowReading reading : kReadings) {
-    for (int fail_at : {1, 2, source.reads / 2, source.reads}) {
-      MemorySource failing(whole, fail_at);
-      DSBASE refused;
-      EXPECT_EQ(AppendPacketFrom(refused, failing, 4096, reading), kStatusReadFailed) << fail_at;
-      MemorySource throwing(whole, 0, fail_at);
-      DSBASE unplaced;
-      EXPECT_EQ(AppendPacketFrom(unplaced, throwing, 4096, reading), kStatusOutOfMemory) << fail_at;
-    }
-  }
 }
 
 }  // namespace

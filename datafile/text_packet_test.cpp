@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "store/place_image_for_tests.h"
+#include "store/testing/place_image.h"
 #include "datafile/packet_reader.h"
 #include "datafile/packet_test_support.h"
 #include "datafile/table_packet.h"

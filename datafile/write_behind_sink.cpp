@@ -5,8 +5,7 @@
 
 namespace quillset {
 
-WriteBehindSink::WriteBehindSink(PacketSink& target, std::function<bool()> after_write)
-    : target_(target), after_write_(std::move(after_write)) {
+WriteBehindSink::WriteBehindSink(PacketSink& target) : target_(target) {
   try {
     thread_ = std::thread([this] { Run(); });
   } catch (const std::system_error&) {
@@ -27,8 +26,7 @@ WriteBehindSink::~WriteBehindSink() {
 Status WriteBehindSink::WriteHere(const std::uint8_t* bytes, std::size_t length) {
   try {
     if (Status s = target_.Write(bytes, length)) return s;
-    if (after_write_ && !after_write_()) return kStatusWriteFailed;
-    return kStatusOk;
+    return target_.Flush();
   } catch (...) {
     return kStatusWriteFailed;
   }

@@ -8,7 +8,6 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -19,9 +18,9 @@ namespace quillset {
 
 class WriteBehindSink : public PacketSink {
  public:
-  // `after_write`, when given, runs after each write has reached `target`
-  // (the save flushes the file there); false counts as a failed write.
-  WriteBehindSink(PacketSink& target, std::function<bool()> after_write);
+  // Each write to `target` is followed by its Flush; a failing one fails
+  // the write.
+  explicit WriteBehindSink(PacketSink& target);
   // Waits for the thread; bytes handed over and not yet written are dropped
   // (Finish first to have them all written).
   ~WriteBehindSink() override;
@@ -36,11 +35,10 @@ class WriteBehindSink : public PacketSink {
 
  private:
   void Run();
-  // Writes `length` bytes of `bytes` and runs after_write_; its status.
+  // Writes `length` bytes of `bytes` to the target and flushes it; the status.
   Status WriteHere(const std::uint8_t* bytes, std::size_t length);
 
   PacketSink& target_;
-  std::function<bool()> after_write_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::uint8_t> copy_;

@@ -9,7 +9,8 @@
 #include <string>
 
 #include "locale/calendar_dates.h"
-#include "locale/fake_locale_os.h"
+#include "base/locale_items.h"
+#include "base/testing/in_memory_os.h"
 
 namespace {
 
@@ -17,11 +18,11 @@ quillset::LocaleDateSettings SettingsFor(std::uint8_t choice) {
   static const char* const kPatterns[] = {"yyyy/MM/dd", "yy/MM/dd",       "M/d/yy",
                                           "dd.MM.yyyy", "yyyy/MM/dd ddd", "ggee/MM/dd"};
   static const char kSeparators[] = {'/', '-', '.', ' ', '\0', '/'};
-  quillset::FakeLocaleOs os;
-  os.lead_bytes = (choice & 0x80) == 0;
+  quillset::testing_support::InMemoryOs os;
+  os.SetSingleByteCodePage((choice & 0x80) != 0);
   if (choice % 6 == 5) {
     os.SetLocaleItem(quillset::locale_item::kICalendarType, "3");
-    os.eras[3] = {{"\x95\xBD\x90\xAC", 1989, 1, 8}, {"\x97\xDF\x98\x61", 2019, 5, 1}};
+    os.SetEras(3, {{"\x95\xBD\x90\xAC", 1989, 1, 8}, {"\x97\xDF\x98\x61", 2019, 5, 1}});
   }
   quillset::LocaleDateSettings settings = quillset::LocaleDateSettings::FromOs(os);
   settings.ShortDatePattern = kPatterns[choice % 6];
@@ -36,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   const quillset::LocaleDateSettings settings = SettingsFor(data[0]);
   const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
-  quillset::FakeLocaleOs os;
+  quillset::testing_support::InMemoryOs os;
 
   quillset::TDateTime value = 0;
   if (quillset::TryParseShortDate(text, settings, os, value)) {

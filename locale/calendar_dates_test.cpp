@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "base/errors.h"
-#include "locale/fake_locale_os.h"
+#include "base/locale_items.h"
+#include "base/testing/in_memory_os.h"
 
 namespace quillset {
 namespace {
@@ -91,7 +92,7 @@ TEST(DayCountTest, TimeOfDayToTheMillisecondAndBeforeDayZero) {
 }
 
 TEST(ClockTest, TodayAndNowComeFromTheOsClock) {
-  FakeLocaleOs os;
+  testing_support::InMemoryOs os;
   os.SetClock(2026, 12, 13, 23, 59, 59, 999);
   EXPECT_EQ(TodayDate(os), EncodeDate(2026, 12, 13));
   const TDateTime now = CurrentDateTime(os);

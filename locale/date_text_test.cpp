@@ -4,7 +4,8 @@
 
 #include "base/errors.h"
 #include "locale/calendar_dates.h"
-#include "locale/fake_locale_os.h"
+#include "base/locale_items.h"
+#include "base/testing/in_memory_os.h"
 #include "locale/whole_number_text.h"
 
 namespace quillset {
@@ -13,7 +14,7 @@ namespace {
 // Settings as a Japanese system gives them, with the pattern under test.
 LocaleDateSettings JapaneseSettings(const std::string& pattern = "yyyy/MM/dd",
                                     char separator = '/') {
-  FakeLocaleOs os;
+  testing_support::InMemoryOs os;
   LocaleDateSettings settings = LocaleDateSettings::FromOs(os);
   settings.ShortDatePattern = pattern;
   settings.DateSeparatorChar = separator;
@@ -82,10 +83,10 @@ TEST(FormatShortDateTest, OutputStopsAt256BytesAndSelfReferenceEnds) {
 }
 
 TEST(FormatShortDateTest, EraCalendarWritesEraNamesAndYears) {
-  FakeLocaleOs os;
+  testing_support::InMemoryOs os;
   os.SetLocaleItem(locale_item::kICalendarType, "3");
   os.SetLocaleItem(locale_item::kSShortDate, "gg y/MM/dd");
-  os.eras[3] = {{"平成", 1989, 1, 8}, {"令和", 2019, 5, 1}};
+  os.SetEras(3, {{"平成", 1989, 1, 8}, {"令和", 2019, 5, 1}});
   const LocaleDateSettings settings = LocaleDateSettings::FromOs(os);
   EXPECT_EQ(settings.ShortDatePattern, "ggg e/MM/dd");
   EXPECT_EQ(FormatShortDate(EncodeDate(2026, 12, 13), settings), "令和 8/12/13");
@@ -124,7 +125,7 @@ class ParseShortDateTest : public ::testing::Test {
     TDateTime value = 0;
     return TryParseShortDate(text, JapaneseSettings(pattern, separator), os_, value);
   }
-  FakeLocaleOs os_;  // clock: 13 December 2026
+  testing_support::InMemoryOs os_;  // clock: 13 December 2026
 };
 
 TEST_F(ParseShortDateTest, BlanksSeparatorsAndTrailingText) {
@@ -224,7 +225,7 @@ TEST_F(ParseShortDateTest, FarEastDayNamesAfterTheDateAreSkipped) {
 TEST_F(ParseShortDateTest, EraCalendarReadsEraYears) {
   os_.SetLocaleItem(locale_item::kICalendarType, "3");
   os_.SetLocaleItem(locale_item::kSShortDate, "ggy/MM/dd");
-  os_.eras[3] = {{"平成", 1989, 1, 8}, {"令和", 2019, 5, 1}};
+  os_.SetEras(3, {{"平成", 1989, 1, 8}, {"令和", 2019, 5, 1}});
   const LocaleDateSettings settings = LocaleDateSettings::FromOs(os_);
   EXPECT_EQ(ParseShortDate("令和8/12/13", settings, os_), EncodeDate(2026, 12, 13));
   EXPECT_EQ(ParseShortDate("平成30/1/1", settings, os_), EncodeDate(2018, 1, 1));
@@ -236,7 +237,7 @@ TEST_F(ParseShortDateTest, EraCalendarReadsEraYears) {
 
 class ParseDateTimeTextTest : public ::testing::Test {
  protected:
-  FakeLocaleOs os_;
+  testing_support::InMemoryOs os_;
   LocaleDateSettings settings_ = JapaneseSettings();
 };
 
@@ -283,7 +284,7 @@ TEST_F(ParseDateTimeTextTest, GridTextReadsBackForEveryTimeFormat) {
 // Random short texts of the characters that matter to the readers: nothing
 // crashes, reads stay within the text, and what reads is a real value.
 TEST(DateAndNumberTextRobustnessTest, RandomShortTextsNeverCrash) {
-  FakeLocaleOs os;
+  testing_support::InMemoryOs os;
   LocaleDateSettings settings = JapaneseSettings("yyyy/MM/dd ddd");
   settings.LongTimeFormat = "AMPM h:mm:ss";
   std::mt19937 random(20261213);

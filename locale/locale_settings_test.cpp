@@ -2,15 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include "locale/fake_locale_os.h"
+#include "base/locale_items.h"
+#include "base/testing/in_memory_os.h"
 
 namespace quillset {
 namespace {
 
 TEST(LocaleDateSettingsTest, ReadsTheLocaleItems) {
-  FakeLocaleOs os;
+  testing_support::InMemoryOs os;
   os.SetLocaleItem(locale_item::kSMonthName1, "1月");
   os.SetLocaleItem(locale_item::kSAbbrevMonthName12, "12");
+  os.RemoveLocaleItem(locale_item::kSMonthName2);
   os.SetLocaleItem(locale_item::kSDayName1, "月曜日");   // Monday
   os.SetLocaleItem(locale_item::kSDayName7, "日曜日");   // Sunday
   os.SetLocaleItem(locale_item::kSAbbrevDayName7, "日");
@@ -34,13 +36,13 @@ TEST(LocaleDateSettingsTest, ReadsTheLocaleItems) {
 }
 
 TEST(LocaleDateSettingsTest, FailedItemsGiveTheDefaults) {
-  FakeLocaleOs os;
+  testing_support::InMemoryOs os;
   for (std::uint32_t item : {locale_item::kSDate, locale_item::kSShortDate, locale_item::kSLongDate, locale_item::kS1159,
                              locale_item::kS2359, locale_item::kITime, locale_item::kITLZero, locale_item::kITimeMarkPosn,
-                             locale_item::kICalendarType}) {
+                             locale_item::kICalendarType, locale_item::kSMonthName12}) {
     os.RemoveLocaleItem(item);
   }
-  os.lead_bytes = false;
+  os.SetSingleByteCodePage(true);
   const LocaleDateSettings s = LocaleDateSettings::FromOs(os);
   EXPECT_EQ(s.DateSeparatorChar, '/');
   EXPECT_EQ(s.ShortDatePattern, "m/d/yy");
@@ -54,7 +56,7 @@ TEST(LocaleDateSettingsTest, FailedItemsGiveTheDefaults) {
 }
 
 TEST(LocaleDateSettingsTest, OnlyAOneByteSeparatorIsTaken) {
-  FakeLocaleOs os;
+  testing_support::InMemoryOs os;
   os.SetLocaleItem(locale_item::kSDate, "-");
   EXPECT_EQ(LocaleDateSettings::FromOs(os).DateSeparatorChar, '-');
   os.SetLocaleItem(locale_item::kSDate, "--");  // does not fit the two-byte buffer
@@ -66,16 +68,16 @@ TEST(LocaleDateSettingsTest, OnlyAOneByteSeparatorIsTaken) {
 }
 
 TEST(LocaleDateSettingsTest, ReloadTakesTheUserDefaultLocaleAndForgetsOldValues) {
-  FakeLocaleOs os;
+  testing_support::InMemoryOs os;
   LocaleDateSettings s = LocaleDateSettings::FromOs(os);
   os.SetLocaleItem(locale_item::kSShortDate, "dd.MM.yyyy");
   os.SetLocaleItem(locale_item::kSDate, ".");
   os.RemoveLocaleItem(locale_item::kS1159);
-  os.thread_locale = 0x0409;
-  os.user_default_locale = 0x0411;
+  os.SetThreadLocaleId(0x0409);
+  os.SetUserDefaultLocaleId(0x0411);
   s.Reload(os);
-  EXPECT_EQ(os.set_to_user_default_calls, 1);
-  EXPECT_EQ(os.thread_locale, 0x0411u);
+  EXPECT_EQ(os.ThreadLocaleResets(), 1);
+  EXPECT_EQ(os.ThreadLocale(), 0x0411u);
   EXPECT_EQ(s.ShortDatePattern, "dd.MM.yyyy");
   EXPECT_EQ(s.DateSeparatorChar, '.');
   EXPECT_EQ(s.TimeAMString, "am");
@@ -112,9 +114,10 @@ TEST(LongTimeFormatTest, BuiltFromTheLocaleTimeItems) {
   EXPECT_EQ(BuildLongTimeFormat("0", "0", "1"), "AMPM h:mm:ss");
   EXPECT_EQ(BuildLongTimeFormat("1", "0", "1"), "AMPM hh:mm:ss");
   EXPECT_EQ(BuildLongTimeFormat("0", "1", "1"), "h:mm:ss");  // 24 hours: no marker
-  FakeLocaleOs os;
+  testing_support::InMemoryOs os;
   os.SetLocaleItem(locale_item::kITime, "0");
   os.SetLocaleItem(locale_item::kITLZero, "1");
+  os.SetLocaleItem(locale_item::kITimeMarkPosn, "1");
   EXPECT_EQ(LocaleDateSettings::FromOs(os).LongTimeFormat, "AMPM hh:mm:ss");
 }
 

@@ -3,24 +3,25 @@
 #include <gtest/gtest.h>
 
 #include "base/errors.h"
-#include "locale/fake_locale_os.h"
+#include "base/testing/in_memory_os.h"
 #include "settings/settings_keys.h"
 
 namespace quillset {
 namespace {
 
 TEST(SettingsFilePathTest, ExecutablePathWithTheIniExtension) {
-  FakeLocaleOs os;
-  os.executable_path = "C:\\Tools\\Quillset.exe";
+  testing_support::InMemoryOs os;
+  os.SetExecutablePath("C:\\Tools\\Quillset.exe");
   EXPECT_EQ(SettingsFilePath(os), "C:\\Tools\\Quillset.ini");
-  os.executable_path = "C:\\Tools.v2\\Quillset";
+  os.SetExecutablePath("C:\\Tools.v2\\Quillset");
   EXPECT_EQ(SettingsFilePath(os), "C:\\Tools.v2\\Quillset.ini");
-  os.executable_path = "C:\\表\\Quillset";  // 表 ends in the byte of "\"
+  os.SetExecutablePath("C:\\表\\Quillset");  // 表 ends in the byte of "\"
   EXPECT_EQ(SettingsFilePath(os), "C:\\表\\Quillset.ini");
 }
 
 TEST(TIniFileTest, ReadsWritesAndDefaults) {
-  FakeLocaleOs os;
+  testing_support::InMemoryOs os;
+  os.AddFolder("C:\\Q");
   {
     TIniFile ini(os, "C:\\Q\\Quillset.ini");
     EXPECT_EQ(ini.ReadString(kTimeSection, kTimerSetKey, ""), "");
@@ -32,12 +33,18 @@ TEST(TIniFileTest, ReadsWritesAndDefaults) {
     ini.WriteInteger(kTimeSection, kTimerIniSetKey, -12);
     EXPECT_EQ(ini.ReadString(kTimeSection, kTimerIniSetKey, ""), "-12");
   }
-  EXPECT_EQ(os.profile.at({"C:\\Q\\Quillset.ini", "Time", "TimerSet"}), "2027/03/08");
+  EXPECT_EQ(os.GetProfileString("Time", "TimerSet", "", "C:\\Q\\Quillset.ini"), "2027/03/08");
+}
+
+// A read-only settings file refuses every write, as Windows does.
+void MakeReadOnlySettingsFile(testing_support::InMemoryOs& os, const std::string& path) {
+  os.AddFile(path, "");
+  os.SetAttributes(path, kAttributeReadOnly);
 }
 
 TEST(TIniFileTest, RefusedWriteNamesTheFileAndReleaseStillFlushes) {
-  FakeLocaleOs os;
-  os.profile_writes_fail = true;
+  testing_support::InMemoryOs os;
+  MakeReadOnlySettingsFile(os, "C:\\Q\\Quillset.ini");
   {
     TIniFile ini(os, "C:\\Q\\Quillset.ini");
     try {
@@ -47,22 +54,21 @@ TEST(TIniFileTest, RefusedWriteNamesTheFileAndReleaseStillFlushes) {
       EXPECT_EQ(e.Message(), "C:\\Q\\Quillset.ini に書き込めません");
     }
     EXPECT_THROW(ini.WriteInteger(kTimeSection, kTimerIniSetKey, 1), EIniFileException);
-    EXPECT_TRUE(os.flushed.empty());
+    EXPECT_TRUE(os.ProfileFlushes().empty());
   }
-  EXPECT_TRUE(os.profile.empty());
-  ASSERT_EQ(os.flushed.size(), 1u);
-  EXPECT_EQ(os.flushed[0], "C:\\Q\\Quillset.ini");
+  EXPECT_EQ(os.FileContent("C:\\Q\\Quillset.ini"), "");
+  EXPECT_EQ(os.ProfileFlushes(), std::vector<std::string>{"C:\\Q\\Quillset.ini"});
 }
 
 TEST(TIniFileTest, ReleaseDuringAFailureFlushesOnce) {
-  FakeLocaleOs os;
-  os.profile_writes_fail = true;
+  testing_support::InMemoryOs os;
+  MakeReadOnlySettingsFile(os, "a.ini");
   try {
     TIniFile ini(os, "a.ini");
     ini.WriteString(kTimeSection, kTimerSetKey, "0");
   } catch (const EIniFileException&) {
   }
-  EXPECT_EQ(os.flushed, std::vector<std::string>{"a.ini"});
+  EXPECT_EQ(os.ProfileFlushes(), std::vector<std::string>{"a.ini"});
 }
 
 }  // namespace

@@ -10,20 +10,29 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "locale/fake_locale_os.h"
+#include "base/testing/in_memory_os.h"
 
 namespace quillset {
 namespace {
 
 const char kPath[] = "C:\\Tools\\Quillset.ini";
 
-std::string Stored(FakeLocaleOs& os, const std::string& key) {
-  const auto it = os.profile.find({kPath, "Time", key});
-  return it == os.profile.end() ? "<none>" : it->second;
+using testing_support::InMemoryOs;
+
+// The executable is C:\Tools\Quillset.exe.
+struct ToolsOs : InMemoryOs {
+  ToolsOs() {
+    SetExecutablePath("C:\\Tools\\Quillset.exe");
+    AddFolder("C:\\Tools");
+  }
+};
+
+std::string Stored(InMemoryOs& os, const std::string& key) {
+  return os.GetProfileString("Time", key, "<none>", kPath);
 }
 
 TEST(ScheduleSettingsTest, WrittenBesideTheExecutableAndReadBack) {
-  FakeLocaleOs os;  // the executable is C:\Tools\Quillset.exe
+  ToolsOs os;
   EXPECT_EQ(ScheduleSettings(os).ReadValue(), "") << "no file: a first start";
   ScheduleSettings(os).Write(Schedule{2, "2027/03/08"});
   EXPECT_EQ(Stored(os, "TimerSet"), "2027/03/08");
@@ -34,7 +43,7 @@ TEST(ScheduleSettingsTest, WrittenBesideTheExecutableAndReadBack) {
   ScheduleSettings settings(os);
   EXPECT_EQ(settings.ReadValue(), "2027/03/15");
   EXPECT_EQ(settings.ReadMode(), 2);
-  EXPECT_EQ(os.flushed, std::vector<std::string>(3, kPath)) << "each released object flushed once";
+  EXPECT_EQ(os.ProfileFlushes(), std::vector<std::string>(3, kPath)) << "each released object flushed once";
 
   ScheduleSettings(os).Write(FirstRunSchedule());
   EXPECT_EQ(Stored(os, "TimerSet"), "0");
@@ -46,9 +55,10 @@ TEST(ScheduleSettingsTest, AStoredModeThatIsNoWholeNumberIsAConversionFailure) {
   for (const std::optional<std::string>& stored :
        {std::optional<std::string>(), std::optional<std::string>(""),
         std::optional<std::string>("1x"), std::optional<std::string>("2 ")}) {
-    FakeLocaleOs os;
-    os.profile[{kPath, "Time", "TimerSet"}] = "30";
-    if (stored) os.profile[{kPath, "Time", "TimerIniSet"}] = *stored;
+    ToolsOs os;
+    // Quoted, so that the reader keeps a trailing blank.
+    os.AddFile(kPath, "[Time]\r\nTimerSet=30\r\n" +
+                          (stored ? "TimerIniSet=\"" + *stored + "\"\r\n" : std::string()));
     try {
       ScheduleSettings(os).ReadMode();
       ADD_FAILURE() << stored.value_or("<none>");
@@ -59,8 +69,9 @@ TEST(ScheduleSettingsTest, AStoredModeThatIsNoWholeNumberIsAConversionFailure) {
 }
 
 TEST(ScheduleSettingsTest, ARefusedWriteNamesTheFile) {
-  FakeLocaleOs os;
-  os.profile_writes_fail = true;
+  ToolsOs os;
+  os.AddFile(kPath, "");
+  os.SetAttributes(kPath, kAttributeReadOnly);  // Windows refuses every write
   try {
     ScheduleSettings(os).Write(FirstRunSchedule());
     ADD_FAILURE();
@@ -68,7 +79,7 @@ TEST(ScheduleSettingsTest, ARefusedWriteNamesTheFile) {
     EXPECT_EQ(e.Message(), std::string(kPath) + " に書き込めません");
   }
   EXPECT_THROW(ScheduleSettings(os).WriteDueDate("2027/03/15"), EIniFileException);
-  EXPECT_EQ(os.flushed.size(), 2u) << "released after the failure too";
+  EXPECT_EQ(os.ProfileFlushes().size(), 2u) << "released after the failure too";
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include "base/errors.h"
 #include "base/host_os_services.h"
 #include "store/record_store.h"
-#include "store/test_packet_codec.h"
+#include "store/testing/test_packet_codec.h"
 
 namespace quillset {
 namespace {

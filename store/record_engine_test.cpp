@@ -1,6 +1,6 @@
 // The record engine: slots, row statuses, the change log, the view and the
 // cursor, and the packed slot storage behind them.
-#include "store/place_image_for_tests.h"
+#include "store/testing/place_image.h"
 #include "store/record_engine.h"
 
 #include <gtest/gtest.h>

@@ -474,8 +474,8 @@ void TDataSet::SetRowNumber(std::int32_t k) {
 
 // --- Opening and closing ----------------------------------------------------------------
 
-void TDataSet::OpenTable(std::unique_ptr<DSBASE> base) {
-  const std::vector<ColumnDescription>& columns = base->Columns();
+std::vector<std::size_t> TDataSet::FieldColumns(const DSBASE& base) const {
+  const std::vector<ColumnDescription>& columns = base.Columns();
   std::vector<std::size_t> binding;
   for (const auto& field : fields_) {
     const std::string wanted = CutColumnName(field->FieldName());
@@ -489,6 +489,11 @@ void TDataSet::OpenTable(std::unique_ptr<DSBASE> base) {
     }
     binding.push_back(c);
   }
+  return binding;
+}
+
+void TDataSet::OpenTable(std::unique_ptr<DSBASE> base) {
+  const std::vector<std::size_t> binding = FieldColumns(*base);
   for (std::size_t i = 0; i < fields_.size(); ++i) fields_[i]->column_ = binding[i];
   base_ = std::move(base);
   cursor_ = std::make_unique<DSCursor>(*base_);
@@ -559,7 +564,6 @@ void TClientDataSet::OpenFromHeldPacket() {
 }
 
 void TClientDataSet::OpenFromSource(PacketSource& source) {
-  if (Active()) RaiseStoreError(kOpenStore);
   auto base = std::make_unique<DSBASE>();
   CheckEngine(Codec().AppendPacketFrom(*base, source));
   OpenBuiltTable(std::move(base));
@@ -568,15 +572,23 @@ void TClientDataSet::OpenFromSource(PacketSource& source) {
 void TClientDataSet::OpenBuiltTable(std::unique_ptr<DSBASE> base) {
   if (!base->Created()) throw EDBClient(kStatusBadPacket.Code());
   CheckEngine(base->BuildView());
+  FieldColumns(*base);  // a field without its column fails before the old rows go
+  if (Active()) ReleaseTable();
   OpenTable(std::move(base));
   held_packet_.reset();
 }
 
-std::vector<std::uint8_t> TClientDataSet::StreamContent() {
+void TClientDataSet::Reopen() {
+  if (!Active()) return;
+  std::unique_ptr<DSBASE> base = ReleaseTable();
+  CheckEngine(base->BuildView());
+  OpenTable(std::move(base));
+}
+
+void TClientDataSet::SaveTo(PacketSink& sink, const PacketSaving& how) {
   CheckActive();
-  std::vector<std::uint8_t> out;
-  CheckEngine(Codec().StreamPacket(*Table(), out));
-  return out;
+  EndRowEdit();
+  CheckEngine(Codec().StreamPacketTo(*Table(), sink, how));
 }
 
 std::unique_ptr<TClientDataSet> MakeBackupEntryStore(PacketCodec* codec) {

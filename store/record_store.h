@@ -132,6 +132,8 @@ class TDataSet {
   // opens on the first row. Throws (and stays Inactive) on a missing field or
   // a kind mismatch.
   void OpenTable(std::unique_ptr<DSBASE> base);
+  // The column of `base` each field binds to; throws as OpenTable does.
+  std::vector<std::size_t> FieldColumns(const DSBASE& base) const;
   // Drops the window and the cursor; the state becomes Inactive at once, so a
   // pending row is dropped. Returns the table.
   std::unique_ptr<DSBASE> ReleaseTable();
@@ -226,16 +228,25 @@ class TClientDataSet : public TDataSet {
   // Opens from the packet `source` gives, read as the rows are placed (a
   // large data file is never held whole), with the errors of
   // OpenFromHeldPacket; a failing source gives EDBClient(kStatusReadFailed).
-  // REQUIRES: Inactive. On success the held packet is released; on failure
-  // the store stays Inactive with the held packet it had.
+  // The new table is built and its fields checked before anything else
+  // changes: on any failure the store is as it was (open with its rows and
+  // a pending row, or closed with its held packet). On success an open
+  // store's pending row is dropped, the held packet released, and the store
+  // is open on the new table's first row.
   void OpenFromSource(PacketSource& source);
-  // The whole content as a packet (the caller runs EndRowEdit first).
-  // Inactive: closed-store error; codec failure: EDBClient.
-  std::vector<std::uint8_t> StreamContent();
+  // What closing and opening from the held packet gives, without the packet:
+  // a pending row dropped, the rows in slot order, the first row current.
+  // Nothing happens when Inactive.
+  void Reopen();
+  // Ends any row edit, then hands the whole content to `sink` as a packet as
+  // the codec makes it. Inactive: the closed-store error; a codec or sink
+  // failure: EDBClient(status). The store stays open as it was.
+  void SaveTo(PacketSink& sink, const PacketSaving& how = PacketSaving());
 
  private:
   PacketCodec& Codec() const;
-  // The table a codec built, checked and opened; the held packet released.
+  // The table a codec built, checked and opened in place of any open one;
+  // the held packet released. Throws before anything changes.
   void OpenBuiltTable(std::unique_ptr<DSBASE> base);
   PacketCodec* codec_;
   std::unique_ptr<std::vector<std::uint8_t>> held_packet_;

@@ -2,7 +2,7 @@
 // the current-row flags, versions and the change log, deletes, the window,
 // the notifications, opening and closing through a packet codec, and every
 // store error text.
-#include "store/place_image_for_tests.h"
+#include "store/testing/place_image.h"
 #include "store/record_store.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "store/test_packet_codec.h"
+#include "store/testing/saved_packet.h"
+#include "store/testing/test_packet_codec.h"
 
 namespace quillset {
 namespace {
@@ -541,7 +542,7 @@ TEST_F(StoreTest, CloseDropsThePendingRowAndReopeningShowsRowsInSlotOrder) {
   EXPECT_EQ(4u, Table().ChangeLog().size());
   EXPECT_EQ(4u, Table().LastSlot());
   // The content streams out whole while the store stays open.
-  const std::vector<std::uint8_t> packet = store->StreamContent();
+  const std::vector<std::uint8_t> packet = testing_support::SavedPacket(*store);
   EXPECT_FALSE(packet.empty());
   EXPECT_EQ(StoreState::Browse, store->State());
 }
@@ -573,7 +574,7 @@ TEST_F(StoreTest, AFailingSerialisationIsReportedAndTheStoreIsClosed) {
   store->MoveLast();
   codec.stream_status = kStatusOutOfMemory;
   try {
-    store->StreamContent();
+    testing_support::SavedPacket(*store);
     FAIL() << "no error";
   } catch (const EDBClient& e) {
     EXPECT_EQ(0x2501, e.Status());
@@ -660,7 +661,7 @@ TEST_F(StoreTest, EveryMisuseRaisesItsText) {
 }
 
 TEST_F(StoreTest, FieldsAreBoundToColumnsByNameAndKind) {
-  std::vector<std::uint8_t> packet = store->StreamContent();
+  std::vector<std::uint8_t> packet = testing_support::SavedPacket(*store);
   store->Close();
 
   TClientDataSet missing("ClientDataSet1", &codec);

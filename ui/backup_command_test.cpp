@@ -37,7 +37,7 @@ class LongRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(temp_.Valid());
-    os_.executable_path = temp_ / "Quillset.exe";
+    os_.SetExecutablePath(temp_ / "Quillset.exe");
     dest_ = temp_ / "dest";
     ASSERT_TRUE(MakeFolder(dest_));
     // A stored minutes schedule: no first-run box, and every tick runs.

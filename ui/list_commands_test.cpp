@@ -292,9 +292,9 @@ TEST_F(ListCommandsTest, RefusedDueDateWriteEndsTheRunAtTheEntryJustCopied) {
   }
 
   const std::string due = FormatShortDate(EncodeDate(2027, 4, 1), form_->DateSettings());
-  ASSERT_EQ(os_.profile_writes.size(), 1u);
-  EXPECT_EQ(os_.profile_writes[0].key, kTimerSetKey);
-  EXPECT_EQ(os_.profile_writes[0].value, due);
+  ASSERT_EQ(os_.ProfileWrites().size(), 1u);
+  EXPECT_EQ(os_.ProfileWrites()[0].key, kTimerSetKey);
+  EXPECT_EQ(os_.ProfileWrites()[0].value, due);
   EXPECT_EQ(form_->TimerSetValue, due) << "the new date stays in memory";
   // The first entry was copied but got no result; the second was not reached.
   EXPECT_EQ(view_.repaints, 0);

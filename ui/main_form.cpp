@@ -52,16 +52,10 @@ void TForm1::LoadOrCreateStore() {
   DataFilePath = path;
 }
 
-// A file that cannot be loaded is remembered as it is too: the first
-// activation does not try the same bytes again and show the same failure twice.
-void TForm1::LoadDataFile(const std::string& path) {
-  try {
-    LoadFile(*store_, os_, path, &data_file_);
-  } catch (...) {
-    data_file_.RememberStamp(os_, path);
-    throw;
-  }
-}
+// Refused bytes are remembered by the load: the first activation does not
+// read them again and show the same failure twice. A file that could not be
+// opened (another program held it) is tried again then.
+void TForm1::LoadDataFile(const std::string& path) { LoadFile(*store_, os_, path, &data_file_); }
 
 // The list is read again at the first activation only when the data file
 // changed on disk since this process last loaded (or tried to load) or saved

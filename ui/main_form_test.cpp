@@ -20,7 +20,7 @@ class MainFormLifecycleTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(temp_.Valid());
-    os_.executable_path = temp_ / "Quillset.exe";
+    os_.SetExecutablePath(temp_ / "Quillset.exe");
     data_path_ = temp_ / "Quillset.cds";
     settings_path_ = temp_ / "Quillset.ini";
   }
@@ -148,6 +148,28 @@ TEST_F(MainFormLifecycleTest, DamagedDataFileIsRefusedAndNotWrittenOverAtClose) 
 
   form->FormClose();
   EXPECT_EQ(ReadBytes(data_path_), damaged);
+}
+
+TEST_F(MainFormLifecycleTest, ADataFileHeldAtStartIsLoadedAtTheFirstActivation) {
+  StoreMinutesSchedule("0");
+  {
+    FakeFormView view;
+    auto form = NewForm(view);
+    form->FormCreate();
+    AddPendingEntry(*form, "C:\\held.txt", "D:\\");
+    form->FormClose();
+  }
+  // Another program holds the file past the retries while the program starts.
+  FakeFormView view;
+  auto form = NewForm(view);
+  ASSERT_TRUE(os_.HoldFile(data_path_));
+  EXPECT_THROW(form->FormCreate(), EFOpenError);
+  EXPECT_FALSE(form->ClientDataSet1().Active());
+  os_.ReleaseFile(data_path_);
+  // Nothing was read, so nothing was refused: the first activation loads it.
+  form->FormActivate();
+  EXPECT_EQ(FilesOf(*form), std::vector<std::string>({"C:\\held.txt"}));
+  EXPECT_EQ(form->DataFilePath, data_path_);
 }
 
 TEST_F(MainFormLifecycleTest, FirstActivationLoadsADataFileMendedAfterAFailedStart) {

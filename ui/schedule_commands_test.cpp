@@ -30,7 +30,7 @@ struct Schedule {
   bool armed;
   int arm_count;
   std::string caption;
-  std::map<std::tuple<std::string, std::string, std::string>, std::string> settings;
+  std::string settings;  // the settings file
   bool operator==(const Schedule& o) const {
     return std::tie(mode, value, interval, armed, arm_count, caption, settings) ==
            std::tie(o.mode, o.value, o.interval, o.armed, o.arm_count, o.caption, o.settings);
@@ -41,7 +41,7 @@ class ScheduleTest : public FormTest {
  protected:
   Schedule Snapshot() {
     return {form->ScheduleMode, form->TimerSetValue, form->Timer1().Interval(),
-            Timer().armed, Timer().arm_count, view.Caption(), os.profile};
+            Timer().armed, Timer().arm_count, view.Caption(), SettingsText()};
   }
   void ChooseMinutes(const std::string& answer) {
     view.input_answers.push_back(answer);
@@ -67,7 +67,7 @@ TEST_F(ScheduleTimeIniSetTest, MinutesModeArmsMinutesTimesSixtyThousandAndShowsT
   EXPECT_EQ(view.Caption(), "現在の設定 0 分間隔");
   EXPECT_EQ(form->Timer1().Interval(), 0u);
   EXPECT_FALSE(Timer().armed);
-  EXPECT_TRUE(os.profile_writes.empty());
+  EXPECT_TRUE(ProfileWriteLog().empty());
 }
 
 TEST_F(ScheduleTimeIniSetTest, MinutesTextThatIsNoWholeNumberFailsAfterTheCaptionWasSet) {
@@ -157,8 +157,8 @@ TEST_F(ScheduleMinutesPromptTest, TenMinutesIsAppliedShownAndStored) {
   EXPECT_EQ(form->Timer1().Interval(), kTenMinutesMs);
   EXPECT_TRUE(Timer().armed);
   EXPECT_EQ(view.Caption(), "現在の設定 10 分間隔");
-  EXPECT_EQ(os.profile_writes, (std::vector<std::string>{"TimerSet=10", "TimerIniSet=1"}));
-  EXPECT_EQ(os.profile_flushes, 1);  // one settings-file object for both writes
+  EXPECT_EQ(ProfileWriteLog(), (std::vector<std::string>{"TimerSet=10", "TimerIniSet=1"}));
+  EXPECT_EQ(ProfileFlushCount(), 1);  // one settings-file object for both writes
 }
 
 TEST_F(ScheduleMinutesPromptTest, ZeroOrCancelStopsTheTimer) {
@@ -187,7 +187,7 @@ TEST_F(ScheduleMinutesPromptTest, LeadingBlankIsAcceptedAndKeptAsTyped) {
   EXPECT_EQ(form->Timer1().Interval(), 900000u);
   EXPECT_EQ(form->TimerSetValue, " 15");
   EXPECT_EQ(view.Caption(), MinutesCaption(" 15"));
-  EXPECT_EQ(Setting(kTimerSetKey), " 15");
+  EXPECT_EQ(ProfileWriteLog().front(), "TimerSet= 15");
 }
 
 TEST_F(ScheduleMinutesPromptTest, LargestCountThatFitsIsAccepted) {
@@ -208,7 +208,7 @@ TEST_F(ScheduleMinutesPromptTest, RefusedAnswersChangeNothing) {
                         {"", kNotWholeNumber},    {"5", kTooShort},
                         {"9", kTooShort},         {"-3", kTooShort},
                         {"35792", kTooLong},      {"2147483647", kTooLong}};
-  os.SetToday(2027, 3, 1);
+  SetToday(2027, 3, 1);
   for (int previous = 0; previous < 3; ++previous) {
     if (previous == 0) ChooseMinutes("30");
     if (previous == 1) form->WeeClick();
@@ -228,7 +228,7 @@ TEST_F(ScheduleMinutesPromptTest, RefusedAnswersChangeNothing) {
 
 TEST_F(ScheduleMinutesPromptTest, TickDuringThePromptRunsTheBackupAndARefusalPutsTheModeBack) {
   AddCopyingEntry();
-  os.SetToday(2027, 3, 1);
+  SetToday(2027, 3, 1);
   form->WeeClick();  // due 2027/03/08: no weekly run yet
   const Schedule before = Snapshot();
   view.during_box = [this] {
@@ -255,11 +255,11 @@ TEST_F(ScheduleMinutesPromptTest, RefusedTimerKeepsThePreviousScheduleRunning) {
   EXPECT_EQ(form->TimerSetValue, "30");
   EXPECT_EQ(form->Timer1().Interval(), 1800000u);
   EXPECT_TRUE(Timer().armed);
-  EXPECT_EQ(os.profile, before.settings);
+  EXPECT_EQ(SettingsText(), before.settings);
 }
 
 TEST_F(ScheduleMinutesPromptTest, FailedWriteEndsTheCommandWithTheTimerSet) {
-  os.profile_writes_fail = true;
+  SetSettingsWritable(false);
   view.input_answers.push_back("20");
   try {
     form->TimerSetClick();
@@ -271,7 +271,7 @@ TEST_F(ScheduleMinutesPromptTest, FailedWriteEndsTheCommandWithTheTimerSet) {
   EXPECT_EQ(form->TimerSetValue, "20");
   EXPECT_EQ(form->Timer1().Interval(), 1200000u);
   EXPECT_EQ(view.Caption(), MinutesCaption("20"));
-  EXPECT_EQ(os.profile_flushes, 1);  // the settings-file object was released
+  EXPECT_EQ(ProfileFlushCount(), 1);  // the settings-file object was released
 }
 
 // ---- Weekly and monthly
@@ -280,21 +280,21 @@ using ScheduleDateModesTest = ScheduleTest;
 
 TEST_F(ScheduleDateModesTest, WeeklyStoresTodayPlusSevenAndRunsTheDayAfter) {
   AddCopyingEntry();
-  os.SetToday(2027, 3, 1);
+  SetToday(2027, 3, 1);
   form->WeeClick();
   EXPECT_EQ(form->ScheduleMode, 2);
   EXPECT_EQ(form->TimerSetValue, "2027/03/08");
   EXPECT_EQ(view.Caption(), "現在の設定 1週間間隔");
   EXPECT_EQ(form->Timer1().Interval(), kDateCheckMs);
-  EXPECT_EQ(os.profile_writes,
+  EXPECT_EQ(ProfileWriteLog(),
             (std::vector<std::string>{"TimerSet=2027/03/08", "TimerIniSet=2"}));
-  EXPECT_EQ(os.profile_flushes, 1);
+  EXPECT_EQ(ProfileFlushCount(), 1);
 
-  os.SetToday(2027, 3, 8, 23, 59);
+  SetToday(2027, 3, 8, 23, 59);
   form->Timer1Timer();
   EXPECT_EQ(Runs(), 0);  // due today: not yet
 
-  os.SetToday(2027, 3, 9, 0, 1);
+  SetToday(2027, 3, 9, 0, 1);
   form->Timer1Timer();
   EXPECT_EQ(Runs(), 1);
   // The run moved the due date from its own day.
@@ -307,19 +307,19 @@ TEST_F(ScheduleDateModesTest, WeeklyStoresTodayPlusSevenAndRunsTheDayAfter) {
 
 TEST_F(ScheduleDateModesTest, MonthlyClampsTheDayAndRunsOnTheFirstOfMarch) {
   AddCopyingEntry();
-  os.SetToday(2027, 1, 31);
+  SetToday(2027, 1, 31);
   form->MonClick();
   EXPECT_EQ(form->ScheduleMode, 3);
   EXPECT_EQ(form->TimerSetValue, "2027/02/28");
   EXPECT_EQ(view.Caption(), "現在の設定 1ヶ月間隔");
-  EXPECT_EQ(os.profile_writes,
+  EXPECT_EQ(ProfileWriteLog(),
             (std::vector<std::string>{"TimerSet=2027/02/28", "TimerIniSet=3"}));
 
-  os.SetToday(2027, 2, 28);
+  SetToday(2027, 2, 28);
   form->Timer1Timer();
   EXPECT_EQ(Runs(), 0);
 
-  os.SetToday(2027, 3, 1);
+  SetToday(2027, 3, 1);
   form->Timer1Timer();
   EXPECT_EQ(Runs(), 1);
   EXPECT_EQ(form->TimerSetValue, "2027/04/01");
@@ -328,9 +328,9 @@ TEST_F(ScheduleDateModesTest, MonthlyClampsTheDayAndRunsOnTheFirstOfMarch) {
 }
 
 TEST_F(ScheduleDateModesTest, ChoosingAgainResetsTheDueDateFromToday) {
-  os.SetToday(2027, 3, 1);
+  SetToday(2027, 3, 1);
   form->WeeClick();
-  os.SetToday(2027, 3, 5);
+  SetToday(2027, 3, 5);
   form->WeeClick();
   EXPECT_EQ(form->TimerSetValue, "2027/03/12");
   EXPECT_EQ(Setting(kTimerSetKey), "2027/03/12");
@@ -348,21 +348,21 @@ TEST_F(ScheduleDateModesTest, WeeklyToMonthlyKeepsThePhaseAndMinutesToWeeklyRear
 }
 
 TEST_F(ScheduleDateModesTest, FailedWriteKeepsWhatWasSetInMemory) {
-  os.SetToday(2027, 3, 1);
-  os.profile_writes_fail = true;
+  SetToday(2027, 3, 1);
+  SetSettingsWritable(false);
   EXPECT_THROW(form->WeeClick(), EIniFileException);
   EXPECT_EQ(form->ScheduleMode, 2);
   EXPECT_EQ(form->TimerSetValue, "2027/03/08");
   EXPECT_EQ(form->Timer1().Interval(), kDateCheckMs);
   EXPECT_EQ(view.Caption(), "現在の設定 1週間間隔");
-  EXPECT_EQ(os.profile_flushes, 1);
+  EXPECT_EQ(ProfileFlushCount(), 1);
 }
 
 TEST_F(ScheduleDateModesTest, ShortDateFollowsTheLocalePattern) {
   os.SetLocaleItem(locale_item::kSShortDate, "dd.MM.yyyy");
   os.SetLocaleItem(locale_item::kSDate, ".");
   form->SettingChange();
-  os.SetToday(2027, 3, 1);
+  SetToday(2027, 3, 1);
   form->WeeClick();
   EXPECT_EQ(form->TimerSetValue, "08.03.2027");
 }
@@ -392,7 +392,7 @@ TEST_F(ScheduleTimerTickTest, DueDateLongPastRunsAtTheFirstCheck) {
   form->TimerSetValue = "2027/02/01";
   form->TimeIniSet();
   EXPECT_EQ(Runs(), 0);  // no check at the moment the mode is applied
-  os.SetToday(2027, 3, 1);
+  SetToday(2027, 3, 1);
   form->Timer1Timer();
   EXPECT_EQ(Runs(), 1);
   EXPECT_EQ(Setting(kTimerSetKey), "2027/03/08");
@@ -400,7 +400,7 @@ TEST_F(ScheduleTimerTickTest, DueDateLongPastRunsAtTheFirstCheck) {
 
 TEST_F(ScheduleTimerTickTest, UnreadableDueDateFailsEveryTickWithoutRunning) {
   AddCopyingEntry();
-  os.SetToday(2027, 3, 1);
+  SetToday(2027, 3, 1);
   form->WeeClick();
   form->TimerSetValue = "2027-02-01";  // written under another date format
   form->Timer1Timer();
@@ -436,19 +436,19 @@ TEST_F(ScheduleTimerTickTest, FailureBoxesOfTicksDoNotPileUp) {
 
 TEST_F(ScheduleTimerTickTest, BackupsGoOnWhileTheFailureBoxOfAnEarlierTickIsOpen) {
   AddCopyingEntry();
-  os.profile_writes_fail = true;
+  SetSettingsWritable(false);
   form->ScheduleMode = 2;
   form->TimerSetValue = "2027/01/01";
-  os.SetToday(2027, 3, 1);
+  SetToday(2027, 3, 1);
   // The run copies, then cannot store the new due date: the tick fails and its
   // box stays open for weeks.
   int nested_ticks = 0;
   view.during_box = [&] {
-    os.SetToday(2027, 3, 20);
+    SetToday(2027, 3, 20);
     ++nested_ticks;
     form->Timer1Timer();  // fails the same way: no second box
-    os.profile_writes_fail = false;
-    os.SetToday(2027, 3, 30);
+    SetSettingsWritable(true);
+    SetToday(2027, 3, 30);
     ++nested_ticks;
     form->Timer1Timer();
   };

@@ -36,7 +36,7 @@ class SettingsStartupTest : public FormFixture {
     EXPECT_EQ(view_.plain_messages, std::vector<std::string>{kFirstRunMessage});
     EXPECT_TRUE(view_.show_at_start) << "the window is shown after the message";
     EXPECT_FALSE(form_->TrayIconShown);
-    EXPECT_GE(os_.profile_flushes, 1) << "the settings object was released";
+    EXPECT_GE(os_.ProfileFlushes().size(), 1u) << "the settings object was released";
   }
 };
 
@@ -44,10 +44,10 @@ TEST_F(SettingsStartupTest, FirstRunWithoutSettingsFileWritesTheDefaultsAndExpla
   form_->FormCreate();
   ExpectFirstRunDone();
   // TimerSet is written before TimerIniSet.
-  ASSERT_EQ(os_.profile_writes.size(), 2u);
-  EXPECT_EQ(os_.profile_writes[0].key, kTimerSetKey);
-  EXPECT_EQ(os_.profile_writes[1].key, kTimerIniSetKey);
-  EXPECT_EQ(os_.profile_writes[0].path, settings_path_);
+  ASSERT_EQ(os_.ProfileWrites().size(), 2u);
+  EXPECT_EQ(os_.ProfileWrites()[0].key, kTimerSetKey);
+  EXPECT_EQ(os_.ProfileWrites()[1].key, kTimerIniSetKey);
+  EXPECT_EQ(os_.ProfileWrites()[0].path, settings_path_);
 }
 
 TEST_F(SettingsStartupTest, EmptyTimerSetCountsAsFirstRunAndBothKeysAreOverwritten) {
@@ -93,7 +93,7 @@ TEST_F(SettingsStartupTest, UnwritableSettingsFileEndsTheStepWithTheWriteFailure
   EXPECT_EQ(form_->TimerSetValue, "0");
   EXPECT_EQ(form_->ScheduleMode, 1);
   EXPECT_TRUE(view_.show_at_start);
-  EXPECT_GE(os_.profile_flushes, 1) << "the settings object is released on failure too";
+  EXPECT_GE(os_.ProfileFlushes().size(), 1u) << "the settings object is released on failure too";
   holder.reset();
   EXPECT_EQ(ReadBytes(settings_path_), "[Time]\r\n");
 }
@@ -113,9 +113,9 @@ TEST_F(SettingsStartupTest, StoredModeThatIsNoWholeNumberLeavesTheWindowToBeShow
   EXPECT_EQ(form_->Timer1().Interval(), 0u);
   EXPECT_TRUE(view_.show_at_start);
   EXPECT_FALSE(form_->TrayIconShown);
-  EXPECT_TRUE(os_.profile_writes.empty());
+  EXPECT_TRUE(os_.ProfileWrites().empty());
   EXPECT_EQ(ReadBytes(settings_path_), content);
-  EXPECT_GE(os_.profile_flushes, 1);
+  EXPECT_GE(os_.ProfileFlushes().size(), 1u);
 }
 
 TEST_F(SettingsStartupTest, StoredScheduleWithoutModeKeyFailsTheSameWay) {
@@ -136,7 +136,7 @@ TEST_F(SettingsStartupTest, StoredScheduleIsAppliedAndTheWindowStartsHiddenInThe
   EXPECT_TRUE(form_->TrayIconShown);
   EXPECT_FALSE(view_.visible);
   EXPECT_TRUE(view_.plain_messages.empty());
-  EXPECT_TRUE(os_.profile_writes.empty());
+  EXPECT_TRUE(os_.ProfileWrites().empty());
 }
 
 }  // namespace

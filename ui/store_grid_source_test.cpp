@@ -18,10 +18,10 @@ namespace {
 class DeleteQuestionTest : public FormTest {
  protected:
   DeleteQuestionTest() : source(form->ClientDataSet1()) {
-    os.folders.insert("D:\\backup");
+    os.AddFolder("D:\\backup");
     for (const char* name : {"a", "b", "c"}) {
       const std::string file = std::string("C:\\data\\") + name + ".txt";
-      os.files[file] = name;
+      os.AddFile(file, name);
       TClientDataSet& store = form->ClientDataSet1();
       store.AppendRow();
       form->ClientDataSet1Field().WriteText(file);
@@ -57,7 +57,7 @@ class DeleteQuestionTest : public FormTest {
 TEST_F(DeleteQuestionTest, ATickInsideTheQuestionStillDeletesTheRowAskedAbout) {
   form->ClientDataSet1().SetRowNumber(1);
   EXPECT_TRUE(AskWithATickInside(true));
-  EXPECT_EQ(os.copies, 3) << "the tick ran the backup";
+  EXPECT_EQ(os.CopiesMade(), 3) << "the tick ran the backup";
   EXPECT_EQ(Files(), (std::vector<std::string>{"C:\\data\\b.txt", "C:\\data\\c.txt"}));
   EXPECT_EQ(form->ClientDataSet1Field2().ReadText(), "バックアップ成功")
       << "the rows left keep the run's results";

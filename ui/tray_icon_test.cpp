@@ -13,7 +13,7 @@ namespace quillset {
 namespace {
 
 using schedule_fixture::FormTest;
-using schedule_fixture::InMemoryOs;
+using testing_support::InMemoryOs;
 
 constexpr std::uint32_t kNimAdd = 0;
 constexpr std::uint32_t kNimDelete = 2;
@@ -186,9 +186,9 @@ TEST_F(TrayIconTaskbarTest, RecreatedTaskbarAddsNoIconWhileTheWindowShows) {
 TEST_F(TrayIconTaskbarTest, RecreatedTaskbarReadsTheLocaleSettingsAgain) {
   os.SetLocaleItem(locale_item::kSShortDate, "dd.MM.yyyy");
   os.SetLocaleItem(locale_item::kSDate, ".");
-  const int resets = os.set_to_user_default_calls;
+  const int resets = os.ThreadLocaleResets();
   form->TaskbarCreated();
-  EXPECT_EQ(os.set_to_user_default_calls, resets + 1);
+  EXPECT_EQ(os.ThreadLocaleResets(), resets + 1);
   EXPECT_EQ(form->DateSettings().ShortDatePattern, "dd.MM.yyyy");
   EXPECT_EQ(form->DateSettings().DateSeparatorChar, '.');
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "store/place_image_for_tests.h"
+#include "store/testing/place_image.h"
 #include "store/record_store.h"
 
 namespace quillset {

@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "backup/testing/real_files_test_os.h"
-#include "store/packet_codec.h"
+#include "store/testing/refusing_packet_codec.h"
 #include "ui/main_form.h"
 #include "ui/testing/fake_form_view.h"
 #include "ui/testing/fake_shell_services.h"
@@ -43,12 +43,6 @@ namespace testing_support {
 // (`copy_part_ms`), whichever thread they run on.
 class FormTestOs : public RealFilesTestOs {
  public:
-  int profile_flushes = 0;
-  void FlushProfile(const std::string& path) override {
-    ++profile_flushes;
-    RealFilesTestOs::FlushProfile(path);
-  }
-
   std::map<OsCall, std::uint32_t> call_ms;
   std::uint32_t copy_part_ms = 50;
   void Sleep(std::uint32_t milliseconds) override {
@@ -86,18 +80,11 @@ class FormTestOs : public RealFilesTestOs {
   }
 };
 
-// The tests of the handlers neither load nor save the data file.
-class RefusingPacketCodec : public PacketCodec {
- public:
-  Status StreamPacket(DSBASE&, std::vector<std::uint8_t>&) override { return Status(1); }
-  Status AppendPacket(DSBASE&, const std::vector<std::uint8_t>&) override { return Status(1); }
-};
-
 class FormFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(temp_.Valid());
-    os_.executable_path = temp_ / "Quillset.exe";
+    os_.SetExecutablePath(temp_ / "Quillset.exe");
     settings_path_ = temp_ / "Quillset.ini";
     form_ = std::make_unique<TForm1>(os_, view_, shell_, codec_);
   }

@@ -1,4 +1,4 @@
-// TEST DOUBLE, for the store's own tests only: an in-memory packet codec with a
+// For the store's own tests only: an in-memory packet codec with a
 // simple private byte format (not the data file's format). It keeps what the
 // real codec keeps: columns, change log, every slot with its status, in slot
 // order. Its reader checks every length and refuses bad bytes with 0x4005.
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "store/place_image_for_tests.h"
+#include "store/testing/place_image.h"
 #include "store/packet_codec.h"
 #include "store/record_engine.h"
 

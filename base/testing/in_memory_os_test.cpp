@@ -1,0 +1,93 @@
+// The in-memory OS services keep the contract every implementation keeps, and
+// the rules of their own: folders must exist, names with a trail byte "\".
+// The settable clock and locale they share with the host services too.
+#include "base/testing/in_memory_os.h"
+
+#include <gtest/gtest.h>
+
+#include "base/locale_items.h"
+#include "base/testing/os_services_contract.h"
+
+namespace quillset {
+namespace testing_support {
+namespace {
+
+class InMemoryUnderTest : public OsServicesUnderTest {
+ public:
+  InMemoryUnderTest() { os_.AddFolder("C:\\test"); }
+  OsServices& Os() override { return os_; }
+  std::string Path(const std::string& name) override { return "C:\\test\\" + name; }
+  bool MakeFolder(const std::string& path) override {
+    os_.AddFolder(path);
+    return true;
+  }
+
+ private:
+  InMemoryOs os_;
+};
+
+std::unique_ptr<OsServicesUnderTest> MakeInMemoryUnderTest() {
+  return std::make_unique<InMemoryUnderTest>();
+}
+
+INSTANTIATE_TEST_SUITE_P(InMemory, OsServicesContract, ::testing::Values(&MakeInMemoryUnderTest));
+
+TEST(InMemoryOsTest, FilesGoOnlyIntoFoldersThatExistAndNamesMayEndInATrailByteBackslash) {
+  InMemoryOs os;
+  EXPECT_EQ(os.OpenExclusive("D:\\new\\a.txt", FileOpenMode::kCreateNew), nullptr);
+  EXPECT_EQ(os.LastFileError(), FileError::kNotFound);
+  EXPECT_FALSE(os.WriteProfileString("Time", "TimerSet", "0", "D:\\new\\q.ini"));
+  EXPECT_TRUE(os.DirectoryExists("D:\\"));
+  os.AddFolder("D:\\表");  // 表 ends in the byte of "\"
+  os.AddFile("D:\\表\\a.txt", "a");
+  EXPECT_TRUE(os.DirectoryExists("d:\\表"));
+  EXPECT_TRUE(os.FileExists("D:/表/A.txt"));
+  EXPECT_TRUE(os.CopyFile("D:\\表\\a.txt", "D:\\b.txt", true));
+  EXPECT_EQ(os.FileContent("d:\\B.TXT"), "a");
+  EXPECT_EQ(os.CopiesMade(), 1);
+}
+
+TEST(SettableSystemTest, ClockStartsOnAMondayMorningAndStepsAcrossMidnight) {
+  InMemoryOs os;
+  SystemTime now = os.LocalTime();
+  EXPECT_EQ(now.year, 2026);
+  EXPECT_EQ(now.month, 12);
+  EXPECT_EQ(now.day, 7);
+  EXPECT_EQ(now.day_of_week, 1);
+  EXPECT_EQ(now.hour, 10);
+  os.SetClock(2026, 12, 31, 23, 59, 59, 999);
+  os.SetClockStep(1);
+  EXPECT_EQ(os.LocalTime().day, 31);
+  now = os.LocalTime();
+  EXPECT_EQ(now.year, 2027);
+  EXPECT_EQ(now.month, 1);
+  EXPECT_EQ(now.day, 1);
+  EXPECT_EQ(now.day_of_week, 5);  // a Friday
+  EXPECT_EQ(now.hour + now.minute + now.second + now.milliseconds, 0);
+  EXPECT_EQ(os.ClockReads(), 3);
+}
+
+TEST(SettableSystemTest, LocaleItemsCanBeChangedOrTakenAway) {
+  InMemoryOs os;
+  std::string value;
+  ASSERT_TRUE(os.LocaleInfo(locale_item::kSDayName7, 256, value));
+  EXPECT_EQ(value, "日曜日");
+  os.SetLocaleItem(locale_item::kSDate, "-.");
+  EXPECT_FALSE(os.LocaleInfo(locale_item::kSDate, 2, value));
+  os.RemoveLocaleItem(locale_item::kSDate);
+  EXPECT_FALSE(os.LocaleInfo(locale_item::kSDate, 256, value));
+  EXPECT_FALSE(os.LocaleInfo(0xFFFF, 256, value));
+  os.SetThreadLocaleId(0x0409);
+  os.SetThreadLocaleToUserDefault();
+  EXPECT_EQ(os.ThreadLocale(), 0x0411u);
+  EXPECT_EQ(os.ThreadLocaleResets(), 1);
+  os.SetSingleByteCodePage(true);
+  EXPECT_FALSE(os.IsLeadByte(0x81));
+  os.Sleep(1500);
+  os.Sleep(600000);
+  EXPECT_EQ(os.SleptMilliseconds(), 601500u);
+}
+
+}  // namespace
+}  // namespace testing_support
+}  // namespace quillset
