@@ -398,12 +398,18 @@ std::string HostFileServices::GetProfileString(const std::string& section, const
 
 bool HostFileServices::WriteProfileString(const std::string& section, const std::string& key,
                                         const std::string& value, const std::string& path) {
-  if (path.empty() || IsHeld(path)) return false;
+  if (path.empty()) return Fail(FileError::kNotFound);
+  // Another program holding the file refuses the profile writer as it would
+  // any opener.
+  if (IsHeld(path)) return Fail(FileError::kInUse);
   std::string content;
   struct stat st;
+  const bool exists = StatPath(path, st);
   // Windows refuses to write a read-only file, even to its owner.
-  if (StatPath(path, st) && (IsReadOnly(st) || !ReadWholeFile(path, content))) return false;
-  return WriteWholeFile(path, SetProfileValue(content, section, key, value, kShiftJis));
+  if (exists && IsReadOnly(st)) return Fail(FileError::kAccessDenied);
+  if (exists && !ReadWholeFile(path, content)) return FailFromErrno();
+  return WriteWholeFile(path, SetProfileValue(content, section, key, value, kShiftJis)) ||
+         FailFromErrno();
 }
 
 }  // namespace quillset

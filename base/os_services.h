@@ -154,7 +154,8 @@ class OsServices : public CodePage {
   // ---- Why a file call failed: the kind of failure of the last call of
   // this object that returned false or null among GetAttributes,
   // SetAttributes, FileIdentity, CopyFile, MoveFileReplacing, RemoveFile,
-  // FlushFile and OpenExclusive. Undefined after a call that succeeded.
+  // FlushFile, OpenExclusive and WriteProfileString. Undefined after a call
+  // that succeeded.
   virtual FileError LastFileError() = 0;
 
   // ---- Waiting: Sleep(milliseconds). Test services only count the time.

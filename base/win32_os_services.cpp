@@ -161,7 +161,9 @@ bool ReadWholeFile(const std::wstring& path, std::string& content) {
   bool ok = true;
   while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0)
     content.append(buffer, got);
+  const DWORD error = GetLastError();
   CloseHandle(file);
+  SetLastError(error);
   return ok;
 }
 
@@ -175,7 +177,9 @@ bool WriteWholeFile(const std::wstring& path, const std::string& content) {
                                           &put, nullptr) != 0 &&
                                 put == content.size());
   ok = ok && SetEndOfFile(file) != 0;
+  const DWORD error = GetLastError();
   CloseHandle(file);
+  SetLastError(error);
   return ok;
 }
 
@@ -454,14 +458,15 @@ std::string Win32OsServices::GetProfileString(const std::string& section, const 
 bool Win32OsServices::WriteProfileString(const std::string& section, const std::string& key,
                                          const std::string& value, const std::string& path) {
   std::wstring wide;
-  if (!WidePath(path, wide)) return false;
+  if (!WidePath(path, wide)) return Failed();
   std::string content;
   // A missing file is a new one; one that exists but cannot be read is not
   // written over.
   if (GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES &&
       !ReadWholeFile(wide, content))
-    return false;
-  return WriteWholeFile(wide, SetProfileValue(content, section, key, value, kShiftJis));
+    return Failed();
+  return WriteWholeFile(wide, SetProfileValue(content, section, key, value, kShiftJis)) ||
+         Failed();
 }
 
 // Writes go straight to the file; there is no cache to flush.

@@ -185,6 +185,23 @@ TEST_F(Win32OsServicesTest, RetriesWaitForAFileAnotherHandleHoldsWithNoSharing) 
   other_program.LetGo();
 }
 
+// The settings file written while another program holds it a moment (a
+// sync client): the refusal is told as a held file, so the write is retried.
+TEST_F(Win32OsServicesTest, ASettingsWriteWaitsForAFileAnotherHandleHolds) {
+  WriteText("Quillset.ini", "[Time]\r\n");
+  LetGoAtNthWait other_program(os_);
+  RetryingOsServices retrying(other_program);
+  // The last failure a call before left is no held file: the write's own
+  // refusal must tell.
+  EXPECT_FALSE(os_.RemoveFile(Path("missing.txt")));
+  other_program.Hold(OpenUnshared(Path("Quillset.ini")), 2);
+  EXPECT_TRUE(retrying.WriteProfileString("Time", "TimerSet", "10", Path("Quillset.ini")));
+  EXPECT_GT(other_program.waited_ms, 0u);
+  retrying.FlushProfile(Path("Quillset.ini"));
+  EXPECT_NE(ReadText("Quillset.ini").find("TimerSet=10"), std::string::npos);
+  other_program.LetGo();
+}
+
 TEST_F(Win32OsServicesTest, ExecutablePathNamesThisProgram) {
   std::string path = os_.ExecutablePath();
   const std::string name = "win32_os_services_test.exe";

@@ -13,6 +13,7 @@
 #include "datafile/packet_test_support.h"
 #include "datafile/packet_writer.h"
 #include "datafile/table_packet.h"
+#include "datafile/table_packet_test_support.h"
 
 namespace quillset {
 namespace {
@@ -22,18 +23,12 @@ using testing_support::FileExistsOnDisk;
 using testing_support::ReadFileBytes;
 using testing_support::TempFolder;
 using testing_support::ToHex;
+using testing_support::AddEntry;
 using testing_support::WriteFileBytes;
 
 class DataFileTest : public ::testing::Test {
  protected:
   std::unique_ptr<TClientDataSet> NewStore() { return MakeBackupEntryStore(&codec_); }
-  void AddEntry(TClientDataSet& store, const std::string& file, const std::string& folder) {
-    store.MoveLast();
-    store.InsertRow();
-    store.EditRow();
-    store.FieldAt(0).WriteText(file);
-    store.FieldAt(1).WriteText(folder);
-  }
   std::string CannotCreate(const std::string& path) {
     return FormatMessageText("ファイル %s を作成できません", {path});
   }

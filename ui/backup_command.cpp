@@ -26,14 +26,14 @@ namespace {
 // session should wait meanwhile, and keeps the system from sleeping.
 class BackupRunScope {
  public:
-  BackupRunScope(bool& running, FormView& view, ShellServices& shell)
-      : running_(running), view_(view), shell_(shell) {
-    running_ = true;
+  BackupRunScope(RunControl& runs, FormView& view, ShellServices& shell)
+      : runs_(runs), view_(view), shell_(shell) {
+    runs_.Begin();
     shell_.KeepSystemAwake(true);
     view_.SetShutdownBlockReason(form_texts::kBackupRunningReason);
   }
   ~BackupRunScope() {
-    running_ = false;
+    runs_.End();
     shell_.KeepSystemAwake(false);
     try {
       view_.HideCopyProgress();
@@ -46,7 +46,7 @@ class BackupRunScope {
   BackupRunScope& operator=(const BackupRunScope&) = delete;
 
  private:
-  bool& running_;
+  RunControl& runs_;
   FormView& view_;
   ShellServices& shell_;
 };
@@ -65,9 +65,8 @@ void TForm1::Copy1Click() {
   // A run reached from inside a run waits for it; after the end of the
   // session none starts, as the process may end in the middle of it.
   if (DeferDuringRun([this] { Copy1Click(); })) return;
-  if (session_ended_) return;
-  stop_requested_ = false;
-  BackupRunScope running(backup_running_, view_, shell_);
+  if (!runs_.MayStart()) return;
+  BackupRunScope running(runs_, view_, shell_);
   // Entries hold Windows paths: folder and file name are joined with "\".
   BackupRunContext context{os_, DateSettings(), ScheduleMode,
                            [this](const std::string& due_date) { StoreDueDate(due_date); },
@@ -83,9 +82,9 @@ void TForm1::Copy1Click() {
     report.copied = copied;
     report.total = total;
     report.heard = true;
-    return stop_requested_ ? CopyProgressAnswer::kCancel : CopyProgressAnswer::kContinue;
+    return runs_.StopRequested() ? CopyProgressAnswer::kCancel : CopyProgressAnswer::kContinue;
   };
-  context.stop_requested = [this] { return stop_requested_.load(); };
+  context.stop_requested = [this] { return runs_.StopRequested(); };
   context.run_blocking = [this, &report](const std::function<void()>& steps) {
     report.heard = false;
     shell_.RunOffUiThread(steps, [this, &report] {
@@ -97,19 +96,22 @@ void TForm1::Copy1Click() {
 }
 
 bool TForm1::DeferDuringRun(std::function<void()> later) {
-  if (!backup_running_) return false;
+  if (!runs_.Running()) return false;
   view_.PostToSelf(std::move(later));
   return true;
 }
 
 void TForm1::StopBackupRun() {
-  if (backup_running_) stop_requested_ = true;
+  runs_.RequestStop();
 }
 
 void TForm1::StoreDueDate(const std::string& due_date) {
   // In memory first: a refused write ends the run with the new date kept.
   TimerSetValue = due_date;
-  ScheduleSettings(os_).WriteDueDate(TimerSetValue);
+  // The write may wait for a settings file another program holds a moment:
+  // beside the window's thread, as the copy.
+  shell_.RunOffUiThread([this, &due_date] { ScheduleSettings(os_).WriteDueDate(due_date); },
+                        [this] { view_.KeepResponsive(); });
 }
 
 }  // namespace quillset

@@ -171,11 +171,14 @@ TEST_F(LongRunTest, WindowStaysAnsweringDuringEachCopyAndShowsItsProgress) {
   EXPECT_EQ(ReadBytes(Target("two.bin")), kBigContent);
 }
 
-// A slow disk (each flush takes 1.9 s) and a replace held for a moment by a
-// scanner: the UI thread still handles its messages at least every second
-// (the hang watch of the simulated UI thread fails the test otherwise).
+// A slow disk (each flush takes 1.9 s, each write of the due date 1.5 s)
+// and a replace held for a moment by a scanner: the UI thread still handles
+// its messages at least every second (the hang watch of the simulated UI
+// thread fails the test otherwise).
 TEST_F(LongRunTest, SlowFlushesAndARetriedReplaceNeverKeepTheWindowFromAnswering) {
+  SetWeeklyPastDue();
   os_.call_ms[OsCall::kFlush] = 1900;
+  os_.call_ms[OsCall::kProfileWrite] = 1500;
   os_.HoldAtNthCall(2, 300, OsCall::kMove);
   int pumps_during_flush = 0;
   os_.BeforeCall(OsCall::kFlush, 1, [&] {
@@ -187,8 +190,9 @@ TEST_F(LongRunTest, SlowFlushesAndARetriedReplaceNeverKeepTheWindowFromAnswering
 
   EXPECT_GT(os_.HeldCallFailures(), 0) << "the second replace was tried again";
   EXPECT_GT(pumps_during_flush, 0);
-  EXPECT_GE(SimulatedUiThread::Current().NowMs(), 3u * 1900);
+  EXPECT_GE(SimulatedUiThread::Current().NowMs(), 3u * (1900 + 1500));
   EXPECT_EQ(Results(*form_), std::vector<std::string>(3, backup_texts::kCopied));
+  EXPECT_EQ(form_->TimerSetValue, NextWeeklyDueDate());
   EXPECT_EQ(ReadBytes(Target("two.bin")), kBigContent);
 }
 

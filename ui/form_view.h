@@ -41,6 +41,11 @@ class FormView {
   // showing.
   virtual void RestoreWindow() = 0;
   virtual bool IsWindowVisible() = 0;
+  // The user reached the program (a click on its tray icon): when one of its
+  // boxes is open, the box comes to the front and takes the foreground, which
+  // Windows lets a program do right after such a click; the window behind a
+  // box is disabled and takes no input. Nothing when no box is open.
+  virtual void BringOpenBoxToFront() = 0;
   // Ask the window to close, by the same path as its close box.
   virtual void CloseWindow() = 0;
 

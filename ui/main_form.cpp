@@ -108,7 +108,7 @@ void TForm1::QueryEndSession() {
 // large list takes seconds to write, and Windows waits about 5 s in all.
 void TForm1::EndSession(bool ending) {
   if (!ending) return;
-  session_ended_ = true;
+  runs_.SessionEnded();
   StopBackupRun();
   try {
     timer_.SetInterval(0);

@@ -19,7 +19,6 @@
 //                         retries of an icon the shell refused
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -34,6 +33,7 @@
 #include "store/record_store.h"
 #include "ui/form_events.h"
 #include "ui/form_view.h"
+#include "ui/run_control.h"
 #include "ui/shell_services.h"
 #include "ui/timer_component.h"
 #include "ui/tray_icon_retry.h"
@@ -107,7 +107,7 @@ class TForm1 : public FormEvents {
   const LocaleDateSettings& DateSettings() const { return date_settings_; }
 
   // A backup run is going on (Copy1Click has not returned).
-  bool BackupRunning() const { return backup_running_; }
+  bool BackupRunning() const { return runs_.Running(); }
 
   // ---- Window state of the tray icon
   // Set from AddTrayIcon to RemoveTrayIcon: the window is in the tray, and the
@@ -138,6 +138,9 @@ class TForm1 : public FormEvents {
   // tray_icon.cpp: one NIM_ADD of TrayIconData; the retries start (or go on)
   // when the shell refuses it and stop when it accepts.
   void TryAddingTrayIcon();
+  // tray_icon.cpp: at Timer1's tick, an icon the shell refused while the
+  // system gave no retry timer is tried again.
+  void RetryTrayIconWithoutItsTimer();
   // schedule_commands.cpp: the body of one tick.
   void RunTimerTick();
   // The schedule in force, as a value.
@@ -184,11 +187,7 @@ class TForm1 : public FormEvents {
   bool tray_icon_added_ = false;
   std::optional<ListSeen> list_seen_by_menu_;  // from PopupMenuOpening to PopupMenuClosed
 
-  bool activated_ = false;        // FormActivate ran once
-  bool backup_running_ = false;
-  std::atomic<bool> stop_requested_{false};  // the run going on is to end now (read by its copy)
-  bool session_ended_ = false;    // no run may start any more
-  bool tick_deferred_ = false;    // a tick waits for the end of the run
+  RunControl runs_;
   bool tick_failure_open_ = false;  // a failure box of a timer tick is open
   // What the data file was when this process last loaded or saved it.
   DataFileState data_file_;

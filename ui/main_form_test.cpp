@@ -43,6 +43,16 @@ class MainFormLifecycleTest : public ::testing::Test {
     store.FieldAt(1).WriteText(folder);
   }
 
+  // A run of the program that adds one entry and closes: the data file then
+  // holds that list.
+  void SaveListOf(const std::string& file, const std::string& folder) {
+    FakeFormView view;
+    auto form = NewForm(view);
+    form->FormCreate();
+    AddPendingEntry(*form, file, folder);
+    form->FormClose();
+  }
+
   std::vector<std::string> FilesOf(TForm1& form) {
     std::vector<std::string> files;
     TClientDataSet& store = form.ClientDataSet1();
@@ -82,13 +92,7 @@ TEST_F(MainFormLifecycleTest, FirstStartCreatesAnEmptyListAndTheFirstCloseWrites
 
 TEST_F(MainFormLifecycleTest, ClosingSavesAPendingEntryAndTheNextStartShowsIt) {
   StoreMinutesSchedule("0");
-  {
-    FakeFormView view;
-    auto form = NewForm(view);
-    form->FormCreate();
-    AddPendingEntry(*form, "C:\\data\\a.txt", "D:\\bak");
-    form->FormClose();
-  }
+  SaveListOf("C:\\data\\a.txt", "D:\\bak");
   FakeFormView view;
   auto form = NewForm(view);
   form->FormCreate();
@@ -98,13 +102,7 @@ TEST_F(MainFormLifecycleTest, ClosingSavesAPendingEntryAndTheNextStartShowsIt) {
 
 TEST_F(MainFormLifecycleTest, FirstActivationKeepsWhatHappenedSinceTheStart) {
   StoreMinutesSchedule("0");
-  {
-    FakeFormView view;
-    auto form = NewForm(view);
-    form->FormCreate();
-    AddPendingEntry(*form, "C:\\a.txt", "D:\\");
-    form->FormClose();
-  }
+  SaveListOf("C:\\a.txt", "D:\\");
   FakeFormView view;
   auto form = NewForm(view);
   form->FormCreate();
@@ -152,13 +150,7 @@ TEST_F(MainFormLifecycleTest, DamagedDataFileIsRefusedAndNotWrittenOverAtClose) 
 
 TEST_F(MainFormLifecycleTest, ADataFileHeldAtStartIsLoadedAtTheFirstActivation) {
   StoreMinutesSchedule("0");
-  {
-    FakeFormView view;
-    auto form = NewForm(view);
-    form->FormCreate();
-    AddPendingEntry(*form, "C:\\held.txt", "D:\\");
-    form->FormClose();
-  }
+  SaveListOf("C:\\held.txt", "D:\\");
   // Another program holds the file past the retries while the program starts.
   FakeFormView view;
   auto form = NewForm(view);
@@ -174,13 +166,7 @@ TEST_F(MainFormLifecycleTest, ADataFileHeldAtStartIsLoadedAtTheFirstActivation) 
 
 TEST_F(MainFormLifecycleTest, FirstActivationLoadsADataFileMendedAfterAFailedStart) {
   StoreMinutesSchedule("0");
-  {
-    FakeFormView view;
-    auto form = NewForm(view);
-    form->FormCreate();
-    AddPendingEntry(*form, "C:\\good.txt", "D:\\");
-    form->FormClose();
-  }
+  SaveListOf("C:\\good.txt", "D:\\");
   const std::string good = ReadBytes(data_path_);
   ASSERT_TRUE(WriteBytes(data_path_, good.substr(0, good.size() / 2)));
   FakeFormView view;

@@ -123,12 +123,12 @@ void TForm1::RunTimerTick() {
 }
 
 void TForm1::Timer1Timer() {
+  RetryTrayIconWithoutItsTimer();
   // A tick during a run is handled after it, once, as the system keeps one.
-  if (backup_running_) {
-    if (!tick_deferred_) {
-      tick_deferred_ = true;
+  if (runs_.Running()) {
+    if (runs_.DeferTick()) {
       view_.PostToSelf([this] {
-        tick_deferred_ = false;
+        runs_.TickRan();
         Timer1Timer();
       });
     }

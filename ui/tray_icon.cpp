@@ -43,7 +43,8 @@ void TForm1::AddTrayIcon() {
 // A hidden window without an icon cannot be reached: when the shell refuses
 // the icon (Explorer not started yet at logon, or busy), it is tried again
 // from a timer until the shell takes it, and at once when the shell announces
-// itself with "TaskbarCreated".
+// itself with "TaskbarCreated". A system that gives no timer for the retries
+// must not stop the start: Timer1's ticks try again instead.
 void TForm1::TryAddingTrayIcon() {
   if (shell_.NotifyIcon(kNimAdd, TrayIconData)) {
     tray_icon_added_ = true;
@@ -51,6 +52,10 @@ void TForm1::TryAddingTrayIcon() {
   } else if (!tray_icon_retry_.Pending()) {
     tray_icon_retry_.Start();
   }
+}
+
+void TForm1::RetryTrayIconWithoutItsTimer() {
+  if (TrayIconShown && !tray_icon_added_ && !tray_icon_retry_.Pending()) TryAddingTrayIcon();
 }
 
 void TForm1::TrayIconRetryTimer() {
@@ -86,6 +91,9 @@ void TForm1::RestoreFromTray() {
   // The window layer runs FormActivate when the window takes the focus for
   // the first time.
   view_.RestoreWindow();
+  // A box opened while the window was hidden disabled it: the box, not the
+  // window, is what the user must see now.
+  view_.BringOpenBoxToFront();
 }
 
 void TForm1::TrayNotify(std::uint32_t mouse_message) {

@@ -26,13 +26,17 @@ class TrayIconRetry {
 
   bool Pending() const { return timer_.Interval() != 0; }
   // Arms the timer from the start of the cadence: the first try 2 s from now.
-  // Raises EOutOfResources when the system gives no timer.
+  // When the system gives no timer nothing is raised: the retries are then
+  // not pending, and the caller's other occasions must try again.
   void Start();
-  // One try failed again: after the first 2 minutes, the next comes in a minute.
+  // One try failed again: after the first 2 minutes, the next comes in a
+  // minute (or, with the timer refused, not from here any more).
   void TryFailed();
   void Stop();
 
  private:
+  void ArmOrGiveUp(std::uint32_t interval_ms);
+
   TTimer timer_;
   int failed_tries_ = 0;
 };

@@ -155,6 +155,33 @@ TEST_F(TrayIconNotifyTest, DoubleClickRestoresOnItsFirstPress) {
                                                 "restore"}));
 }
 
+// A tick's failure box opened while the window is hidden in the tray: by
+// Windows' rule it cannot take the foreground from the program the user works
+// in. A click on the icon lets the program take it (the shell grants it): the
+// box comes to the front, not the window it disabled.
+TEST_F(TrayIconNotifyTest, ClickWhileABoxIsOpenBringsTheBoxToTheFront) {
+  form->ScheduleMode = 2;
+  form->TimerSetValue = "not a date";
+  form->HideToTray();
+  FakeFormView::Active when_opened = FakeFormView::Active::kMainWindow;
+  FakeFormView::Active after_click = FakeFormView::Active::kOtherProgram;
+  bool clicked = false;
+  view.during_box = [&] {
+    if (clicked) return;
+    clicked = true;
+    when_opened = view.active;
+    view.may_take_foreground = true;
+    form->TrayNotify(kWmLButtonDown);
+    after_click = view.active;
+  };
+  form->Timer1Timer();
+  ASSERT_EQ(view.failures.size(), 1u);
+  EXPECT_EQ(when_opened, FakeFormView::Active::kOtherProgram);
+  EXPECT_EQ(after_click, FakeFormView::Active::kBox);
+  EXPECT_TRUE(view.visible);
+  EXPECT_FALSE(form->TrayIconShown);
+}
+
 using TrayIconTaskbarTest = TrayIconTest;
 
 TEST_F(TrayIconTaskbarTest, RecreatedTaskbarGetsTheIconBackWhileHidden) {
@@ -279,6 +306,42 @@ TEST_F(TrayIconRetryTest, TaskbarCreatedAddsTheIconAndEndsThePendingRetries) {
   EXPECT_FALSE(form->TrayIconAdded());
   EXPECT_TRUE(RetryTimer().armed);
   EXPECT_EQ(RetryTimer().interval_ms, 2000u);
+}
+
+// The system gives no timer for the retries: the start goes on all the same,
+// and the icon is tried again when the shell announces itself and at Timer1's
+// next tick.
+TEST_F(TrayIconRetryTest, RefusedRetryTimerFallsBackToTaskbarCreatedAndTimer1) {
+  form->ScheduleMode = 1;
+  form->TimerSetValue = "10";
+  form->TimeIniSet();
+  shell.notify_icon_result = false;
+  shell.timer_refusals = 1;
+  EXPECT_NO_THROW(form->HideToTray());
+  EXPECT_FALSE(view.visible);
+  EXPECT_TRUE(form->TrayIconShown);
+  EXPECT_FALSE(RetryTimer().armed);
+  EXPECT_TRUE(Timer().armed) << "Timer1 is untouched";
+
+  shell.timer_refusals = 1;
+  form->Timer1Timer();  // the shell still refuses, and still no retry timer
+  EXPECT_EQ(Adds(), 2u);
+  EXPECT_FALSE(RetryTimer().armed);
+  shell.notify_icon_result = true;
+  form->Timer1Timer();
+  EXPECT_EQ(Adds(), 3u);
+  EXPECT_TRUE(form->TrayIconAdded());
+  form->Timer1Timer();
+  EXPECT_EQ(Adds(), 3u) << "an icon the shell holds is not added again";
+
+  shell.notify_icon_result = false;
+  shell.timer_refusals = 1;
+  EXPECT_NO_THROW(form->TaskbarCreated());
+  EXPECT_FALSE(form->TrayIconAdded());
+  shell.notify_icon_result = true;
+  form->TaskbarCreated();
+  EXPECT_TRUE(form->TrayIconAdded());
+  EXPECT_EQ(Adds(), 5u);
 }
 
 TEST_F(TrayIconRetryTest, RestoreAndHideAgainWhileRetrying) {

@@ -9,6 +9,12 @@
 //   quillset_window_tool close  ends Quillset as a user does: OK on its boxes,
 //                               then the main window closed; waits up to 15 s.
 //                               Exit 0 when no main window is left.
+//   quillset_window_tool session-end  sends Quillset's main window the end
+//                               of the session as Windows does
+//                               (WM_QUERYENDSESSION, then WM_ENDSESSION TRUE,
+//                               each by SendMessageTimeout, 60 s) and prints
+//                               how long each took to answer: "query <s>",
+//                               "end <s>". Exit 0 when both were answered.
 //   ... wait --stamp, close --stamp  as above, and print on a line of its own
 //                               "stamp <seconds>": the Unix time at which the
 //                               window was seen (wait, polling every 2 ms) or
@@ -122,6 +128,25 @@ int Close() {
   return ended ? 0 : 1;
 }
 
+int SessionEnd() {
+  HWND form = MainWindow();
+  if (form == nullptr) return 1;
+  LARGE_INTEGER frequency, start, asked, ended;
+  QueryPerformanceFrequency(&frequency);
+  DWORD_PTR answer = 0;
+  QueryPerformanceCounter(&start);
+  const bool query_answered =
+      SendMessageTimeoutA(form, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 60000, &answer) != 0;
+  QueryPerformanceCounter(&asked);
+  const bool end_answered =
+      SendMessageTimeoutA(form, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 60000, &answer) != 0;
+  QueryPerformanceCounter(&ended);
+  const double unit = static_cast<double>(frequency.QuadPart);
+  std::printf("query %.3f\nend %.3f\n", (asked.QuadPart - start.QuadPart) / unit,
+              (ended.QuadPart - asked.QuadPart) / unit);
+  return query_answered && end_answered ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -133,6 +158,7 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "wait") == 0) return Wait();
   if (argc == 2 && std::strcmp(argv[1], "dismiss") == 0) return Dismiss();
   if (argc == 2 && std::strcmp(argv[1], "close") == 0) return Close();
-  std::fprintf(stderr, "usage: quillset_window_tool wait|dismiss|close [--stamp]\n");
+  if (argc == 2 && std::strcmp(argv[1], "session-end") == 0) return SessionEnd();
+  std::fprintf(stderr, "usage: quillset_window_tool wait|dismiss|close|session-end [--stamp]\n");
   return 2;
 }

@@ -37,6 +37,10 @@ class FakeFormView : public FormView {
   void RestoreWindow() override {
     visible = true;
     log.push_back("restore");
+    if (may_take_foreground) active = Active::kMainWindow;
+  }
+  void BringOpenBoxToFront() override {
+    if (open_boxes > 0 && may_take_foreground) active = Active::kBox;
   }
   bool IsWindowVisible() override { return visible; }
   void CloseWindow() override { log.push_back("close"); close_requests++; }
@@ -78,22 +82,37 @@ class FakeFormView : public FormView {
   void ShowPlainMessage(const std::string& text) override {
     plain_messages.push_back(text);
     log.push_back("plain:" + text);
-    if (during_box) during_box();
+    OpenBox();
   }
   void ShowFailure(const std::string& message) override {
     failures.push_back(message);
     log.push_back("failure:" + message);
-    if (during_box) during_box();
+    OpenBox();
   }
   std::string InputBox(const std::string& title, const std::string& prompt,
                        const std::string& preset) override {
     input_titles.push_back(title);
     input_prompts.push_back(prompt);
-    if (during_box) during_box();
+    OpenBox();
     if (input_answers.empty()) return preset;  // closed: the preset comes back
     std::string answer = input_answers.front();
     input_answers.pop_front();
     return answer;
+  }
+
+  // Windows' foreground rule: the program may take the foreground only when
+  // the user has just reached it (the test sets `may_take_foreground`: a click
+  // on its tray icon); otherwise a box it opens is not the active window.
+  enum class Active { kOtherProgram, kMainWindow, kBox };
+  Active active = Active::kOtherProgram;
+  bool may_take_foreground = false;
+  int open_boxes = 0;
+  void OpenBox() {
+    ++open_boxes;
+    if (may_take_foreground) active = Active::kBox;
+    if (during_box) during_box();
+    --open_boxes;
+    if (active == Active::kBox) active = visible ? Active::kMainWindow : Active::kOtherProgram;
   }
 
   // ---- The end of the Windows session: WM_QUERYENDSESSION, then

@@ -57,6 +57,11 @@ class FormTestOs : public RealFilesTestOs {
     Spend(OsCall::kMove, "MoveFileReplacing");
     return RealFilesTestOs::MoveFileReplacing(from, to);
   }
+  bool WriteProfileString(const std::string& section, const std::string& key,
+                          const std::string& value, const std::string& path) override {
+    Spend(OsCall::kProfileWrite, "WriteProfileString");
+    return RealFilesTestOs::WriteProfileString(section, key, value, path);
+  }
   bool RemoveFile(const std::string& path) override {
     Spend(OsCall::kRemove, "RemoveFile");
     return RealFilesTestOs::RemoveFile(path);

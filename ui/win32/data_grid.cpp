@@ -105,7 +105,15 @@ void DataGrid::SetRowProgress(int permille) {
 }
 
 void DataGrid::ReportFailure(const std::string& message) {
-  if (callbacks_.show_failure) callbacks_.show_failure(message);
+  if (!callbacks_.show_failure) return;
+  ++failure_boxes_open_;
+  try {
+    callbacks_.show_failure(message);
+  } catch (...) {
+    --failure_boxes_open_;
+    throw;
+  }
+  --failure_boxes_open_;
 }
 
 // ---- Source notifications
@@ -122,8 +130,6 @@ void DataGrid::RowsScrolled(int) { RowsChanged(); }
 void DataGrid::EditStateChanged() {
   if (Handle()) InvalidateRect(Handle(), nullptr, FALSE);
 }
-
-void DataGrid::PushPendingText() { WriteEditorText(); }
 
 // ---- Messages
 

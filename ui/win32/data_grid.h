@@ -21,12 +21,15 @@
 // open the popup menu (keyboard: at the grid's top-left corner).
 //
 // Every failure of the source is shown in the failure box; the grid then stays
-// as it was (a refused cell text keeps the editor open with the typed text).
+// as it was (a refused cell text keeps the editor open with the typed text;
+// but a commit from outside the grid while that box is open, a timer tick's
+// run, commits the row without the refused text and closes the editor).
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "ui/grid_source.h"
@@ -149,6 +152,8 @@ class DataGrid : public WindowBase, private GridSourceObserver {
   WNDPROC editor_default_proc_ = nullptr;
   bool editor_open_ = false;
   bool editor_changed_ = false;  // typed text not yet written into the field
+  std::optional<std::string> refused_text_;  // the editor's text the field last refused
+  int failure_boxes_open_ = 0;  // the grid's own failure boxes, nested
   bool loading_editor_ = false;  // the grid itself sets the editor's text
   int editor_column_ = 0;
 

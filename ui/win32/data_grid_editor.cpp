@@ -89,8 +89,27 @@ std::string DataGrid::EditorText() const {
 
 void DataGrid::WriteEditorText() {
   if (!editor_open_ || !editor_changed_) return;
-  source_.WriteGridText(editor_column_, EditorText());
+  const std::string text = EditorText();
+  try {
+    source_.WriteGridText(editor_column_, text);
+  } catch (...) {
+    refused_text_ = text;
+    throw;
+  }
   editor_changed_ = false;
+}
+
+// A commit from outside the grid (a timer tick's backup run) while the box
+// for the editor's refused text is open would only have the same text
+// refused again, fail the run and open one more box: the row is committed
+// without it, and the refused text goes with the editor.
+void DataGrid::PushPendingText() {
+  if (failure_boxes_open_ > 0 && editor_open_ && editor_changed_ &&
+      refused_text_ && EditorText() == *refused_text_) {
+    CloseEditor();
+    return;
+  }
+  WriteEditorText();
 }
 
 bool DataGrid::EnsureEditing() {

@@ -182,6 +182,41 @@ TEST_F(DataGridTest, RefusedTextShowsTheFailureAndKeepsTheEditorWithTheTypedText
   EXPECT_EQ(source_.Current(), 1);
 }
 
+// While the box for a refused text is open, timer ticks go on (the box's
+// message loop delivers them) and each tick's run commits the row: the
+// refused text is not written again (it would fail the run and open another
+// box); the row is committed with what was accepted.
+TEST_F(DataGridTest, RunsWhileTheRefusedTextBoxIsOpenCommitTheRowWithoutIt) {
+  grid_->SetReadOnly(false);
+  Type("ok");
+  Key(VK_TAB);
+  source_.refuse_writes = true;
+  int runs_failed = 0;
+  DialogAnswerer answer([&](HWND box) {
+    for (int tick = 0; tick < 2; ++tick) {
+      try {
+        source_.MoveRows(1);  // the run commits the row as it moves on
+        source_.MoveRows(-1);
+      } catch (const Exception&) {
+        ++runs_failed;
+      }
+    }
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  });
+  Type("bad");
+  Key(VK_RETURN);
+  Pump(150);
+  EXPECT_EQ(answer.Seen().size(), 1u);
+  EXPECT_EQ(runs_failed, 0);
+  int refusals = 0;
+  for (const auto& e : source_.log) refusals += e == "WriteGridText 1 bad";
+  EXPECT_EQ(refusals, 1);
+  EXPECT_EQ(source_.rows[0][0], "ok");
+  EXPECT_EQ(source_.rows[0][1], "dir0");
+  EXPECT_EQ(source_.EditState(), GridEditState::Browse);
+  EXPECT_FALSE(grid_->EditorOpen());
+}
+
 TEST_F(DataGridTest, EscRestoresTypedTextFirstAndDiscardsTheRowSecond) {
   grid_->SetReadOnly(false);
   Type("new");

@@ -76,6 +76,7 @@ void MainFormWindow::Create(FormEvents& events, GridSource& rows) {
     if (!shown_before_) FirstShowing();
     ::ShowWindow(Handle(), SW_SHOW);
     BringToFront();
+    BringOpenBoxToFront();  // a box open behind the restored window
   };
   client_of_application.minimizing = [this] { ::ShowWindow(Handle(), SW_HIDE); };
   client_of_application.close_requested = [this] { Close(); };
@@ -128,6 +129,8 @@ void MainFormWindow::BringToFront() {
   SetActiveWindow(Handle());
   FocusGrid();
 }
+
+void MainFormWindow::BringOpenBoxToFront() { quillset::BringOpenBoxToFront(); }
 
 void MainFormWindow::FocusGrid() {
   if (!grid_) return;

@@ -92,6 +92,7 @@ class MainFormWindow : public WindowBase, public FormView {
   void SetShowAtStart(bool show) override { show_at_start_ = show; }
   void HideWindow() override;
   void RestoreWindow() override;
+  void BringOpenBoxToFront() override;
   bool IsWindowVisible() override { return visible_; }
   void CloseWindow() override;
   void SetGridReadOnly(bool read_only) override;

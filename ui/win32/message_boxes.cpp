@@ -12,14 +12,17 @@ namespace {
 constexpr char kDeleteQuestion[] = "レコードを削除してもよいですか？";
 constexpr char kConfirmCaption[] = "確認";
 
-// A CBT hook centres the next dialog-class window that gets activated. Nested
-// boxes each install their own hook; the newest pending request takes the
-// first activation it sees.
-struct CentreRequest {
+// While a box is open, a CBT hook of its own notes the box's window when it
+// is created (so that it can be brought to the front later) and, when asked,
+// centres it at its first activation. Nested boxes each install their own
+// hook; the newest open box takes the first dialog-class window it sees.
+struct OpenBox {
   HHOOK hook = nullptr;
-  bool done = false;
+  bool centre = false;
+  bool topmost = false;
+  HWND hwnd = nullptr;
 };
-thread_local std::vector<CentreRequest*> g_centre_requests;
+thread_local std::vector<OpenBox*> g_open_boxes;
 
 bool IsDialogClass(HWND hwnd) {
   wchar_t name[16] = {};
@@ -27,24 +30,51 @@ bool IsDialogClass(HWND hwnd) {
   return lstrcmpW(name, L"#32770") == 0;
 }
 
-LRESULT CALLBACK CentreHook(int code, WPARAM wparam, LPARAM lparam) {
-  HHOOK next = g_centre_requests.empty() ? nullptr : g_centre_requests.back()->hook;
-  if (code == HCBT_ACTIVATE) {
-    HWND hwnd = reinterpret_cast<HWND>(wparam);
-    for (auto it = g_centre_requests.rbegin(); it != g_centre_requests.rend(); ++it) {
-      if ((*it)->done) continue;
-      if (IsDialogClass(hwnd)) {
-        (*it)->done = true;
-        RECT r;
-        GetWindowRect(hwnd, &r);
-        POINT p = ScreenCentredPosition(SIZE{r.right - r.left, r.bottom - r.top});
-        SetWindowPos(hwnd, nullptr, p.x, p.y, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-      }
-      break;
+LRESULT CALLBACK BoxHook(int code, WPARAM wparam, LPARAM lparam) {
+  HHOOK next = g_open_boxes.empty() ? nullptr : g_open_boxes.back()->hook;
+  HWND hwnd = reinterpret_cast<HWND>(wparam);
+  if (!g_open_boxes.empty() && (code == HCBT_CREATEWND || code == HCBT_ACTIVATE)) {
+    OpenBox& box = *g_open_boxes.back();
+    if (code == HCBT_CREATEWND && !box.hwnd && IsDialogClass(hwnd)) box.hwnd = hwnd;
+    // MB_TOPMOST asks for this; done here too, before the box first shows, so
+    // that no system that overlooks the flag (Wine does) leaves it behind.
+    if (code == HCBT_ACTIVATE && box.topmost && hwnd == box.hwnd) {
+      box.topmost = false;
+      SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    if (code == HCBT_ACTIVATE && box.centre && hwnd == box.hwnd) {
+      box.centre = false;
+      RECT r;
+      GetWindowRect(hwnd, &r);
+      POINT p = ScreenCentredPosition(SIZE{r.right - r.left, r.bottom - r.top});
+      SetWindowPos(hwnd, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
   }
   return CallNextHookEx(next, code, wparam, lparam);
+}
+
+// A box opened while the program's windows are hidden (its owner, the
+// application window, hides with the main window) would open behind the
+// program the user works in, with no taskbar entry to find it by: it is put
+// above other programs' windows, and takes the foreground if Windows lets the
+// program have it (otherwise Windows only flashes it).
+UINT FrontFlags(HWND owner) {
+  return owner && IsWindowVisible(owner) ? 0 : MB_TOPMOST | MB_SETFOREGROUND;
+}
+
+int ShowBox(HWND owner, const std::string& text, const std::string& caption, UINT type,
+            bool centre) {
+  OpenBox box;
+  box.centre = centre;
+  const UINT front = FrontFlags(owner);
+  box.topmost = (front & MB_TOPMOST) != 0;
+  box.hook = SetWindowsHookExW(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
+  g_open_boxes.push_back(&box);
+  int result = MessageBoxW(owner, ShiftJisToUtf16ForDisplay(text).c_str(),
+                           ShiftJisToUtf16ForDisplay(caption).c_str(), type | front);
+  g_open_boxes.pop_back();
+  if (box.hook) UnhookWindowsHookEx(box.hook);
+  return result;
 }
 
 }  // namespace
@@ -57,14 +87,19 @@ POINT ScreenCentredPosition(SIZE size) {
 
 int CenteredMessageBox(HWND owner, const std::string& text, const std::string& caption,
                        UINT type) {
-  CentreRequest request;
-  request.hook = SetWindowsHookExW(WH_CBT, CentreHook, nullptr, GetCurrentThreadId());
-  g_centre_requests.push_back(&request);
-  int result = MessageBoxW(owner, ShiftJisToUtf16ForDisplay(text).c_str(),
-                           ShiftJisToUtf16ForDisplay(caption).c_str(), type);
-  g_centre_requests.pop_back();
-  if (request.hook) UnhookWindowsHookEx(request.hook);
-  return result;
+  return ShowBox(owner, text, caption, type, true);
+}
+
+bool BringOpenBoxToFront() {
+  for (auto it = g_open_boxes.rbegin(); it != g_open_boxes.rend(); ++it) {
+    HWND box = (*it)->hwnd;
+    if (!box || !IsWindow(box)) continue;
+    SetForegroundWindow(box);
+    SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    SetActiveWindow(box);
+    return true;
+  }
+  return false;
 }
 
 MessageBoxes::MessageBoxes(const CodePage& code_page, std::string title, HWND owner)
@@ -75,8 +110,7 @@ void MessageBoxes::ShowFailure(const std::string& message) {
   ++open_failure_boxes_;
   {
     ModalScope scope(owner_);
-    MessageBoxW(owner_, ShiftJisToUtf16ForDisplay(text).c_str(),
-                ShiftJisToUtf16ForDisplay(title_).c_str(), MB_ICONERROR | MB_OK);
+    ShowBox(owner_, text, title_, MB_ICONERROR | MB_OK, false);
   }
   --open_failure_boxes_;
 }

@@ -7,6 +7,8 @@
 //   delete confirmation  "レコードを削除してもよいですか？", caption "確認",
 //                 question-mark icon, "OK" and "キャンセル", centred on the screen.
 // Each runs the system's nested message loop, in which timer messages go on.
+// A box opened while the program's windows are hidden comes above other
+// programs' windows and takes the foreground when Windows lets it.
 #pragma once
 
 #include <windows.h>
@@ -45,6 +47,12 @@ class MessageBoxes {
 // as it is laid out.
 int CenteredMessageBox(HWND owner, const std::string& text, const std::string& caption,
                        UINT type);
+
+// The user reached the program (a click on its tray icon, a restore) while
+// one of this thread's boxes is open: the newest comes to the front and takes
+// the foreground, which Windows allows right after such a click. True when a
+// box was open.
+bool BringOpenBoxToFront();
 
 // The centre position of a window of `size` on the primary screen:
 // (screen - size) / 2 in integers.

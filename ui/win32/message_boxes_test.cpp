@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "ui/win32/input_box.h"
 #include "ui/win32/win32_ui_test_support.h"
@@ -47,6 +48,38 @@ TEST_F(MessageBoxesTest, PlainMessageIsCentredWithOneOkButton) {
   EXPECT_TRUE(IsCentredOnScreen(box.rect));
   ASSERT_EQ(box.buttons.size(), 1u);
   EXPECT_EQ(box.buttons[0], "OK");
+}
+
+// A box of a program whose windows are hidden (its owner hides with them)
+// comes above other programs' windows; the user reaching the program brings
+// the open box to the front. A box of a shown program opens as usual.
+TEST_F(MessageBoxesTest, BoxOfAHiddenProgramIsTopmostAndComesToTheFrontWhenReached) {
+  HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20,
+                               200, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_TRUE(owner && other);
+  MessageBoxes boxes(code_page_, kTitle, owner);
+  std::vector<bool> topmost;
+  bool brought = false, active = false;
+  DialogAnswerer answer([&](HWND box) {
+    topmost.push_back((GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
+    if (topmost.size() == 1) {
+      SetForegroundWindow(other);
+      brought = BringOpenBoxToFront();
+      active = GetForegroundWindow() == box;
+    }
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  });
+  boxes.ShowFailure("hidden");
+  ShowWindow(owner, SW_SHOWNA);
+  boxes.ShowFailure("shown");
+  EXPECT_EQ(topmost, (std::vector<bool>{true, false}));
+  EXPECT_TRUE(brought);
+  EXPECT_TRUE(active);
+  EXPECT_FALSE(BringOpenBoxToFront()) << "no box open";
+  DestroyWindow(other);
+  DestroyWindow(owner);
 }
 
 // Reads what the input box shows, then types `typed` (unless null) and presses `button`.

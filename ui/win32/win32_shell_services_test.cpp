@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -114,6 +115,39 @@ TEST_F(WindowTest, TimerTicksArriveAsMessages) {
   }
   EXPECT_TRUE(ticked);
   shell_.KillWindowTimer(Handle(), 1);
+}
+
+// ---- Work beside the UI thread, and the power request of a run
+
+// As Windows sends WM_QUERYENDSESSION during a long flush: the message is
+// answered while the work goes on, from the caller's pump.
+TEST_F(WindowTest, WorkBesideTheUiThreadLetsSentMessagesThroughAndGivesBackItsFailure) {
+  DWORD work_thread = 0;
+  bool answered = false;
+  int pumps = 0;
+  shell_.RunOffUiThread(
+      [&] {
+        work_thread = GetCurrentThreadId();
+        DWORD_PTR result = 0;
+        answered = SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+      },
+      [&] {
+        ++pumps;
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      });
+  EXPECT_NE(work_thread, GetCurrentThreadId());
+  EXPECT_TRUE(answered);
+  EXPECT_GT(pumps, 0);
+  EXPECT_THROW(shell_.RunOffUiThread([] { throw std::runtime_error("refused"); }, nullptr),
+               std::runtime_error);
+}
+
+TEST_F(ShellTest, KeepingTheSystemAwakeIsTheThreadsPowerRequest) {
+  shell_.KeepSystemAwake(true);
+  EXPECT_NE(SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) & ES_SYSTEM_REQUIRED, 0u);
+  shell_.KeepSystemAwake(false);
+  EXPECT_EQ(SetThreadExecutionState(ES_CONTINUOUS) & ES_SYSTEM_REQUIRED, 0u);
 }
 
 TEST_F(WindowTest, NotifyIconAddsAndDeletesTheIconWithTheMainIcon) {

@@ -1,0 +1,53 @@
+// What the main window's handlers know about backup runs, in one place:
+// whether a run goes on, whether it is to stop, whether runs may start at all
+// (not after the end of the session), and whether a tick waits for the run's
+// end. The run itself lives in one handler (Copy1Click); other handlers reach
+// the window meanwhile through messages sent to it.
+#pragma once
+
+#include <atomic>
+
+namespace quillset {
+
+class RunControl {
+ public:
+  // ---- The run
+  bool Running() const { return running_; }
+  // False after the end of the session: the process may end in the middle of
+  // a run, so none starts.
+  bool MayStart() const { return !session_ended_; }
+  // REQUIRES: !Running() and MayStart().
+  void Begin() {
+    running_ = true;
+    stop_requested_ = false;
+  }
+  void End() { running_ = false; }
+
+  // ---- Stopping: asked on the window's thread, read also by the run's copy
+  // on its own. Outside a run nothing is asked.
+  void RequestStop() {
+    if (running_) stop_requested_ = true;
+  }
+  bool StopRequested() const { return stop_requested_; }
+
+  // ---- The end of the session
+  void SessionEnded() { session_ended_ = true; }
+
+  // ---- Ticks during a run: the first waits for the run's end (true: post
+  // it), later ones are dropped as the system keeps one tick; TickRan when
+  // the waiting one runs.
+  bool DeferTick() {
+    if (tick_deferred_) return false;
+    tick_deferred_ = true;
+    return true;
+  }
+  void TickRan() { tick_deferred_ = false; }
+
+ private:
+  bool running_ = false;
+  std::atomic<bool> stop_requested_{false};
+  bool session_ended_ = false;
+  bool tick_deferred_ = false;
+};
+
+}  // namespace quillset
