@@ -8,7 +8,7 @@
 
 #include "base/errors.h"
 #include "backup/safe_copy.h"
-#include "backup/testing/real_files_test_os.h"
+#include "base/testing/real_files_test_os.h"
 
 namespace quillset {
 namespace {

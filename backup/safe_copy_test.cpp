@@ -8,7 +8,7 @@
 
 #include "base/retrying_os_services.h"
 #include "backup/same_file.h"
-#include "backup/testing/real_files_test_os.h"
+#include "base/testing/real_files_test_os.h"
 
 namespace quillset {
 namespace {

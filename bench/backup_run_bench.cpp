@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "backup/backup_run.h"
-#include "backup/testing/real_files_test_os.h"
+#include "base/testing/real_files_test_os.h"
 #include "settings/ini_file.h"
 #include "settings/settings_keys.h"
 

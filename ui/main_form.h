@@ -32,6 +32,7 @@
 #include "store/packet_codec.h"
 #include "store/record_store.h"
 #include "ui/form_events.h"
+#include "ui/form_texts.h"
 #include "ui/form_view.h"
 #include "ui/run_control.h"
 #include "ui/shell_services.h"
@@ -39,14 +40,6 @@
 #include "ui/tray_icon_retry.h"
 
 namespace quillset {
-
-// The texts of the main window, in one place.
-namespace form_texts {
-inline constexpr char kApplicationTitle[] = "ファイルバックアップツール";
-inline constexpr char kDesignCaption[] = "右クリックでメニューが出ます。";
-// Why the session should wait, while a backup run goes on.
-inline constexpr char kBackupRunningReason[] = "バックアップ中です";
-}  // namespace form_texts
 
 class TForm1 : public FormEvents {
  public:

@@ -17,37 +17,34 @@
 // opens the cell editor only while editing is on.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <dlgs.h>
 #include <shlobj.h>
 
 #include <string>
 #include <vector>
 
-#include "tests/e2e/e2e_driver.h"
+#include "backup/backup_run.h"
+#include "tests/e2e/program_test.h"
+#include "ui/form_texts.h"
 #include "ui/win32/window_classes.h"
 
 namespace quillset {
 namespace e2e {
 namespace {
 
-constexpr unsigned kBakup1Command = 101;  // "backupファイル選択"
-constexpr unsigned kDelete1Command = 102;  // "削除"
-constexpr unsigned kCopy1Command = 103;    // "コピー"
-constexpr unsigned kEdit1Command = 104;    // "編集"
 constexpr int kResultColumn = 2;
 constexpr int kTimeColumn = 3;
-// The file name field of the file-open dialog: the edit field edt1, or the
-// edit field inside the combo box cmb13 (Wine's layout).
-constexpr int kFileNameEditId = 0x480;
-constexpr int kFileNameComboId = 0x47C;
 
-const char kApplicationTitle[] = "ファイルバックアップツール";
+using backup_texts::kCopied;
+using backup_texts::kCopyFailed;
+using form_texts::kApplicationTitle;
 const char kFirstRunText[] =
     "初期設定値は ０分です。\r\nバックアップは開始しません！！\r\n"
     "メニューよりバックアップ開始間隔を設定して下さい。";
 const char kFolderPromptSuffix[] = "バックアップ保存するディレクトリを選択して下さい";
-const char kCopied[] = "バックアップ成功";
-const char kCopyFailed[] = "バックアップ失敗";
-const char kFolderMissing[] = "フォルダーが見つかり";  // the first 20 bytes
+// The result field keeps the first 20 bytes of the text.
+const std::string kFolderMissing = std::string(backup_texts::kFolderMissing).substr(0, 20);
 
 struct Entry {
   std::string file;
@@ -57,77 +54,20 @@ struct Entry {
 HWND FileNameField(HWND dialog) {
   for (HWND child : ChildWindows(dialog)) {
     int id = GetDlgCtrlID(child);
-    if (WindowClass(child) == "Edit" && (id == kFileNameEditId || id == kFileNameComboId))
+    // The edit field edt1, or the edit field inside the combo box cmb13
+    // (Wine's layout).
+    if (WindowClass(child) == "Edit" && (id == edt1 || id == cmb13))
       return child;
   }
   return nullptr;
 }
 
-class BackupListTest : public ::testing::Test {
+class BackupListTest : public ProgramTest {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(BuiltExePath().empty()) << "the build made no Quillset.exe";
-    ASSERT_EQ(AnyRunningQuillset(), nullptr) << "a Quillset of an earlier run still runs";
-    ASSERT_TRUE(folder_.Ok()) << folder_.Path();
-  }
-  void TearDown() override { StopProgram(); }
-
-  void StopProgram() {
-    if (process_ && process_->IsRunning()) {
-      DWORD code = 99;
-      if (!process_->CloseProgram(code)) process_->Terminate();
-    }
-    process_.reset();
-  }
-  void Start() {
-    process_ = QuillsetProcess::Start(folder_.ExePath());
-    ASSERT_NE(process_, nullptr);
-    form_ = process_->WaitForMainWindow();
-    ASSERT_NE(form_, nullptr);
-    // The grid is made a moment after the window itself.
-    ASSERT_TRUE(WaitUntil([&] { return (grid_ = GridOf(form_)) != nullptr; }, kWindowTimeout));
-  }
-  // A start without a settings file: OK on the first-run box, window shown.
-  void StartFirstRun() {
-    Start();
-    HWND box = process_->WaitForDialog();
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(Dismiss(box));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout));
-  }
-  // A start with the stored schedule of an earlier run: hidden in the tray,
-  // restored by a press on the icon (the list is loaded at that moment).
-  void StartStoredAndRestore() {
-    Start();
-    PostTrayCallback(form_, WM_LBUTTONDOWN);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout));
-  }
-  void CloseProgram() {
-    DWORD code = 99;
-    ASSERT_TRUE(process_->CloseProgram(code));
-    EXPECT_EQ(code, 0u);
-    process_.reset();
-  }
-  static bool Dismiss(HWND box) {
-    PressButton(box, IDOK);
-    return WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, kDialogTimeout);
-  }
-  // Runs a menu command that opens no box: sent, so it has been handled when
-  // this returns.
-  void Command(unsigned command) {
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(form_, WM_COMMAND, MAKEWPARAM(command, 0), 0, SMTO_ABORTIFHUNG,
-                        kDialogTimeout, &ignored);
-  }
-  void Settle() {
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(grid_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kDialogTimeout, &ignored);
-  }
-
   // Adds an entry through "backupファイル選択": the path typed into the
   // file-open dialog, the folder selected in the folder browser.
   void AddThroughDialogs(const Entry& entry, const std::string& file_name) {
-    PostMenuCommand(form_, kBakup1Command);
+    PostCommand(MenuItemId::bakup1);
     HWND open = process_->WaitForDialog();
     ASSERT_NE(open, nullptr) << "no file-open dialog";
     HWND name_field = nullptr;
@@ -212,11 +152,6 @@ class BackupListTest : public ::testing::Test {
   }
 
   std::string Path(const std::string& name) const { return folder_.FilePath(name); }
-
-  TestFolder folder_;
-  std::unique_ptr<QuillsetProcess> process_;
-  HWND form_ = nullptr;
-  HWND grid_ = nullptr;
 };
 
 bool Contains(const std::string& haystack, const std::string& needle) {
@@ -277,24 +212,24 @@ TEST_F(BackupListTest, CopyOverEntriesLoadedFromTheDataFile) {
   // yet. Each was added in front of the last one, but the saved change log
   // brings the rows back in the order they were added (slot order).
   ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
-  Command(kEdit1Command);
+  Command(MenuItemId::Edit1);
   const std::vector<std::string> files = ColumnTexts(0, 3);
   const std::vector<std::string> folders = ColumnTexts(1, 3);
   EXPECT_EQ(files, (std::vector<std::string>{copied.file, no_folder.file, no_file.file}));
   ASSERT_EQ(folders, (std::vector<std::string>{copied.folder, no_folder.folder, no_file.folder}))
       << "the folder browser did not take the folder";
   EXPECT_EQ(ColumnTexts(kResultColumn, 3), (std::vector<std::string>{"", "", ""}));
-  Command(kEdit1Command);
+  Command(MenuItemId::Edit1);
 
   ASSERT_TRUE(RemoveDirectoryA(Path("removed").c_str()));
-  Command(kCopy1Command);
+  Command(MenuItemId::Copy1);
   std::string copy;
   ASSERT_TRUE(folder_.ReadFile("dest\\a.txt", copy)) << "the file was not copied";
   EXPECT_EQ(copy, content);
   EXPECT_FALSE(folder_.Exists("removed"));
   EXPECT_FALSE(folder_.Exists("dest\\gone.txt"));
 
-  Command(kEdit1Command);
+  Command(MenuItemId::Edit1);
   const std::vector<std::string> results = ColumnTexts(kResultColumn, 3);
   const std::vector<std::string> times = ColumnTexts(kTimeColumn, 3);
   EXPECT_EQ(results, (std::vector<std::string>{kCopied, kFolderMissing, kCopyFailed}));
@@ -311,7 +246,7 @@ TEST_F(BackupListTest, CopyOverEntriesLoadedFromTheDataFile) {
   EXPECT_TRUE(Contains(saved, kFolderMissing));
   EXPECT_FALSE(Contains(saved, "フォルダーが見つかりません")) << "the result field holds 20 bytes";
   ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
-  Command(kEdit1Command);
+  Command(MenuItemId::Edit1);
   EXPECT_EQ(ColumnTexts(kResultColumn, 3), results);
   EXPECT_EQ(ColumnTexts(kTimeColumn, 3), times);
   ASSERT_NO_FATAL_FAILURE(CloseProgram());
@@ -321,7 +256,7 @@ TEST_F(BackupListTest, CancellingEitherDialogAddsNothing) {
   ASSERT_TRUE(folder_.MakeFolder("データ"));
   ASSERT_NO_FATAL_FAILURE(StartFirstRun());
 
-  PostMenuCommand(form_, kBakup1Command);
+  PostCommand(MenuItemId::bakup1);
   HWND open = process_->WaitForDialog();
   ASSERT_NE(open, nullptr);
   PressButton(open, IDCANCEL);
@@ -332,7 +267,7 @@ TEST_F(BackupListTest, CancellingEitherDialogAddsNothing) {
 
   // A double-byte name whose second byte is a backslash (表: 0x95 0x5C) is
   // one name: the prompt starts with all of it.
-  PostMenuCommand(form_, kBakup1Command);
+  PostCommand(MenuItemId::bakup1);
   open = process_->WaitForDialog();
   ASSERT_NE(open, nullptr);
   HWND name_field = nullptr;
@@ -371,13 +306,13 @@ TEST_F(BackupListTest, DeleteRightAfterAStartDeletesTheFirstEntry) {
 
   // After a load the first row is current and AtEnd is clear.
   ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
-  Command(kDelete1Command);
-  Command(kEdit1Command);
+  Command(MenuItemId::Delete1);
+  Command(MenuItemId::Edit1);
   EXPECT_EQ(FileColumn(), (std::vector<std::string>{Path("two.txt"), Path("three.txt")}));
   ASSERT_NO_FATAL_FAILURE(CloseProgram());
 
   ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
-  Command(kEdit1Command);
+  Command(MenuItemId::Edit1);
   EXPECT_EQ(FileColumn(), (std::vector<std::string>{Path("two.txt"), Path("three.txt")}))
       << "the deletion was not saved";
   ASSERT_NO_FATAL_FAILURE(CloseProgram());
@@ -390,8 +325,8 @@ TEST_F(BackupListTest, DeleteRightAfterAddingDoesNothing) {
 
   ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
   ASSERT_NO_FATAL_FAILURE(AddThroughDialogs({Path("new.txt"), dest}, "new.txt"));
-  Command(kDelete1Command);  // AtEnd is set after adding: nothing happens
-  Command(kEdit1Command);
+  Command(MenuItemId::Delete1);  // AtEnd is set after adding: nothing happens
+  Command(MenuItemId::Edit1);
   // The new entry stands in front of the last one.
   EXPECT_EQ(FileColumn(),
             (std::vector<std::string>{Path("one.txt"), Path("new.txt"), Path("two.txt")}));
@@ -399,7 +334,7 @@ TEST_F(BackupListTest, DeleteRightAfterAddingDoesNothing) {
   // Once the current row has moved up, "削除" deletes it again.
   SendKey(grid_, VK_UP);
   Settle();
-  Command(kDelete1Command);
+  Command(MenuItemId::Delete1);
   EXPECT_EQ(FileColumn(), (std::vector<std::string>{Path("one.txt"), Path("two.txt")}));
   ASSERT_NO_FATAL_FAILURE(CloseProgram());
 }
@@ -429,7 +364,7 @@ TEST_F(BackupListTest, TypingChangesACellOnlyWhileEditingIsOn) {
   ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
   editor = GridEditorOf(grid_);
   ASSERT_NE(editor, nullptr);
-  Command(kEdit1Command);
+  Command(MenuItemId::Edit1);
   SendText(grid_, "C:\\typed.txt");
   EXPECT_TRUE(IsWindowVisible(editor));
   SendKey(grid_, VK_RETURN);
@@ -439,14 +374,14 @@ TEST_F(BackupListTest, TypingChangesACellOnlyWhileEditingIsOn) {
   EXPECT_EQ(text, "C:\\typed.txt");
 
   // And "編集" again switches it off.
-  Command(kEdit1Command);
+  Command(MenuItemId::Edit1);
   SendText(grid_, "x");
   SendKey(grid_, VK_F2);
   EXPECT_FALSE(IsWindowVisible(editor));
   ASSERT_NO_FATAL_FAILURE(CloseProgram());
 
   ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
-  Command(kEdit1Command);
+  Command(MenuItemId::Edit1);
   EXPECT_EQ(FileColumn(), (std::vector<std::string>{"C:\\typed.txt"}));
   ASSERT_NO_FATAL_FAILURE(CloseProgram());
 }
@@ -466,7 +401,7 @@ TEST_F(BackupListTest, ATickDuringTheDeleteQuestionDeletesTheRowAskedAbout) {
       {{Path("one.txt"), dest}, {Path("two.txt"), dest}, {Path("three.txt"), dest}}));
 
   ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());  // the first row is current
-  Command(kEdit1Command);
+  Command(MenuItemId::Edit1);
   ASSERT_TRUE(BringToForeground(form_));
   ASSERT_TRUE(WaitForFocus(grid_))
       << "the grid does not hold the focus";
@@ -515,7 +450,7 @@ TEST_F(BackupListTest, ATickWhileThePopupMenuIsOpenDeletesTheRowSeenCurrent) {
   ASSERT_TRUE(WaitUntil([&] { return !process_->FindTopLevelWindow("#32768", nullptr, true); },
                         kDialogTimeout));
   Settle();
-  Command(kEdit1Command);
+  Command(MenuItemId::Edit1);
   EXPECT_EQ(FileColumn(), (std::vector<std::string>{Path("two.txt"), Path("three.txt")}));
   ASSERT_NO_FATAL_FAILURE(CloseProgram());
 }
@@ -565,7 +500,7 @@ TEST_F(BackupListTest, MainWindowTakesNoInputWhileTheFileOpenDialogIsOpen) {
   ASSERT_NO_FATAL_FAILURE(StartFirstRun());
   ASSERT_TRUE(IsWindowEnabled(form_));
 
-  PostMenuCommand(form_, kBakup1Command);
+  PostCommand(MenuItemId::bakup1);
   HWND open = process_->WaitForDialog();
   ASSERT_NE(open, nullptr) << "no file-open dialog";
   // No menu behind the dialog: the window it would open from is disabled.
@@ -619,7 +554,7 @@ TEST_F(BackupListTest, LongRunAnswersAndASessionEndDuringItKeepsTheResultsSoFar)
   ASSERT_TRUE(folder_.WriteFile("dest\\c.txt", "older backup of c.txt"));
   ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
 
-  PostMenuCommand(form_, kCopy1Command);
+  PostCommand(MenuItemId::Copy1);
   ASSERT_TRUE(WaitUntil([&] { return folder_.Exists("dest\\big.bin.quillset-0.tmp"); },
                         kDialogTimeout))
       << "the copy of the long file did not start";

@@ -11,77 +11,29 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/e2e_driver.h"
+#include "tests/e2e/program_test.h"
+#include "ui/form_texts.h"
 #include "ui/win32/window_classes.h"
 
 namespace quillset {
 namespace e2e {
 namespace {
 
-constexpr unsigned kEdit1Command = 104;  // "編集"
 constexpr std::size_t kEmptyListFileSize = 146;
-const char kApplicationTitle[] = "ファイルバックアップツール";
-const char kDesignCaption[] = "右クリックでメニューが出ます。";
+using form_texts::kApplicationTitle;
+using form_texts::kDesignCaption;
 
-class DataFileTest : public ::testing::Test {
+class DataFileTest : public ProgramTest {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(BuiltExePath().empty()) << "the build made no Quillset.exe";
-    ASSERT_EQ(AnyRunningQuillset(), nullptr) << "a Quillset of an earlier run still runs";
-    ASSERT_TRUE(folder_.Ok()) << folder_.Path();
-  }
   void TearDown() override {
     if (lock_ != INVALID_HANDLE_VALUE) CloseHandle(lock_);
-    if (process_ && process_->IsRunning()) {
-      DWORD code = 99;
-      if (!process_->CloseProgram(code)) process_->Terminate();
-    }
+    ProgramTest::TearDown();
   }
 
-  void Start() {
-    process_ = QuillsetProcess::Start(folder_.ExePath());
-    ASSERT_NE(process_, nullptr);
-    form_ = process_->WaitForMainWindow();
-    ASSERT_NE(form_, nullptr);
-    // The grid is made a moment after the window itself.
-    ASSERT_TRUE(WaitUntil([&] { return (grid_ = GridOf(form_)) != nullptr; }, kWindowTimeout));
-  }
-  void StartFirstRun() {
-    ASSERT_NO_FATAL_FAILURE(Start());
-    HWND box = process_->WaitForDialog();
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(Dismiss(box));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout));
-  }
-  // With the settings of an earlier run the program starts in the tray; a
-  // press on the icon shows the window.
-  void StartStoredAndRestore() {
-    ASSERT_NO_FATAL_FAILURE(Start());
-    PostTrayCallback(form_, WM_LBUTTONDOWN);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout));
-  }
-  void CloseProgram() {
-    DWORD code = 99;
-    ASSERT_TRUE(process_->CloseProgram(code));
-    EXPECT_EQ(code, 0u);
-  }
-  static bool Dismiss(HWND box) {
-    PressButton(box, IDOK);
-    return WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, kDialogTimeout);
-  }
-  void Command(unsigned command) {
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(form_, WM_COMMAND, MAKEWPARAM(command, 0), 0, SMTO_ABORTIFHUNG,
-                        kDialogTimeout, &ignored);
-  }
-  void Settle() {
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(grid_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kDialogTimeout, &ignored);
-  }
   // Editing on, a new entry in front of the current row, its file and folder
   // typed in. The entry stays pending until the close commits it.
   void TypeNewEntry(const std::string& file, const std::string& folder) {
-    Command(kEdit1Command);
+    Command(MenuItemId::Edit1);
     SendKey(grid_, VK_INSERT);
     TypeIntoGridCell(grid_, file, VK_TAB);
     TypeIntoGridCell(grid_, folder, VK_RETURN);
@@ -103,10 +55,6 @@ class DataFileTest : public ::testing::Test {
   }
   HWND VisibleBox() const { return process_->FindTopLevelWindow("#32770", nullptr, true); }
 
-  TestFolder folder_;
-  std::unique_ptr<QuillsetProcess> process_;
-  HWND form_ = nullptr;
-  HWND grid_ = nullptr;
   HANDLE lock_ = INVALID_HANDLE_VALUE;
 };
 
@@ -139,7 +87,7 @@ TEST_F(DataFileTest, AnEntryTypedIntoTheGridSurvivesARestart) {
   EXPECT_TRUE(Contains(saved, folder));
 
   ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
-  Command(kEdit1Command);
+  Command(MenuItemId::Edit1);
   std::string shown_file, shown_folder;
   ASSERT_NO_FATAL_FAILURE(ReadFirstEntry(shown_file, shown_folder));
   EXPECT_EQ(shown_file, file);

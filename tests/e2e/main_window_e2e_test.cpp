@@ -6,55 +6,21 @@
 
 #include <string>
 
-#include "tests/e2e/e2e_driver.h"
+#include "tests/e2e/program_test.h"
+#include "ui/form_texts.h"
 #include "ui/win32/window_classes.h"
 
 namespace quillset {
 namespace e2e {
 namespace {
 
-constexpr unsigned kExit1Command = 109;  // "終了"
-const char kApplicationTitle[] = "ファイルバックアップツール";
-const char kFirstRunCaption[] = "現在の設定 0 分間隔";
-const char kDesignCaption[] = "右クリックでメニューが出ます。";
-const char kPopupMenuClass[] = "#32768";
+using form_texts::kApplicationTitle;
+using form_texts::kDesignCaption;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ProgramTest {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(BuiltExePath().empty()) << "the build made no Quillset.exe";
-    ASSERT_EQ(AnyRunningQuillset(), nullptr) << "a Quillset of an earlier run still runs";
-    ASSERT_TRUE(folder_.Ok()) << folder_.Path();
-  }
-  void TearDown() override {
-    // A menu left open would swallow the close; Esc ends it first.
-    if (process_ && process_->FindTopLevelWindow(kPopupMenuClass, nullptr, true))
-      PressKeys({VK_ESCAPE});
-    if (process_ && process_->IsRunning()) {
-      DWORD code = 99;
-      if (!process_->CloseProgram(code)) process_->Terminate();
-    }
-  }
-
-  void Start() {
-    process_ = QuillsetProcess::Start(folder_.ExePath());
-    ASSERT_NE(process_, nullptr);
-    form_ = process_->WaitForMainWindow();
-    ASSERT_NE(form_, nullptr);
-  }
-  // A first start: the first-run box comes before the window shows.
-  void StartFirstRun() {
-    Start();
-    HWND box = process_->WaitForDialog();
-    ASSERT_NE(box, nullptr);
-    EXPECT_FALSE(IsWindowVisible(form_)) << "the window showed before the first-run box closed";
-    ASSERT_TRUE(Dismiss(box));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout));
-  }
-  static bool Dismiss(HWND box) {
-    PressButton(box, IDOK);
-    return WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, kDialogTimeout);
-  }
+  // The schedule a first start sets: minutes, "0".
+  static std::string FirstRunCaption() { return CaptionOf(kMinutesMode, "0"); }
   HWND WaitForPopupMenu() const {
     return process_->WaitForWindow(kPopupMenuClass, nullptr, kDialogTimeout, true);
   }
@@ -62,15 +28,11 @@ class MainWindowTest : public ::testing::Test {
     return WaitUntil([&] { return !process_->FindTopLevelWindow(kPopupMenuClass, nullptr, true); },
                      kDialogTimeout);
   }
-
-  TestFolder folder_;
-  std::unique_ptr<QuillsetProcess> process_;
-  HWND form_ = nullptr;
 };
 
 TEST_F(MainWindowTest, FirstStartShowsTheScheduleCaptionCentredAndExitEndsWithZero) {
-  StartFirstRun();
-  EXPECT_EQ(WindowCaption(form_), kFirstRunCaption);
+  ASSERT_NO_FATAL_FAILURE(StartFirstRun());
+  EXPECT_EQ(WindowCaption(form_), FirstRunCaption());
 
   // Centred on the screen by its own outer size (the font under Wine makes it
   // a little larger than designed).
@@ -97,7 +59,7 @@ TEST_F(MainWindowTest, FirstStartShowsTheScheduleCaptionCentredAndExitEndsWithZe
   EXPECT_EQ(WindowClass(application), kApplicationWindowClass);
   EXPECT_EQ(WindowCaption(application), kApplicationTitle);
 
-  PostMenuCommand(form_, kExit1Command);
+  PostCommand(MenuItemId::Exit1);
   DWORD code = 99;
   ASSERT_TRUE(process_->WaitForExit(code));
   EXPECT_EQ(code, 0u);
@@ -106,7 +68,7 @@ TEST_F(MainWindowTest, FirstStartShowsTheScheduleCaptionCentredAndExitEndsWithZe
 TEST_F(MainWindowTest, FailedSettingsStepLeavesTheDesignCaption) {
   const std::string settings = "[Time]\r\nTimerSet=5\r\nTimerIniSet=abc\r\n";
   ASSERT_TRUE(folder_.WriteFile("Quillset.ini", settings));
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   HWND box = process_->WaitForDialog();
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(MessageBoxText(box), "'abc' は整数ではありません.");
@@ -117,18 +79,15 @@ TEST_F(MainWindowTest, FailedSettingsStepLeavesTheDesignCaption) {
   ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout));
   EXPECT_EQ(WindowCaption(form_), kDesignCaption);
 
-  DWORD code = 99;
-  ASSERT_TRUE(process_->CloseProgram(code));
-  EXPECT_EQ(code, 0u);
+  CloseProgram();
   std::string after;
   ASSERT_TRUE(folder_.ReadFile("Quillset.ini", after));
   EXPECT_EQ(after, settings) << "a failed settings step must not change the file";
 }
 
 TEST_F(MainWindowTest, RightClickInTheGridOpensThePopupMenu) {
-  StartFirstRun();
-  HWND grid = GridOf(form_);
-  ASSERT_NE(grid, nullptr);
+  ASSERT_NO_FATAL_FAILURE(StartFirstRun());
+  HWND grid = grid_;
   ASSERT_TRUE(BringToForeground(form_));
   RECT area;
   GetClientRect(grid, &area);
@@ -148,13 +107,12 @@ TEST_F(MainWindowTest, RightClickInTheGridOpensThePopupMenu) {
   PressKeys({VK_ESCAPE});
   EXPECT_TRUE(PopupMenuGone());
   EXPECT_TRUE(process_->IsRunning());
-  EXPECT_EQ(WindowCaption(form_), kFirstRunCaption);
+  EXPECT_EQ(WindowCaption(form_), FirstRunCaption());
 }
 
 TEST_F(MainWindowTest, ShiftF10OpensTheMenuAtTheGridAndItsLastItemEndsTheProgram) {
-  StartFirstRun();
-  HWND grid = GridOf(form_);
-  ASSERT_NE(grid, nullptr);
+  ASSERT_NO_FATAL_FAILURE(StartFirstRun());
+  HWND grid = grid_;
   ASSERT_TRUE(BringToForeground(form_));
   ASSERT_TRUE(WaitForFocus(grid))
       << "the grid does not hold the focus";

@@ -6,62 +6,24 @@
 
 #include <string>
 
-#include "tests/e2e/e2e_driver.h"
+#include "tests/e2e/program_test.h"
+#include "ui/win32/input_box.h"
 #include "ui/win32/window_classes.h"
 
 namespace quillset {
 namespace e2e {
 namespace {
 
-// WM_COMMAND ids of the popup menu's items (101 + the item's place).
-constexpr unsigned kTimerSetCommand = 105;  // "分単位で"
-constexpr unsigned kWeeCommand = 106;       // "1週間間隔"
-constexpr unsigned kN1Command = 108;        // "タスクトレーへ"
-constexpr int kInputBoxFieldId = 101;
-
 const char kTooShort[] = "設定値は無効です(10分以上にして下さい。)";
 
-class ScheduleTrayTest : public ::testing::Test {
+class ScheduleTrayTest : public ProgramTest {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(BuiltExePath().empty()) << "the build made no Quillset.exe";
-    ASSERT_EQ(AnyRunningQuillset(), nullptr) << "a Quillset of an earlier run still runs";
-    ASSERT_TRUE(folder_.Ok()) << folder_.Path();
-  }
-  void TearDown() override {
-    if (process_ && process_->IsRunning()) {
-      DWORD code = 99;
-      if (!process_->CloseProgram(code)) process_->Terminate();
-    }
-  }
-
-  std::string Setting(const char* key) {
-    char buffer[256] = {};
-    GetPrivateProfileStringA("Time", key, "<none>", buffer, sizeof(buffer),
-                             folder_.SettingsFilePath().c_str());
-    return buffer;
-  }
-  void StoreSchedule(const std::string& timer_set, const std::string& mode) {
-    ASSERT_TRUE(folder_.WriteFile("Quillset.ini", "[Time]\r\nTimerSet=" + timer_set +
-                                                      "\r\nTimerIniSet=" + mode + "\r\n"));
-  }
-  void Start() {
-    process_ = QuillsetProcess::Start(folder_.ExePath());
-    ASSERT_NE(process_, nullptr);
-    form_ = process_->WaitForMainWindow();
-    ASSERT_NE(form_, nullptr);
-  }
-  // Presses OK on a box and waits until it is gone.
-  static bool Dismiss(HWND box) {
-    PressButton(box, IDOK);
-    return WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, kDialogTimeout);
-  }
   bool CaptionBecomes(const std::string& caption) {
     return WaitUntil([&] { return WindowCaption(form_) == caption; }, kDialogTimeout);
   }
   // Answers the minutes prompt opened from the menu.
   void AnswerMinutesPrompt(const std::string& answer) {
-    PostMenuCommand(form_, kTimerSetCommand);
+    PostCommand(MenuItemId::TimerSet);
     HWND box = process_->WaitForDialog();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(WindowCaption(box), "TimerSet");
@@ -77,10 +39,6 @@ class ScheduleTrayTest : public ::testing::Test {
     }
     return boxes;
   }
-
-  TestFolder folder_;
-  std::unique_ptr<QuillsetProcess> process_;
-  HWND form_ = nullptr;
 };
 
 // Today plus seven days in the user's short date format.
@@ -105,14 +63,10 @@ std::string ShortDateInAWeek() {
 }
 
 TEST_F(ScheduleTrayTest, MinutesPromptRefusalAndWeeklyCommand) {
-  Start();
-  HWND first_run = process_->WaitForDialog();  // the first-run notice
-  ASSERT_NE(first_run, nullptr);
-  ASSERT_TRUE(Dismiss(first_run));
-  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout));
+  ASSERT_NO_FATAL_FAILURE(StartFirstRun());
 
   AnswerMinutesPrompt("10");
-  EXPECT_TRUE(CaptionBecomes("現在の設定 10 分間隔")) << WindowCaption(form_);
+  EXPECT_TRUE(CaptionBecomes(CaptionOf(kMinutesMode, "10"))) << WindowCaption(form_);
   EXPECT_EQ(Setting("TimerSet"), "10");
   EXPECT_EQ(Setting("TimerIniSet"), "1");
 
@@ -124,24 +78,22 @@ TEST_F(ScheduleTrayTest, MinutesPromptRefusalAndWeeklyCommand) {
   ASSERT_TRUE(Dismiss(notice));
   ASSERT_TRUE(WaitForPostedMessages(form_));
   EXPECT_EQ(VisibleBoxes(), 0);
-  EXPECT_EQ(WindowCaption(form_), "現在の設定 10 分間隔");
+  EXPECT_EQ(WindowCaption(form_), CaptionOf(kMinutesMode, "10"));
   EXPECT_EQ(Setting("TimerSet"), "10");
   EXPECT_EQ(Setting("TimerIniSet"), "1");
 
-  PostMenuCommand(form_, kWeeCommand);
-  EXPECT_TRUE(CaptionBecomes("現在の設定 1週間間隔")) << WindowCaption(form_);
+  PostCommand(MenuItemId::Wee);
+  EXPECT_TRUE(CaptionBecomes(CaptionOf(kWeeklyMode, ShortDateInAWeek()))) << WindowCaption(form_);
   EXPECT_TRUE(WaitUntil([&] { return Setting("TimerIniSet") == "2"; }, kDialogTimeout));
   EXPECT_EQ(Setting("TimerSet"), ShortDateInAWeek());
 
-  DWORD code = 99;
-  ASSERT_TRUE(process_->CloseProgram(code));
-  EXPECT_EQ(code, 0u);
+  CloseProgram();
 }
 
 TEST_F(ScheduleTrayTest, StoredScheduleStartsInTheTrayAndEitherButtonRestores) {
   // 5 minutes in the file: applied as no timer, shown as stored.
   StoreSchedule("5", "1");
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_TRUE(WaitForPostedMessages(form_));
   EXPECT_FALSE(IsWindowVisible(form_));
 
@@ -153,23 +105,21 @@ TEST_F(ScheduleTrayTest, StoredScheduleStartsInTheTrayAndEitherButtonRestores) {
 
   PostTrayCallback(form_, WM_LBUTTONDOWN);
   ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout));
-  EXPECT_EQ(WindowCaption(form_), "現在の設定 5 分間隔");
+  EXPECT_EQ(WindowCaption(form_), CaptionOf(kMinutesMode, "5"));
   EXPECT_EQ(VisibleBoxes(), 0);
 
-  PostMenuCommand(form_, kN1Command);
+  PostCommand(MenuItemId::N1);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(form_); }, kWindowTimeout));
   PostTrayCallback(form_, WM_RBUTTONDOWN);
   ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout));
 
-  DWORD code = 99;
-  ASSERT_TRUE(process_->CloseProgram(code));
-  EXPECT_EQ(code, 0u);
+  CloseProgram();
   EXPECT_EQ(Setting("TimerSet"), "5");
 }
 
 TEST_F(ScheduleTrayTest, FailureBoxesOfTicksDoNotPileUp) {
   StoreSchedule("garbage", "2");
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   HWND timer = nullptr;
   ASSERT_TRUE(WaitUntil(
       [&] { return (timer = process_->FindTopLevelWindow(kTimerWindowClass)) != nullptr; },
@@ -191,9 +141,7 @@ TEST_F(ScheduleTrayTest, FailureBoxesOfTicksDoNotPileUp) {
   ASSERT_NE(again, nullptr);
   ASSERT_TRUE(Dismiss(again));
 
-  DWORD code = 99;
-  ASSERT_TRUE(process_->CloseProgram(code));
-  EXPECT_EQ(code, 0u);
+  CloseProgram();
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 // screenshots gives this tool a prefix of its own) and are removed at the end.
 #include <windows.h>
 
+#include <dlgs.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -24,6 +25,7 @@
 
 #include "tests/e2e/e2e_driver.h"
 #include "ui/win32/grid_layout.h"
+#include "ui/win32/popup_menu.h"
 #include "ui/win32/window_classes.h"
 #include "ui/win32/window_font.h"
 
@@ -31,14 +33,14 @@ namespace quillset {
 namespace e2e {
 namespace {
 
-// Command ids of the popup menu, in menu order from 101.
-constexpr unsigned kBakup1Command = 101;  // "backupファイル選択"
-constexpr unsigned kCopy1Command = 103;   // "コピー"
-constexpr unsigned kTimerSetCommand = 105;  // "分単位で"
-constexpr unsigned kN1Command = 108;      // "タスクトレーへ"
+// Command ids of the popup menu.
+const unsigned kBakup1Command = MenuCommandId(MenuItemId::bakup1);
+const unsigned kCopy1Command = MenuCommandId(MenuItemId::Copy1);
+const unsigned kTimerSetCommand = MenuCommandId(MenuItemId::TimerSet);
+const unsigned kN1Command = MenuCommandId(MenuItemId::N1);
 // The file name field of Wine's file-open dialog (edt1, or cmb13's edit).
-constexpr int kFileNameEditId = 0x480;
-constexpr int kFileNameComboId = 0x47C;
+constexpr int kFileNameEditId = edt1;
+constexpr int kFileNameComboId = cmb13;
 
 // The sample backup list: two files that copy, one that does not exist, and
 // one whose destination (a USB stick) is gone by the time of the run.
