@@ -70,7 +70,7 @@ class FormFixture : public ::testing::Test {
   void PrepareDialogs(const std::string& file, const std::string& folder) {
     shell_.open_file_ok = true;
     shell_.open_file_path = file;
-    shell_.folder_result = FolderBrowseResult::kChosen;
+    shell_.folder_result = PickResult::kChosen;
     shell_.folder_path = folder;
   }
 
