@@ -12,6 +12,7 @@
 #include <string>
 
 #include "base/win32_process_start.h"
+#include "base/win32_text.h"
 #include "datafile/table_packet.h"
 #include "ui/main_form.h"
 #include "ui/store_grid_source.h"
@@ -63,7 +64,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show_command) {
   } catch (const std::exception& e) {
     // Only the windows' own creation can fail out here; there is no window
     // left to report it in, so the box has no owner.
-    MessageBoxA(nullptr, quillset::FailureBoxText(e.what(), os).c_str(), kApplicationTitle,
+    MessageBoxW(nullptr,
+                quillset::ShiftJisToUtf16ForDisplay(quillset::FailureBoxText(e.what(), os)).c_str(),
+                quillset::ShiftJisToUtf16ForDisplay(kApplicationTitle).c_str(),
                 MB_ICONERROR | MB_OK);
   }
   shell.UninitializeCom();

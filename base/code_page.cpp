@@ -64,4 +64,12 @@ std::string FailureBoxText(const std::string& message, const CodePage& cp) {
   return message + ".";
 }
 
+std::string CodePointName(std::uint32_t code_point) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string digits;
+  for (; code_point != 0 || digits.size() < 4; code_point >>= 4)
+    digits.insert(digits.begin(), kDigits[code_point & 0xF]);
+  return "U+" + digits;
+}
+
 }  // namespace quillset

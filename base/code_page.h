@@ -36,6 +36,9 @@ std::string ReplaceExtension(const std::string& path, const std::string& extensi
 // byte compares exactly: it may look like a letter (ア is 83 41, ヂ 83 61).
 bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b, const CodePage& cp);
 
+// "U+00E9": how a message names a character, by its Unicode code point.
+std::string CodePointName(std::uint32_t code_point);
+
 // The failure box shows a message with "." appended unless its last character
 // (a double-byte character counting whole) sorts at or before "." byte by byte.
 std::string FailureBoxText(const std::string& message, const CodePage& cp);

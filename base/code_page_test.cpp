@@ -41,6 +41,13 @@ TEST(FailureBoxText, AppendsAPeriodUnlessTheLastCharacterSortsAtOrBeforeIt) {
   EXPECT_EQ(FailureBoxText("です。", kSjis), "です。.");
 }
 
+TEST(CodePointName, HasAtLeastFourHexDigits) {
+  EXPECT_EQ(CodePointName(0xE9), "U+00E9");
+  EXPECT_EQ(CodePointName(0x301C), "U+301C");
+  EXPECT_EQ(CodePointName(0x1F600), "U+1F600");
+  EXPECT_EQ(CodePointName(0), "U+0000");
+}
+
 TEST(FormatMessageText, FillsPlaceholdersInOrderAndByIndex) {
   EXPECT_EQ(FormatMessageText("'%s' は整数ではありません", {"abc"}), "'abc' は整数ではありません");
   EXPECT_EQ(FormatMessageText("'%d.%d' x", {"0", "5"}), "'0.5' x");

@@ -1,5 +1,6 @@
 // The text of a profile (.ini) file, read and edited the way the Windows profile
-// functions do it, for the host OS services:
+// functions do it, for both OS services (the Win32 one keeps the file's
+// bytes Shift-JIS this way on every system):
 //   [Section]
 //   key=value
 // Section and key names compare without regard to ASCII case (a trail byte of

@@ -8,7 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/errors.h"
+#include "base/host_profile_file.h"
 #include "base/locale_items.h"
+#include "base/win32_text.h"
 
 // The interface's member names, not the Win32 A/W macros.
 #undef CopyFile
@@ -75,7 +78,15 @@ static_assert(sizeof(void*) == 4, "the Windows build is the 32-bit program");
 namespace {
 
 constexpr DWORD kPathBufferSize = 260;
-constexpr DWORD kProfileBufferSize = 2048;
+
+// Every name goes to Windows in UTF-16, converted from Shift-JIS, whatever the
+// system code page is. Bytes that are not Shift-JIS name no file: the call is
+// not made and the failure says so, instead of a "?" reaching a path.
+bool WidePath(const std::string& path, std::wstring& wide) {
+  if (ShiftJisToUtf16(path, wide)) return true;
+  SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+  return false;
+}
 
 class Win32ExclusiveFile : public ExclusiveFile {
  public:
@@ -111,36 +122,94 @@ class Win32ExclusiveFile : public ExclusiveFile {
   HANDLE handle_;
 };
 
-// ---- Calendar eras: EnumCalendarInfoA has no context argument.
+// ---- Calendar eras: EnumCalendarInfoW has no context argument.
 
-std::vector<std::string>* g_calendar_texts = nullptr;
+std::vector<std::wstring>* g_calendar_texts = nullptr;
 
-BOOL CALLBACK CollectCalendarText(LPSTR text) {
+BOOL CALLBACK CollectCalendarText(LPWSTR text) {
   g_calendar_texts->push_back(text);
   return TRUE;
 }
 
+// The texts in Shift-JIS; none when one of them cannot be written in it.
 std::vector<std::string> CalendarTexts(int calendar, CALTYPE type) {
-  std::vector<std::string> texts;
-  g_calendar_texts = &texts;
-  EnumCalendarInfoA(CollectCalendarText, GetThreadLocale(), static_cast<CALID>(calendar), type);
+  std::vector<std::wstring> wide_texts;
+  g_calendar_texts = &wide_texts;
+  EnumCalendarInfoW(CollectCalendarText, GetThreadLocale(), static_cast<CALID>(calendar), type);
   g_calendar_texts = nullptr;
+  std::vector<std::string> texts;
+  for (const std::wstring& wide : wide_texts) {
+    std::string text;
+    if (!Utf16ToShiftJis(wide, text)) return {};
+    texts.push_back(text);
+  }
   return texts;
 }
 
+// ---- The settings file: its bytes are the program's Shift-JIS on every
+// system. The profile functions of Windows would convert them through the
+// system code page (or write UTF-16 into a file that starts with a byte-order
+// mark), so the file is read and edited here with the same rules.
+
+bool ReadWholeFile(const std::wstring& path, std::string& content) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  content.clear();
+  char buffer[4096];
+  DWORD got = 0;
+  bool ok = true;
+  while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0)
+    content.append(buffer, got);
+  const DWORD error = GetLastError();
+  CloseHandle(file);
+  SetLastError(error);
+  return ok;
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& content) {
+  // Opened, not created anew: a file's attributes stay as they were.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD put = 0;
+  bool ok = content.empty() || (WriteFile(file, content.data(), static_cast<DWORD>(content.size()),
+                                          &put, nullptr) != 0 &&
+                                put == content.size());
+  ok = ok && SetEndOfFile(file) != 0;
+  const DWORD error = GetLastError();
+  CloseHandle(file);
+  SetLastError(error);
+  return ok;
+}
+
+const ShiftJisCodePage kShiftJis;
+
 }  // namespace
 
-bool Win32OsServices::IsLeadByte(std::uint8_t byte) const { return IsDBCSLeadByte(byte) != 0; }
+// Shift-JIS whatever the system code page is: the program's texts are.
+bool Win32OsServices::IsLeadByte(std::uint8_t byte) const { return kShiftJis.IsLeadByte(byte); }
 
 std::string Win32OsServices::ExecutablePath() {
-  char buffer[kPathBufferSize] = {};
-  DWORD length = GetModuleFileNameA(nullptr, buffer, kPathBufferSize);
-  return std::string(buffer, std::min<DWORD>(length, kPathBufferSize));
+  wchar_t buffer[kPathBufferSize] = {};
+  DWORD length = GetModuleFileNameW(nullptr, buffer, kPathBufferSize);
+  std::wstring wide(buffer, std::min<DWORD>(length, kPathBufferSize));
+  std::string path;
+  std::uint32_t unwritable = 0;
+  // The data and settings files are named after the exe: in a folder whose
+  // name Shift-JIS cannot write the program cannot name them.
+  if (!Utf16ToShiftJis(wide, path, &unwritable))
+    throw Exception(FormatMessageText(
+        "プログラムのパスに Shift-JIS で表せない文字 %s があるため、データファイルを開けません。",
+        {CodePointName(unwritable)}));
+  return path;
 }
 
 bool Win32OsServices::FileExists(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(path.c_str(), &found);
+  std::wstring wide;
+  if (!WidePath(path, wide)) return false;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(wide.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return false;
   FindClose(search);
   if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
@@ -151,14 +220,18 @@ bool Win32OsServices::FileExists(const std::string& path) {
 }
 
 bool Win32OsServices::DirectoryExists(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  std::wstring wide;
+  if (!WidePath(path, wide)) return false;
+  DWORD attributes = GetFileAttributesW(wide.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool Win32OsServices::FileStamp(const std::string& path, std::uint64_t& write_time,
                                 std::uint64_t& size) {
+  std::wstring wide;
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  if (!WidePath(path, wide) || !GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data))
+    return false;
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
   write_time = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                data.ftLastWriteTime.dwLowDateTime;
@@ -186,20 +259,25 @@ bool Win32OsServices::Failed(std::uint32_t error) {
 }
 
 bool Win32OsServices::GetAttributes(const std::string& path, std::uint32_t& attributes) {
-  const DWORD found = GetFileAttributesA(path.c_str());
+  std::wstring wide;
+  if (!WidePath(path, wide)) return Failed();
+  const DWORD found = GetFileAttributesW(wide.c_str());
   if (found == INVALID_FILE_ATTRIBUTES) return Failed();
   attributes = found;
   return true;
 }
 
 bool Win32OsServices::SetAttributes(const std::string& path, std::uint32_t attributes) {
-  return SetFileAttributesA(path.c_str(), attributes) != 0 || Failed();
+  std::wstring wide;
+  return (WidePath(path, wide) && SetFileAttributesW(wide.c_str(), attributes) != 0) || Failed();
 }
 
 bool Win32OsServices::FileIdentity(const std::string& path, FileId& id) {
   // No access asked: the query works while another program holds the file.
   // Backup semantics open folders too.
-  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  std::wstring wide;
+  if (!WidePath(path, wide)) return Failed();
+  HANDLE file = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return Failed();
   BY_HANDLE_FILE_INFORMATION info;
@@ -220,7 +298,9 @@ void Win32OsServices::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds);
 
 bool Win32OsServices::CopyFile(const std::string& source, const std::string& target,
                                bool fail_if_exists) {
-  return CopyFileA(source.c_str(), target.c_str(), fail_if_exists ? TRUE : FALSE) != 0 ||
+  std::wstring wide_source, wide_target;
+  return (WidePath(source, wide_source) && WidePath(target, wide_target) &&
+          CopyFileW(wide_source.c_str(), wide_target.c_str(), fail_if_exists ? TRUE : FALSE) != 0) ||
          Failed();
 }
 
@@ -232,7 +312,7 @@ namespace {
 constexpr DWORD kProgressIntervalMs = 50;
 
 struct CopyJob {
-  std::string source, target;
+  std::wstring source, target;
   DWORD flags = 0;
   std::atomic<std::uint64_t> copied{0};
   std::atomic<bool> cancel{false};
@@ -254,11 +334,11 @@ DWORD CALLBACK ReportCopyProgress(LARGE_INTEGER, LARGE_INTEGER transferred, LARG
 DWORD WINAPI RunCopyJob(LPVOID data) {
   std::unique_ptr<std::shared_ptr<CopyJob>> owner(static_cast<std::shared_ptr<CopyJob>*>(data));
   CopyJob& job = **owner;
-  job.ok = CopyFileExA(job.source.c_str(), job.target.c_str(), ReportCopyProgress, &job,
+  job.ok = CopyFileExW(job.source.c_str(), job.target.c_str(), ReportCopyProgress, &job,
                        const_cast<BOOL*>(&job.cancel_flag), job.flags);
   if (!job.ok) job.error = GetLastError();
   // A copy that ran to its end before it heard of the cancel goes as well.
-  if (job.ok && job.cancel) DeleteFileA(job.target.c_str());
+  if (job.ok && job.cancel) DeleteFileW(job.target.c_str());
   return 0;
 }
 
@@ -267,18 +347,21 @@ DWORD WINAPI RunCopyJob(LPVOID data) {
 bool Win32OsServices::CopyFileWithProgress(const std::string& source, const std::string& target,
                                            bool fail_if_exists, const CopyProgress& progress) {
   const DWORD flags = fail_if_exists ? COPY_FILE_FAIL_IF_EXISTS : 0;
+  std::wstring wide_source, wide_target;
+  if (!WidePath(source, wide_source) || !WidePath(target, wide_target)) return Failed();
   if (!progress)
-    return CopyFileExA(source.c_str(), target.c_str(), nullptr, nullptr, nullptr, flags) != 0 ||
+    return CopyFileExW(wide_source.c_str(), wide_target.c_str(), nullptr, nullptr, nullptr,
+                       flags) != 0 ||
            Failed();
   WIN32_FILE_ATTRIBUTE_DATA data;
   std::uint64_t total = 0;
-  if (GetFileAttributesExA(source.c_str(), GetFileExInfoStandard, &data))
+  if (GetFileAttributesExW(wide_source.c_str(), GetFileExInfoStandard, &data))
     total = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   if (progress(0, total) == CopyProgressAnswer::kCancel) return Failed(ERROR_REQUEST_ABORTED);
 
   auto job = std::make_shared<CopyJob>();
-  job->source = source;
-  job->target = target;
+  job->source = wide_source;
+  job->target = wide_target;
   job->flags = flags;
   auto* thread_share = new std::shared_ptr<CopyJob>(job);
   HANDLE thread = CreateThread(nullptr, 0, RunCopyJob, thread_share, 0, nullptr);
@@ -301,7 +384,7 @@ bool Win32OsServices::CopyFileWithProgress(const std::string& source, const std:
     // flag, as Wine's, runs to its end on its own and is removed then).
     job->cancel = true;
     job->cancel_flag = TRUE;
-    if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 && job->ok) DeleteFileA(target.c_str());
+    if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 && job->ok) DeleteFileW(wide_target.c_str());
   }
   CloseHandle(thread);
   // A cancelled copy is not to be tried again, whatever it answered.
@@ -310,19 +393,24 @@ bool Win32OsServices::CopyFileWithProgress(const std::string& source, const std:
 }
 
 bool Win32OsServices::MoveFileReplacing(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
+  std::wstring wide_from, wide_to;
+  return (WidePath(from, wide_from) && WidePath(to, wide_to) &&
+          MoveFileExW(wide_from.c_str(), wide_to.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) ||
          Failed();
 }
 
 bool Win32OsServices::RemoveFile(const std::string& path) {
-  return DeleteFileA(path.c_str()) != 0 || Failed();
+  std::wstring wide;
+  return (WidePath(path, wide) && DeleteFileW(wide.c_str()) != 0) || Failed();
 }
 
 bool Win32OsServices::FlushFile(const std::string& path) {
   // FlushFileBuffers needs a handle with write access; a read-only file
   // refuses one. Readers may keep the file open meanwhile.
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  std::wstring wide;
+  if (!WidePath(path, wide)) return Failed();
+  HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return Failed();
   const bool ok = FlushFileBuffers(file) != 0 || Failed();
@@ -342,7 +430,12 @@ std::unique_ptr<ExclusiveFile> Win32OsServices::OpenExclusive(const std::string&
     case FileOpenMode::kCreateAlways: disposition = CREATE_ALWAYS; break;
     case FileOpenMode::kCreateNew: disposition = CREATE_NEW; break;
   }
-  HANDLE file = CreateFileA(path.c_str(), access, 0, nullptr, disposition,
+  std::wstring wide;
+  if (!WidePath(path, wide)) {
+    Failed();
+    return nullptr;
+  }
+  HANDLE file = CreateFileW(wide.c_str(), access, 0, nullptr, disposition,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     Failed();
@@ -354,22 +447,30 @@ std::unique_ptr<ExclusiveFile> Win32OsServices::OpenExclusive(const std::string&
 std::string Win32OsServices::GetProfileString(const std::string& section, const std::string& key,
                                               const std::string& default_value,
                                               const std::string& path) {
-  char buffer[kProfileBufferSize] = {};
-  DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), default_value.c_str(),
-                                          buffer, kProfileBufferSize, path.c_str());
-  return std::string(buffer, std::min<DWORD>(length, kProfileBufferSize - 1));
+  std::wstring wide;
+  std::string content, value;
+  if (WidePath(path, wide) && ReadWholeFile(wide, content) &&
+      FindProfileValue(content, section, key, kShiftJis, value))
+    return value;
+  return ProfileDefaultValue(default_value, kShiftJis);
 }
 
 bool Win32OsServices::WriteProfileString(const std::string& section, const std::string& key,
                                          const std::string& value, const std::string& path) {
-  return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
-                                    path.c_str()) != 0 ||
+  std::wstring wide;
+  if (!WidePath(path, wide)) return Failed();
+  std::string content;
+  // A missing file is a new one; one that exists but cannot be read is not
+  // written over.
+  if (GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      !ReadWholeFile(wide, content))
+    return Failed();
+  return WriteWholeFile(wide, SetProfileValue(content, section, key, value, kShiftJis)) ||
          Failed();
 }
 
-void Win32OsServices::FlushProfile(const std::string& path) {
-  WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
-}
+// Writes go straight to the file; there is no cache to flush.
+void Win32OsServices::FlushProfile(const std::string&) {}
 
 SystemTime Win32OsServices::LocalTime() {
   SYSTEMTIME now;
@@ -389,10 +490,16 @@ SystemTime Win32OsServices::LocalTime() {
 bool Win32OsServices::LocaleInfo(std::uint32_t item, std::size_t buffer_size, std::string& value) {
   // A zero-size buffer would ask for the needed size instead of the value.
   if (buffer_size == 0) return false;
-  std::vector<char> buffer(buffer_size);
-  int length = GetLocaleInfoA(GetThreadLocale(), item, buffer.data(), static_cast<int>(buffer_size));
+  const int length = GetLocaleInfoW(GetThreadLocale(), item, nullptr, 0);
   if (length <= 0) return false;
-  value.assign(buffer.data(), strnlen(buffer.data(), static_cast<std::size_t>(length)));
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  if (GetLocaleInfoW(GetThreadLocale(), item, &wide[0], length) <= 0) return false;
+  wide.resize(wcsnlen(wide.c_str(), wide.size()));
+  // A text Shift-JIS cannot write is no answer; `buffer_size` counts its
+  // bytes and the terminator, as the system's own buffer would.
+  std::string text;
+  if (!Utf16ToShiftJis(wide, text) || text.size() + 1 > buffer_size) return false;
+  value = text;
   return true;
 }
 

@@ -1,6 +1,9 @@
-// OS services of the Windows build: each call goes straight to the Win32 "A"
-// function named in app/os_services.h, with nothing added but the kind of a
-// failure, taken from GetLastError at once. Windows build only.
+// OS services of the Windows build: each call goes to the Win32 "W" function
+// named in base/os_services.h, its texts converted exactly between Shift-JIS
+// and UTF-16 (base/win32_text.h), with nothing added but the kind of a
+// failure, taken from GetLastError at once. The settings file is read and
+// edited here with the profile functions' rules, so that its bytes stay
+// Shift-JIS whatever the system code page. Windows build only.
 //
 // This header does not include <windows.h>. A file that includes both should
 // know that <windows.h> defines CopyFile, GetProfileString and

@@ -14,7 +14,7 @@ constexpr DWORD LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x00000800;
 
 bool RestrictDllSearchToSystemFolder() {
   using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-  HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
   if (kernel32 == nullptr) return false;
   auto set_default_dll_directories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
       reinterpret_cast<void*>(GetProcAddress(kernel32, "SetDefaultDllDirectories")));

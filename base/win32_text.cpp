@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include "base/code_page.h"
 
 namespace quillset {
 namespace {
@@ -86,10 +86,20 @@ std::wstring ShiftJisToUtf16ForDisplay(const std::string& text) {
   return wide;
 }
 
-std::string CodePointName(std::uint32_t code_point) {
-  char name[16];
-  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(code_point));
-  return name;
+std::string Utf16ToShiftJisShowingCodePoints(const std::wstring& wide) {
+  std::string shown, part;
+  for (size_t i = 0; i < wide.size(); ++i) {
+    const bool pair = IsHighSurrogate(wide[i]) && i + 1 < wide.size() && IsLowSurrogate(wide[i + 1]);
+    const std::wstring character = wide.substr(i, pair ? 2 : 1);
+    std::uint32_t code_point = 0;
+    if (Utf16ToShiftJis(character, part, &code_point)) {
+      shown += part;
+    } else {
+      shown += "[" + CodePointName(code_point) + "]";
+    }
+    if (pair) ++i;
+  }
+  return shown;
 }
 
 }  // namespace quillset

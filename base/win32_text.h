@@ -31,7 +31,8 @@ bool Utf16ToShiftJis(const std::wstring& wide, std::string& text,
 // entry stays visible and can be corrected or deleted.
 std::wstring ShiftJisToUtf16ForDisplay(const std::string& text);
 
-// "U+00E9": how a message names a character that Shift-JIS cannot write.
-std::string CodePointName(std::uint32_t code_point);
+// `wide` in Shift-JIS for a message, each character Shift-JIS cannot write
+// spelt by its code point in brackets ("caf[U+00E9].xlsx").
+std::string Utf16ToShiftJisShowingCodePoints(const std::wstring& wide);
 
 }  // namespace quillset

@@ -115,10 +115,12 @@ TEST(Win32TextTest, BytesThatAreNotShiftJisAreRefusedButCanBeShown) {
   }
 }
 
-TEST(Win32TextTest, CodePointNamesHaveAtLeastFourDigits) {
-  EXPECT_EQ(CodePointName(0xE9), "U+00E9");
-  EXPECT_EQ(CodePointName(0x301C), "U+301C");
-  EXPECT_EQ(CodePointName(0x1F600), "U+1F600");
+// A name shown in a refusal keeps every character it can and spells the
+// others, a pair of surrogates as one character.
+TEST(Win32TextTest, ShownNamesSpellUnwritableCharactersByCodePoint) {
+  EXPECT_EQ(Utf16ToShiftJisShowingCodePoints(L"\u8868caf\u00E9\xD83D\xDE00.x"),
+            "\x95\x5C" "caf[U+00E9][U+1F600].x");
+  EXPECT_EQ(Utf16ToShiftJisShowingCodePoints(L""), "");
 }
 
 }  // namespace

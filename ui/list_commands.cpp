@@ -7,6 +7,7 @@
 #include "base/errors.h"
 #include "locale/whole_number_text.h"
 #include "ui/main_form.h"
+#include "ui/unwritable_text.h"
 
 namespace quillset {
 namespace {
@@ -37,15 +38,23 @@ void TForm1::bakup1Click() {
   TClientDataSet& store = ClientDataSet1();
   TField& file_field = store.FieldAt(kFilePathField);
   TField& folder_field = store.FieldAt(kFolderField);
-  std::string source;
-  if (!shell_.ShowOpenFileDialog(view_.ApplicationWindow(), view_.MainWindow(), source)) return;
+  const PickedPath file = shell_.ShowOpenFileDialog(view_.ApplicationWindow(), view_.MainWindow());
   // Refused before the folder is asked for: the user need not pick one in vain.
+  if (file.result == PickResult::kNotShiftJis) {
+    view_.ShowPlainMessage(UnwritableFileNameMessage(file.unwritable, file.path));
+    return;
+  }
+  if (file.result != PickResult::kChosen) return;
+  const std::string& source = file.path;
   if (!PathFitsField(source, file_field, view_)) return;
   const std::string prompt = FileNamePart(source, os_) + kFolderPromptSuffix;
-  std::string folder;
-  if (shell_.BrowseForFolder(view_.ApplicationWindow(), prompt, folder) !=
-      FolderBrowseResult::kChosen)
+  const PickedPath chosen_folder = shell_.BrowseForFolder(view_.ApplicationWindow(), prompt);
+  if (chosen_folder.result == PickResult::kNotShiftJis) {
+    view_.ShowPlainMessage(UnwritableFolderNameMessage(chosen_folder.unwritable, chosen_folder.path));
     return;
+  }
+  if (chosen_folder.result != PickResult::kChosen) return;
+  const std::string& folder = chosen_folder.path;
   if (!PathFitsField(folder, folder_field, view_)) return;
   store.MoveLast();
   store.InsertRow();

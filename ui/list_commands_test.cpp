@@ -82,7 +82,7 @@ TEST_F(ListCommandsTest, CancellingEitherDialogChangesNothing) {
   EXPECT_EQ(shell_.open_file_calls, 1);
   EXPECT_TRUE(shell_.folder_prompts.empty()) << "no folder is asked for without a file";
 
-  for (FolderBrowseResult outcome : {FolderBrowseResult::kCancelled, FolderBrowseResult::kFailed}) {
+  for (PickResult outcome : {PickResult::kCancelled, PickResult::kFailed}) {
     PrepareDialogs("C:\\b.txt", "D:\\");
     shell_.folder_result = outcome;
     form_->bakup1Click();
@@ -92,6 +92,33 @@ TEST_F(ListCommandsTest, CancellingEitherDialogChangesNothing) {
   EXPECT_EQ(Store().RowCount(), 1);
   EXPECT_FALSE(Store().AtEnd());
   EXPECT_TRUE(view_.plain_messages.empty());
+  EXPECT_TRUE(view_.failures.empty());
+}
+
+// A file or folder whose name Shift-JIS cannot write is refused at once, by
+// its character; the folder is not asked for after such a file.
+TEST_F(ListCommandsTest, NameShiftJisCannotWriteIsRefusedByItsCharacter) {
+  PrepareDialogs("C:\\Data\\caf[U+00E9].xlsx", "D:\\Backup");
+  shell_.open_file_unwritable = 0xE9;
+  form_->bakup1Click();
+  EXPECT_TRUE(shell_.folder_prompts.empty());
+
+  PrepareDialogs("C:\\Data\\a.txt", "D:\\[U+1F600]");
+  shell_.open_file_unwritable = 0;
+  shell_.folder_result = PickResult::kNotShiftJis;
+  shell_.folder_unwritable = 0x1F600;
+  form_->bakup1Click();
+  EXPECT_EQ(shell_.folder_prompts.size(), 1u);
+
+  ASSERT_EQ(view_.plain_messages.size(), 2u);
+  EXPECT_EQ(view_.plain_messages[0],
+            "ファイル名に Shift-JIS で表せない文字 U+00E9 があるため、登録できません。\r\n"
+            "C:\\Data\\caf[U+00E9].xlsx");
+  EXPECT_EQ(view_.plain_messages[1],
+            "フォルダ名に Shift-JIS で表せない文字 U+1F600 があるため、登録できません。\r\n"
+            "D:\\[U+1F600]");
+  EXPECT_EQ(Store().State(), StoreState::Browse);
+  EXPECT_EQ(Store().RowCount(), 0);
   EXPECT_TRUE(view_.failures.empty());
 }
 
@@ -272,7 +299,6 @@ TEST_F(ListCommandsTest, RefusedDueDateWriteEndsTheRunAtTheEntryJustCopied) {
   // The first entry was copied but got no result; the second was not reached.
   EXPECT_EQ(view_.repaints, 0);
   EXPECT_EQ(Store().RowNumber(), 1);
-  EXPECT_EQ(Store().State(), StoreState::Edit);
   EXPECT_TRUE(Store().FieldAt(2).ValueIsNull());
   EXPECT_EQ(ReadBytes(dest + "\\one.txt"), "1");
   EXPECT_FALSE(PathExists(dest + "\\two.txt"));

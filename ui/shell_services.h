@@ -47,7 +47,18 @@ inline constexpr std::uint32_t kWmTrayNotify = 0x0400 + 100;  // 1124
 inline constexpr std::uint32_t kWmLButtonDown = 0x0201;  // WM_LBUTTONDOWN
 inline constexpr std::uint32_t kWmRButtonDown = 0x0204;  // WM_RBUTTONDOWN
 
-enum class FolderBrowseResult { kChosen, kCancelled, kFailed };
+// What a file or folder dialog gave back. The program keeps paths in
+// Shift-JIS; a name with a character outside it cannot be kept (it would come
+// back with "?" or a look-alike in it and name another file or none).
+enum class PickResult { kChosen, kCancelled, kFailed, kNotShiftJis };
+struct PickedPath {
+  PickResult result = PickResult::kCancelled;
+  // kChosen: the full path in Shift-JIS. kNotShiftJis: the path for a
+  // message, each character Shift-JIS cannot write spelt "[U+00E9]".
+  std::string path;
+  // kNotShiftJis: the first character Shift-JIS cannot write.
+  std::uint32_t unwritable = 0;
+};
 
 class ShellServices {
  public:
@@ -67,24 +78,23 @@ class ShellServices {
   virtual bool SetWindowTimer(WindowHandle window, std::uint32_t id, std::uint32_t interval_ms) = 0;
   virtual void KillWindowTimer(WindowHandle window, std::uint32_t id) = 0;
 
-  // ---- Notification icon (Shell_NotifyIconA with kNimAdd or kNimDelete).
+  // ---- Notification icon (Shell_NotifyIcon with kNimAdd or kNimDelete; the
+  // Windows build converts the record to the shell's UTF-16 layout).
   virtual bool NotifyIcon(std::uint32_t message, const TrayIconRecord& record) = 0;
   // The executable's main icon resource "MAINICON" as an icon handle.
   virtual std::uint32_t MainIconHandle() = 0;
 
   // ---- Dialogs
-  // GetOpenFileNameA with default options and a 260-byte name buffer, owned by
-  // `owner`, placed centred horizontally with its top at a third of the free
-  // height on the monitor of `placement`; the program's windows are disabled
-  // while it is open, and the process's current folder is as before after
-  // it. True and the full path on OK.
-  virtual bool ShowOpenFileDialog(WindowHandle owner, WindowHandle placement,
-                                  std::string& path) = 0;
-  // SHBrowseForFolderA with `prompt` and BIF_RETURNONLYFSDIRS, owned by
+  // GetOpenFileNameW with default options and a 260-character name buffer,
+  // owned by `owner`, placed centred horizontally with its top at a third of
+  // the free height on the monitor of `placement`; the program's windows are
+  // disabled while it is open, and the process's current folder is as before
+  // after it. kChosen and the full path on OK; kCancelled otherwise.
+  virtual PickedPath ShowOpenFileDialog(WindowHandle owner, WindowHandle placement) = 0;
+  // SHBrowseForFolderW with `prompt` and BIF_RETURNONLYFSDIRS, owned by
   // `owner`; the program's windows are disabled and critical-error boxes off
-  // while it is open. On kChosen `folder` is the file-system path.
-  virtual FolderBrowseResult BrowseForFolder(WindowHandle owner, const std::string& prompt,
-                                             std::string& folder) = 0;
+  // while it is open. On kChosen the path is the file-system path.
+  virtual PickedPath BrowseForFolder(WindowHandle owner, const std::string& prompt) = 0;
 
   // ---- Power: SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED)
   // while `awake`, ES_CONTINUOUS alone after: idle sleep waits meanwhile.

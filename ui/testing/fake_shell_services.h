@@ -71,28 +71,38 @@ class FakeShellServices : public ShellServices {
   std::uint32_t MainIconHandle() override { return kMainIcon; }
 
   // ---- Dialogs
+  // A name the user picks that Shift-JIS cannot write: `*_unwritable` is its
+  // first such character and `*_path` the name as the real dialogs show it.
   bool open_file_ok = false;
   std::string open_file_path;
+  std::uint32_t open_file_unwritable = 0;
   int open_file_calls = 0;
   WindowHandle open_file_owner = 0, open_file_placement = 0;
-  bool ShowOpenFileDialog(WindowHandle owner, WindowHandle placement,
-                          std::string& path) override {
+  PickedPath ShowOpenFileDialog(WindowHandle owner, WindowHandle placement) override {
     ++open_file_calls;
     open_file_owner = owner;
     open_file_placement = placement;
-    if (open_file_ok) path = open_file_path;
-    return open_file_ok;
+    PickedPath picked;
+    if (!open_file_ok) return picked;
+    picked.result = open_file_unwritable ? PickResult::kNotShiftJis : PickResult::kChosen;
+    picked.path = open_file_path;
+    picked.unwritable = open_file_unwritable;
+    return picked;
   }
-  FolderBrowseResult folder_result = FolderBrowseResult::kCancelled;
+  PickResult folder_result = PickResult::kCancelled;
   std::string folder_path;
+  std::uint32_t folder_unwritable = 0;
   std::vector<std::string> folder_prompts;
   WindowHandle folder_owner = 0;
-  FolderBrowseResult BrowseForFolder(WindowHandle owner, const std::string& prompt,
-                                     std::string& folder) override {
+  PickedPath BrowseForFolder(WindowHandle owner, const std::string& prompt) override {
     folder_prompts.push_back(prompt);
     folder_owner = owner;
-    if (folder_result == FolderBrowseResult::kChosen) folder = folder_path;
-    return folder_result;
+    PickedPath picked;
+    picked.result = folder_result;
+    if (folder_result == PickResult::kChosen || folder_result == PickResult::kNotShiftJis)
+      picked.path = folder_path;
+    if (folder_result == PickResult::kNotShiftJis) picked.unwritable = folder_unwritable;
+    return picked;
   }
 
   // ---- Start-up

@@ -22,7 +22,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,58 +31,13 @@
 #include "ui/main_form.h"
 #include "ui/testing/fake_form_view.h"
 #include "ui/testing/fake_shell_services.h"
-#include "ui/testing/simulated_ui_thread.h"
+#include "ui/testing/ui_timed_os.h"
 
 namespace quillset {
 namespace testing_support {
 
-// Real files, with simulated time charged to the simulated UI thread
-// (ui/testing/simulated_ui_thread.h): Sleep, the calls a test makes slow
-// (`call_ms`: a flush held 1.9 s by a slow disk), and each part of a copy
-// (`copy_part_ms`), whichever thread they run on.
-class FormTestOs : public RealFilesTestOs {
- public:
-  std::map<OsCall, std::uint32_t> call_ms;
-  std::uint32_t copy_part_ms = 50;
-  void Sleep(std::uint32_t milliseconds) override {
-    SimulatedUiThread::Current().Pass(milliseconds, "Sleep");
-    RealFilesTestOs::Sleep(milliseconds);
-  }
-  bool FlushFile(const std::string& path) override {
-    Spend(OsCall::kFlush, "FlushFile");
-    return RealFilesTestOs::FlushFile(path);
-  }
-  bool MoveFileReplacing(const std::string& from, const std::string& to) override {
-    Spend(OsCall::kMove, "MoveFileReplacing");
-    return RealFilesTestOs::MoveFileReplacing(from, to);
-  }
-  bool WriteProfileString(const std::string& section, const std::string& key,
-                          const std::string& value, const std::string& path) override {
-    Spend(OsCall::kProfileWrite, "WriteProfileString");
-    return RealFilesTestOs::WriteProfileString(section, key, value, path);
-  }
-  bool RemoveFile(const std::string& path) override {
-    Spend(OsCall::kRemove, "RemoveFile");
-    return RealFilesTestOs::RemoveFile(path);
-  }
-  bool CopyFileWithProgress(const std::string& source, const std::string& target,
-                            bool fail_if_exists, const CopyProgress& progress) override {
-    Spend(OsCall::kCopy, "CopyFileWithProgress");
-    if (!progress) return RealFilesTestOs::CopyFileWithProgress(source, target, fail_if_exists, progress);
-    return RealFilesTestOs::CopyFileWithProgress(
-        source, target, fail_if_exists, [&](std::uint64_t copied, std::uint64_t total) {
-          const CopyProgressAnswer answer = progress(copied, total);
-          SimulatedUiThread::Current().Pass(copy_part_ms, "a part of a copy");
-          return answer;
-        });
-  }
-
- private:
-  void Spend(OsCall call, const char* what) {
-    const auto it = call_ms.find(call);
-    if (it != call_ms.end()) SimulatedUiThread::Current().Pass(it->second, what);
-  }
-};
+// Real files, with simulated time charged to the simulated UI thread.
+class FormTestOs : public UiTimedOs<RealFilesTestOs> {};
 
 class FormFixture : public ::testing::Test {
  protected:
@@ -116,7 +70,7 @@ class FormFixture : public ::testing::Test {
   void PrepareDialogs(const std::string& file, const std::string& folder) {
     shell_.open_file_ok = true;
     shell_.open_file_path = file;
-    shell_.folder_result = FolderBrowseResult::kChosen;
+    shell_.folder_result = PickResult::kChosen;
     shell_.folder_path = folder;
   }
 

@@ -27,6 +27,7 @@
 #include "ui/main_form.h"
 #include "ui/testing/fake_form_view.h"
 #include "ui/testing/fake_shell_services.h"
+#include "ui/testing/ui_timed_os.h"
 
 namespace quillset {
 namespace schedule_fixture {
@@ -96,7 +97,7 @@ class FormTest : public ::testing::Test {
     return "現在の設定 " + text + " 分間隔";
   }
 
-  testing_support::InMemoryOs os;
+  UiTimedOs<testing_support::InMemoryOs> os;
   FakeShellServices shell;
   FakeFormView view;
   testing_support::RefusingPacketCodec codec;

@@ -6,8 +6,8 @@ namespace quillset {
 
 namespace {
 HICON LoadMainIcon() {
-  HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
-  return icon ? icon : LoadIconA(nullptr, IDI_APPLICATION);
+  HICON icon = LoadIconW(GetModuleHandleW(nullptr), L"MAINICON");
+  return icon ? icon : LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
 }
 }  // namespace
 
@@ -20,8 +20,8 @@ ApplicationWindow::ApplicationWindow(const std::string& title)
               WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
               GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0,
               nullptr);
-  SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-  SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+  SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
 }
 
 ApplicationWindow::~ApplicationWindow() { DestroyBound(); }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "base/win32_text.h"
 #include "ui/win32/window_classes.h"
 
 namespace quillset {
@@ -36,19 +37,21 @@ DataGrid::DataGrid(HWND parent, const WindowFont& font, GridSource& source, Call
               0, 0, 0, parent);
   CreateEditor();
 
-  tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
+                             GetModuleHandleW(nullptr), nullptr);
   if (tooltip_) {
-    SendMessageA(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Handle()), FALSE);
-    TOOLINFOA tool = {};
-    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Handle()), FALSE);
+    // The tool keeps a copy of the text.
+    const std::wstring hint = ShiftJisToUtf16ForDisplay(kHint);
+    TOOLINFOW tool = {};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = Handle();
     tool.uId = reinterpret_cast<UINT_PTR>(Handle());
-    tool.lpszText = const_cast<char*>(kHint);
-    SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    tool.lpszText = const_cast<wchar_t*>(hint.c_str());
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   }
 
   source_.SetObserver(this);
@@ -64,15 +67,15 @@ DataGrid::~DataGrid() {
 void DataGrid::ComputeColumnWidths() {
   HDC dc = GetDC(nullptr);
   HGDIOBJ old = SelectObject(dc, font_.Handle());
-  TEXTMETRICA tm = {};
-  GetTextMetricsA(dc, &tm);
+  TEXTMETRICW tm = {};
+  GetTextMetricsW(dc, &tm);
   SIZE zero = {};
-  GetTextExtentPoint32A(dc, "0", 1, &zero);
+  GetTextExtentPoint32W(dc, L"0", 1, &zero);
   layout_.column_widths.clear();
   for (int c = 0; c < source_.ColumnCount(); ++c) {
-    std::string title = source_.ColumnTitle(c);
+    const std::wstring title = ShiftJisToUtf16ForDisplay(source_.ColumnTitle(c));
     SIZE title_size = {};
-    GetTextExtentPoint32A(dc, title.c_str(), static_cast<int>(title.size()), &title_size);
+    GetTextExtentPoint32W(dc, title.c_str(), static_cast<int>(title.size()), &title_size);
     layout_.column_widths.push_back(
         ColumnWidthFor(source_.DisplayWidth(c), zero.cx, tm.tmOverhang, title_size.cx));
   }
@@ -224,7 +227,7 @@ LRESULT DataGrid::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         ScreenToClient(Handle(), &at);
         auto hit = layout_.HitTest(at.x, at.y, source_.WindowRowCount());
         if (sizing_column_ >= 0 || hit.area == GridLayout::Area::TitleSeparator) {
-          SetCursor(LoadCursorA(nullptr, IDC_SIZEWE));
+          SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_SIZEWE)));
           return TRUE;
         }
       }
@@ -388,24 +391,9 @@ bool DataGrid::KeyDown(UINT key) {
 }
 
 void DataGrid::Character(WPARAM ch, LPARAM lparam) {
-  // The grid is an "A" window: characters arrive as code-page bytes, a
-  // double-byte character as its lead byte and then its trail byte. The editor
-  // gets whole characters in UTF-16, so no second conversion can split them.
-  unsigned char byte = static_cast<unsigned char>(ch & 0xFF);
-  char bytes[2] = {static_cast<char>(byte), 0};
-  int count = 1;
-  if (pending_lead_byte_) {
-    bytes[0] = static_cast<char>(pending_lead_byte_);
-    bytes[1] = static_cast<char>(byte);
-    count = 2;
-    pending_lead_byte_ = 0;
-  } else if (IsDBCSLeadByte(byte)) {
-    pending_lead_byte_ = byte;
-    if (!editor_open_ && !ShowEditor(true)) pending_lead_byte_ = 0;
-    return;
-  }
-  wchar_t wide = 0;
-  if (MultiByteToWideChar(CP_ACP, 0, bytes, count, &wide, 1) != 1) return;
+  // The grid is a Unicode window: characters arrive in UTF-16 and go on to
+  // the editor as they came.
+  const wchar_t wide = static_cast<wchar_t>(ch);
   if (!editor_open_) {
     // Typing opens the editor on the current cell with its text selected, so
     // the first character replaces it.

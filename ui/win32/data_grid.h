@@ -156,7 +156,6 @@ class DataGrid : public WindowBase, private GridSourceObserver {
   int failure_boxes_open_ = 0;  // the grid's own failure boxes, nested
   bool loading_editor_ = false;  // the grid itself sets the editor's text
   int editor_column_ = 0;
-  unsigned char pending_lead_byte_ = 0;  // first byte of a double-byte character
 
   int progress_permille_ = -1;  // the current row's copy progress; -1: none shown
   int wheel_remainder_ = 0;  // wheel delta short of a whole notch, kept for the next message

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 
+#include "base/errors.h"
+#include "base/win32_text.h"
+#include "ui/unwritable_text.h"
 #include "ui/win32/data_grid.h"
 
 namespace quillset {
@@ -14,13 +17,13 @@ constexpr UINT_PTR kEditorId = 1;
 }  // namespace
 
 void DataGrid::CreateEditor() {
-  editor_ = CreateWindowExA(0, "EDIT", "", WS_CHILD | ES_LEFT | ES_AUTOHSCROLL, 0, 0, 0, 0,
+  editor_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_LEFT | ES_AUTOHSCROLL, 0, 0, 0, 0,
                             Handle(), reinterpret_cast<HMENU>(kEditorId),
-                            GetModuleHandleA(nullptr), nullptr);
+                            GetModuleHandleW(nullptr), nullptr);
   if (!editor_) return;
-  SendMessageA(editor_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Handle()), FALSE);
-  SendMessageA(editor_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(1, 1));
-  SetWindowLongPtrA(editor_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SendMessageW(editor_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Handle()), FALSE);
+  SendMessageW(editor_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(1, 1));
+  SetWindowLongPtrW(editor_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   // A Unicode procedure: typed characters reach the edit control as UTF-16
   // and are never converted through a code page on the way.
   editor_default_proc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
@@ -36,7 +39,8 @@ bool DataGrid::ShowEditor(bool select_all) {
   editor_column_ = column_;
   loading_editor_ = true;
   std::string text = source_.ActiveIndex() >= 0 ? source_.EditText(column_) : std::string();
-  SetWindowTextA(editor_, text.c_str());
+  const std::wstring wide = ShiftJisToUtf16ForDisplay(text);
+  SetWindowTextW(editor_, wide.c_str());
   loading_editor_ = false;
   editor_changed_ = false;
   editor_open_ = true;
@@ -44,9 +48,9 @@ bool DataGrid::ShowEditor(bool select_all) {
   ShowWindow(editor_, SW_SHOW);
   SetFocus(editor_);
   if (select_all) {
-    SendMessageA(editor_, EM_SETSEL, 0, -1);
+    SendMessageW(editor_, EM_SETSEL, 0, -1);
   } else {
-    SendMessageA(editor_, EM_SETSEL, static_cast<WPARAM>(text.size()), -1);
+    SendMessageW(editor_, EM_SETSEL, static_cast<WPARAM>(wide.size()), -1);
   }
   InvalidateRect(Handle(), nullptr, FALSE);
   return true;
@@ -68,11 +72,18 @@ void DataGrid::CloseEditor() {
   InvalidateRect(Handle(), nullptr, FALSE);
 }
 
+// The editor's text in Shift-JIS. A character Shift-JIS cannot write is
+// refused by name rather than stored as "?" or a look-alike: the text stays
+// in the editor to be corrected.
 std::string DataGrid::EditorText() const {
-  int length = GetWindowTextLengthA(editor_);
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  int got = GetWindowTextA(editor_, &text[0], length + 1);
-  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  int length = GetWindowTextLengthW(editor_);
+  std::wstring wide(static_cast<size_t>(length) + 1, L'\0');
+  int got = GetWindowTextW(editor_, &wide[0], length + 1);
+  wide.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  std::string text;
+  std::uint32_t unwritable = 0;
+  if (!Utf16ToShiftJis(wide, text, &unwritable))
+    throw Exception(UnwritableTypedTextMessage(unwritable));
   return text;
 }
 
@@ -117,9 +128,9 @@ void DataGrid::ReloadEditorIfUnchanged() {
   std::string text = source_.ActiveIndex() >= 0 ? source_.EditText(editor_column_) : std::string();
   if (text != EditorText()) {
     loading_editor_ = true;
-    SetWindowTextA(editor_, text.c_str());
+    SetWindowTextW(editor_, ShiftJisToUtf16ForDisplay(text).c_str());
     loading_editor_ = false;
-    SendMessageA(editor_, EM_SETSEL, 0, -1);
+    SendMessageW(editor_, EM_SETSEL, 0, -1);
   }
   PositionEditor();
 }
@@ -181,9 +192,9 @@ bool DataGrid::EditorMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT
         case VK_RIGHT: {
           // At the edge of the text the arrow moves to the next cell.
           DWORD start = 0, end = 0;
-          SendMessageA(editor_, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+          SendMessageW(editor_, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                        reinterpret_cast<LPARAM>(&end));
-          DWORD length = static_cast<DWORD>(GetWindowTextLengthA(editor_));
+          DWORD length = static_cast<DWORD>(GetWindowTextLengthW(editor_));
           bool at_edge = start == end && (wparam == VK_LEFT ? start == 0 : end >= length);
           if (!at_edge || shift || ctrl) return false;
           KeyDown(static_cast<UINT>(wparam));
@@ -229,7 +240,7 @@ bool DataGrid::EditorMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT
 
 LRESULT CALLBACK DataGrid::EditorProcedure(HWND hwnd, UINT message, WPARAM wparam,
                                            LPARAM lparam) {
-  auto* grid = reinterpret_cast<DataGrid*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  auto* grid = reinterpret_cast<DataGrid*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!grid) return DefWindowProcW(hwnd, message, wparam, lparam);
   WNDPROC next = grid->editor_default_proc_;
   LRESULT result = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "base/win32_text.h"
 #include "ui/win32/data_grid.h"
 
 namespace quillset {
@@ -16,13 +17,13 @@ void Fill(HDC dc, const RECT& r, int colour_index) {
 void HorizontalLine(HDC dc, int left, int right, int y, COLORREF colour) {
   RECT r = {left, y, right, y + 1};
   SetBkColor(dc, colour);
-  ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+  ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
 }
 
 void VerticalLine(HDC dc, int x, int top, int bottom, COLORREF colour) {
   RECT r = {x, top, x + 1, bottom};
   SetBkColor(dc, colour);
-  ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+  ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
 }
 
 // Halfway between two system colours: the lines between cells, visible on
@@ -36,8 +37,11 @@ COLORREF Mix(int first, int second) {
 void Text(HDC dc, const RECT& cell, const std::string& text, int colour_index) {
   SetTextColor(dc, GetSysColor(colour_index));
   SetBkMode(dc, TRANSPARENT);
-  ExtTextOutA(dc, cell.left + 2, cell.top + 2, ETO_CLIPPED, &cell, text.data(),
-              static_cast<UINT>(text.size()), nullptr);
+  // GDI draws UTF-16: its "A" calls would read the bytes in the system code
+  // page, whatever the process's own is.
+  const std::wstring wide = ShiftJisToUtf16ForDisplay(text);
+  ExtTextOutW(dc, cell.left + 2, cell.top + 2, ETO_CLIPPED, &cell, wide.data(),
+              static_cast<UINT>(wide.size()), nullptr);
 }
 
 }  // namespace
@@ -97,11 +101,11 @@ void DataGrid::PaintProgress(HDC dc, const RECT& cell) {
                               static_cast<long long>(bar.right - bar.left) * progress_permille_ / 1000);
   Fill(dc, done, COLOR_HIGHLIGHT);
   FrameRect(dc, &bar, GetSysColorBrush(COLOR_BTNSHADOW));
-  const std::string percent = std::to_string(progress_permille_ / 10) + "%";
+  const std::wstring percent = std::to_wstring(progress_permille_ / 10) + L"%";
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
   RECT text = bar;
-  DrawTextA(dc, percent.c_str(), static_cast<int>(percent.size()), &text,
+  DrawTextW(dc, percent.c_str(), static_cast<int>(percent.size()), &text,
             DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 }
 

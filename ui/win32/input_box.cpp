@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/win32_text.h"
+#include "ui/unwritable_text.h"
 #include "ui/win32/message_boxes.h"
 #include "ui/win32/modal_scope.h"
 
@@ -37,7 +39,7 @@ class DialogTemplate {
     Append(&t, sizeof(t));
     Word(0);  // no menu
     Word(0);  // the standard dialog class
-    Word(0);  // title: set at WM_INITDIALOG (Shift-JIS through SetWindowTextA)
+    Word(0);  // title: set at WM_INITDIALOG
   }
 
   void AddItem(DWORD style, DWORD ex_style, WORD id, WORD class_atom) {
@@ -82,10 +84,10 @@ constexpr WORD kStaticAtom = 0x0082;
 void LayOut(HWND dialog, const InputBoxState& state) {
   HDC dc = GetDC(dialog);
   HGDIOBJ old = SelectObject(dc, state.font);
-  TEXTMETRICA tm = {};
-  GetTextMetricsA(dc, &tm);
+  TEXTMETRICW tm = {};
+  GetTextMetricsW(dc, &tm);
   SIZE letters = {};
-  GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
+  GetTextExtentPoint32W(dc, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
                         &letters);
   int unit_x = (letters.cx / 26 + 1) / 2;  // average character width, rounded
   int unit_y = tm.tmHeight;
@@ -95,7 +97,8 @@ void LayOut(HWND dialog, const InputBoxState& state) {
   int left = dx(8);
   int width = dx(164);
   RECT text = {0, 0, width, 0};
-  DrawTextA(dc, state.prompt->c_str(), static_cast<int>(state.prompt->size()), &text,
+  const std::wstring prompt = ShiftJisToUtf16ForDisplay(*state.prompt);
+  DrawTextW(dc, prompt.c_str(), static_cast<int>(prompt.size()), &text,
             DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
   SelectObject(dc, old);
   ReleaseDC(dialog, dc);
@@ -117,8 +120,8 @@ void LayOut(HWND dialog, const InputBoxState& state) {
              FALSE);
 
   RECT frame = {0, 0, client_width, client_height};
-  AdjustWindowRectEx(&frame, GetWindowLongA(dialog, GWL_STYLE), FALSE,
-                     GetWindowLongA(dialog, GWL_EXSTYLE));
+  AdjustWindowRectEx(&frame, GetWindowLongW(dialog, GWL_STYLE), FALSE,
+                     GetWindowLongW(dialog, GWL_EXSTYLE));
   SIZE size = {frame.right - frame.left, frame.bottom - frame.top};
   POINT at = ScreenCentredPosition(size);
   SetWindowPos(dialog, nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -128,33 +131,40 @@ INT_PTR CALLBACK InputBoxProc(HWND dialog, UINT message, WPARAM wparam, LPARAM l
   switch (message) {
     case WM_INITDIALOG: {
       auto* state = reinterpret_cast<InputBoxState*>(lparam);
-      SetWindowLongPtrA(dialog, DWLP_USER, lparam);
-      SetWindowTextA(dialog, state->title->c_str());
-      SetDlgItemTextA(dialog, kInputBoxPromptId, state->prompt->c_str());
-      SetDlgItemTextA(dialog, IDOK, kOkCaption);
-      SetDlgItemTextA(dialog, IDCANCEL, kCancelCaption);
+      SetWindowLongPtrW(dialog, DWLP_USER, lparam);
+      SetWindowTextW(dialog, ShiftJisToUtf16ForDisplay(*state->title).c_str());
+      SetDlgItemTextW(dialog, kInputBoxPromptId, ShiftJisToUtf16ForDisplay(*state->prompt).c_str());
+      SetDlgItemTextW(dialog, IDOK, ShiftJisToUtf16ForDisplay(kOkCaption).c_str());
+      SetDlgItemTextW(dialog, IDCANCEL, ShiftJisToUtf16ForDisplay(kCancelCaption).c_str());
       for (int id : {kInputBoxPromptId, kInputBoxFieldId, static_cast<int>(IDOK),
                      static_cast<int>(IDCANCEL)}) {
-        SendDlgItemMessageA(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), 0);
+        SendDlgItemMessageW(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), 0);
       }
       HWND field = GetDlgItem(dialog, kInputBoxFieldId);
-      SendMessageA(field, EM_LIMITTEXT, kInputBoxMaxChars, 0);
-      SetWindowTextA(field, state->preset->c_str());
+      SendMessageW(field, EM_LIMITTEXT, kInputBoxMaxChars, 0);
+      SetWindowTextW(field, ShiftJisToUtf16ForDisplay(*state->preset).c_str());
       LayOut(dialog, *state);
       SetFocus(field);
-      SendMessageA(field, EM_SETSEL, 0, -1);
+      SendMessageW(field, EM_SETSEL, 0, -1);
       return FALSE;  // the focus is set
     }
     case WM_COMMAND: {
-      auto* state = reinterpret_cast<InputBoxState*>(GetWindowLongPtrA(dialog, DWLP_USER));
+      auto* state = reinterpret_cast<InputBoxState*>(GetWindowLongPtrW(dialog, DWLP_USER));
       switch (LOWORD(wparam)) {
         case IDOK: {
           HWND field = GetDlgItem(dialog, kInputBoxFieldId);
-          int length = GetWindowTextLengthA(field);
-          std::string text(static_cast<size_t>(length) + 1, '\0');
-          int got = GetWindowTextA(field, &text[0], length + 1);
-          text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-          state->result = text;
+          int length = GetWindowTextLengthW(field);
+          std::wstring wide(static_cast<size_t>(length) + 1, L'\0');
+          int got = GetWindowTextW(field, &wide[0], length + 1);
+          wide.resize(got > 0 ? static_cast<size_t>(got) : 0);
+          std::uint32_t unwritable = 0;
+          if (!Utf16ToShiftJis(wide, state->result, &unwritable)) {
+            // Refused by name; the text stays in the field to be corrected.
+            CenteredMessageBox(dialog, UnwritableTypedTextMessage(unwritable), *state->title,
+                               MB_OK | MB_ICONERROR);
+            SetFocus(field);
+            return TRUE;
+          }
           EndDialog(dialog, IDOK);
           return TRUE;
         }
@@ -182,7 +192,7 @@ std::string ShowInputBox(HWND owner, HFONT font, const std::string& title,
   INT_PTR answer;
   {
     ModalScope scope(owner);
-    answer = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), dialog.Get(), owner,
+    answer = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog.Get(), owner,
                                      InputBoxProc, reinterpret_cast<LPARAM>(&state));
   }
   return answer == IDOK ? state.result : preset;

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "base/win32_text.h"
 #include "ui/tray_icon_retry.h"
 #include "ui/win32/input_box.h"
 #include "ui/win32/popup_menu.h"
@@ -63,11 +64,11 @@ void MainFormWindow::Create(FormEvents& events, GridSource& rows) {
         if (id == kTrayIconRetryTimerId) events_->TrayIconRetryTimer();
       },
       show_failure);
-  taskbar_created_message_ = RegisterWindowMessageA("TaskbarCreated");
-  queue_marker_message_ = RegisterWindowMessageA(kQueueMarkerMessageName);
+  taskbar_created_message_ = RegisterWindowMessageW(L"TaskbarCreated");
+  queue_marker_message_ = RegisterWindowMessageW(ShiftJisToUtf16ForDisplay(kQueueMarkerMessageName).c_str());
   // Run elevated, the program would otherwise never hear from the shell.
   AllowShellMessages(Handle(), taskbar_created_message_, LookUpMessageFilterFunction());
-  posted_action_message_ = RegisterWindowMessageA(kPostedActionMessageName);
+  posted_action_message_ = RegisterWindowMessageW(ShiftJisToUtf16ForDisplay(kPostedActionMessageName).c_str());
 
   quillset::ApplicationWindow::Client client_of_application;
   client_of_application.restored = [this] {
@@ -145,7 +146,7 @@ void MainFormWindow::HideWindow() {
 }
 
 void MainFormWindow::CloseWindow() {
-  if (Handle()) SendMessageA(Handle(), WM_CLOSE, 0, 0);
+  if (Handle()) SendMessageW(Handle(), WM_CLOSE, 0, 0);
 }
 
 void MainFormWindow::Close() {
@@ -199,7 +200,7 @@ void MainFormWindow::OpenPopupMenu(POINT at) {
   if (!Handle() || !events_) return;
   events_->PopupMenuOpening();
   const unsigned command = popup_.Open(Handle(), at);
-  PostMessageA(Handle(), kPopupMenuClosedMessage, command, 0);
+  PostMessageW(Handle(), kPopupMenuClosedMessage, command, 0);
 }
 
 void MainFormWindow::PopupMenuClosed(unsigned command) {
@@ -296,15 +297,19 @@ WindowHandle MainFormWindow::TimerWindow() {
 }
 
 void MainFormWindow::SetCaption(const std::string& caption) {
-  if (Handle()) SetWindowTextA(Handle(), caption.c_str());
+  if (Handle()) SetWindowTextW(Handle(), ShiftJisToUtf16ForDisplay(caption).c_str());
 }
 
+// The caption as Shift-JIS; empty when it holds a character Shift-JIS cannot
+// write (only a caption made of bytes that were not Shift-JIS can).
 std::string MainFormWindow::Caption() {
   if (!Handle()) return std::string();
-  int length = GetWindowTextLengthA(Handle());
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  int got = GetWindowTextA(Handle(), &text[0], length + 1);
-  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  int length = GetWindowTextLengthW(Handle());
+  std::wstring wide(static_cast<size_t>(length) + 1, L'\0');
+  int got = GetWindowTextW(Handle(), &wide[0], length + 1);
+  wide.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  std::string text;
+  Utf16ToShiftJis(wide, text);
   return text;
 }
 
@@ -329,14 +334,14 @@ void MainFormWindow::KeepResponsive() { HandlePaintAndSentMessages(); }
 void MainFormWindow::PostToSelf(std::function<void()> action) {
   if (!Handle()) return;
   posted_actions_.push_back(std::move(action));
-  PostMessageA(Handle(), posted_action_message_, 0, 0);
+  PostMessageW(Handle(), posted_action_message_, 0, 0);
 }
 
 // Looked up at run time: the program also runs on systems without it.
 void MainFormWindow::SetShutdownBlockReason(const std::string& reason) {
   using CreateReason = BOOL(WINAPI*)(HWND, LPCWSTR);
   using DestroyReason = BOOL(WINAPI*)(HWND);
-  HMODULE user32 = GetModuleHandleA("user32.dll");
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
   if (!Handle() || !user32) return;
   if (reason.empty()) {
     if (!shutdown_blocked_) return;
@@ -349,11 +354,7 @@ void MainFormWindow::SetShutdownBlockReason(const std::string& reason) {
   auto create = reinterpret_cast<CreateReason>(
       reinterpret_cast<void*>(GetProcAddress(user32, "ShutdownBlockReasonCreate")));
   if (!create) return;
-  const int length = MultiByteToWideChar(CP_ACP, 0, reason.data(), static_cast<int>(reason.size()),
-                                         nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, reason.data(), static_cast<int>(reason.size()), &wide[0], length);
-  shutdown_blocked_ = create(Handle(), wide.c_str()) != 0;
+  shutdown_blocked_ = create(Handle(), ShiftJisToUtf16ForDisplay(reason).c_str()) != 0;
 }
 
 // A copy shows its progress once it has lasted half a second; shorter ones

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/win32_text.h"
 #include "ui/win32/modal_scope.h"
 
 namespace quillset {
@@ -24,9 +25,9 @@ struct OpenBox {
 thread_local std::vector<OpenBox*> g_open_boxes;
 
 bool IsDialogClass(HWND hwnd) {
-  char name[16] = {};
-  GetClassNameA(hwnd, name, sizeof(name));
-  return lstrcmpA(name, "#32770") == 0;
+  wchar_t name[16] = {};
+  GetClassNameW(hwnd, name, 16);
+  return lstrcmpW(name, L"#32770") == 0;
 }
 
 LRESULT CALLBACK BoxHook(int code, WPARAM wparam, LPARAM lparam) {
@@ -67,9 +68,10 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, UIN
   box.centre = centre;
   const UINT front = FrontFlags(owner);
   box.topmost = (front & MB_TOPMOST) != 0;
-  box.hook = SetWindowsHookExA(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
+  box.hook = SetWindowsHookExW(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
   g_open_boxes.push_back(&box);
-  int result = MessageBoxA(owner, text.c_str(), caption.c_str(), type | front);
+  int result = MessageBoxW(owner, ShiftJisToUtf16ForDisplay(text).c_str(),
+                           ShiftJisToUtf16ForDisplay(caption).c_str(), type | front);
   g_open_boxes.pop_back();
   if (box.hook) UnhookWindowsHookEx(box.hook);
   return result;

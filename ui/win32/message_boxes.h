@@ -43,7 +43,7 @@ class MessageBoxes {
   int open_failure_boxes_ = 0;
 };
 
-// MessageBoxA, with the box moved to the centre of the primary screen as soon
+// MessageBoxW, with the box moved to the centre of the primary screen as soon
 // as it is laid out.
 int CenteredMessageBox(HWND owner, const std::string& text, const std::string& caption,
                        UINT type);

@@ -1,5 +1,6 @@
 #include "ui/win32/popup_menu.h"
 
+#include "base/win32_text.h"
 #include "ui/win32/popup_menu_win32.h"
 
 namespace quillset {
@@ -22,7 +23,8 @@ const char* MenuItemCaption(MenuItemId item) { return kCaptions[static_cast<int>
 PopupMenu::PopupMenu() : menu_(CreatePopupMenu()) {
   for (int i = 0; i < kMenuItemCount; ++i) {
     auto item = static_cast<MenuItemId>(i);
-    AppendMenuA(menu_, MF_STRING, MenuCommandId(item), MenuItemCaption(item));
+    AppendMenuW(menu_, MF_STRING, MenuCommandId(item),
+                ShiftJisToUtf16ForDisplay(MenuItemCaption(item)).c_str());
   }
 }
 
@@ -37,7 +39,7 @@ unsigned PopupMenu::Open(HWND owner, POINT at) {
   const BOOL command = TrackPopupMenuEx(
       menu_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, owner,
       nullptr);
-  PostMessageA(owner, WM_NULL, 0, 0);
+  PostMessageW(owner, WM_NULL, 0, 0);
   return command > 0 ? static_cast<unsigned>(command) : 0u;
 }
 

@@ -5,7 +5,7 @@
 namespace quillset {
 
 MessageFilterFunction LookUpMessageFilterFunction() {
-  HMODULE user32 = GetModuleHandleA("user32.dll");
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
   if (user32 == nullptr) return nullptr;
   return reinterpret_cast<MessageFilterFunction>(
       reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")));

@@ -11,6 +11,7 @@
 #include <exception>
 #include <string>
 
+#include "base/win32_text.h"
 #include "ui/win32/modal_scope.h"
 
 namespace quillset {
@@ -18,6 +19,7 @@ namespace quillset {
 // The shell's documented numbers, defined once in ui/shell_services.h.
 static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "first NOTIFYICONDATAA layout");
 static_assert(sizeof(TrayIconRecord) == NOTIFYICONDATAA_V1_SIZE, "record matches the shell's");
+static_assert(NOTIFYICONDATAW_V1_SIZE == 152, "first NOTIFYICONDATAW layout");
 static_assert(kNimAdd == NIM_ADD && kNimDelete == NIM_DELETE, "Shell_NotifyIcon messages");
 static_assert(kNifMessage == NIF_MESSAGE && kNifIcon == NIF_ICON && kNifTip == NIF_TIP,
               "notification-icon flags");
@@ -31,6 +33,19 @@ constexpr DWORD kPathBufferSize = 260;
 
 HWND AsWindow(WindowHandle handle) { return reinterpret_cast<HWND>(handle); }
 
+// A path a dialog gave back, in Shift-JIS or refused by the character that
+// Shift-JIS cannot write.
+PickedPath Picked(const std::wstring& wide) {
+  PickedPath picked;
+  if (Utf16ToShiftJis(wide, picked.path, &picked.unwritable)) {
+    picked.result = PickResult::kChosen;
+  } else {
+    picked.result = PickResult::kNotShiftJis;
+    picked.path = Utf16ToShiftJisShowingCodePoints(wide);
+  }
+  return picked;
+}
+
 // ---- File-open dialog placement
 
 // Centres the dialog horizontally on the monitor of the placement window and
@@ -42,7 +57,7 @@ void PlaceOpenFileDialog(HWND dialog, HWND placement) {
   HMONITOR monitor = MonitorFromWindow(placement, MONITOR_DEFAULTTOPRIMARY);
   MONITORINFO info;
   info.cbSize = sizeof info;
-  if (!GetMonitorInfoA(monitor, &info)) return;
+  if (!GetMonitorInfoW(monitor, &info)) return;
   const RECT& screen = info.rcMonitor;
   const RECT& work = info.rcWork;
   const LONG width = box.right - box.left, height = box.bottom - box.top;
@@ -56,12 +71,12 @@ void PlaceOpenFileDialog(HWND dialog, HWND placement) {
 UINT_PTR CALLBACK OpenFileDialogHook(HWND hook_dialog, UINT message, WPARAM, LPARAM lparam) {
   if (message == WM_INITDIALOG) {
     // The hook's child dialog carries the placement window until CDN_INITDONE.
-    const auto* ofn = reinterpret_cast<const OPENFILENAMEA*>(lparam);
-    SetWindowLongPtrA(hook_dialog, GWLP_USERDATA, static_cast<LONG_PTR>(ofn->lCustData));
+    const auto* ofn = reinterpret_cast<const OPENFILENAMEW*>(lparam);
+    SetWindowLongPtrW(hook_dialog, GWLP_USERDATA, static_cast<LONG_PTR>(ofn->lCustData));
   } else if (message == WM_NOTIFY) {
     const auto* header = reinterpret_cast<const NMHDR*>(lparam);
     if (header->code == CDN_INITDONE) {
-      HWND placement = reinterpret_cast<HWND>(GetWindowLongPtrA(hook_dialog, GWLP_USERDATA));
+      HWND placement = reinterpret_cast<HWND>(GetWindowLongPtrW(hook_dialog, GWLP_USERDATA));
       PlaceOpenFileDialog(GetParent(hook_dialog), placement);
     }
   }
@@ -74,16 +89,16 @@ UINT_PTR CALLBACK OpenFileDialogHook(HWND hook_dialog, UINT message, WPARAM, LPA
 class CurrentFolderKept {
  public:
   CurrentFolderKept() {
-    char folder[MAX_PATH + 1] = {};
-    DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
-    if (length > 0 && length < sizeof folder) folder_.assign(folder, length);
+    wchar_t folder[MAX_PATH + 1] = {};
+    DWORD length = GetCurrentDirectoryW(MAX_PATH + 1, folder);
+    if (length > 0 && length < MAX_PATH + 1) folder_.assign(folder, length);
   }
   ~CurrentFolderKept() {
-    if (!folder_.empty()) SetCurrentDirectoryA(folder_.c_str());
+    if (!folder_.empty()) SetCurrentDirectoryW(folder_.c_str());
   }
 
  private:
-  std::string folder_;
+  std::wstring folder_;
 };
 
 class CriticalErrorBoxesOff {
@@ -101,7 +116,7 @@ bool Win32ShellServices::TakeSingleInstanceGuard(const std::string& name) {
   // Creating and testing in one call leaves no gap for a second copy to slip
   // through between a test and a creation.
   SetLastError(ERROR_SUCCESS);
-  HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, ShiftJisToUtf16ForDisplay(name).c_str());
   DWORD error = GetLastError();
   if (mutex == nullptr) {
     // The name is taken by an object this process may not open: another copy
@@ -125,22 +140,31 @@ void Win32ShellServices::KillWindowTimer(WindowHandle window, std::uint32_t id) 
 }
 
 bool Win32ShellServices::NotifyIcon(std::uint32_t message, const TrayIconRecord& record) {
-  // The shell reads cbSize bytes (88): the first layout of NOTIFYICONDATAA.
-  NOTIFYICONDATAA data;
+  // The record keeps the first layout of NOTIFYICONDATAA (88 bytes); the
+  // shell is given the first layout of NOTIFYICONDATAW, the tip in UTF-16.
+  NOTIFYICONDATAW data;
   std::memset(&data, 0, sizeof data);
-  std::memcpy(&data, &record, sizeof record);
-  return Shell_NotifyIconA(message, &data) != 0;
+  data.cbSize = NOTIFYICONDATAW_V1_SIZE;
+  data.hWnd = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(record.hWnd));
+  data.uID = record.uID;
+  data.uFlags = record.uFlags;
+  data.uCallbackMessage = record.uCallbackMessage;
+  data.hIcon = reinterpret_cast<HICON>(static_cast<std::uintptr_t>(record.hIcon));
+  const std::wstring tip =
+      ShiftJisToUtf16ForDisplay(std::string(record.szTip, strnlen(record.szTip, sizeof record.szTip)));
+  // 63 bytes are at most 63 characters: the tip always fits.
+  tip.copy(data.szTip, std::min<std::size_t>(tip.size(), 63));
+  return Shell_NotifyIconW(message, &data) != 0;
 }
 
 std::uint32_t Win32ShellServices::MainIconHandle() {
   return static_cast<std::uint32_t>(
-      reinterpret_cast<std::uintptr_t>(LoadIconA(GetModuleHandleA(nullptr), "MAINICON")));
+      reinterpret_cast<std::uintptr_t>(LoadIconW(GetModuleHandleW(nullptr), L"MAINICON")));
 }
 
-bool Win32ShellServices::ShowOpenFileDialog(WindowHandle owner, WindowHandle placement,
-                                         std::string& path) {
-  char buffer[kPathBufferSize] = {};
-  OPENFILENAMEA ofn;
+PickedPath Win32ShellServices::ShowOpenFileDialog(WindowHandle owner, WindowHandle placement) {
+  wchar_t buffer[kPathBufferSize] = {};
+  OPENFILENAMEW ofn;
   std::memset(&ofn, 0, sizeof ofn);
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = AsWindow(owner);
@@ -154,41 +178,42 @@ bool Win32ShellServices::ShowOpenFileDialog(WindowHandle owner, WindowHandle pla
   // The program's windows take no input while the dialog is open: no menu
   // command may run behind it.
   ModalScope windows_off(AsWindow(owner));
-  if (!GetOpenFileNameA(&ofn)) return false;
-  path = buffer;
-  return true;
+  if (!GetOpenFileNameW(&ofn)) return PickedPath();
+  return Picked(buffer);
 }
 
-FolderBrowseResult Win32ShellServices::BrowseForFolder(WindowHandle owner, const std::string& prompt,
-                                                    std::string& folder) {
+PickedPath Win32ShellServices::BrowseForFolder(WindowHandle owner, const std::string& prompt) {
+  PickedPath picked;
   IMalloc* allocator = nullptr;
-  if (FAILED(SHGetMalloc(&allocator)) || allocator == nullptr) return FolderBrowseResult::kFailed;
-  char display_name[kPathBufferSize] = {};
-  BROWSEINFOA info;
+  if (FAILED(SHGetMalloc(&allocator)) || allocator == nullptr) {
+    picked.result = PickResult::kFailed;
+    return picked;
+  }
+  wchar_t display_name[kPathBufferSize] = {};
+  const std::wstring title = ShiftJisToUtf16ForDisplay(prompt);
+  BROWSEINFOW info;
   std::memset(&info, 0, sizeof info);
   info.hwndOwner = AsWindow(owner);
   info.pidlRoot = nullptr;
   info.pszDisplayName = display_name;
-  info.lpszTitle = prompt.c_str();
+  info.lpszTitle = title.c_str();
   info.ulFlags = BIF_RETURNONLYFSDIRS;
-  FolderBrowseResult result = FolderBrowseResult::kCancelled;
   {
     ModalScope windows_off(AsWindow(owner));
     CriticalErrorBoxesOff error_boxes_off;
-    LPITEMIDLIST item = SHBrowseForFolderA(&info);
+    LPITEMIDLIST item = SHBrowseForFolderW(&info);
     if (item != nullptr) {
-      char chosen[MAX_PATH] = {};
-      if (SHGetPathFromIDListA(item, chosen)) {
-        folder = chosen;
-        result = FolderBrowseResult::kChosen;
+      wchar_t chosen[MAX_PATH] = {};
+      if (SHGetPathFromIDListW(item, chosen)) {
+        picked = Picked(chosen);
       } else {
-        result = FolderBrowseResult::kFailed;
+        picked.result = PickResult::kFailed;
       }
       allocator->Free(item);
     }
   }
   allocator->Release();
-  return result;
+  return picked;
 }
 
 void Win32ShellServices::KeepSystemAwake(bool awake) {

@@ -24,9 +24,8 @@ class Win32ShellServices : public ShellServices {
   void KillWindowTimer(WindowHandle window, std::uint32_t id) override;
   bool NotifyIcon(std::uint32_t message, const TrayIconRecord& record) override;
   std::uint32_t MainIconHandle() override;
-  bool ShowOpenFileDialog(WindowHandle owner, WindowHandle placement, std::string& path) override;
-  FolderBrowseResult BrowseForFolder(WindowHandle owner, const std::string& prompt,
-                                     std::string& folder) override;
+  PickedPath ShowOpenFileDialog(WindowHandle owner, WindowHandle placement) override;
+  PickedPath BrowseForFolder(WindowHandle owner, const std::string& prompt) override;
   void KeepSystemAwake(bool awake) override;
   void RunOffUiThread(const std::function<void()>& work,
                       const std::function<void()>& pump) override;

@@ -170,17 +170,17 @@ TEST_F(WindowTest, NotifyIconAddsAndDeletesTheIconWithTheMainIcon) {
 TEST_F(WindowTest, OpenFileDialogIsPlacedOnTheMonitorAndCancels) {
   RECT box = {};
   bool found = false;
-  std::string path = "kept";
-  bool ok = true;
-  WithDialog([&] { ok = shell_.ShowOpenFileDialog(Handle(), Handle(), path); },
+  PickedPath picked;
+  picked.result = PickResult::kChosen;
+  WithDialog([&] { picked = shell_.ShowOpenFileDialog(Handle(), Handle()); },
              [&](HWND dialog) {
                found = true;
                GetWindowRect(dialog, &box);
                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
              });
   ASSERT_TRUE(found);
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(path, "kept");
+  EXPECT_EQ(picked.result, PickResult::kCancelled);
+  EXPECT_EQ(picked.path, "");
   MONITORINFO info;
   info.cbSize = sizeof info;
   ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &info));
@@ -236,12 +236,9 @@ TEST_F(WindowTest, OpenFileDialogDisablesTheProgramsWindowsAndKeepsTheCurrentFol
   const std::string before = CurrentFolder();
   ASSERT_NE(before, folder);
   bool found = false, disabled_while_open = false, typed = false;
-  std::string path;
-  bool ok = false;
+  PickedPath picked;
   WithDialog(
-      [&] {
-        ok = shell_.ShowOpenFileDialog(reinterpret_cast<WindowHandle>(owner), Handle(), path);
-      },
+      [&] { picked = shell_.ShowOpenFileDialog(reinterpret_cast<WindowHandle>(owner), Handle()); },
       [&](HWND dialog) {
         found = true;
         disabled_while_open = !IsWindowEnabled(window_);
@@ -265,8 +262,8 @@ TEST_F(WindowTest, OpenFileDialogDisablesTheProgramsWindowsAndKeepsTheCurrentFol
   ASSERT_TRUE(typed) << "no file name field in the dialog";
   EXPECT_TRUE(disabled_while_open) << "the program's windows take input behind the dialog";
   EXPECT_TRUE(IsWindowEnabled(window_));
-  ASSERT_TRUE(ok);
-  EXPECT_EQ(lstrcmpiA(path.c_str(), file.c_str()), 0) << path;
+  ASSERT_EQ(picked.result, PickResult::kChosen);
+  EXPECT_EQ(lstrcmpiA(picked.path.c_str(), file.c_str()), 0) << picked.path;
   EXPECT_EQ(after, before) << "the chosen file's folder stays the current folder";
 }
 
@@ -274,12 +271,12 @@ TEST_F(WindowTest, FolderBrowserDisablesTheProgramsWindowsWhileOpen) {
   ShowWindow(window_, SW_SHOWNA);
   bool disabled_while_open = false;
   bool found = false;
-  std::string folder = "kept";
-  FolderBrowseResult result = FolderBrowseResult::kChosen;
+  PickedPath picked;
+  picked.result = PickResult::kChosen;
   shell_.InitializeCom();
   UINT mode_before = SetErrorMode(0);
   SetErrorMode(mode_before);
-  WithDialog([&] { result = shell_.BrowseForFolder(Handle(), "保管場所を選択して下さい", folder); },
+  WithDialog([&] { picked = shell_.BrowseForFolder(Handle(), "保管場所を選択して下さい"); },
              [&](HWND dialog) {
                found = true;
                disabled_while_open = !IsWindowEnabled(window_);
@@ -287,8 +284,8 @@ TEST_F(WindowTest, FolderBrowserDisablesTheProgramsWindowsWhileOpen) {
              });
   shell_.UninitializeCom();
   ASSERT_TRUE(found);
-  EXPECT_EQ(result, FolderBrowseResult::kCancelled);
-  EXPECT_EQ(folder, "kept");
+  EXPECT_EQ(picked.result, PickResult::kCancelled);
+  EXPECT_EQ(picked.path, "");
   EXPECT_TRUE(disabled_while_open);
   EXPECT_TRUE(IsWindowEnabled(window_));
   UINT mode_after = SetErrorMode(0);

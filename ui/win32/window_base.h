@@ -36,7 +36,7 @@ class WindowBase {
   // The window's own handling; DefaultHandling for everything it leaves alone.
   virtual LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) = 0;
   LRESULT DefaultHandling(UINT message, WPARAM wparam, LPARAM lparam) {
-    return DefWindowProcA(hwnd_, message, wparam, lparam);
+    return DefWindowProcW(hwnd_, message, wparam, lparam);
   }
   // Where a failure that leaves HandleMessage is shown.
   virtual void ReportFailure(const std::string& message) = 0;

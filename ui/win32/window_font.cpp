@@ -1,6 +1,8 @@
 #include "ui/win32/window_font.h"
 
-#include <cstring>
+#include <cwchar>
+
+#include "base/win32_text.h"
 
 namespace quillset {
 
@@ -22,7 +24,7 @@ WindowFont::WindowFont(int pixels_per_inch) { Create(pixels_per_inch); }
 namespace {
 // The font at `pixels_per_inch`; the stock GUI font when the face cannot be made.
 HFONT MakeFont(int pixels_per_inch) {
-  LOGFONTA lf = {};
+  LOGFONTW lf = {};
   // A negative height asks for the character height (without internal leading).
   lf.lfHeight = -MulDiv(WindowFont::kDesignHeight, pixels_per_inch,
                         WindowFont::kDesignPixelsPerInch);
@@ -32,8 +34,8 @@ HFONT MakeFont(int pixels_per_inch) {
   lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
   lf.lfQuality = DEFAULT_QUALITY;
   lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-  std::strncpy(lf.lfFaceName, kFaceName, sizeof(lf.lfFaceName) - 1);
-  HFONT font = CreateFontIndirectA(&lf);
+  std::wcsncpy(lf.lfFaceName, ShiftJisToUtf16ForDisplay(kFaceName).c_str(), LF_FACESIZE - 1);
+  HFONT font = CreateFontIndirectW(&lf);
   return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
@@ -43,8 +45,8 @@ int MeasureTextHeight(HFONT font, int fallback) {
   HDC dc = GetDC(nullptr);
   if (dc) {
     HGDIOBJ old = SelectObject(dc, font);
-    TEXTMETRICA tm = {};
-    if (GetTextMetricsA(dc, &tm) && tm.tmHeight > 0) height = tm.tmHeight;
+    TEXTMETRICW tm = {};
+    if (GetTextMetricsW(dc, &tm) && tm.tmHeight > 0) height = tm.tmHeight;
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
   }

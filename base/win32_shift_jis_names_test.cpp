@@ -1,0 +1,155 @@
+// The Win32 OS services with Japanese names and settings, run twice: in a
+// Japanese locale and in a non-Japanese one (code page 1252), where only
+// "W" calls with an explicit Shift-JIS conversion find the files. The
+// settings file's bytes must be the same Shift-JIS in both.
+#include "base/win32_os_services.h"
+
+#include <windows.h>
+// The services' member names, not the Win32 A/W macros.
+#undef CopyFile
+#undef GetProfileString
+#undef WriteProfileString
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/win32_text.h"
+
+namespace quillset {
+namespace {
+
+// A fresh folder named in Japanese (表 and ソ end in the byte of "\") under
+// the temporary folder, removed with its files afterwards.
+class ShiftJisNamesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    static int counter = 0;
+    wide_dir_ = std::wstring(temp) + L"\u4FDD\u5B58\u5148\u8868\u30BD-" +
+                std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+    ASSERT_TRUE(CreateDirectoryW(wide_dir_.c_str(), nullptr));
+    ASSERT_TRUE(Utf16ToShiftJis(wide_dir_, dir_));
+  }
+  void TearDown() override { RemoveTree(wide_dir_); }
+
+  static void RemoveTree(const std::wstring& dir) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = dir + L"\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          RemoveTree(path);
+        } else {
+          SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+          DeleteFileW(path.c_str());
+        }
+      } while (FindNextFileW(search, &found));
+      FindClose(search);
+    }
+    RemoveDirectoryW(dir.c_str());
+  }
+
+  std::string Path(const std::string& name) const { return dir_ + "\\" + name; }
+  bool ExistsAsNamed(const std::wstring& name) const {
+    return GetFileAttributesW((wide_dir_ + L"\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+  std::string Bytes(const std::string& name) {
+    std::string content;
+    auto file = os_.OpenExclusive(Path(name), FileOpenMode::kReadExisting);
+    if (!file) return "<unreadable>";
+    char buffer[512];
+    std::size_t got = 0;
+    while (file->Read(buffer, sizeof buffer, got) && got > 0) content.append(buffer, got);
+    return content;
+  }
+
+  std::wstring wide_dir_;
+  std::string dir_;
+  Win32OsServices os_;
+};
+
+TEST_F(ShiftJisNamesTest, FileCallsFindFilesByTheirJapaneseNames) {
+  const std::string source = Path("\x95\x5C\x8E\xA6.txt");        // 表示.txt
+  const std::string copy = Path("\x83\x5C\x81[\x83X.txt");        // ソース.txt
+  const std::string moved = Path("\x88\xDA\x93\xAE.txt");         // 移動.txt
+  auto file = os_.OpenExclusive(source, FileOpenMode::kCreateNew);
+  ASSERT_TRUE(file);
+  std::size_t put = 0;
+  ASSERT_TRUE(file->Write("abc", 3, put));
+  file.reset();
+  EXPECT_TRUE(ExistsAsNamed(L"\u8868\u793A.txt"));
+  EXPECT_TRUE(os_.DirectoryExists(dir_));
+  EXPECT_TRUE(os_.FileExists(source));
+  std::uint64_t stamp = 0, size = 0;
+  EXPECT_TRUE(os_.FileStamp(source, stamp, size));
+  EXPECT_EQ(size, 3u);
+  FileId id;
+  EXPECT_TRUE(os_.FileIdentity(source, id));
+
+  ASSERT_TRUE(os_.CopyFileWithProgress(source, copy, true, [](std::uint64_t, std::uint64_t) {
+    return CopyProgressAnswer::kContinue;
+  }));
+  EXPECT_TRUE(ExistsAsNamed(L"\u30BD\u30FC\u30B9.txt"));
+  ASSERT_TRUE(os_.SetAttributes(copy, kAttributeReadOnly));
+  std::uint32_t attributes = 0;
+  ASSERT_TRUE(os_.GetAttributes(copy, attributes));
+  EXPECT_EQ(attributes & kAttributeReadOnly, kAttributeReadOnly);
+  ASSERT_TRUE(os_.SetAttributes(copy, kAttributeNormal));
+  EXPECT_TRUE(os_.FlushFile(copy));
+  ASSERT_TRUE(os_.MoveFileReplacing(copy, moved));
+  EXPECT_TRUE(ExistsAsNamed(L"\u79FB\u52D5.txt"));
+  EXPECT_TRUE(os_.CopyFile(source, copy, true));
+  EXPECT_TRUE(os_.RemoveFile(source));
+  EXPECT_FALSE(ExistsAsNamed(L"\u8868\u793A.txt"));
+}
+
+// Bytes that are not Shift-JIS name no file: the call fails and nothing is
+// made under a name with a "?" or a stand-in in it.
+TEST_F(ShiftJisNamesTest, NamesThatAreNotShiftJisFailWithoutTouchingAFile) {
+  const std::string broken = Path("abc\x83");  // a lead byte without its trail byte
+  EXPECT_FALSE(os_.OpenExclusive(broken, FileOpenMode::kCreateAlways));
+  EXPECT_EQ(os_.LastFileError(), FileError::kOther);
+  EXPECT_FALSE(os_.WriteProfileString("Time", "TimerSet", "0", broken));
+  EXPECT_EQ(os_.GetProfileString("Time", "TimerSet", "none", broken), "none");
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((wide_dir_ + L"\\*").c_str(), &found);
+  int names = 0;
+  do {
+    ++names;
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  EXPECT_EQ(names, 2);  // "." and ".." only
+}
+
+// The settings file is Shift-JIS, byte for byte what the program has always
+// written, whatever the system code page; it is read back the same.
+TEST_F(ShiftJisNamesTest, SettingsFileBytesAreShiftJisOnEverySystem) {
+  const std::string ini = Path("\x90\xDD\x92\xE8.ini");  // 設定.ini
+  ASSERT_TRUE(os_.WriteProfileString("Time", "TimerSet", "30", ini));
+  ASSERT_TRUE(os_.WriteProfileString("Time", "TimerIniSet", "2027/03/08", ini));
+  ASSERT_TRUE(os_.WriteProfileString("\x95\x5C", "\x83\x5C", "\x92\x6C\\", ini));  // 表 ソ 値\ .
+  ASSERT_TRUE(os_.WriteProfileString("time", "TIMERSET", "45", ini));
+  os_.FlushProfile(ini);
+  EXPECT_EQ(Bytes("\x90\xDD\x92\xE8.ini"),
+            "[Time]\r\nTimerSet=45\r\nTimerIniSet=2027/03/08\r\n[\x95\x5C]\r\n\x83\x5C=\x92\x6C\\\r\n");
+  EXPECT_EQ(os_.GetProfileString("\x95\x5C", "\x83\x5C", "", ini), "\x92\x6C\\");
+  EXPECT_EQ(os_.GetProfileString("TIME", "timerset", "", ini), "45");
+}
+
+// The locale's texts come as Shift-JIS or not at all; a lead byte is one of
+// Shift-JIS whatever the system's code page.
+TEST_F(ShiftJisNamesTest, LeadBytesAreShiftJisOnes) {
+  EXPECT_TRUE(os_.IsLeadByte(0x81));
+  EXPECT_TRUE(os_.IsLeadByte(0xFC));
+  EXPECT_FALSE(os_.IsLeadByte(0xA0));
+  EXPECT_FALSE(os_.IsLeadByte(0xB6));  // half-width katakana
+  EXPECT_FALSE(os_.IsLeadByte('\\'));
+}
+
+}  // namespace
+}  // namespace quillset
