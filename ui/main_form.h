@@ -181,7 +181,6 @@ class TForm1 : public FormEvents {
   std::optional<ListSeen> list_seen_by_menu_;  // from PopupMenuOpening to PopupMenuClosed
 
   RunControl runs_;
-  bool tick_failure_open_ = false;  // a failure box of a timer tick is open
   // What the data file was when this process last loaded or saved it.
   DataFileState data_file_;
 };

@@ -1,7 +1,7 @@
 // What the main window's handlers know about backup runs, in one place:
 // whether a run goes on, whether it is to stop, whether runs may start at all
-// (not after the end of the session), and whether a tick waits for the run's
-// end. The run itself lives in one handler (Copy1Click); other handlers reach
+// (not after the end of the session), whether a tick waits for the run's
+// end, and whether a tick's failure box is open. The run itself lives in one handler (Copy1Click); other handlers reach
 // the window meanwhile through messages sent to it.
 #pragma once
 
@@ -43,11 +43,22 @@ class RunControl {
   }
   void TickRan() { tick_deferred_ = false; }
 
+  // ---- The failure box of a tick: ticks go on while it is open (its
+  // message loop delivers them), and their own failures open no second one.
+  // True: this tick's box may open (CloseTickFailureBox when it closes).
+  bool OpenTickFailureBox() {
+    if (tick_failure_open_) return false;
+    tick_failure_open_ = true;
+    return true;
+  }
+  void CloseTickFailureBox() { tick_failure_open_ = false; }
+
  private:
   bool running_ = false;
   std::atomic<bool> stop_requested_{false};
   bool session_ended_ = false;
   bool tick_deferred_ = false;
+  bool tick_failure_open_ = false;
 };
 
 }  // namespace quillset

@@ -25,12 +25,17 @@ TEST(RunControlTest, NoRunStartsAfterTheEndOfTheSession) {
   EXPECT_FALSE(runs.MayStart());
 }
 
-TEST(RunControlTest, TicksDuringARunWaitAsOne) {
+TEST(RunControlTest, TicksDuringARunWaitAsOneAndTheirFailuresOpenOneBox) {
   RunControl runs;
   EXPECT_TRUE(runs.DeferTick());
   EXPECT_FALSE(runs.DeferTick());
   runs.TickRan();
   EXPECT_TRUE(runs.DeferTick());
+
+  EXPECT_TRUE(runs.OpenTickFailureBox());
+  EXPECT_FALSE(runs.OpenTickFailureBox());
+  runs.CloseTickFailureBox();
+  EXPECT_TRUE(runs.OpenTickFailureBox());
 }
 
 }  // namespace

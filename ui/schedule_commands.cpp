@@ -147,15 +147,14 @@ void TForm1::Timer1Timer() {
   // (its message loop delivers them), so that one failure does not stop the
   // scheduled backups. Their own failures open no second box: an unreadable
   // due date would otherwise open one more every interval.
-  if (tick_failure_open_) return;
-  tick_failure_open_ = true;
+  if (!runs_.OpenTickFailureBox()) return;
   try {
     view_.ShowFailure(failure);
   } catch (...) {
-    tick_failure_open_ = false;
+    runs_.CloseTickFailureBox();
     throw;
   }
-  tick_failure_open_ = false;
+  runs_.CloseTickFailureBox();
 }
 
 }  // namespace quillset
