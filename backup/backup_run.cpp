@@ -63,9 +63,13 @@ void RunBackup(TClientDataSet& store, BackupRunContext& context) {
       steps();
     }
     if (StopRequested(context)) return;
-    store.SetRowNumber(position);  // the list may have been saved meanwhile
-    store.EditRow();
+    // The due date's write, as the copy, lets the window handle messages (a
+    // save at the session end ends any row edit): the entry is put in Edit
+    // only after it.
     const char* result = EntryResult(folder_found, copied, context);
+    if (StopRequested(context)) return;
+    store.SetRowNumber(position);
+    store.EditRow();
     store.FieldAt(kResultField).WriteText(result);
     static_cast<TDateTimeField&>(store.FieldAt(kTimeField))
         .WriteDateTime(CurrentDateTime(context.os));

@@ -75,16 +75,17 @@ std::string BackupTargetPath(const std::string& folder, const std::string& file_
 //   position i in 1..n: SetRowNumber(i) (commits the previous entry), read the
 //   file path (field 0) and folder (field 1), then (through run_blocking)
 //     folder missing (or a file): result "フォルダーが見つかりません";
-//     otherwise a safe copy to BackupTargetPath; then EditRow; on success in
-//     modes 2/3 the new due date goes to due_date_moved, then
-//     "バックアップ成功"; on failure "バックアップ失敗";
-//   and in every outcome the time of the attempt (CurrentDateTime). The
-//   entry is not in Edit while its copy goes on, so the list can be saved
-//   then (the end of the session) with nothing of the entry half-written.
+//     otherwise a safe copy to BackupTargetPath; on success in modes 2/3 the
+//     new due date goes to due_date_moved, then "バックアップ成功"; on
+//     failure "バックアップ失敗";
+//   then SetRowNumber(i), EditRow, the result and the time of the attempt
+//   (CurrentDateTime). The entry is not in Edit while its copy and its due
+//   date's write go on, so the list can be saved then (the end of the
+//   session) with nothing of the entry half-written.
 // The last row stays in Edit with its new values. A failure (thrown by
 // due_date_moved, or the record store's EDatabaseError) ends the run at that
-// entry and propagates: that entry gets no result and no time and stays in
-// Edit, the entries after it are not visited.
+// entry and propagates: that entry gets no result and no time, the entries
+// after it are not visited.
 // A stop (stop_requested) ends the run quietly: before the next entry, or
 // after the copy of the entry in progress, which then gets no result, no time
 // and no new due date, as an entry the run has not reached; its copy was

@@ -85,14 +85,8 @@ SettableSystem::SettableSystem() {
 void SettableSystem::SetClock(int year, int month, int day, int hour, int minute, int second,
                               int milliseconds) {
   // Kept as given, even a date that does not exist (a clock gone wrong).
-  clock_ = MakeTime(DaysFromCivil(year, month, day), 0);
-  clock_.year = static_cast<std::uint16_t>(year);
-  clock_.month = static_cast<std::uint16_t>(month);
-  clock_.day = static_cast<std::uint16_t>(day);
-  clock_.hour = static_cast<std::uint16_t>(hour);
-  clock_.minute = static_cast<std::uint16_t>(minute);
-  clock_.second = static_cast<std::uint16_t>(second);
-  clock_.milliseconds = static_cast<std::uint16_t>(milliseconds);
+  clock_ = MakeSystemTime(year, month, day, hour, minute, second, milliseconds);
+  clock_.day_of_week = MakeTime(DaysFromCivil(year, month, day), 0).day_of_week;
 }
 
 bool SettableSystem::LeadByte(std::uint8_t byte) const {

@@ -25,6 +25,20 @@
 
 namespace quillset {
 
+// A local time of these fields (day_of_week left 0).
+inline SystemTime MakeSystemTime(int year, int month, int day, int hour = 0, int minute = 0,
+                                 int second = 0, int milliseconds = 0) {
+  SystemTime t;
+  t.year = static_cast<std::uint16_t>(year);
+  t.month = static_cast<std::uint16_t>(month);
+  t.day = static_cast<std::uint16_t>(day);
+  t.hour = static_cast<std::uint16_t>(hour);
+  t.minute = static_cast<std::uint16_t>(minute);
+  t.second = static_cast<std::uint16_t>(second);
+  t.milliseconds = static_cast<std::uint16_t>(milliseconds);
+  return t;
+}
+
 class SettableSystem {
  public:
   SettableSystem();

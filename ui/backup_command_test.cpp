@@ -245,6 +245,28 @@ TEST_F(LongRunTest, CommandsAndClosingDuringARunWaitForItsEnd) {
   EXPECT_TRUE(form_->FormCloseQuery());
 }
 
+// The question can come while the second entry's due date is written (the
+// window handles messages then too): the run goes on undisturbed.
+TEST_F(LongRunTest, SessionEndQuestionDuringTheDueDatesWriteLetsTheRunGoOn) {
+  SetWeeklyPastDue();
+  os_.call_ms[OsCall::kProfileWrite] = 100;
+  bool delivered = false;
+  view_.while_responsive = [&] {
+    // Beside the UI thread: the first copy, its due date, the second copy,
+    // and now its due date.
+    if (delivered || shell_.off_thread_runs != 4) return;
+    delivered = true;
+    view_.QueryEndSession(*form_);
+  };
+
+  form_->Copy1Click();
+
+  ASSERT_TRUE(delivered);
+  EXPECT_TRUE(view_.failures.empty());
+  EXPECT_EQ(Results(*form_), std::vector<std::string>(3, backup_texts::kCopied));
+  view_.EndSession(*form_, false);
+}
+
 // Windows asks, then another program says no: the run goes on as if nothing
 // happened, so no entry waits a whole week for the next run.
 TEST_F(LongRunTest, CancelledSessionEndDuringTheSecondCopyLetsTheRunFinishAndMovesTheDueDate) {

@@ -47,14 +47,17 @@ class FormEvents {
   virtual void TaskbarCreated() = 0;
   // WM_SETTINGCHANGE: the locale settings are read again.
   virtual void SettingChange() = 0;
-  // Windows asks whether the session may end (WM_QUERYENDSESSION); another
-  // program may still cancel it. Saves the list as the close handler does, but
-  // shows nothing that waits for the user and changes nothing the user sees:
-  // window, tray icon and timer stay as they are.
+  // Windows asks whether the session may end (WM_QUERYENDSESSION) and wants
+  // the answer at once; another program may still cancel it. Saves the list
+  // as the close handler does, but shows nothing that waits for the user and
+  // changes nothing the user sees: window, tray icon, timer and a backup run
+  // going on stay as they are.
   virtual void QueryEndSession() = 0;
   // The end of the session is decided (WM_ENDSESSION). `ending` false: it was
-  // cancelled and the program goes on as before. `ending` true: the process may
-  // be ended at any moment after this returns; nothing may wait for the user.
+  // cancelled and the program goes on as before (a run finishes). `ending`
+  // true: the process may be ended at any moment after this returns; a run
+  // stops, what changed since the question is saved, nothing may wait for
+  // the user. Windows gives both messages about 5 s in all.
   virtual void EndSession(bool ending) = 0;
 };
 

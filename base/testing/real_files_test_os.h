@@ -35,19 +35,6 @@ inline std::string MakeSourceFile(const std::string& folder, const std::string& 
   return WriteBytes(path, bytes) ? path : std::string();
 }
 
-inline SystemTime MakeSystemTime(int year, int month, int day, int hour = 0, int minute = 0,
-                                 int second = 0, int ms = 0) {
-  SystemTime t;
-  t.year = static_cast<std::uint16_t>(year);
-  t.month = static_cast<std::uint16_t>(month);
-  t.day = static_cast<std::uint16_t>(day);
-  t.hour = static_cast<std::uint16_t>(hour);
-  t.minute = static_cast<std::uint16_t>(minute);
-  t.second = static_cast<std::uint16_t>(second);
-  t.milliseconds = static_cast<std::uint16_t>(ms);
-  return t;
-}
-
 // The platform's services, made before the wrapper that forwards to them.
 struct PlatformOsMember {
   PlatformOsServices platform;

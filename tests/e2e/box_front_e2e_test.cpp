@@ -5,42 +5,29 @@
 
 #include <string>
 
-#include "tests/e2e/e2e_driver.h"
+#include "tests/e2e/program_test.h"
 #include "ui/win32/window_classes.h"
 
 namespace quillset {
 namespace e2e {
 namespace {
 
-class BoxFrontTest : public ::testing::Test {
+class BoxFrontTest : public ProgramTest {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(BuiltExePath().empty()) << "the build made no Quillset.exe";
-    ASSERT_EQ(AnyRunningQuillset(), nullptr) << "a Quillset of an earlier run still runs";
-    ASSERT_TRUE(folder_.Ok()) << folder_.Path();
-  }
   void TearDown() override {
-    if (process_ && process_->IsRunning()) {
-      DWORD code = 99;
-      if (!process_->CloseProgram(code)) process_->Terminate();
-    }
+    ProgramTest::TearDown();
     if (other_) DestroyWindow(other_);
   }
 
-  TestFolder folder_;
-  std::unique_ptr<QuillsetProcess> process_;
   HWND other_ = nullptr;  // the window of "another program" the user works in
 };
 
 TEST_F(BoxFrontTest, BoxOpenedWhileHiddenIsActiveAfterAClickOnTheTrayIcon) {
   // A weekly schedule whose due date cannot be read: the program starts in
   // the tray, and its tick fails.
-  ASSERT_TRUE(
-      folder_.WriteFile("Quillset.ini", "[Time]\r\nTimerSet=garbage\r\nTimerIniSet=2\r\n"));
-  process_ = QuillsetProcess::Start(folder_.ExePath());
-  ASSERT_NE(process_, nullptr);
-  HWND form = process_->WaitForMainWindow();
-  ASSERT_NE(form, nullptr);
+  StoreSchedule("garbage", "2");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  HWND form = form_;
   ASSERT_TRUE(WaitForPostedMessages(form));
   ASSERT_FALSE(IsWindowVisible(form));
   HWND timer = nullptr;
@@ -69,12 +56,8 @@ TEST_F(BoxFrontTest, BoxOpenedWhileHiddenIsActiveAfterAClickOnTheTrayIcon) {
       << "the active window is " << WindowClass(GetForegroundWindow()) << " \""
       << WindowCaption(GetForegroundWindow()) << "\"";
 
-  PressButton(box, IDOK);
-  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); },
-                        kDialogTimeout));
-  DWORD code = 99;
-  ASSERT_TRUE(process_->CloseProgram(code));
-  EXPECT_EQ(code, 0u);
+  ASSERT_TRUE(Dismiss(box));
+  CloseProgram();
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 // texts in UTF-16 and converts them itself, whatever its own code page.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <dlgs.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -26,17 +28,15 @@
 #include "base/testing/win32_wide_tree.h"
 #include "base/win32_text.h"
 #include "tests/e2e/e2e_driver.h"
+#include "ui/form_texts.h"
+#include "ui/form_view.h"
+#include "ui/win32/popup_menu.h"
 
 namespace quillset {
 namespace e2e {
 namespace {
 
-constexpr unsigned kBakup1Command = 101;  // "backupファイル選択"
-constexpr unsigned kCopy1Command = 103;   // "コピー"
-constexpr int kFileNameEditId = 0x480;
-constexpr int kFileNameComboId = 0x47C;
-
-const char kApplicationTitle[] = "ファイルバックアップツール";
+using form_texts::kApplicationTitle;
 const char kFirstRunText[] =
     "初期設定値は ０分です。\r\nバックアップは開始しません！！\r\n"
     "メニューよりバックアップ開始間隔を設定して下さい。";
@@ -231,7 +231,7 @@ class CodePageTest : public ::testing::Test {
   // Types `path` (UTF-16, so that any character reaches the dialog) into the
   // file-open dialog opened by "backupファイル選択" and presses OK.
   HWND PickFile(const std::wstring& path) {
-    PostMenuCommand(form_, kBakup1Command);
+    PostMenuCommand(form_, MenuCommandId(MenuItemId::bakup1));
     HWND open = process_->WaitForDialog();
     EXPECT_NE(open, nullptr) << "no file-open dialog";
     if (!open) return nullptr;
@@ -240,7 +240,7 @@ class CodePageTest : public ::testing::Test {
         [&] {
           for (HWND child : ChildWindows(open)) {
             const int id = GetDlgCtrlID(child);
-            if (WindowClass(child) == "Edit" && (id == kFileNameEditId || id == kFileNameComboId))
+            if (WindowClass(child) == "Edit" && (id == edt1 || id == cmb13))
               field = child;
           }
           return field != nullptr;
@@ -313,7 +313,7 @@ class CodePageTest : public ::testing::Test {
     ASSERT_NO_FATAL_FAILURE(Start(folder));
     PostTrayCallback(form_, WM_LBUTTONDOWN);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout));
-    PostMenuCommand(form_, kCopy1Command);
+    PostMenuCommand(form_, MenuCommandId(MenuItemId::Copy1));
     const std::wstring copy = target_folder + L"\\" + kSourceName;
     ASSERT_TRUE(WaitUntil([&] { return ReadWideNamedFile(copy, seen.copy) && !seen.copy.empty(); },
                           kDialogTimeout))
