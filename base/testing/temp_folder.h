@@ -104,7 +104,6 @@ class TempFolder {
   const std::string& Path() const { return path_; }
   // The path of `name` in the folder.
   std::string operator/(const std::string& name) const { return JoinPath(path_, name); }
-  std::string File(const std::string& name) const { return JoinPath(path_, name); }
   // Number of entries directly in `folder` (names are not compared, so that
   // code-page names need no conversion).
   static int CountEntries(const std::string& folder) {

@@ -535,29 +535,56 @@ int CountOf(const std::string& haystack, const std::string& needle) {
   return count;
 }
 
-// A run over a file of several GiB: the window answers throughout, and the
-// end of the session during the copy keeps the results so far and the
-// interrupted entry's older backup.
-TEST_F(BackupListTest, LongRunAnswersAndASessionEndDuringItKeepsTheResultsSoFar) {
-  ASSERT_TRUE(folder_.MakeFolder("dest"));
-  ASSERT_TRUE(folder_.WriteFile("a.txt", "a"));
-  ASSERT_TRUE(folder_.WriteFile("c.txt", "c"));
-  const std::string big = Path("big.bin");
-  ASSERT_TRUE(MakeLongFile(big, 6LL << 30));
-  struct RemoveAfter {
-    std::string path;
-    ~RemoveAfter() { DeleteFileA(path.c_str()); }
-  } remove_big{big}, remove_copy{Path("dest\\big.bin.quillset-0.tmp")};
-  ASSERT_NO_FATAL_FAILURE(MakeDataFile(
-      {{Path("a.txt"), Path("dest")}, {big, Path("dest")}, {Path("c.txt"), Path("dest")}}));
-  ASSERT_TRUE(folder_.WriteFile("dest\\big.bin", "older backup of big.bin"));
-  ASSERT_TRUE(folder_.WriteFile("dest\\c.txt", "older backup of c.txt"));
-  ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
+// Runs over three entries whose second is a file of several GiB (sparse: made
+// in a moment), with older backups of the last two in place.
+class LongRunTest : public BackupListTest {
+ protected:
+  void TearDown() override {
+    BackupListTest::TearDown();  // the program goes first: it may hold them
+    for (const char* name : {"big.bin", "dest\\big.bin", "dest\\big.bin.quillset-0.tmp"})
+      DeleteFileA(Path(name).c_str());
+  }
 
-  PostCommand(MenuItemId::Copy1);
-  ASSERT_TRUE(WaitUntil([&] { return folder_.Exists("dest\\big.bin.quillset-0.tmp"); },
-                        kDialogTimeout))
-      << "the copy of the long file did not start";
+  // Returns with the run started and the long copy under way.
+  void StartRunWithALongCopy() {
+    ASSERT_TRUE(folder_.MakeFolder("dest"));
+    ASSERT_TRUE(folder_.WriteFile("a.txt", "a"));
+    ASSERT_TRUE(folder_.WriteFile("c.txt", "c"));
+    ASSERT_TRUE(MakeLongFile(Path("big.bin"), kLongFileSize));
+    ASSERT_NO_FATAL_FAILURE(MakeDataFile({{Path("a.txt"), Path("dest")},
+                                          {Path("big.bin"), Path("dest")},
+                                          {Path("c.txt"), Path("dest")}}));
+    ASSERT_TRUE(folder_.WriteFile("dest\\big.bin", "older backup of big.bin"));
+    ASSERT_TRUE(folder_.WriteFile("dest\\c.txt", "older backup of c.txt"));
+    ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
+    PostCommand(MenuItemId::Copy1);
+    ASSERT_TRUE(WaitUntil([&] { return folder_.Exists("dest\\big.bin.quillset-0.tmp"); },
+                          kDialogTimeout))
+        << "the copy of the long file did not start";
+  }
+
+  // True while the long copy goes on (its older backup still in place).
+  bool StillCopying() {
+    std::string target;
+    return folder_.Exists("dest\\big.bin.quillset-0.tmp") &&
+           folder_.ReadFile("dest\\big.bin", target) && target == "older backup of big.bin";
+  }
+
+  DWORD_PTR Send(UINT message, WPARAM wparam) {
+    DWORD_PTR answer = 0;
+    EXPECT_NE(SendMessageTimeoutA(form_, message, wparam, 0, SMTO_ABORTIFHUNG, kDialogTimeout,
+                                  &answer),
+              0);
+    return answer;
+  }
+
+  static constexpr LONGLONG kLongFileSize = 6LL << 30;
+};
+
+// The window answers throughout, and the end of the session during the copy
+// keeps the results so far and the interrupted entry's older backup.
+TEST_F(LongRunTest, LongRunAnswersAndASessionEndDuringItKeepsTheResultsSoFar) {
+  ASSERT_NO_FATAL_FAILURE(StartRunWithALongCopy());
   for (int probe = 0; probe < 5; ++probe) {
     DWORD_PTR result = 0;
     EXPECT_NE(SendMessageTimeoutA(form_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result), 0)
@@ -565,17 +592,10 @@ TEST_F(BackupListTest, LongRunAnswersAndASessionEndDuringItKeepsTheResultsSoFar)
     Sleep(50);
   }
   // Still copying: what follows happens during the copy.
-  ASSERT_TRUE(folder_.Exists("dest\\big.bin.quillset-0.tmp")) << "the copy ended too soon to look";
-  std::string target;
-  ASSERT_TRUE(folder_.ReadFile("dest\\big.bin", target));
-  ASSERT_EQ(target, "older backup of big.bin");
+  ASSERT_TRUE(StillCopying()) << "the copy ended too soon to look";
 
-  DWORD_PTR answer = 0;
-  ASSERT_NE(SendMessageTimeoutA(form_, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, kDialogTimeout,
-                                &answer),
-            0);
-  EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
-  SendMessageTimeoutA(form_, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, kDialogTimeout, &answer);
+  EXPECT_EQ(Send(WM_QUERYENDSESSION, 0), static_cast<DWORD_PTR>(TRUE));
+  Send(WM_ENDSESSION, TRUE);
   DWORD code = 99;
   ASSERT_TRUE(process_->WaitForExit(code)) << "the program did not end with the session";
   EXPECT_EQ(code, 0u);
@@ -595,6 +615,27 @@ TEST_F(BackupListTest, LongRunAnswersAndASessionEndDuringItKeepsTheResultsSoFar)
   // until the process ends; Windows' stops and removes it.)
   ASSERT_TRUE(folder_.ReadFile("dest\\c.txt", copy));
   EXPECT_EQ(copy, "older backup of c.txt") << "the entry after it was not reached";
+}
+
+// Another program says no to the end of the session during the long copy:
+// the run goes on to its end, every entry copied and saved at the close.
+TEST_F(LongRunTest, ACancelledSessionEndDuringTheLongCopyLetsTheRunFinish) {
+  ASSERT_NO_FATAL_FAILURE(StartRunWithALongCopy());
+  ASSERT_TRUE(StillCopying()) << "the copy ended too soon to look";
+  EXPECT_EQ(Send(WM_QUERYENDSESSION, 0), static_cast<DWORD_PTR>(TRUE));
+  Send(WM_ENDSESSION, FALSE);
+
+  std::string copy;
+  ASSERT_TRUE(WaitUntil([&] { return folder_.ReadFile("dest\\c.txt", copy) && copy == "c"; },
+                        180000))
+      << "the run did not go on to the last entry";
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
+  std::string saved;
+  ASSERT_TRUE(folder_.ReadFile("Quillset.cds", saved));
+  EXPECT_EQ(CountOf(saved, kCopied), 3);
+  WIN32_FILE_ATTRIBUTE_DATA big = {};
+  ASSERT_TRUE(GetFileAttributesExA(Path("dest\\big.bin").c_str(), GetFileExInfoStandard, &big));
+  EXPECT_EQ((LONGLONG(big.nFileSizeHigh) << 32) | big.nFileSizeLow, kLongFileSize);
 }
 
 }  // namespace

@@ -321,8 +321,17 @@ bool TakePictures() {
   RightClickAt(grid, grid_rect.right / 3, grid_rect.bottom / 2);
   HWND menu = VisibleWindowOfClass("#32768");
   if (menu == nullptr) return Fail("the popup menu did not open");
-  // The grid's hint pops up where the pointer rests; it goes by itself after
-  // a few seconds and would cover the menu.
+  // The grid's hint pops up where the pointer rests over the grid and would
+  // cover the menu: the pointer moves off the window and the menu (which
+  // stays open), and any hint already up goes by itself after a few seconds.
+  {
+    RECT form_area = WindowArea(form), menu_area = WindowArea(menu);
+    MovePointer(std::max(form_area.right, menu_area.right) + 20,
+                std::max(form_area.bottom, menu_area.bottom) + 20);
+  }
+  // A hint the click set off shows after the tooltip's delay (the double-click
+  // time); let it come, then wait until it has gone.
+  Sleep(2 * GetDoubleClickTime());
   WaitUntil(
       [&] {
         for (HWND window : g_process->TopLevelWindows(true))
