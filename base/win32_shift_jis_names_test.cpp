@@ -14,6 +14,7 @@
 
 #include <string>
 
+#include "base/testing/win32_wide_tree.h"
 #include "base/win32_text.h"
 
 namespace quillset {
@@ -32,27 +33,7 @@ class ShiftJisNamesTest : public ::testing::Test {
     ASSERT_TRUE(CreateDirectoryW(wide_dir_.c_str(), nullptr));
     ASSERT_TRUE(Utf16ToShiftJis(wide_dir_, dir_));
   }
-  void TearDown() override { RemoveTree(wide_dir_); }
-
-  static void RemoveTree(const std::wstring& dir) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = dir + L"\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          RemoveTree(path);
-        } else {
-          SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-          DeleteFileW(path.c_str());
-        }
-      } while (FindNextFileW(search, &found));
-      FindClose(search);
-    }
-    RemoveDirectoryW(dir.c_str());
-  }
+  void TearDown() override { testing_support::RemoveWideTree(wide_dir_); }
 
   std::string Path(const std::string& name) const { return dir_ + "\\" + name; }
   bool ExistsAsNamed(const std::wstring& name) const {

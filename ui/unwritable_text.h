@@ -28,9 +28,10 @@ inline std::string UnwritableFolderNameMessage(std::uint32_t code_point,
       {CodePointName(code_point), shown_path});
 }
 
-// A text typed or pasted into the grid or the input box.
+// A text typed or pasted into the grid or the input box (shown as a failure,
+// which ends in ".", like the other failures of typed text).
 inline std::string UnwritableTypedTextMessage(std::uint32_t code_point) {
-  return FormatMessageText("Shift-JIS で表せない文字 %s は入力できません。",
+  return FormatMessageText("Shift-JIS で表せない文字 %s は入力できません",
                            {CodePointName(code_point)});
 }
 

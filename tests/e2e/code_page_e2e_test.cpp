@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "base/testing/win32_wide_tree.h"
 #include "base/win32_text.h"
 #include "tests/e2e/e2e_driver.h"
 #include "ui/form_texts.h"
@@ -137,31 +138,14 @@ class EntriesFolder {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     path_ = std::wstring(temp) + L"quillset-code-page";
-    Remove(path_);
+    testing_support::RemoveWideTree(path_);
     ok_ = CreateDirectoryW(path_.c_str(), nullptr) != 0;
   }
-  ~EntriesFolder() { Remove(path_); }
+  ~EntriesFolder() { testing_support::RemoveWideTree(path_); }
   bool Ok() const { return ok_; }
   const std::wstring& Path() const { return path_; }
 
  private:
-  static void Remove(const std::wstring& dir) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          Remove(dir + L"\\" + name);
-        } else {
-          DeleteFileW((dir + L"\\" + name).c_str());
-        }
-      } while (FindNextFileW(search, &found));
-      FindClose(search);
-    }
-    RemoveDirectoryW(dir.c_str());
-  }
   std::wstring path_;
   bool ok_ = false;
 };

@@ -155,6 +155,24 @@ TEST_F(DataGridTest, DoubleByteTextGoesThroughTheEditorWhole) {
   EXPECT_TRUE(source_.Logged("WriteGridText 0 " + text));
 }
 
+// Typed or pasted text is UTF-16; a character Shift-JIS cannot write is
+// refused by name, never stored as "?" or a look-alike.
+TEST_F(DataGridTest, TextShiftJisCannotWriteIsRefusedByItsCharacterAndStaysInTheEditor) {
+  grid_->SetReadOnly(false);
+  DialogAnswerer answer(DialogAnswerer::Press(IDOK));
+  for (wchar_t ch : std::wstring(L"caf\u00E9")) SendMessageW(grid_->Handle(), WM_CHAR, ch, 0);
+  ASSERT_TRUE(grid_->EditorOpen());
+  Key(VK_RETURN);
+  Pump(100);
+  ASSERT_EQ(answer.Seen().size(), 1u);
+  EXPECT_EQ(answer.Seen()[0].text, "Shift-JIS で表せない文字 U+00E9 は入力できません.");
+  EXPECT_TRUE(grid_->EditorOpen());
+  EXPECT_FALSE(source_.LoggedStartingWith("WriteGridText"));
+  wchar_t kept[16] = {};
+  GetWindowTextW(grid_->Editor(), kept, 16);
+  EXPECT_EQ(std::wstring(kept), L"caf\u00E9");
+}
+
 TEST_F(DataGridTest, RefusedTextShowsTheFailureAndKeepsTheEditorWithTheTypedText) {
   grid_->SetReadOnly(false);
   source_.refuse_writes = true;

@@ -109,6 +109,46 @@ std::function<void(HWND)> ReadAndPress(InputBoxSeen& seen, const char* typed, in
   };
 }
 
+// A character Shift-JIS cannot write is refused by name over the input box,
+// which stays open for the text to be corrected.
+struct RefusalSeen {
+  HWND input = nullptr;
+  std::string text, caption;
+  UINT_PTR timer = 0;
+};
+RefusalSeen* g_refusal = nullptr;
+
+BOOL CALLBACK AnswerRefusal(HWND hwnd, LPARAM) {
+  if (!IsWindowVisible(hwnd) || GetWindow(hwnd, GW_OWNER) != g_refusal->input) return TRUE;
+  g_refusal->text = testing_win32::MessageBoxText(hwnd);
+  g_refusal->caption = testing_win32::WindowText(hwnd);
+  KillTimer(nullptr, g_refusal->timer);
+  PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  SetWindowTextA(GetDlgItem(g_refusal->input, kInputBoxFieldId), "15");
+  PostMessageA(g_refusal->input, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  return FALSE;
+}
+
+void CALLBACK LookForRefusal(HWND, UINT, UINT_PTR, DWORD) {
+  EnumThreadWindows(GetCurrentThreadId(), AnswerRefusal, 0);
+}
+
+TEST_F(MessageBoxesTest, InputBoxRefusesACharacterShiftJisCannotWrite) {
+  RefusalSeen seen;
+  g_refusal = &seen;
+  DialogAnswerer answer([&](HWND dialog) {
+    if (seen.input) return;
+    seen.input = dialog;
+    SetWindowTextW(GetDlgItem(dialog, kInputBoxFieldId), L"1\u00E9");
+    seen.timer = SetTimer(nullptr, 0, 40, LookForRefusal);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  });
+  EXPECT_EQ(ShowInputBox(nullptr, font_.Handle(), "TimerSet", kPrompt, "0"), "15");
+  g_refusal = nullptr;
+  EXPECT_EQ(seen.text, "Shift-JIS で表せない文字 U+00E9 は入力できません");
+  EXPECT_EQ(seen.caption, "TimerSet");
+}
+
 TEST_F(MessageBoxesTest, InputBoxShowsPromptAndPresetAllSelectedAndGivesTheTextOnOk) {
   InputBoxSeen seen;
   DialogAnswerer answer(ReadAndPress(seen, "15", IDOK));
