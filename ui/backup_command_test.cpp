@@ -20,12 +20,6 @@
 #include "schedule/schedule.h"
 #include "ui/testing/form_fixture.h"
 
-#if !QUILLSET_FORM_FIXTURE
-TEST(LongRunTestSetup, NeedsTheRealFilesOsServicesLinked) {
-  GTEST_SKIP() << "ui_core_test is built without quillset_real_files_test_os";
-}
-#else
-
 namespace quillset {
 namespace testing_support {
 namespace {
@@ -395,4 +389,3 @@ TEST_F(LongRunTest, TheSystemStaysAwakeForExactlyTheRunHoweverItEnds) {
 }  // namespace testing_support
 }  // namespace quillset
 
-#endif  // QUILLSET_FORM_FIXTURE

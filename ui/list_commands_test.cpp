@@ -8,12 +8,6 @@
 #include "settings/settings_keys.h"
 #include "ui/testing/form_fixture.h"
 
-#if !QUILLSET_FORM_FIXTURE
-TEST(ListCommandsTestSetup, NeedsTheRealFilesOsServicesLinked) {
-  GTEST_SKIP() << "ui_core_test is built without quillset_real_files_test_os";
-}
-#else
-
 namespace quillset {
 namespace {
 
@@ -307,4 +301,3 @@ TEST_F(ListCommandsTest, RefusedDueDateWriteEndsTheRunAtTheEntryJustCopied) {
 }  // namespace
 }  // namespace quillset
 
-#endif  // QUILLSET_FORM_FIXTURE

@@ -4,7 +4,6 @@
 // loaded.
 #include "ui/testing/form_fixture.h"
 
-#if QUILLSET_FORM_FIXTURE
 
 #include <cstdio>
 
@@ -338,4 +337,3 @@ TEST_F(MainFormLifecycleTest, ExitAndTrayItemsGoThroughTheWindow) {
 }  // namespace testing_support
 }  // namespace quillset
 
-#endif  // QUILLSET_FORM_FIXTURE

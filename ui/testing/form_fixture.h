@@ -3,21 +3,7 @@
 // system, with the program's executable (and so its settings and data files)
 // in a fresh temporary folder. Shell services (timer, tray icon, dialogs) are
 // only recorded: there is no real window behind the fake view.
-//
-// Natively the host's OS services are linked into ui_core_test. The Windows
-// build needs the Win32 ones linked too (quillset_real_files_test_os from
-// backup/CMakeLists.txt, which defines QUILLSET_REAL_FILES_TEST_OS); without
-// them QUILLSET_FORM_FIXTURE is 0 and the tests that use this fixture are
-// replaced by one skipped test that says so.
 #pragma once
-
-#if !defined(_WIN32) || defined(QUILLSET_REAL_FILES_TEST_OS)
-#define QUILLSET_FORM_FIXTURE 1
-#else
-#define QUILLSET_FORM_FIXTURE 0
-#endif
-
-#if QUILLSET_FORM_FIXTURE
 
 #include <gtest/gtest.h>
 
@@ -85,5 +71,3 @@ class FormFixture : public ::testing::Test {
 
 }  // namespace testing_support
 }  // namespace quillset
-
-#endif  // QUILLSET_FORM_FIXTURE
