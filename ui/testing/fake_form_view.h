@@ -110,7 +110,10 @@ class FakeFormView : public FormView {
   void OpenBox() {
     ++open_boxes;
     if (may_take_foreground) active = Active::kBox;
+    // A box runs a message loop of its own: the UI thread pumps while it is open.
+    SimulatedUiThread::Current().Pumped();
     if (during_box) during_box();
+    SimulatedUiThread::Current().Pumped();
     --open_boxes;
     if (active == Active::kBox) active = visible ? Active::kMainWindow : Active::kOtherProgram;
   }
