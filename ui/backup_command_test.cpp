@@ -137,13 +137,12 @@ TEST_F(LongRunTest, WindowStaysAnsweringDuringEachCopyAndShowsItsProgress) {
   int starts = 0;
   for (std::size_t i = 0; i < steps.size(); ++i) {
     EXPECT_EQ(steps[i].second, total);
-    if (steps[i].first == 0) {
+    // A copy starts at 0 after the one before ended; on Windows a copy that
+    // has not begun in the first interval reports 0 again, as the same copy.
+    if (steps[i].first == 0 && (i == 0 || steps[i - 1].first == total)) {
       ++starts;
-      if (i > 0) {
-        EXPECT_EQ(steps[i - 1].first, total) << "the copy before did not end";
-      }
     } else {
-      EXPECT_GE(steps[i].first, steps[i - 1].first);
+      EXPECT_GE(steps[i].first, steps[i - 1].first) << "a copy went back, or began before the one before ended";
     }
   }
   EXPECT_EQ(starts, 3);
