@@ -272,11 +272,6 @@ bool HostFileServices::FileIdentity(const std::string& path, FileId& id) {
   return true;
 }
 
-bool HostFileServices::CopyFile(const std::string& source, const std::string& target,
-                              bool fail_if_exists) {
-  return HostFileServices::CopyFileWithProgress(source, target, fail_if_exists, CopyProgress());
-}
-
 bool HostFileServices::CopyFileWithProgress(const std::string& source, const std::string& target,
                                           bool fail_if_exists, const CopyProgress& progress) {
   // A file held open with no sharing can be neither read nor replaced.

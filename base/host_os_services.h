@@ -51,7 +51,6 @@ class HostFileServices : public OsServices {
   bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
   bool FileIdentity(const std::string& path, FileId& id) override;
   FileError LastFileError() override { return last_error_; }
-  bool CopyFile(const std::string& source, const std::string& target, bool fail_if_exists) override;
   bool CopyFileWithProgress(const std::string& source, const std::string& target,
                             bool fail_if_exists, const CopyProgress& progress) override;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override;

@@ -47,7 +47,7 @@ TEST_F(HostOsServicesTest, AHardLinkIsTheSameFileForCopyAndIdentity) {
   const std::string a = folder_ / "a.txt", link = folder_ / "link.txt";
   ASSERT_TRUE(WriteBytes(a, "content"));
   std::filesystem::create_hard_link(a, link);
-  EXPECT_FALSE(os_.CopyFile(a, link, false));  // itself by another name
+  EXPECT_FALSE(os_.CopyFileWithProgress(a, link, false, {}));  // itself by another name
   EXPECT_EQ(ReadBytes(a), "content");
   FileId id, other;
   ASSERT_TRUE(os_.FileIdentity(a, id));

@@ -131,13 +131,11 @@ class OsServices : public CodePage {
   // Windows' rules for read-only files hold in every implementation: such a
   // file can be neither replaced, nor removed, nor opened for writing
   // (FileError::kAccessDenied).
-  // CopyFileA(source, target, fail_if_exists): the copy takes the source's
-  // attributes, the read-only bit included.
-  virtual bool CopyFile(const std::string& source, const std::string& target,
-                        bool fail_if_exists) = 0;
-  // CopyFileExA(source, target, progress routine, fail_if_exists ?
-  // COPY_FILE_FAIL_IF_EXISTS : 0): as CopyFile, and `progress` (if set) hears
-  // of each part copied. A copy it cancels fails and leaves no target file.
+  // CopyFileExW(source, target, progress routine, fail_if_exists ?
+  // COPY_FILE_FAIL_IF_EXISTS : 0), the one copy of the program: the copy takes
+  // the source's attributes, the read-only bit included, and `progress` (if
+  // set) hears of each part copied. A copy it cancels fails and leaves no
+  // target file.
   virtual bool CopyFileWithProgress(const std::string& source, const std::string& target,
                                     bool fail_if_exists, const CopyProgress& progress) = 0;
   // MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH):
@@ -153,7 +151,7 @@ class OsServices : public CodePage {
 
   // ---- Why a file call failed: the kind of failure of the last call of
   // this object that returned false or null among GetAttributes,
-  // SetAttributes, FileIdentity, CopyFile, MoveFileReplacing, RemoveFile,
+  // SetAttributes, FileIdentity, CopyFileWithProgress, MoveFileReplacing, RemoveFile,
   // FlushFile, OpenExclusive and WriteProfileString. Undefined after a call
   // that succeeded.
   virtual FileError LastFileError() = 0;

@@ -38,10 +38,6 @@ class OsServicesWrapper : public OsServices {
   }
   FileError LastFileError() override { return target_.LastFileError(); }
   void Sleep(std::uint32_t milliseconds) override { target_.Sleep(milliseconds); }
-  bool CopyFile(const std::string& source, const std::string& target,
-                bool fail_if_exists) override {
-    return target_.CopyFile(source, target, fail_if_exists);
-  }
   bool CopyFileWithProgress(const std::string& source, const std::string& target,
                             bool fail_if_exists, const CopyProgress& progress) override {
     return target_.CopyFileWithProgress(source, target, fail_if_exists, progress);

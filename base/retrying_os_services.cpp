@@ -29,12 +29,6 @@ std::unique_ptr<ExclusiveFile> RetryingOsServices::OpenExclusive(const std::stri
   return file;
 }
 
-bool RetryingOsServices::CopyFile(const std::string& source, const std::string& target,
-                                  bool fail_if_exists) {
-  return UntilNotHeld(
-      [&] { return OsServicesWrapper::CopyFile(source, target, fail_if_exists); });
-}
-
 bool RetryingOsServices::CopyFileWithProgress(const std::string& source,
                                               const std::string& target, bool fail_if_exists,
                                               const CopyProgress& progress) {

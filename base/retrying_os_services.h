@@ -31,8 +31,6 @@ class RetryingOsServices : public OsServicesWrapper {
 
   std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string& path,
                                                FileOpenMode mode) override;
-  bool CopyFile(const std::string& source, const std::string& target,
-                bool fail_if_exists) override;
   bool CopyFileWithProgress(const std::string& source, const std::string& target,
                             bool fail_if_exists, const CopyProgress& progress) override;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override;

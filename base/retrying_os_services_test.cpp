@@ -55,7 +55,7 @@ TEST_F(RetryingOsServicesTest, EachFileCallWaitsForAFileHeldForAMoment) {
   const std::vector<Case> cases = {
       {"open", "a.txt",
        [&] { return os_.OpenExclusive(Path("a.txt"), FileOpenMode::kReadExisting) != nullptr; }},
-      {"copy from", "a.txt", [&] { return os_.CopyFile(Path("a.txt"), Path("c.txt"), false); }},
+      {"copy from", "a.txt", [&] { return os_.CopyFileWithProgress(Path("a.txt"), Path("c.txt"), false, {}); }},
       {"copy with progress from", "a.txt",
        [&] {
          return os_.CopyFileWithProgress(Path("a.txt"), Path("c.txt"), false,
@@ -105,7 +105,7 @@ TEST_F(RetryingOsServicesTest, AccessDeniedIsWaitedForAsAFileBeingScannedOrDelet
 TEST_F(RetryingOsServicesTest, AMissingFileATakenNameOrAnotherFailureFailsAtOnce) {
   EXPECT_EQ(os_.OpenExclusive(Path("missing"), FileOpenMode::kReadExisting), nullptr);
   EXPECT_EQ(os_.LastFileError(), FileError::kNotFound);
-  EXPECT_FALSE(os_.CopyFile(Path("missing"), Path("c.txt"), false));
+  EXPECT_FALSE(os_.CopyFileWithProgress(Path("missing"), Path("c.txt"), false, {}));
   EXPECT_EQ(os_.OpenExclusive(Path("a.txt"), FileOpenMode::kCreateNew), nullptr);
   EXPECT_EQ(os_.LastFileError(), FileError::kExists);
   // A copy its progress routine cancelled is not started again.

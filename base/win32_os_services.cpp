@@ -296,14 +296,6 @@ bool Win32OsServices::FileIdentity(const std::string& path, FileId& id) {
 
 void Win32OsServices::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
-bool Win32OsServices::CopyFile(const std::string& source, const std::string& target,
-                               bool fail_if_exists) {
-  std::wstring wide_source, wide_target;
-  return (WidePath(source, wide_source) && WidePath(target, wide_target) &&
-          CopyFileW(wide_source.c_str(), wide_target.c_str(), fail_if_exists ? TRUE : FALSE) != 0) ||
-         Failed();
-}
-
 namespace {
 
 // A copy with progress runs on a thread of its own: the calling thread hears

@@ -78,7 +78,7 @@ TEST_F(Win32OsServicesTest, AFileOpenedExclusivelyRefusesAnotherProgramsHandle) 
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_FALSE(os_.MoveFileReplacing(Path("new.tmp"), Path("data.cds")));
   EXPECT_EQ(os_.LastFileError(), FileError::kAccessDenied);
-  EXPECT_FALSE(os_.CopyFile(Path("data.cds"), Path("copy.txt"), false));
+  EXPECT_FALSE(os_.CopyFileWithProgress(Path("data.cds"), Path("copy.txt"), false, {}));
   EXPECT_EQ(os_.LastFileError(), FileError::kInUse);
   CloseHandle(held);
 }
@@ -90,7 +90,7 @@ TEST_F(Win32OsServicesTest, ReadOnlyRulesAsThisSystemKeepsThem) {
   // Onto an existing file (the reserved name of a safe copy) Windows gives
   // the read-only bit too; Wine may not.
   WriteText("existing.txt", "");
-  ASSERT_TRUE(os_.CopyFile(Path("ro.txt"), Path("existing.txt"), false));
+  ASSERT_TRUE(os_.CopyFileWithProgress(Path("ro.txt"), Path("existing.txt"), false, {}));
   std::uint32_t attributes = 0;
   ASSERT_TRUE(os_.GetAttributes(Path("existing.txt"), attributes));
   RecordProperty("copy_onto_existing_read_only", (attributes & kAttributeReadOnly) ? "yes" : "no");
@@ -179,7 +179,7 @@ TEST_F(Win32OsServicesTest, RetriesWaitForAFileAnotherHandleHoldsWithNoSharing) 
   // Held for longer than the waits: the copy fails as the system failed it.
   other_program.waited_ms = 0;
   other_program.Hold(OpenUnshared(Path("data.cds")), 100);
-  EXPECT_FALSE(retrying.CopyFile(Path("data.cds"), Path("copy.txt"), false));
+  EXPECT_FALSE(retrying.CopyFileWithProgress(Path("data.cds"), Path("copy.txt"), false, {}));
   EXPECT_EQ(retrying.LastFileError(), FileError::kInUse);
   EXPECT_EQ(other_program.waited_ms, 2000u);
   other_program.LetGo();

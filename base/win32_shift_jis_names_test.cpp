@@ -84,7 +84,7 @@ TEST_F(ShiftJisNamesTest, FileCallsFindFilesByTheirJapaneseNames) {
   EXPECT_TRUE(os_.FlushFile(copy));
   ASSERT_TRUE(os_.MoveFileReplacing(copy, moved));
   EXPECT_TRUE(ExistsAsNamed(L"\u79FB\u52D5.txt"));
-  EXPECT_TRUE(os_.CopyFile(source, copy, true));
+  EXPECT_TRUE(os_.CopyFileWithProgress(source, copy, true, {}));
   EXPECT_TRUE(os_.RemoveFile(source));
   EXPECT_FALSE(ExistsAsNamed(L"\u8868\u793A.txt"));
 }

@@ -65,7 +65,7 @@ void CopyAll(benchmark::State& state, const std::vector<std::string>& sources,
     for (std::size_t i = 0; i < sources.size(); ++i) {
       const bool ok = with_progress
                           ? os.CopyFileWithProgress(sources[i], targets[i], false, progress)
-                          : os.CopyFile(sources[i], targets[i], false);
+                          : os.CopyFileWithProgress(sources[i], targets[i], false, CopyProgress());
       if (!ok) state.SkipWithError("copy failed");
     }
   }

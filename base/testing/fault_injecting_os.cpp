@@ -235,11 +235,6 @@ std::vector<std::string> FaultInjectingOs::UnflushedFiles() const {
   return paths;
 }
 
-bool FaultInjectingOs::CopyFile(const std::string& source, const std::string& target,
-                                bool fail_if_exists) {
-  return FaultInjectingOs::CopyFileWithProgress(source, target, fail_if_exists, CopyProgress());
-}
-
 bool FaultInjectingOs::CopyFileWithProgress(const std::string& source, const std::string& target,
                                             bool fail_if_exists, const CopyProgress& progress) {
   if (NamesHeldFile(OsCall::kCopy, {&source, &target})) return false;
@@ -250,10 +245,8 @@ bool FaultInjectingOs::CopyFileWithProgress(const std::string& source, const std
     if (ReadAll(Target(), source, bytes)) WriteAll(Target(), target, bytes.substr(0, bytes.size() / 2));
     return false;
   }
-  const bool copied =
-      progress ? OsServicesWrapper::CopyFileWithProgress(source, target, fail_if_exists, progress)
-               : OsServicesWrapper::CopyFile(source, target, fail_if_exists);
-  if (!copied) return false;
+  if (!OsServicesWrapper::CopyFileWithProgress(source, target, fail_if_exists, progress))
+    return false;
   durable_[target] = std::string();  // the copy's bytes sit in the cache
   return true;
 }

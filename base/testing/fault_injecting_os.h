@@ -82,7 +82,7 @@ class FaultInjectingOs : public OsServicesWrapper {
   // kind `call` names, just before that call, and holds it for
   // `milliseconds` of simulated time: from that call on, every call that
   // names the file fails with FileError::kInUse until then. Counted and
-  // named: OpenExclusive (its path), CopyFile (the source), MoveFileReplacing
+  // named: OpenExclusive (its path), CopyFileWithProgress (the source), MoveFileReplacing
   // (the file replaced), RemoveFile and FlushFile (their path). n = 0 holds
   // nothing and lets go of files held so.
   void HoldAtNthCall(int n, std::uint32_t milliseconds, OsCall call = OsCall::kAnyIo);
@@ -108,8 +108,6 @@ class FaultInjectingOs : public OsServicesWrapper {
   bool FileIdentity(const std::string& path, FileId& id) override;
   FileError LastFileError() override;
   void Sleep(std::uint32_t milliseconds) override;
-  bool CopyFile(const std::string& source, const std::string& target,
-                bool fail_if_exists) override;
   bool CopyFileWithProgress(const std::string& source, const std::string& target,
                             bool fail_if_exists, const CopyProgress& progress) override;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override;

@@ -218,12 +218,6 @@ bool InMemoryFileServices::FileIdentity(const std::string& path, FileId& id) {
   return true;
 }
 
-bool InMemoryFileServices::CopyFile(const std::string& source, const std::string& target,
-                                    bool fail_if_exists) {
-  return InMemoryFileServices::CopyFileWithProgress(source, target, fail_if_exists,
-                                                    CopyProgress());
-}
-
 bool InMemoryFileServices::CopyFileWithProgress(const std::string& source,
                                                 const std::string& target, bool fail_if_exists,
                                                 const CopyProgress& progress) {

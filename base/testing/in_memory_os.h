@@ -56,7 +56,6 @@ class InMemoryFileServices : public OsServices {
   bool FileIdentity(const std::string& path, FileId& id) override;
   FileError LastFileError() override { return last_error_; }
   void Sleep(std::uint32_t) override {}
-  bool CopyFile(const std::string& source, const std::string& target, bool fail_if_exists) override;
   bool CopyFileWithProgress(const std::string& source, const std::string& target,
                             bool fail_if_exists, const CopyProgress& progress) override;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override;

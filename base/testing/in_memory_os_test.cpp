@@ -42,7 +42,7 @@ TEST(InMemoryOsTest, FilesGoOnlyIntoFoldersThatExistAndNamesMayEndInATrailByteBa
   os.AddFile("D:\\表\\a.txt", "a");
   EXPECT_TRUE(os.DirectoryExists("d:\\表"));
   EXPECT_TRUE(os.FileExists("D:/表/A.txt"));
-  EXPECT_TRUE(os.CopyFile("D:\\表\\a.txt", "D:\\b.txt", true));
+  EXPECT_TRUE(os.CopyFileWithProgress("D:\\表\\a.txt", "D:\\b.txt", true, {}));
   EXPECT_EQ(os.FileContent("d:\\B.TXT"), "a");
   EXPECT_EQ(os.CopiesMade(), 1);
 }

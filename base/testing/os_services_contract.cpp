@@ -92,39 +92,39 @@ TEST_P(OsServicesContract, ProfileWriteFailsWhenTheFileCannotBeWritten) {
 TEST_P(OsServicesContract, CopyOverwritesUnlessAskedNotTo) {
   WriteText("a.txt", "new content");
   WriteText("b.txt", "an older and longer copy");
-  EXPECT_TRUE(os().CopyFile(Path("a.txt"), Path("b.txt"), false));
+  EXPECT_TRUE(os().CopyFileWithProgress(Path("a.txt"), Path("b.txt"), false, {}));
   EXPECT_EQ(ReadText("b.txt"), "new content");
   WriteText("a.txt", "newest");
-  EXPECT_FALSE(os().CopyFile(Path("a.txt"), Path("b.txt"), true));
+  EXPECT_FALSE(os().CopyFileWithProgress(Path("a.txt"), Path("b.txt"), true, {}));
   EXPECT_EQ(os().LastFileError(), FileError::kExists);
   EXPECT_EQ(ReadText("b.txt"), "new content");
-  EXPECT_TRUE(os().CopyFile(Path("a.txt"), Path("c.txt"), true));
+  EXPECT_TRUE(os().CopyFileWithProgress(Path("a.txt"), Path("c.txt"), true, {}));
   EXPECT_EQ(ReadText("c.txt"), "newest");
 }
 
 TEST_P(OsServicesContract, CopyFailsWithoutHarm) {
   WriteText("a.txt", "content");
   ASSERT_TRUE(under_test_->MakeFolder(Path("dir")));
-  EXPECT_FALSE(os().CopyFile(Path("missing.txt"), Path("b.txt"), false));
+  EXPECT_FALSE(os().CopyFileWithProgress(Path("missing.txt"), Path("b.txt"), false, {}));
   EXPECT_EQ(os().LastFileError(), FileError::kNotFound);
   EXPECT_FALSE(Exists("b.txt"));
-  EXPECT_FALSE(os().CopyFile(Path("a.txt"), Path("dir"), false));  // a folder as target
-  EXPECT_FALSE(os().CopyFile(Path("dir"), Path("b.txt"), false));  // a folder as source
-  EXPECT_FALSE(os().CopyFile(Path("a.txt"), Path("no\\such\\b.txt"), false));
-  EXPECT_FALSE(os().CopyFile(Path("a.txt"), Path("a.txt"), false));  // onto itself
+  EXPECT_FALSE(os().CopyFileWithProgress(Path("a.txt"), Path("dir"), false, {}));  // a folder as target
+  EXPECT_FALSE(os().CopyFileWithProgress(Path("dir"), Path("b.txt"), false, {}));  // a folder as source
+  EXPECT_FALSE(os().CopyFileWithProgress(Path("a.txt"), Path("no\\such\\b.txt"), false, {}));
+  EXPECT_FALSE(os().CopyFileWithProgress(Path("a.txt"), Path("a.txt"), false, {}));  // onto itself
   EXPECT_EQ(ReadText("a.txt"), "content");
   {
     auto held = os().OpenExclusive(Path("a.txt"), FileOpenMode::kReadExisting);
-    EXPECT_FALSE(os().CopyFile(Path("a.txt"), Path("b.txt"), false));
+    EXPECT_FALSE(os().CopyFileWithProgress(Path("a.txt"), Path("b.txt"), false, {}));
     EXPECT_EQ(os().LastFileError(), FileError::kInUse);
   }
   WriteText("b.txt", "old");
   {
     auto held = os().OpenExclusive(Path("b.txt"), FileOpenMode::kReadExisting);
-    EXPECT_FALSE(os().CopyFile(Path("a.txt"), Path("b.txt"), false));
+    EXPECT_FALSE(os().CopyFileWithProgress(Path("a.txt"), Path("b.txt"), false, {}));
   }
   EXPECT_EQ(ReadText("b.txt"), "old");
-  EXPECT_TRUE(os().CopyFile(Path("a.txt"), Path("b.txt"), false));
+  EXPECT_TRUE(os().CopyFileWithProgress(Path("a.txt"), Path("b.txt"), false, {}));
 }
 
 TEST_P(OsServicesContract, CopyWithProgressReportsFromStartToEndAndCanBeCancelled) {
@@ -194,7 +194,7 @@ TEST_P(OsServicesContract, MoveReplacesTheTargetInOneStepUnlessItIsHeldOpen) {
 
 TEST_P(OsServicesContract, AFreshCopyCanBeFlushedAndAMissingFileCannot) {
   WriteText("a.txt", "content");
-  ASSERT_TRUE(os().CopyFile(Path("a.txt"), Path("b.txt"), false));
+  ASSERT_TRUE(os().CopyFileWithProgress(Path("a.txt"), Path("b.txt"), false, {}));
   EXPECT_TRUE(os().FlushFile(Path("b.txt")));
   EXPECT_EQ(ReadText("b.txt"), "content");
   EXPECT_FALSE(os().FlushFile(Path("missing.txt")));
@@ -213,7 +213,7 @@ TEST_P(OsServicesContract, AReadOnlyFileCanBeReadAndCopiedButNeitherReplacedRemo
   EXPECT_NE(os().OpenExclusive(Path("ro.txt"), FileOpenMode::kReadExisting), nullptr);
 
   // A new copy of a read-only file is read-only.
-  ASSERT_TRUE(os().CopyFile(Path("ro.txt"), Path("copy.txt"), false));
+  ASSERT_TRUE(os().CopyFileWithProgress(Path("ro.txt"), Path("copy.txt"), false, {}));
   ASSERT_TRUE(os().GetAttributes(Path("copy.txt"), attributes));
   EXPECT_NE(attributes & kAttributeReadOnly, 0u);
   EXPECT_EQ(ReadText("copy.txt"), "kept");
@@ -223,7 +223,7 @@ TEST_P(OsServicesContract, AReadOnlyFileCanBeReadAndCopiedButNeitherReplacedRemo
     EXPECT_EQ(os().LastFileError(), FileError::kAccessDenied);
     EXPECT_FALSE(os().RemoveFile(Path("ro.txt")));
     EXPECT_EQ(os().LastFileError(), FileError::kAccessDenied);
-    EXPECT_FALSE(os().CopyFile(Path("new.txt"), Path("ro.txt"), false));
+    EXPECT_FALSE(os().CopyFileWithProgress(Path("new.txt"), Path("ro.txt"), false, {}));
     EXPECT_EQ(os().LastFileError(), FileError::kAccessDenied);
     EXPECT_EQ(os().OpenExclusive(Path("ro.txt"), FileOpenMode::kCreateAlways), nullptr);
     EXPECT_EQ(os().LastFileError(), FileError::kAccessDenied);

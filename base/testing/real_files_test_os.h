@@ -51,12 +51,6 @@ class RealFilesTestOs : private PlatformOsMember, public WithSettableSystem<Faul
 
   // ---- File copies and moves: recorded.
   std::vector<std::pair<std::string, std::string>> copies;
-  bool CopyFile(const std::string& source, const std::string& target,
-                bool fail_if_exists) override {
-    copies.emplace_back(source, target);
-    if (OnPretendDrive(target)) return true;
-    return Base::CopyFile(source, target, fail_if_exists);
-  }
   bool CopyFileWithProgress(const std::string& source, const std::string& target,
                             bool fail_if_exists, const CopyProgress& progress) override {
     copies.emplace_back(source, target);
