@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 
 #include "backup/backup_run.h"
@@ -85,6 +86,17 @@ class LongRunTest : public ::testing::Test {
     return view_.repaints == 1 && !view_.progress_steps.empty() &&
            view_.progress_steps.back().first > 0 && view_.progress_shown;
   }
+
+  // Does `what` once, at the window's first chance to answer inside the
+  // second copy; `delivered_` tells whether that came.
+  void OnceInsideSecondCopy(std::function<void()> what) {
+    view_.while_responsive = [this, what] {
+      if (delivered_ || !InsideSecondCopy()) return;
+      delivered_ = true;
+      what();
+    };
+  }
+  bool delivered_ = false;
 
   int CopiesOf(const std::string& name) const {
     int count = 0;
@@ -210,21 +222,18 @@ TEST_F(LongRunTest, TickDuringARunStartsNoSecondRunAndIsHandledAfterIt) {
 }
 
 TEST_F(LongRunTest, CommandsAndClosingDuringARunWaitForItsEnd) {
-  bool delivered = false;
-  view_.while_responsive = [&] {
-    if (delivered || !InsideSecondCopy()) return;
-    delivered = true;
+  OnceInsideSecondCopy([&] {
     // Commands sent to the window during the run: a delete, a second run,
     // the first activation (which may reload the list) and closing.
     form_->MenuClick(MenuItemId::Delete1);
     form_->MenuClick(MenuItemId::Copy1);
     form_->FormActivate();
     EXPECT_FALSE(form_->FormCloseQuery());
-  };
+  });
 
   form_->Copy1Click();
 
-  ASSERT_TRUE(delivered);
+  ASSERT_TRUE(delivered_);
   EXPECT_EQ(os_.copies.size(), 3u);
   EXPECT_EQ(Results(*form_), std::vector<std::string>(3, backup_texts::kCopied));
   EXPECT_EQ(view_.close_requests, 0);
@@ -264,17 +273,14 @@ TEST_F(LongRunTest, SessionEndQuestionDuringTheDueDatesWriteLetsTheRunGoOn) {
 // happened, so no entry waits a whole week for the next run.
 TEST_F(LongRunTest, CancelledSessionEndDuringTheSecondCopyLetsTheRunFinishAndMovesTheDueDate) {
   SetWeeklyPastDue();
-  bool delivered = false;
-  view_.while_responsive = [&] {
-    if (delivered || !InsideSecondCopy()) return;
-    delivered = true;
+  OnceInsideSecondCopy([&] {
     view_.QueryEndSession(*form_);
     view_.EndSession(*form_, false);
-  };
+  });
 
   form_->Copy1Click();
 
-  ASSERT_TRUE(delivered);
+  ASSERT_TRUE(delivered_);
   EXPECT_EQ(Results(*form_), std::vector<std::string>(3, backup_texts::kCopied));
   for (const char* name : {"one.bin", "two.bin", "three.bin"}) {
     EXPECT_EQ(ReadBytes(Target(name)), kBigContent) << name;
@@ -286,17 +292,14 @@ TEST_F(LongRunTest, CancelledSessionEndDuringTheSecondCopyLetsTheRunFinishAndMov
 }
 
 TEST_F(LongRunTest, SessionEndDuringACopySavesTheEntriesDoneAndKeepsTheOldBackup) {
-  bool delivered = false;
-  view_.while_responsive = [&] {
-    if (delivered || !InsideSecondCopy()) return;
-    delivered = true;
+  OnceInsideSecondCopy([&] {
     view_.QueryEndSession(*form_);
     view_.EndSession(*form_, true);
-  };
+  });
 
   form_->Copy1Click();
 
-  ASSERT_TRUE(delivered);
+  ASSERT_TRUE(delivered_);
   EXPECT_FALSE(form_->BackupRunning());
   // The copy in progress was cancelled: the older backup is whole and no
   // part of the new copy is left; the third entry was not reached.
