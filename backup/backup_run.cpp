@@ -73,6 +73,10 @@ void RunBackup(TClientDataSet& store, BackupRunContext& context) {
     store.FieldAt(kResultField).WriteText(result);
     static_cast<TDateTimeField&>(store.FieldAt(kTimeField))
         .WriteDateTime(CurrentDateTime(context.os));
+    // Committed as the entry is left, the last one too: an Esc in the grid
+    // would otherwise drop the result just shown. The row version and the
+    // change-log entry are the ones the next row change would have written.
+    store.CommitRow();
     if (context.after_entry) context.after_entry();
   }
 }

@@ -72,20 +72,23 @@ std::string BackupTargetPath(const std::string& folder, const std::string& file_
 // Step by step:
 //   EndRowEdit (a pending new entry is committed and counted); RowCount once;
 //   no rows: nothing is written, the settings file is not touched. For each
-//   position i in 1..n: SetRowNumber(i) (commits the previous entry), read the
+//   position i in 1..n: SetRowNumber(i), read the
 //   file path (field 0) and folder (field 1), then (through run_blocking)
 //     folder missing (or a file): result "フォルダーが見つかりません";
 //     otherwise a safe copy to BackupTargetPath; on success in modes 2/3 the
 //     new due date goes to due_date_moved, then "バックアップ成功"; on
 //     failure "バックアップ失敗";
 //   then SetRowNumber(i), EditRow, the result and the time of the attempt
-//   (CurrentDateTime). The entry is not in Edit while its copy and its due
-//   date's write go on, so the list can be saved then (the end of the
+//   (CurrentDateTime), CommitRow. The entry is not in Edit while its copy and
+//   its due date's write go on, so the list can be saved then (the end of the
 //   session) with nothing of the entry half-written.
-// The last row stays in Edit with its new values. A failure (thrown by
-// due_date_moved, or the record store's EDatabaseError) ends the run at that
-// entry and propagates: that entry gets no result and no time, the entries
-// after it are not visited.
+// Every entry is committed as the run leaves it, the last one included, so
+// the run leaves the store in Browse on the last row (AtEnd clear): an Esc in
+// the grid cannot drop a result. The versions and log entries are those the
+// next row change would have written, so the saved bytes are the same.
+// A failure (thrown by due_date_moved, or the record store's EDatabaseError)
+// ends the run at that entry and propagates: that entry gets no result and
+// no time, the entries after it are not visited.
 // A stop (stop_requested) ends the run quietly: before the next entry, or
 // after the copy of the entry in progress, which then gets no result, no time
 // and no new due date, as an entry the run has not reached; its copy was

@@ -325,16 +325,26 @@ TEST_F(BackupRunTest, AReadOnlySourceIsBackedUpAtEveryRun) {
   EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
 }
 
-TEST_F(BackupRunTest, LastEntryStaysBeingEditedUntilTheNextRowChange) {
+// Esc in the grid after a run (a discard) must not bring back the last
+// entry's former result: each entry is committed as the run leaves it, with
+// the one version and log entry a later row change would have written.
+TEST_F(BackupRunTest, EveryEntryIsCommittedAsTheRunLeavesItTheLastOneToo) {
   AddEntry(MakeSourceFile(temp_.Path(), "src", "one.txt", "1"), dest_);
-  AddEntry(MakeSourceFile(temp_.Path(), "src", "two.txt", "2"), dest_);
+  AddEntry(JoinPath(temp_.Path(), "missing.txt"), dest_);
   Run(1);
-  EXPECT_EQ(store_->State(), StoreState::Edit);
-  EXPECT_EQ(store_->RowNumber(), 2);
-  EXPECT_EQ(store_->FieldAt(2).ReadText(), backup_texts::kCopied);
-  store_->EndRowEdit();
+  const std::size_t logged = store_->Table()->ChangeLog().size();
   EXPECT_EQ(store_->State(), StoreState::Browse);
-  EXPECT_EQ(Result(2), backup_texts::kCopied);
+  EXPECT_EQ(store_->RowNumber(), 2);
+  EXPECT_FALSE(store_->AtEnd()) << "the delete command acts on the last entry";
+  store_->DiscardRow();
+  store_->EndRowEdit();
+  EXPECT_EQ(Result(2), backup_texts::kCopyFailed);
+  EXPECT_FALSE(TimeIsNull(2));
+  EXPECT_EQ(store_->Table()->ChangeLog().size(), logged) << "nothing left to commit";
+  const std::vector<ChangeLogEntry>& log = store_->Table()->ChangeLog();
+  ASSERT_EQ(log.size(), 4u) << "two inserts, then one change per entry";
+  EXPECT_EQ(log[2].kind, kChangeModify);
+  EXPECT_EQ(log[3].kind, kChangeModify);
 }
 
 TEST_F(BackupRunTest, ClosedStoreEndsTheRunWithTheStoreError) {

@@ -264,7 +264,7 @@ TEST_F(ListCommandsTest, CopyRunsOverTheListRepaintsPerEntryAndMovesTheDueDate) 
   EXPECT_EQ(form_->TimerSetValue, due);
   TIniFile settings(os_, settings_path_);
   EXPECT_EQ(settings.ReadString(kTimeSection, kTimerSetKey, ""), due);
-  EXPECT_EQ(Store().State(), StoreState::Edit);
+  EXPECT_EQ(Store().State(), StoreState::Browse);
   EXPECT_EQ(Store().FieldAt(2).ReadText(), backup_texts::kCopied);
 }
 
