@@ -3,8 +3,9 @@
 //   quillset_screenshot_tool <folder>
 // Starts a copy of the built Quillset.exe in a fresh temporary folder (a first
 // start), answers its notice, adds sample entries through the real file-open
-// dialog and folder browser, sets a schedule through the minutes prompt, runs
-// "コピー", opens the popup menu and hides the window to the tray, saving a
+// dialog and folder browser (the row marks: a new entry), sets a schedule
+// through the minutes prompt, runs "コピー" (the row marks after a run and on
+// a row clicked), opens the popup menu and hides the window to the tray, saving a
 // picture of the screen at each step as <folder>\<name>.bmp (24-bit), cut to
 // what the picture shows. Every name printed on success. Exit 0 when every
 // picture was taken.
@@ -71,6 +72,9 @@ constexpr int kFolderColumnWidth = 130;
 constexpr int kWindowLeft = 40;
 constexpr int kWindowTop = 40;
 constexpr int kTrayWidth = 200;  // of the taskbar's right end, in its picture
+// Rows in the pictures of the row marks: as many as the window shows at the
+// size it opens with.
+constexpr int kRowMarkRows = 3;
 
 std::string g_out_folder;
 std::unique_ptr<QuillsetProcess> g_process;
@@ -254,6 +258,21 @@ void ArrangeMainWindow(HWND form, HWND grid) {
   SendKey(grid, VK_HOME);
 }
 
+// The grid's left part: the title row and the first rows shown, with the
+// row-mark column and the start of the first column, sized as the grid sizes
+// them.
+RECT RowMarkArea(HWND grid) {
+  WindowFont font;
+  GridLayout layout;
+  layout.row_height = font.TextHeight() + 3;
+  layout.title_height = font.TextHeight() + 3;
+  layout.indicator_width = font.Scale(layout.indicator_width);
+  POINT origin = {0, 0};
+  ClientToScreen(grid, &origin);
+  return RECT{origin.x, origin.y, origin.x + layout.DataLeft() + font.Scale(kFileColumnWidth),
+              origin.y + layout.RowTop(kRowMarkRows)};
+}
+
 HWND VisibleWindowOfClass(const char* class_name) {
   HWND found = nullptr;
   WaitUntil(
@@ -299,6 +318,10 @@ bool TakePictures() {
 
   for (const Sample& sample : kSamples)
     if (!AddEntry(form, sample)) return false;
+  // The row marks, one picture each (scripts/screenshots sets them side by
+  // side): "*" on the entry just added, not yet committed.
+  BringToForeground(form);
+  if (!SaveScreenArea("row-mark-new", RowMarkArea(grid))) return false;
   // The USB stick is unplugged before the run.
   RemoveDirectoryA(kStickFolder);
 
@@ -312,8 +335,12 @@ bool TakePictures() {
   WaitUntilGone(prompt);
 
   Command(form, kCopy1Command);
+  // The editing mark: the last row, left in editing by the run.
+  if (!SaveScreenArea("row-mark-editing", RowMarkArea(grid))) return false;
   ArrangeMainWindow(form, grid);
   BringToForeground(form);
+  // The triangle: the first row current, after a click on it.
+  if (!SaveScreenArea("row-mark-current", RowMarkArea(grid))) return false;
   if (!SaveScreenArea("main-window", WindowArea(form))) return false;
 
   RECT grid_rect = {};
