@@ -4,8 +4,9 @@
 // Starts a copy of the built Quillset.exe in a fresh temporary folder (a first
 // start), answers its notice, adds sample entries through the real file-open
 // dialog and folder browser (the row marks: a new entry), sets a schedule
-// through the minutes prompt, runs "コピー" (the row marks after a run and on
-// a row clicked), opens the popup menu and hides the window to the tray, saving a
+// through the minutes prompt, runs "コピー" (the row marks: a row clicked),
+// opens the popup menu, opens a cell's editor (the row marks: a row being
+// edited) and hides the window to the tray, saving a
 // picture of the screen at each step as <folder>\<name>.bmp (24-bit), cut to
 // what the picture shows. Every name printed on success. Exit 0 when every
 // picture was taken.
@@ -37,6 +38,7 @@ namespace {
 // Command ids of the popup menu.
 const unsigned kBakup1Command = MenuCommandId(MenuItemId::bakup1);
 const unsigned kCopy1Command = MenuCommandId(MenuItemId::Copy1);
+const unsigned kEdit1Command = MenuCommandId(MenuItemId::Edit1);
 const unsigned kTimerSetCommand = MenuCommandId(MenuItemId::TimerSet);
 const unsigned kN1Command = MenuCommandId(MenuItemId::N1);
 // The file name field of Wine's file-open dialog (edt1, or cmb13's edit).
@@ -335,8 +337,6 @@ bool TakePictures() {
   WaitUntilGone(prompt);
 
   Command(form, kCopy1Command);
-  // The editing mark: the last row, left in editing by the run.
-  if (!SaveScreenArea("row-mark-editing", RowMarkArea(grid))) return false;
   ArrangeMainWindow(form, grid);
   BringToForeground(form);
   // The triangle: the first row current, after a click on it.
@@ -371,6 +371,20 @@ bool TakePictures() {
   if (!SaveScreenArea("popup-menu", area)) return false;
   PressKeys({VK_ESCAPE});
   WaitUntilGone(menu);
+
+  // The editing mark: "編集" on, the first cell's editor opened with F2 and
+  // a blank typed at the end of its text (the row is in editing once its text
+  // changes); then the row is left as it was and editing switched off again.
+  Command(form, kEdit1Command);
+  SendKey(grid, VK_F2);
+  HWND editor = GridEditorOf(grid);
+  if (editor == nullptr || !IsWindowVisible(editor)) return Fail("no cell editor");
+  SendKey(editor, VK_END);
+  SendText(editor, " ");
+  if (!SaveScreenArea("row-mark-editing", RowMarkArea(grid))) return false;
+  SendKey(grid, VK_ESCAPE);
+  SendKey(grid, VK_ESCAPE);
+  Command(form, kEdit1Command);
 
   // "タスクトレーへ", then the pointer rests on the icon until its tip shows.
   Command(form, kN1Command);
