@@ -351,32 +351,50 @@ TDataSet::RowMark TDataSet::MarkCurrentRow() const {
   return mark;
 }
 
-bool TDataSet::GoToMarkedRow(const RowMark& mark) {
-  if (!mark.valid || !Active() || mark.opening != openings_) return false;
+TDataSet::RowMark TDataSet::MarkWindowRow(int index) const {
+  RowMark mark;
+  if (!Active() || index < 0 || index >= WindowRowCount()) return mark;
+  if (state_ == StoreState::Insert && index == active_) return mark;
+  const RowInfo& info = window_[static_cast<std::size_t>(index)].info;
+  if (!info.has_bookmark) return mark;
+  mark.opening = openings_;
+  mark.slot = info.bookmark.slot;
+  mark.valid = true;
+  return mark;
+}
+
+std::int32_t TDataSet::MarkedRowNumber(const RowMark& mark) const {
+  if (!mark.valid || !Active() || mark.opening != openings_) return 0;
   std::uint32_t slot = mark.slot;
   if (mark.new_row != 0) {
-    if (state_ == StoreState::Insert && new_rows_started_ == mark.new_row) return true;
-    if (committed_new_row_ != mark.new_row) return false;  // dropped, never committed
+    if (state_ == StoreState::Insert && new_rows_started_ == mark.new_row) return -1;
+    if (committed_new_row_ != mark.new_row) return 0;  // dropped, never committed
     slot = committed_new_row_slot_;
   }
   // Follow the row's newer versions through the change log to the one in view.
   const std::vector<ChangeLogEntry>& log = base_->ChangeLog();
   while (!IsVisibleRowStatus(base_->SlotStatus(slot))) {
-    if ((base_->SlotStatus(slot) & RowStatusOriginal) == 0) return false;  // deleted
+    if ((base_->SlotStatus(slot) & RowStatusOriginal) == 0) return 0;  // deleted
     auto newer = std::find_if(log.rbegin(), log.rend(), [slot](const ChangeLogEntry& e) {
       return e.kind == kChangeModify && e.replaced_slot == slot;
     });
-    if (newer == log.rend()) return false;
+    if (newer == log.rend()) return 0;
     slot = newer->slot;
   }
-  if (state_ != StoreState::Insert && active_ >= 0) {
-    const RowInfo& info = window_[static_cast<std::size_t>(active_)].info;
-    if (info.has_bookmark && info.bookmark.slot == slot) return true;  // edit stays pending
-  }
-  EndRowEdit();
-  const std::uint32_t position = base_->DefaultOrder().FindSlot(slot);
+  return static_cast<std::int32_t>(base_->DefaultOrder().FindSlot(slot));
+}
+
+bool TDataSet::GoToMarkedRow(const RowMark& mark) {
+  const std::int32_t position = MarkedRowNumber(mark);
+  if (position == -1) return true;  // the pending new row itself
   if (position == 0) return false;
-  SetRowNumber(static_cast<std::int32_t>(position));
+  // An edit of the marked row itself stays pending.
+  if (state_ == StoreState::Edit && position == RowNumber()) return true;
+  EndRowEdit();
+  // Ending another row's edit may have moved the marked row.
+  const std::int32_t now = MarkedRowNumber(mark);
+  if (now <= 0) return false;
+  SetRowNumber(now);
   return true;
 }
 

@@ -111,6 +111,12 @@ class TDataSet {
   };
   // The current row's mark; not valid when there is no current row.
   RowMark MarkCurrentRow() const;
+  // The mark of the committed row in window buffer `index`; not valid for a
+  // pending new row or an index outside the window.
+  RowMark MarkWindowRow(int index) const;
+  // The marked row's 1-based view position now; 0 when it is no longer in
+  // the list (see GoToMarkedRow), -1 for a new row still pending.
+  std::int32_t MarkedRowNumber(const RowMark& mark) const;
   // Makes the marked row current and returns true. A pending edit of another
   // row is ended first; one of the marked row itself stays pending. Returns
   // false and moves nothing when the row is no longer in the list (deleted,

@@ -59,7 +59,14 @@ void StoreGridSource::SetWindowRows(int count) { wanted_rows_ = std::max(1, coun
 void StoreGridSource::SelectRow(int index) {
   const int active = store_.ActiveWindowIndex();
   if (active < 0 || index == active) return;
-  store_.MoveRows(index - active);
+  // Ending the pending row first may drop or place a new row above the one
+  // clicked and shift it: the row is found again by its mark, and the move
+  // keeps the window where it is as far as it can.
+  const TDataSet::RowMark clicked = store_.MarkWindowRow(index);
+  if (!clicked.valid) return;
+  store_.EndRowEdit();
+  const std::int32_t target = store_.MarkedRowNumber(clicked);
+  if (target > 0) store_.MoveRows(target - store_.RowNumber());
 }
 
 std::string StoreGridSource::EditText(int column) const {

@@ -1,4 +1,5 @@
-// The grid's delete question over the real record store: a timer tick that
+// The grid's binding over the real record store: a click selects the entry
+// shown in the row clicked; and the delete question: a timer tick that
 // runs the backup while the question is open (the question's own message loop
 // delivers it) moves the current row to the last, yet the row deleted on "OK"
 // is the one the user asked about.
@@ -6,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -84,6 +86,35 @@ TEST_F(DeleteQuestionTest, AnUnchangedNewRowDroppedByTheRunTakesNoOtherRowWithIt
   store.InsertRow();  // Insert key in the grid: a new empty row, not changed
   EXPECT_FALSE(AskWithATickInside(true));
   EXPECT_EQ(Files().size(), 3u);
+}
+
+// A click acts on the entry shown in the row clicked, also when a new row
+// the click ends (dropped unchanged, or placed) stands above it.
+TEST_F(DeleteQuestionTest, AClickSelectsTheEntryShownWhateverTheNewRowPendingAboveIt) {
+  TClientDataSet& store = form->ClientDataSet1();
+  source.SetWindowRows(8);
+  struct Case {
+    const char* name;
+    std::function<void()> start;  // leaves a new row pending
+    int clicked;                  // window index of the row clicked
+    const char* selected;
+  };
+  const Case cases[] = {
+      {"Ctrl+End, Down appends; click b", [&] { store.MoveLast(); store.AppendRow(); }, 1, "b"},
+      {"Insert before b; click b", [&] { store.SetRowNumber(2); store.InsertRow(); }, 2, "b"},
+      {"Insert before b, typed; click c", [&] {
+         store.SetRowNumber(2);
+         store.InsertRow();
+         form->ClientDataSet1Field().WriteText("n");
+       }, 3, "c"},
+  };
+  for (const Case& c : cases) {
+    c.start();
+    source.SelectRow(c.clicked);
+    EXPECT_EQ(form->ClientDataSet1Field().ReadText(), std::string("C:\\data\\") + c.selected + ".txt")
+        << c.name;
+    EXPECT_FALSE(store.AtEnd()) << c.name;
+  }
 }
 
 }  // namespace
