@@ -144,7 +144,7 @@ TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
     const char* names[] = {"バックアップファイル", "保管場所", "結果", "バックアップ日時"};
     for (int i = 0; i < 4; ++i) {
       columns[i].name = names[i];
-      columns[i].width = 20;
+      columns[i].width = 100;
     }
     ASSERT_EQ(table.Create(columns), kStatusOk);
     Bytes packet;

@@ -1,6 +1,7 @@
 #include "datafile/row_placing.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -52,6 +53,30 @@ Status PlaceArray(const ColumnPlace& place, const std::uint8_t* value, std::uint
   return kStatusOk;
 }
 
+// False for a text with a zero byte inside: texts are written without one
+// (an empty text as one zero byte), so a zero there is damage that would cut
+// the text for good. A fixed-width text is padded with zeros after its bytes.
+bool WholeText(const ColumnPlace& place, const std::uint8_t* value, std::uint32_t size) {
+  const std::uint32_t length = LengthToZero(value, size);
+  if (length == size) return true;
+  if (place.varying) return size == 1;
+  for (std::uint32_t i = length; i < size; ++i)
+    if (value[i] != 0) return false;
+  return true;
+}
+
+// True for a date-and-time stamp the store can show: from 1 January of year 1
+// to the end of year 9999. Others (a flipped sign, no number at all) can only
+// come from damage, and no cell could be drawn from them.
+bool ShowableTimeStamp(const std::uint8_t* value) {
+  constexpr double kMsPerDay = 86400000.0;
+  constexpr double kDayAfterYear9999 = 3652060.0;  // day 1 is 1 January of year 1
+  double stamp;
+  std::memcpy(&stamp, value, sizeof stamp);
+  const double rounded = std::nearbyint(stamp);
+  return rounded >= kMsPerDay && rounded < kDayAfterYear9999 * kMsPerDay;  // false for NaN
+}
+
 // Describes one present column value as the start of its data area (the rest
 // of the area is zero). Texts point straight into the packet; a value whose
 // area starts with something the packet does not hold (a length, a side value
@@ -62,12 +87,18 @@ Status PlaceValue(DSBASE& table, const ColumnPlace& place, const std::uint8_t* v
   if (place.elements != 0) return PlaceArray(place, value, size, image, out);
   switch (place.kind) {
     case ColumnKind::kString: {
-      // Up to the first zero, cut to the declared width; the area keeps a zero after it.
+      if (!WholeText(place, value, size)) return kStatusBadPacket;
+      // Cut to the declared width; the area keeps a zero after it.
       const std::uint32_t limit = size < place.width ? size : place.width;
       out.bytes = value;
       out.length = LengthToZero(value, limit);
       break;
     }
+    case ColumnKind::kDateTime:
+      if (size < place.area || !ShowableTimeStamp(value)) return kStatusBadPacket;
+      out.bytes = value;
+      out.length = place.area;
+      break;
     case ColumnKind::kWideString:
     case ColumnKind::kVarBytes: {
       const std::uint32_t length = size < place.width ? size : place.width;

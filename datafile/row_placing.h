@@ -30,6 +30,7 @@ struct ColumnPlace {
   std::uint32_t elements = 0;        // an array column: the most elements
   std::uint32_t element_width = 0;   // its elements' width in the packet
   std::uint32_t element_area = 0;    // and in the row image
+  bool varying = false;              // the packet gives the value's length
 };
 
 // Whether the rows are read on a thread of their own.

@@ -13,6 +13,7 @@
 #include "datafile/packet_window.h"
 #include "datafile/packet_writer.h"
 #include "datafile/row_placing.h"
+#include "datafile/table_packet_checks.h"
 #include "datafile/text_packet_writer.h"
 #include "datafile/write_behind_sink.h"
 #include "store/short_bytes.h"
@@ -555,9 +556,11 @@ Status ApplyTableProperty(DSBASE& table, const std::string& name, TypeCode type,
 
   // Applied, and kept so that the next save writes them back.
   const bool flag = !IntegerValue(type, value, size, number) || number != 0;
-  if (SameNameIgnoringCase(name, "DATASET_DELTA") || SameNameIgnoringCase(name, "DELTA")) {
-    table.logging_on = false;
-  } else if (SameNameIgnoringCase(name, "READONLY")) {
+  // A change packet is not a list: its rows would be saved without the change
+  // log that numbers them, and the next start would refuse the file.
+  if (SameNameIgnoringCase(name, "DATASET_DELTA") || SameNameIgnoringCase(name, "DELTA"))
+    return kStatusBadPacket;
+  if (SameNameIgnoringCase(name, "READONLY")) {
     table.read_only = flag;
   } else if (SameNameIgnoringCase(name, "DISABLE_DELETES")) {
     table.disable_deletes = flag;
@@ -631,6 +634,10 @@ Status AppendToTable(DSBASE& table, PacketWindow& window, RowReading reading) {
       return kStatusInvalidArgument;  // a varying text's width travels only in "WIDTH"
     if (IsArray(desc.type) && column.elements == 0)
       return kStatusInvalidArgument;  // an array's room travels only in "ELEMENTS"
+    if (column.width == 0 && (column.kind == ColumnKind::kString ||
+                              column.kind == ColumnKind::kWideString ||
+                              column.kind == ColumnKind::kVarBytes))
+      return kStatusInvalidArgument;  // a text without room: no save could describe it
     if (column.subtype == kAutoincSubtype && column.kind == ColumnKind::kInt32)
       has_autoinc_column = true;
     image_size += DataAreaSize(column) + 1;
@@ -640,6 +647,7 @@ Status AppendToTable(DSBASE& table, PacketWindow& window, RowReading reading) {
   }
   if (s != kStatusNoMore) return s;
   if (columns.empty()) return kStatusBadPacket;
+  if (Status r = CheckColumnNesting(columns)) return r;
   if (Status r = table.Create(columns)) return r;
 
   std::vector<ChangeLogEntry> log;
@@ -670,6 +678,7 @@ Status AppendToTable(DSBASE& table, PacketWindow& window, RowReading reading) {
   for (std::size_t c = 0; c < column_count; ++c) {
     const ColumnDescription& column = table.Columns()[c];
     ColumnPlace place{column.kind, column.width, layout.AreaOffset(c), layout.AreaSize(c)};
+    place.varying = IsVarying(column_types[c]);
     if (column.elements != 0) {
       FLDConv codec;
       if (Status s = MakeBinaryCodec(column_types[c], codec)) return s;
@@ -690,24 +699,7 @@ Status AppendToTable(DSBASE& table, PacketWindow& window, RowReading reading) {
   table.ReserveSlots(static_cast<std::size_t>(reserve));
 
   if (Status r = PlaceRows(table, window, reader, rows, reading)) return r;
-  // A log entry that names a slot the packet does not have would make the
-  // next save write a log that points nowhere.
-  const std::uint32_t slots = table.LastSlot();
-  for (const ChangeLogEntry& entry : log)
-    if (entry.slot == 0 || entry.slot > slots || entry.replaced_slot > slots)
-      return kStatusBadPacket;
-  // Without a change log a save writes the rows in view (with none in view,
-  // every row but emptied ones): a row it would leave out means a log that
-  // damage took away.
-  if (log.empty() && table.logging_on) {
-    bool visible = false, hidden = false, unused = false;
-    for (std::uint32_t slot = 1; slot <= slots; ++slot) {
-      const std::uint8_t status = table.SlotStatus(slot);
-      (IsVisibleRowStatus(status) ? visible : hidden) = true;
-      if (status & RowStatusUnused) unused = true;
-    }
-    if ((visible && hidden) || unused) return kStatusBadPacket;
-  }
+  if (Status r = CheckStatusesAgainstLog(table, log)) return r;
   table.SetChangeLog(std::move(log));
   return table.BuildView();
 }

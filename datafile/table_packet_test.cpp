@@ -148,9 +148,8 @@ TEST(TablePacketTest, ManyLongAndShortTextsReadBackExactly) {
     const std::string folder = "D:\\backup\\" + std::string(140, 'f') + std::to_string(i % 5);
     // Never empty: the text form cannot carry an empty, non-null text.
     std::string text(2 + i % 17, 'x');
-    if (i % 3 == 0) text[1 + (i * 7) % (text.size() - 1)] = '\0';
     hand.Row(0, {path, folder, text});
-    expected.push_back({path.substr(0, 400), folder, text.substr(0, text.find('\0'))});
+    expected.push_back({path.substr(0, 400), folder, text});
   }
   const Bytes packet = hand.Finish();
   DSBASE table;
@@ -372,8 +371,8 @@ TEST(TablePacketTest, RowsReadInPlaceMatchTheirImagesAndSaveAsTheyReadBack) {
     std::uint8_t number[4];
     StoreU32(number, static_cast<std::uint32_t>(i % 3 == 0 ? 0 : i * 2654435761u));
     layout.WriteBytes(image.data(), 3, number, 4);
-    const std::uint8_t when[8] = {0, 0, 0, 0, 0, static_cast<std::uint8_t>(i), 0x40, 0};
-    layout.WriteBytes(image.data(), 4, when, 8);
+    const double when = 63932247600000.0 + i * 1000.0;  // 2026-12-06 13:40:00 on
+    layout.WriteBytes(image.data(), 4, &when, 8);
     const std::uint8_t bcd[18] = {static_cast<std::uint8_t>(i % 11), 2};
     layout.WriteBytes(image.data(), 5, bcd, i % 5 == 0 ? 0 : 18);
     const std::uint8_t fixed[12] = {static_cast<std::uint8_t>(i), 0, 0, 7};

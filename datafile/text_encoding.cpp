@@ -77,11 +77,12 @@ std::u32string CodePageToCodePoints(const std::string& bytes) {
   return out;
 }
 
-std::string CodePointsToCodePage(const std::u32string& text) {
-  std::string out;
+bool CodePointsToCodePage(const std::u32string& text, std::string& out) {
+  out.clear();
   out.reserve(text.size());
-  for (char32_t c : text) AppendCodePageChar(c, out);
-  return out;
+  for (char32_t c : text)
+    if (!AppendCodePageChar(c, out)) return false;
+  return true;
 }
 
 std::string CodePageToUtf8(const std::string& bytes) {
@@ -91,7 +92,7 @@ std::string CodePageToUtf8(const std::string& bytes) {
   return out;
 }
 
-void AppendCodePageChar(std::uint32_t cp, std::string& out) {
+bool AppendCodePageChar(std::uint32_t cp, std::string& out) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
   } else if (cp >= 0xFF61 && cp <= 0xFF9F) {
@@ -101,8 +102,9 @@ void AppendCodePageChar(std::uint32_t cp, std::string& out) {
     if (v >= 0x100) out += static_cast<char>(v >> 8);
     out += static_cast<char>(v & 0xFF);
   } else {
-    out += '?';
+    return false;
   }
+  return true;
 }
 
 std::string Utf16LeToUtf8(const std::uint8_t* data, std::size_t length) {

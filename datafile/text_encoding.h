@@ -11,8 +11,8 @@
 //     + trail, a stray single byte b is U+F0000 + b. These are valid XML
 //     characters; reading them back gives the same bytes.
 // Unicode characters from elsewhere that have no such form (real kanji, say)
-// read back as "?", as the system's own code-page conversion does with a
-// character it cannot map.
+// have no bytes here: their conversion fails, and the packet is refused,
+// rather than keeping a "?" for a character of a path.
 #pragma once
 
 #include <cstdint>
@@ -28,13 +28,15 @@ bool DecodeUtf8(const std::string& text, std::size_t& at, std::uint32_t& code_po
 
 // Code-page bytes to code points (the mapping above) and back.
 std::u32string CodePageToCodePoints(const std::string& bytes);
-std::string CodePointsToCodePage(const std::u32string& text);
+// False, with `out` incomplete, when a character has no code-page form.
+[[nodiscard]] bool CodePointsToCodePage(const std::u32string& text, std::string& out);
 
 // Code-page bytes to UTF-8 (the mapping above).
 std::string CodePageToUtf8(const std::string& bytes);
 
-// Appends the code-page bytes for one Unicode character ("?" when it has none).
-void AppendCodePageChar(std::uint32_t code_point, std::string& out);
+// Appends the code-page bytes for one Unicode character; false, appending
+// nothing, when it has none.
+[[nodiscard]] bool AppendCodePageChar(std::uint32_t code_point, std::string& out);
 
 // Code units of a wide (UTF-16LE) string to UTF-8 and back; unpaired
 // surrogates become U+FFFD.

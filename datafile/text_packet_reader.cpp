@@ -163,7 +163,9 @@ Status TextPacketReader::ParseField(const XmlTag& tag, XmlScanner& scanner) {
   if (IsTrue(tag.Find("readonly"))) attributes |= kColumnReadOnly;
   if (IsTrue(tag.Find("required"))) attributes |= kColumnRequired;
   if (IsTrue(tag.Find("linkfield"))) attributes |= kColumnLink;
-  column.desc = MakeColumnDesc(CodePointsToCodePage(shown), type, attributes);
+  std::string name;
+  if (!CodePointsToCodePage(shown, name)) return kStatusBadPacket;
+  column.desc = MakeColumnDesc(name, type, attributes);
 
   // The column's own properties, in the order the binary writer uses.
   if (!subtype.empty()) {

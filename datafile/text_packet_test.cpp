@@ -88,10 +88,10 @@ TEST(TextPacketTest, AHandWrittenDocumentLoads) {
       "<FIELD attrname=\"path\" fieldtype=\"string\" WIDTH=\"10\"/>"
       "<FIELD attrname=\"when\" fieldtype=\"dateTime\"/>"
       "<FIELD attrname=\"n\" fieldtype=\"i4\" readonly=\"true\"/>"
-      "</FIELDS><PARAMS CHANGE_LOG=\"1 0 4\"/></METADATA>"
+      "</FIELDS><PARAMS CHANGE_LOG=\"1 0 4 2 0 4\"/></METADATA>"
       "<ROWDATA><ROW RowState=\"4\" path=\"a &amp; b &lt;c&gt; longer than ten\" "
       "when=\"2026-12-06T13:40:00\" n=\"-7\"/>"
-      "<ROW path=\"&#x41;\"></ROW></ROWDATA></DATAPACKET>";
+      "<ROW RowState=\"4\" path=\"&#x41;\"></ROW></ROWDATA></DATAPACKET>";
   DSBASE table;
   ASSERT_EQ(AppendPacket(table, reinterpret_cast<const std::uint8_t*>(document.data()),
                          document.size()),
@@ -110,22 +110,31 @@ TEST(TextPacketTest, AHandWrittenDocumentLoads) {
   ASSERT_EQ(table.ReadSlot(2, image), kStatusOk);
   EXPECT_EQ(table.Layout().ReadString(image.data(), 0), "A");
   EXPECT_EQ(table.Layout().FieldStatus(image.data(), 1), FieldNull);
-  ASSERT_EQ(table.ChangeLog().size(), 1u);
+  ASSERT_EQ(table.ChangeLog().size(), 2u);
 }
 
-TEST(TextPacketTest, UnicodeThatHasNoCodePageFormReadsAsQuestionMark) {
-  // U+6F22 (a kanji) has no table-free form; U+FF71 (half-width katakana) has.
-  const std::string document =
-      "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
-      "<FIELD attrname=\"t\" fieldtype=\"string\" WIDTH=\"20\"/></FIELDS></METADATA>"
-      "<ROWDATA><ROW t=\"\xE6\xBC\xA2\xEF\xBD\xB1x\"/></ROWDATA></DATAPACKET>";
-  DSBASE table;
-  ASSERT_EQ(AppendPacket(table, reinterpret_cast<const std::uint8_t*>(document.data()),
-                         document.size()),
-            kStatusOk);
-  std::vector<std::uint8_t> image;
-  ASSERT_EQ(table.ReadSlot(1, image), kStatusOk);
-  EXPECT_EQ(table.Layout().ReadString(image.data(), 0), "?\xB1x");
+TEST(TextPacketTest, UnicodeWithoutACodePageFormIsRefusedNotGuessed) {
+  // U+5199 (a kanji) has no table-free form; U+FF71 (half-width katakana) has.
+  // A path must never load with a "?" for a character: in a UTF-8 text, as a
+  // character reference, in a value or in a column name.
+  const auto load = [](const std::string& name, const std::string& text) {
+    const std::string document =
+        "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS><FIELD attrname=\"" + name +
+        "\" fieldtype=\"string\" WIDTH=\"20\"/></FIELDS></METADATA><ROWDATA><ROW " + name +
+        "=\"" + text + "\"/></ROWDATA></DATAPACKET>";
+    DSBASE table;
+    const Status s = AppendPacket(table, reinterpret_cast<const std::uint8_t*>(document.data()),
+                                  document.size());
+    std::vector<std::uint8_t> image;
+    if (s == kStatusOk && table.ReadSlot(1, image) == kStatusOk) {
+      EXPECT_EQ(table.Layout().ReadString(image.data(), 0), "\xB1x");
+    }
+    return s;
+  };
+  EXPECT_EQ(load("t", "\xEF\xBD\xB1x"), kStatusOk);
+  EXPECT_EQ(load("t", "C:\\\xE5\x86\x99.jpg"), kStatusBadPacket);
+  EXPECT_EQ(load("t", "&#x5199;"), kStatusBadPacket);
+  EXPECT_EQ(load("\xE5\x86\x99", "x"), kStatusBadPacket);
 }
 
 TEST(TextPacketTest, DocumentsThatAreRefused) {
@@ -186,7 +195,9 @@ TEST(TextEncodingTest, CodePageTextSurvivesTheUtf8FormByteForByte) {
   std::string all;
   for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
   all += "\x83\x5C\x95\x5C\x81";  // ソ, 表 (trail byte 0x5C), a lone lead byte at the end
-  EXPECT_EQ(CodePointsToCodePage(CodePageToCodePoints(all)), all);
+  std::string bytes;
+  ASSERT_TRUE(CodePointsToCodePage(CodePageToCodePoints(all), bytes));
+  EXPECT_EQ(bytes, all);
   const std::string utf8 = CodePageToUtf8(all);
   std::u32string back;
   std::size_t at = 0;
@@ -195,7 +206,8 @@ TEST(TextEncodingTest, CodePageTextSurvivesTheUtf8FormByteForByte) {
     ASSERT_TRUE(DecodeUtf8(utf8, at, cp));
     back += static_cast<char32_t>(cp);
   }
-  EXPECT_EQ(CodePointsToCodePage(back), all);
+  ASSERT_TRUE(CodePointsToCodePage(back, bytes));
+  EXPECT_EQ(bytes, all);
 }
 
 }  // namespace

@@ -314,7 +314,7 @@ Status ParseTextValue(TypeCode type, const std::u32string& text, std::string& pa
   }
   if (base == kBaseString || base == kBaseWideString) {
     if (base == kBaseString) {
-      payload = CodePointsToCodePage(text);
+      if (!CodePointsToCodePage(text, payload)) return kStatusBadPacket;
     } else {
       for (char32_t c : text) AppendUtf16Le(c, payload);
     }

@@ -262,8 +262,9 @@ void AppendEscaped(const std::u32string& text, DocumentEncoding encoding, std::s
       out += reference;
     } else if (encoding == DocumentEncoding::kUtf8) {
       AppendUtf8(c, out);
-    } else {
-      AppendCodePageChar(c, out);
+    } else if (!AppendCodePageChar(c, out)) {  // kept from above; a reference all the same
+      std::snprintf(reference, sizeof reference, "&#x%X;", static_cast<unsigned>(c));
+      out += reference;
     }
   }
 }

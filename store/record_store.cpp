@@ -505,6 +505,10 @@ std::vector<std::size_t> TDataSet::FieldColumns(const DSBASE& base) const {
           kFieldTypeMismatch, {field->FieldName(), ColumnKindName(field->DataType()),
                                ColumnKindName(columns[c].kind)}));
     }
+    // A text column narrower than its field would cut every text for good:
+    // the file's width is damaged (the store writes its fields' widths).
+    if (field->DataType() == ColumnKind::kString && columns[c].width < field->Size())
+      throw EDBClient(kStatusBadPacket.Code());
     binding.push_back(c);
   }
   return binding;

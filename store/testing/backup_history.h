@@ -40,7 +40,7 @@ inline Status BuildBackupHistory(DSBASE& table, std::uint32_t versions, std::uin
       layout.WriteString(image.data(), 2, "バックアップ成功");
       const double when = first_run + version * run_interval_ms;
       layout.WriteBytes(image.data(), 3, &when, 8);
-      status = version == 1 ? (last ? 0x0C : 0x0D) : (last ? 0x08 : 0x09);
+      status = last ? 0x0C : 0x0D;  // a change of an inserted row stays inserted
       log.push_back({slot, slot - entries, kChangeModify});
     }
     if (Status s = PlaceImage(table, image, status)) return s;
