@@ -15,7 +15,10 @@
 // the others kept), table properties (the change log rebuilt, flags applied,
 // unknown ones kept), then exactly the header's row count of rows into slots
 // 1, 2, ... with their statuses (strings cut to the declared width), and the
-// view over the visible slots. On failure the caller discards the table.
+// view over the visible slots. What only damage could make is refused
+// (table_packet_checks.h, and in row_placing.cpp a text with a zero byte
+// inside or a date no cell can show; a change packet, a text column without
+// room). On failure the caller discards the table.
 //
 // Bounds that a hostile packet cannot talk its way past: a row image of at
 // most 1 MiB (kStatusBadType beyond), and the work of placing rows, row count
