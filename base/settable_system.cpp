@@ -8,50 +8,9 @@ namespace {
 
 const ShiftJisCodePage kShiftJis;
 
-// Days since 1970-01-01 of a Gregorian date (proleptic), and back.
-std::int64_t DaysFromCivil(int year, int month, int day) {
-  year -= month <= 2;
-  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int year_of_era = static_cast<int>(year - era * 400);
-  const int day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return era * 146097 + day_of_era - 719468;
-}
-
-void CivilFromDays(std::int64_t days, int& year, int& month, int& day) {
-  days += 719468;
-  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int day_of_era = static_cast<int>(days - era * 146097);
-  const int year_of_era =
-      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const int day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  const int shifted_month = (5 * day_of_year + 2) / 153;
-  day = day_of_year - (153 * shifted_month + 2) / 5 + 1;
-  month = shifted_month < 10 ? shifted_month + 3 : shifted_month - 9;
-  year = static_cast<int>(year_of_era + era * 400) + (month <= 2);
-}
-
-constexpr std::int64_t kMillisecondsPerDay = 86400000;
-
-SystemTime MakeTime(std::int64_t days, std::int64_t ms_of_day) {
-  int year, month, day;
-  CivilFromDays(days, year, month, day);
-  SystemTime t;
-  t.year = static_cast<std::uint16_t>(year);
-  t.month = static_cast<std::uint16_t>(month);
-  t.day = static_cast<std::uint16_t>(day);
-  t.day_of_week = static_cast<std::uint16_t>(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday
-  t.hour = static_cast<std::uint16_t>(ms_of_day / 3600000);
-  t.minute = static_cast<std::uint16_t>(ms_of_day / 60000 % 60);
-  t.second = static_cast<std::uint16_t>(ms_of_day / 1000 % 60);
-  t.milliseconds = static_cast<std::uint16_t>(ms_of_day % 1000);
-  return t;
-}
-
 }  // namespace
 
 SettableSystem::SettableSystem() {
-  SetClock(2026, 12, 7, 10, 0);
   locale_items_[locale_item::kILanguage] = "0411";
   locale_items_[locale_item::kIDefaultAnsiCodePage] = "932";
   locale_items_[locale_item::kSDate] = "/";
@@ -84,9 +43,9 @@ SettableSystem::SettableSystem() {
 
 void SettableSystem::SetClock(int year, int month, int day, int hour, int minute, int second,
                               int milliseconds) {
-  // Kept as given, even a date that does not exist (a clock gone wrong).
-  clock_ = MakeSystemTime(year, month, day, hour, minute, second, milliseconds);
-  clock_.day_of_week = MakeTime(DaysFromCivil(year, month, day), 0).day_of_week;
+  SystemTime time = MakeSystemTime(year, month, day, hour, minute, second, milliseconds);
+  time.day_of_week = static_cast<std::uint16_t>(DayOfWeek(year, month, day));
+  clock_.SetLocalTime(time);
 }
 
 bool SettableSystem::LeadByte(std::uint8_t byte) const {
@@ -95,18 +54,8 @@ bool SettableSystem::LeadByte(std::uint8_t byte) const {
 
 SystemTime SettableSystem::ReadClock() {
   ++clock_reads_;
-  const SystemTime now = clock_;
-  if (clock_step_ms_ != 0) {
-    const std::int64_t at = DaysFromCivil(now.year, now.month, now.day) * kMillisecondsPerDay +
-                            ((now.hour * 60 + now.minute) * 60 + now.second) * 1000 +
-                            now.milliseconds + clock_step_ms_;
-    std::int64_t days = at / kMillisecondsPerDay, ms = at % kMillisecondsPerDay;
-    if (ms < 0) {
-      ms += kMillisecondsPerDay;
-      --days;
-    }
-    clock_ = MakeTime(days, ms);
-  }
+  const SystemTime now = clock_.LocalTime();
+  if (clock_step_ms_ != 0) clock_.Step(clock_step_ms_);
   return now;
 }
 

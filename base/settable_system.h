@@ -22,31 +22,20 @@
 #include <vector>
 
 #include "base/os_services.h"
+#include "base/simulated_clock.h"
 
 namespace quillset {
-
-// A local time of these fields (day_of_week left 0).
-inline SystemTime MakeSystemTime(int year, int month, int day, int hour = 0, int minute = 0,
-                                 int second = 0, int milliseconds = 0) {
-  SystemTime t;
-  t.year = static_cast<std::uint16_t>(year);
-  t.month = static_cast<std::uint16_t>(month);
-  t.day = static_cast<std::uint16_t>(day);
-  t.hour = static_cast<std::uint16_t>(hour);
-  t.minute = static_cast<std::uint16_t>(minute);
-  t.second = static_cast<std::uint16_t>(second);
-  t.milliseconds = static_cast<std::uint16_t>(milliseconds);
-  return t;
-}
 
 class SettableSystem {
  public:
   SettableSystem();
 
-  // ---- Clock. Every LocalTime read answers the time set, then moves it on by
-  // the step (0: the clock stands still).
-  void SetLocalTime(const SystemTime& time) { clock_ = time; }
-  void SetClock(const SystemTime& time) { clock_ = time; }
+  // ---- Clock: the machine's one simulated clock (base/simulated_clock.h).
+  // Every Sleep passes its time on it. Every LocalTime read answers the time,
+  // then moves it on by the step (0: only waits move it).
+  SimulatedClock& Clock() { return clock_; }
+  void SetLocalTime(const SystemTime& time) { clock_.SetLocalTime(time); }
+  void SetClock(const SystemTime& time) { clock_.SetLocalTime(time); }
   // Sets the day and time; the day of the week follows from the date.
   void SetClock(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
                 int milliseconds = 0);
@@ -76,6 +65,7 @@ class SettableSystem {
   // The paths FlushProfile was called with, in order.
   const std::vector<std::string>& ProfileFlushes() const { return profile_flushes_; }
   int ThreadLocaleResets() const { return thread_locale_resets_; }
+  // The time asked for by Sleep through this object.
   std::uint64_t SleptMilliseconds() const { return slept_ms_; }
 
  protected:
@@ -90,12 +80,15 @@ class SettableSystem {
   bool ValidLocale(std::uint32_t lcid) const { return valid_locales_.count(lcid) != 0; }
   std::vector<OsServices::Era> Eras(int calendar) const;
   const std::string& ExecutablePathSet() const { return executable_path_; }
-  void NoteSleep(std::uint32_t milliseconds) { slept_ms_ += milliseconds; }
+  void NoteSleep(std::uint32_t milliseconds) {
+    slept_ms_ += milliseconds;
+    clock_.Pass(milliseconds, "Sleep");
+  }
   void NoteProfileWrite(ProfileWrite write) { profile_writes_.push_back(std::move(write)); }
   void NoteProfileFlush(const std::string& path) { profile_flushes_.push_back(path); }
 
  private:
-  SystemTime clock_;
+  SimulatedClock clock_;
   std::int64_t clock_step_ms_ = 0;
   int clock_reads_ = 0;
   std::map<std::uint32_t, std::string> locale_items_;
@@ -112,7 +105,8 @@ class SettableSystem {
 };
 
 // `Files` with the clock, locale, code page, executable path and waiting of a
-// SettableSystem. REQUIRES: `Files` derives from OsServices.
+// SettableSystem. REQUIRES: `Files` derives from OsServices. `Files::Sleep` is
+// not called.
 template <class Files>
 class WithSettableSystem : public Files, public SettableSystem {
  public:
@@ -120,10 +114,8 @@ class WithSettableSystem : public Files, public SettableSystem {
 
   bool IsLeadByte(std::uint8_t byte) const override { return LeadByte(byte); }
   std::string ExecutablePath() override { return ExecutablePathSet(); }
-  void Sleep(std::uint32_t milliseconds) override {
-    NoteSleep(milliseconds);
-    Files::Sleep(milliseconds);
-  }
+  // Test services never wait: the time passes on the clock.
+  void Sleep(std::uint32_t milliseconds) override { NoteSleep(milliseconds); }
   bool WriteProfileString(const std::string& section, const std::string& key,
                           const std::string& value, const std::string& path) override {
     NoteProfileWrite({section, key, value, path});

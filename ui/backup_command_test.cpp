@@ -159,10 +159,12 @@ TEST_F(LongRunTest, WindowStaysAnsweringDuringEachCopyAndShowsItsProgress) {
   }
   EXPECT_EQ(starts, 3);
   EXPECT_EQ(steps.back().first, total);
-  EXPECT_EQ(view_.responsive_calls, static_cast<int>(steps.size()) + 3);
+  // It also pumps while each copy's flush takes its time beside it.
+  const int flushes = 3;
+  EXPECT_EQ(view_.responsive_calls, static_cast<int>(steps.size()) + 3 + flushes);
   // The progress shows during a copy and is gone once its result is written.
-  ASSERT_EQ(progress_seen.size(), steps.size() + 3);
-  EXPECT_EQ(std::count(progress_seen.begin(), progress_seen.end(), false), 3);
+  ASSERT_EQ(progress_seen.size(), steps.size() + 3 + flushes);
+  EXPECT_EQ(std::count(progress_seen.begin(), progress_seen.end(), false), 3 + flushes);
   EXPECT_FALSE(progress_seen.back());
   EXPECT_FALSE(view_.progress_shown);
   // Windows hears why the session should wait, for exactly as long as the run.

@@ -170,7 +170,7 @@ TEST_F(TrayIconNotifyTest, ClickWhileABoxIsOpenBringsTheBoxToTheFront) {
     if (clicked) return;
     clicked = true;
     when_opened = view.active;
-    view.may_take_foreground = true;
+    view.GrantForeground();
     form->TrayNotify(kWmLButtonDown);
     after_click = view.active;
   };

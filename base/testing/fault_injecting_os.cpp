@@ -1,5 +1,7 @@
 #include "base/testing/fault_injecting_os.h"
 
+#include "base/settable_system.h"
+
 #include <algorithm>
 #include <iterator>
 #include <utility>
@@ -84,7 +86,9 @@ class FaultInjectingOs::TrackedFile : public ExclusiveFile {
   std::string content_;  // what was read or written so far, from the start
 };
 
-FaultInjectingOs::FaultInjectingOs(OsServices& target) : OsServicesWrapper(target) {}
+FaultInjectingOs::FaultInjectingOs(OsServices& target) : OsServicesWrapper(target) {
+  if (auto* system = dynamic_cast<SettableSystem*>(&target)) clock_ = &system->Clock();
+}
 
 FaultInjectingOs::~FaultInjectingOs() = default;
 
@@ -107,7 +111,7 @@ bool FaultInjectingOs::HoldFile(const std::string& path, int io_calls) {
 
 bool FaultInjectingOs::HoldFileFor(const std::string& path, std::uint32_t milliseconds) {
   if (!HoldFile(path, -1)) return false;
-  holds_[path].release_at_ms = static_cast<std::int64_t>(now_ms_ + milliseconds);
+  holds_[path].release_at_ms = static_cast<std::int64_t>(NowMs() + milliseconds);
   return true;
 }
 
@@ -124,28 +128,30 @@ void FaultInjectingOs::HoldAtNthCall(int n, std::uint32_t milliseconds, OsCall c
 void FaultInjectingOs::ReleaseExpiredHolds() {
   for (auto it = holds_.begin(); it != holds_.end();) {
     if (it->second.release_at_ms >= 0 &&
-        static_cast<std::uint64_t>(it->second.release_at_ms) <= now_ms_) {
+        static_cast<std::uint64_t>(it->second.release_at_ms) <= NowMs()) {
       it = holds_.erase(it);
     } else {
       ++it;
     }
   }
   for (auto it = held_until_.begin(); it != held_until_.end();)
-    it = it->second <= now_ms_ ? held_until_.erase(it) : std::next(it);
+    it = it->second <= NowMs() ? held_until_.erase(it) : std::next(it);
 }
 
 void FaultInjectingOs::Sleep(std::uint32_t milliseconds) {
-  now_ms_ += milliseconds;
+  slept_ms_ += milliseconds;
+  clock_->Pass(milliseconds, "Sleep");
   ReleaseExpiredHolds();
 }
 
 bool FaultInjectingOs::NamesHeldFile(OsCall kind,
                                      std::initializer_list<const std::string*> paths) {
   injected_error_ = FileError::kNone;
+  ReleaseExpiredHolds();
   if (hold_at_ > 0 && (hold_call_ == OsCall::kAnyIo || hold_call_ == kind) &&
       ++hold_calls_ == hold_at_) {
     held_path_ = **paths.begin();
-    held_until_[held_path_] = now_ms_ + hold_ms_;
+    held_until_[held_path_] = NowMs() + hold_ms_;
   }
   for (const std::string* path : paths) {
     if (held_until_.count(*path) != 0) {
@@ -184,6 +190,7 @@ void FaultInjectingOs::BeforeCall(OsCall call, int n, std::function<void()> acti
 }
 
 bool FaultInjectingOs::Hit(OsCall kind) {
+  ReleaseExpiredHolds();
   // Files held for a number of calls are let go once those calls are made.
   for (auto it = holds_.begin(); it != holds_.end();) {
     if (it->second.calls_left == 0) {
@@ -293,6 +300,7 @@ std::unique_ptr<ExclusiveFile> FaultInjectingOs::OpenExclusive(const std::string
 
 bool FaultInjectingOs::WriteProfileString(const std::string& section, const std::string& key,
                                           const std::string& value, const std::string& path) {
+  injected_error_ = FileError::kNone;  // not the reason of an earlier call
   if (Fails(OsCall::kProfileWrite)) return false;
   return OsServicesWrapper::WriteProfileString(section, key, value, path);
 }

@@ -10,8 +10,10 @@
 //   - simulates a crash: every byte written through it and not flushed since
 //     is lost. Such a file keeps its length (the file system's metadata is
 //     journaled) but its unflushed bytes come back as zeros.
-// Time passes only through Sleep, which does not wait: it adds the time asked
-// for to a simulated clock that lets held files go.
+// Time is the one simulated clock's (base/simulated_clock.h): the target's
+// when the target keeps a SettableSystem, else one of its own; UseClock
+// names another. Sleep does not wait: it passes the time on that clock, and
+// held files go when their time is up, however the clock got there.
 // Without a request it forwards every call unchanged (Sleep aside).
 //
 // To add a fault: give it an OsFault value (or an OsCall kind) and handle it
@@ -27,6 +29,7 @@
 #include <vector>
 
 #include "base/os_services_wrapper.h"
+#include "base/simulated_clock.h"
 
 namespace quillset {
 
@@ -59,6 +62,9 @@ class FaultInjectingOs : public OsServicesWrapper {
   explicit FaultInjectingOs(OsServices& target);
   ~FaultInjectingOs() override;
 
+  // The clock whose time lets held files go; must outlive this object.
+  void UseClock(SimulatedClock& clock) { clock_ = &clock; }
+
   // ---- Failing calls
   // Fails the `n`th call (1-based, counted from now) of kind `call` with
   // `fault`; n = 0 fails nothing. Resets the count and the other faults of
@@ -90,8 +96,8 @@ class FaultInjectingOs : public OsServicesWrapper {
   // and the file it took hold of (empty: none yet).
   int HeldCallFailures() const { return held_call_failures_; }
   const std::string& HeldPath() const { return held_path_; }
-  // Simulated time passed through Sleep.
-  std::uint64_t SleptMilliseconds() const { return now_ms_; }
+  // The time asked for by Sleep through this object.
+  std::uint64_t SleptMilliseconds() const { return slept_ms_; }
   // Runs `action` just before the `n`th call (1-based, from now) of `call`.
   void BeforeCall(OsCall call, int n, std::function<void()> action);
 
@@ -157,7 +163,10 @@ class FaultInjectingOs : public OsServicesWrapper {
   };
   std::vector<Action> actions_;
 
-  std::uint64_t now_ms_ = 0;
+  std::uint64_t NowMs() const { return clock_->ElapsedMs(); }
+  SimulatedClock own_clock_;
+  SimulatedClock* clock_ = &own_clock_;
+  std::uint64_t slept_ms_ = 0;
   FileError injected_error_ = FileError::kNone;  // of the last call, if injected
   int hold_at_ = 0;
   int hold_calls_ = 0;
@@ -165,7 +174,7 @@ class FaultInjectingOs : public OsServicesWrapper {
   OsCall hold_call_ = OsCall::kAnyIo;
   int held_call_failures_ = 0;
   std::string held_path_;
-  std::map<std::string, std::uint64_t> held_until_;  // path -> simulated time
+  std::map<std::string, std::uint64_t> held_until_;  // path -> the clock's elapsed time
 };
 
 }  // namespace quillset

@@ -331,15 +331,17 @@ std::string InMemoryFileServices::GetProfileString(const std::string& section,
 bool InMemoryFileServices::WriteProfileString(const std::string& section,
                                               const std::string& key, const std::string& value,
                                               const std::string& path) {
-  if (path.empty()) return false;
+  if (path.empty()) return Fail(FileError::kNotFound);
   const std::string file_key = Key(path);
   Node* node = Find(path);
   if (node == nullptr) {
-    if (!ParentExists(file_key)) return false;
+    if (!ParentExists(file_key)) return Fail(FileError::kNotFound);
     AddFile(path, std::string());
     node = Find(path);
-  } else if (node->folder || node->held || node->read_only) {
-    return false;
+  } else if (node->held) {
+    return Fail(FileError::kInUse);
+  } else if (node->folder || node->read_only) {
+    return Fail(FileError::kAccessDenied);
   }
   node->content = SetProfileValue(node->content, section, key, value, kShiftJis);
   node->write_time = ++write_clock_;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "base/locale_items.h"
+#include "base/testing/fault_injecting_os.h"
 #include "base/testing/os_services_contract.h"
 
 namespace quillset {
@@ -67,6 +68,20 @@ TEST(SettableSystemTest, ClockStartsOnAMondayMorningAndStepsAcrossMidnight) {
   EXPECT_EQ(os.ClockReads(), 3);
 }
 
+TEST(InMemoryOsTest, UnderTheFaultInjectorEveryFailureGivesItsOwnReason) {
+  InMemoryOs os;
+  FaultInjectingOs faults(os);
+  os.AddFile("C:\\q.ini", "");
+  faults.HoldAtNthCall(1, 1000, OsCall::kRemove);
+  EXPECT_FALSE(faults.RemoveFile("C:\\q.ini"));
+  EXPECT_EQ(faults.LastFileError(), FileError::kInUse);
+  EXPECT_FALSE(faults.WriteProfileString("Time", "TimerSet", "0", "C:\\no\\q.ini"));
+  EXPECT_EQ(faults.LastFileError(), FileError::kNotFound);
+  os.SetAttributes("C:\\q.ini", kAttributeReadOnly);
+  EXPECT_FALSE(faults.WriteProfileString("Time", "TimerSet", "0", "C:\\q.ini"));
+  EXPECT_EQ(faults.LastFileError(), FileError::kAccessDenied);
+}
+
 TEST(SettableSystemTest, LocaleItemsCanBeChangedOrTakenAway) {
   InMemoryOs os;
   std::string value;
@@ -83,9 +98,24 @@ TEST(SettableSystemTest, LocaleItemsCanBeChangedOrTakenAway) {
   EXPECT_EQ(os.ThreadLocaleResets(), 1);
   os.SetSingleByteCodePage(true);
   EXPECT_FALSE(os.IsLeadByte(0x81));
-  os.Sleep(1500);
-  os.Sleep(600000);
-  EXPECT_EQ(os.SleptMilliseconds(), 601500u);
+}
+
+TEST(SettableSystemTest, OneClockMovesWithEveryWaitTheDateAndHeldFilesIncluded) {
+  InMemoryOs os;
+  FaultInjectingOs faults(os);
+  os.AddFile("C:\\held.txt", "x");
+  os.SetClock(2026, 12, 31, 23, 59, 59, 500);
+  ASSERT_TRUE(faults.HoldFileFor("C:\\held.txt", 2000));
+  os.Sleep(1500);     // the machine's wait
+  faults.Sleep(400);  // a wait through the fault injector: the same clock
+  const SystemTime now = os.LocalTime();
+  EXPECT_EQ(now.year * 10000 + now.month * 100 + now.day, 20270101);
+  EXPECT_EQ(now.second * 1000 + now.milliseconds, 1400);
+  EXPECT_EQ(faults.OpenExclusive("C:\\held.txt", FileOpenMode::kReadExisting), nullptr);
+  os.Clock().Pass(100);  // a slow call charged elsewhere
+  EXPECT_NE(faults.OpenExclusive("C:\\held.txt", FileOpenMode::kReadExisting), nullptr);
+  EXPECT_EQ(os.SleptMilliseconds(), 1500u);
+  EXPECT_EQ(faults.SleptMilliseconds(), 400u);
 }
 
 }  // namespace

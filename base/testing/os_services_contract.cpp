@@ -75,6 +75,7 @@ TEST_P(OsServicesContract, ProfileReaderTrimsBlanksAndEnclosingQuotesAndCutsLong
 
 TEST_P(OsServicesContract, ProfileWriteFailsWhenTheFileCannotBeWritten) {
   EXPECT_FALSE(os().WriteProfileString("Time", "TimerSet", "0", Path("no\\such\\q.ini")));
+  EXPECT_EQ(os().LastFileError(), FileError::kNotFound);
   ASSERT_TRUE(under_test_->MakeFolder(Path("dir.ini")));
   EXPECT_FALSE(os().WriteProfileString("Time", "TimerSet", "0", Path("dir.ini")));
   const std::string ini = Path("q.ini");
@@ -82,6 +83,7 @@ TEST_P(OsServicesContract, ProfileWriteFailsWhenTheFileCannotBeWritten) {
   if (under_test_->refuses_read_only) {
     ASSERT_TRUE(os().SetAttributes(ini, kAttributeReadOnly));
     EXPECT_FALSE(os().WriteProfileString("Time", "TimerSet", "0", ini));
+    EXPECT_EQ(os().LastFileError(), FileError::kAccessDenied);
     ASSERT_TRUE(os().SetAttributes(ini, kAttributeNormal));
   }
   EXPECT_EQ(ReadText("q.ini"), "[Time]\r\nTimerSet=5\r\n");

@@ -46,8 +46,8 @@ struct PlatformOsMember {
 class RealFilesTestOs : private PlatformOsMember, public WithSettableSystem<FaultInjectingOs> {
  public:
   using Base = WithSettableSystem<FaultInjectingOs>;
-  RealFilesTestOs() : Base(platform) {}
-  using FaultInjectingOs::SleptMilliseconds;
+  RealFilesTestOs() : Base(platform) { UseClock(Clock()); }
+  using SettableSystem::SleptMilliseconds;
 
   // ---- File copies and moves: recorded.
   std::vector<std::pair<std::string, std::string>> copies;

@@ -37,10 +37,10 @@ class FakeFormView : public FormView {
   void RestoreWindow() override {
     visible = true;
     log.push_back("restore");
-    if (may_take_foreground) active = Active::kMainWindow;
+    if (TakeForeground()) active = Active::kMainWindow;
   }
   void BringOpenBoxToFront() override {
-    if (open_boxes > 0 && may_take_foreground) active = Active::kBox;
+    if (open_boxes > 0 && TakeForeground()) active = Active::kBox;
   }
   bool IsWindowVisible() override { return visible; }
   void CloseWindow() override { log.push_back("close"); close_requests++; }
@@ -100,16 +100,28 @@ class FakeFormView : public FormView {
     return answer;
   }
 
-  // Windows' foreground rule: the program may take the foreground only when
-  // the user has just reached it (the test sets `may_take_foreground`: a click
-  // on its tray icon); otherwise a box it opens is not the active window.
+  // Windows' foreground rule: a program may move the foreground to one of
+  // its windows while it holds the foreground, or once after the user acted
+  // on it (a click on its tray icon: the test calls GrantForeground); the
+  // first foreground change spends that grant. Otherwise a window it restores
+  // or a box it opens is not the active window.
   enum class Active { kOtherProgram, kMainWindow, kBox };
   Active active = Active::kOtherProgram;
+  // The grant; spent by the first foreground change.
   bool may_take_foreground = false;
   int open_boxes = 0;
+  void GrantForeground() { may_take_foreground = true; }
+  // The user turns to another program.
+  void UserActivatesOtherProgram() { active = Active::kOtherProgram; }
+  bool TakeForeground() {
+    if (active != Active::kOtherProgram) return true;
+    if (!may_take_foreground) return false;
+    may_take_foreground = false;
+    return true;
+  }
   void OpenBox() {
     ++open_boxes;
-    if (may_take_foreground) active = Active::kBox;
+    if (TakeForeground()) active = Active::kBox;
     // A box runs a message loop of its own: the UI thread pumps while it is open.
     SimulatedUiThread::Current().Pumped();
     if (during_box) during_box();

@@ -8,8 +8,10 @@
 
 #include <algorithm>
 
+#include "base/testing/in_memory_os.h"
 #include "ui/testing/fake_form_view.h"
 #include "ui/testing/fake_shell_services.h"
+#include "ui/testing/ui_timed_os.h"
 
 namespace quillset {
 namespace {
@@ -44,6 +46,21 @@ TEST(SimulatedUiThreadTest, WorkBesideTheUiThreadKeepsItPumping) {
   EXPECT_EQ(SimulatedUiThread::Current().LongestBlockMs(), 0u);
 }
 
+TEST(SimulatedUiThreadTest, TheForegroundGrantIsSpentByTheFirstForegroundChange) {
+  FakeFormView view;
+  view.OpenBox();  // no grant: the box opens behind the program the user works in
+  EXPECT_EQ(view.active, FakeFormView::Active::kOtherProgram);
+  view.GrantForeground();  // a click on the tray icon
+  view.RestoreWindow();
+  EXPECT_EQ(view.active, FakeFormView::Active::kMainWindow);
+  view.OpenBox();  // the program holds the foreground: its box takes it
+  EXPECT_EQ(view.active, FakeFormView::Active::kMainWindow);
+  view.UserActivatesOtherProgram();
+  view.OpenBox();  // the grant was spent by the restore
+  view.RestoreWindow();
+  EXPECT_EQ(view.active, FakeFormView::Active::kOtherProgram);
+}
+
 class CountingEvents : public FormEvents {
  public:
   void FormCreate() override {}
@@ -57,9 +74,13 @@ class CountingEvents : public FormEvents {
   void TrayNotify(std::uint32_t) override {}
   void TaskbarCreated() override {}
   void SettingChange() override {}
-  void QueryEndSession() override { Spend(query_ms); }
+  void QueryEndSession() override {
+    Spend(query_ms);
+    if (on_query) on_query();
+  }
   void EndSession(bool) override { Spend(end_ms); }
   std::uint64_t query_ms = 0, end_ms = 0;
+  std::function<void()> on_query;
   FakeFormView* view = nullptr;
 
  private:
@@ -92,6 +113,35 @@ TEST(SimulatedUiThreadTest, SessionEndComesInWindowsOrderWithinItsBudget) {
   // About 5 s for both.
   form.query_ms = 2500;
   form.end_ms = 2600;
+  view.QueryEndSession(form);
+  EXPECT_NONFATAL_FAILURE(view.EndSession(form, true), "the session end took");
+}
+
+// Writing a file costs the time of a disk, on the one clock: a save at the
+// question of the session's end counts against its budget, even beside the
+// UI thread, and the local time moves with it.
+TEST(SimulatedUiThreadTest, AFileSaveCostsTimeThatCountsAgainstTheSessionEnd) {
+  UiTimedOs<testing_support::InMemoryOs> os;
+  FakeShellServices shell;
+  FakeFormView view;
+  CountingEvents form;
+  form.view = &view;
+  form.on_query = [&] {
+    shell.RunOffUiThread(
+        [&] {
+          auto file = os.OpenExclusive("C:\\list.cds", FileOpenMode::kCreateAlways);
+          const std::string bytes(2u << 20, 'x');
+          std::size_t done = 0;
+          ASSERT_TRUE(file && file->Write(bytes.data(), bytes.size(), done) && file->Flush());
+        },
+        [&] { view.KeepResponsive(); });
+  };
+  view.QueryEndSession(form);
+  view.EndSession(form, false);
+  EXPECT_EQ(view.session_end_messages[0].spent_ms, 2u + 20u + 20u);  // open, 2 MiB, flush
+  EXPECT_EQ(os.LocalTime().milliseconds, 42);
+
+  os.call_ms[OsCall::kFlush] = 5000;  // a disk that takes its time
   view.QueryEndSession(form);
   EXPECT_NONFATAL_FAILURE(view.EndSession(form, true), "the session end took");
 }
