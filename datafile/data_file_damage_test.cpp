@@ -237,5 +237,19 @@ TEST_F(DataFileDamageTest, EveryBitFlipOutsideAValueIsRefusedOrLoadsTheSameList)
             << inside_different << " of them loaded a different value)\n";
 }
 
+TEST_F(DataFileDamageTest, EveryFormTheProgramWritesLoadsTheSameList) {
+  std::unique_ptr<TClientDataSet> loaded;
+  ASSERT_EQ(Load(Saved(4, 2), loaded), "");
+  const std::string binary = ListContent(*loaded);
+  for (PacketForm form : {PacketForm::kText, PacketForm::kTextUtf8}) {
+    PacketSaving how;
+    how.form = form;
+    SaveFile(*loaded, os_, path_, nullptr, how);
+    std::unique_ptr<TClientDataSet> again;
+    ASSERT_EQ(Load(ReadFileBytes(path_), again), "") << static_cast<int>(form);
+    EXPECT_EQ(ListContent(*again), binary) << static_cast<int>(form);
+  }
+}
+
 }  // namespace
 }  // namespace quillset
