@@ -4,9 +4,7 @@
 // few edits and runs counts what each flip does.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
-#include <functional>
 #include <iostream>
 
 #include "base/errors.h"
@@ -14,7 +12,6 @@
 #include "datafile/data_file.h"
 #include "datafile/little_endian.h"
 #include "datafile/packet_reader.h"
-#include "datafile/packet_writer.h"
 #include "datafile/table_packet.h"
 #include "datafile/table_packet_test_support.h"
 #include "store/testing/edited_list.h"
@@ -93,32 +90,16 @@ Bytes WithTableProperty(Bytes file, const Bytes& property) {
   return file;
 }
 
-// The program's four columns, then structure columns nested `depth` deep
-// around a number; no rows.
+// The empty list with one more column: structures nested `depth` deep
+// around a number.
 Bytes NestedColumnsFile(int depth) {
-  DSDATAPACKET w;
-  const std::uint8_t width100[] = {100, 0}, width20[] = {20, 0};
-  EXPECT_EQ(w.BeginPacket(3, 5), kStatusOk);
-  const struct {
-    const char* name;
-    TypeCode type;
-    const std::uint8_t* width;
-  } columns[] = {{"バックアップファイル", 0x00490001, width100},
-                 {"保管場所", 0x00490001, width100},
-                 {"結果", 0x00490001, width20},
-                 {"バックアップ日時", 0x00080008, nullptr}};
-  for (const auto& c : columns) {
-    EXPECT_EQ(w.AddColumn(MakeColumnDesc(c.name, c.type)), kStatusOk);
-    if (c.width) {
-      EXPECT_EQ(w.AddProperty(PropertyLevel::kColumn, "WIDTH", kTypeUInt16, 2, c.width), kStatusOk);
-    }
-  }
-  for (int d = 0; d < depth; ++d) EXPECT_EQ(w.AddColumn(MakeColumnDesc("s", 0x010C0001)), kStatusOk);
-  EXPECT_EQ(w.AddColumn(MakeColumnDesc("n", 0x00010004)), kStatusOk);
-  EXPECT_EQ(w.AddProperty(PropertyLevel::kTable, nullptr, 0, 0, nullptr), kStatusOk);
-  Bytes packet;
-  EXPECT_EQ(w.FinishPacket(packet), kStatusOk);
-  return packet;
+  Bytes b = EmptyListFile(), chain;
+  for (int d = 0; d < depth; ++d) Append(chain, FromHex("01 73 01 00 0C 01 00 00 00 00"));
+  Append(chain, FromHex("01 6E 04 00 01 00 00 00 00 00"));
+  b.insert(b.begin() + 144, chain.begin(), chain.end());
+  StoreU16(b.data() + 12, 5);
+  StoreU16(b.data() + 22, static_cast<std::uint16_t>(146 + chain.size()));
+  return b;
 }
 
 // The one-entry file (its result null) with the result column a fixed-width
@@ -132,46 +113,38 @@ Bytes WidthZeroResultFile() {
   return b;
 }
 
+// `file` with the bits `mask` of byte `at` flipped.
+Bytes Flipped(Bytes file, std::size_t at, std::uint8_t mask) {
+  file.at(at) ^= mask;
+  return file;
+}
+
 TEST_F(DataFileDamageTest, DamageThatWouldChangeTheListIsRefusedWithTheFilesName) {
-  const Bytes saved = Saved(3, 1);
+  const Bytes saved = Saved(3, 1), after_run = AfterBackupRunFile();
+  const std::size_t path_at = Find(saved, "C:\\Users");
+  const std::size_t last_entry = 165 + (LoadU32(&saved[161]) / 3 - 1) * 12;
+  ASSERT_EQ(LoadU32(&saved[last_entry + 8]), kChangeDelete);
   const struct {
     const char* fault;
-    std::function<Bytes()> file;
+    Bytes file;
     const char* status;
   } cases[] = {
-      {"the first column's WIDTH 100 -> 36 (bit 0x40 of byte 63)",
-       [&] { Bytes b = saved; b[63] ^= 0x40; return b; }, "0x4005"},
-      {"a text byte turned 0x00",
-       [&] { Bytes b = saved; b[Find(b, "C:\\Users") + 3] = 0; return b; }, "0x4005"},
-      {"a change packet (DELTA)",
-       [&] { return WithTableProperty(saved, FromHex("05 44 45 4C 54 41 02 00 02 00 01 00")); },
+      {"the first column's WIDTH 100 -> 36", Flipped(saved, 63, 0x40), "0x4005"},
+      {"a text byte turned 0x00", Flipped(saved, path_at + 3, saved[path_at + 3]), "0x4005"},
+      {"a change packet", WithTableProperty(saved, FromHex("05 44 45 4C 54 41 02 00 02 00 01 00")),
        "0x4005"},
-      {"a fixed-width result column of width 0",
-       [&] { return WidthZeroResultFile(); }, "0x2702"},
-      {"structure columns nested 33 deep", [&] { return NestedColumnsFile(33); }, "0x2710"},
-      {"a date whose sign bit flipped",
-       [&] {
-         Bytes b = AfterBackupRunFile();
-         b[b.size() - 1] ^= 0x80;
-         return b;
-       },
+      {"a fixed-width result column of width 0", WidthZeroResultFile(), "0x2702"},
+      {"structure columns nested 33 deep", NestedColumnsFile(33), "0x2710"},
+      {"a date whose sign bit flipped", Flipped(after_run, after_run.size() - 1, 0x80), "0x4005"},
+      {"a replaced version shown again", Flipped(saved, LoadU16(&saved[22]), RowStatusOriginal),
        "0x4005"},
-      {"the status of a replaced version without RowStatusOriginal",
-       [&] { Bytes b = saved; b[LoadU16(b.data() + 22)] ^= RowStatusOriginal; return b; }, "0x4005"},
       {"a deleted row shown again",
-       [&] {
-         Bytes b = saved;
-         const std::size_t last_entry = 165 + (LoadU32(b.data() + 161) / 3 - 1) * 12;
-         EXPECT_EQ(LoadU32(b.data() + last_entry + 8), kChangeDelete);
-         b[RowOffsets(b).at(LoadU32(b.data() + last_entry) - 1)] ^= RowStatusDeleted;
-         return b;
-       },
-       "0x4005"},
+       Flipped(saved, RowOffsets(saved).at(LoadU32(&saved[last_entry]) - 1), RowStatusDeleted), "0x4005"},
   };
   std::unique_ptr<TClientDataSet> loaded;
   ASSERT_EQ(Load(saved, loaded), "");
   ASSERT_EQ(Load(NestedColumnsFile(32), loaded), "");
-  for (const auto& c : cases) EXPECT_EQ(Load(c.file(), loaded), Damaged(c.status)) << c.fault;
+  for (const auto& c : cases) EXPECT_EQ(Load(c.file, loaded), Damaged(c.status)) << c.fault;
 }
 
 // What a loaded list holds for good: the change log, and every slot's status
