@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -103,6 +105,19 @@ std::string InMemoryFileServices::Key(const std::string& path) {
       parts.back() += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
     }
   }
+  // As the system normalizes a full path: a part's one trailing dot goes,
+  // and the last part (unless a separator follows it) loses all its
+  // trailing dots and spaces: "a.txt. " names "a.txt".
+  const bool ends_in_separator = parts.back().empty();
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    std::string& part = parts[i];
+    if (part == "." || part == "..") continue;
+    if (i + 1 == parts.size() && !ends_in_separator) {
+      while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+    } else if (part.size() >= 2 && part.back() == '.' && part[part.size() - 2] != '.') {
+      part.pop_back();
+    }
+  }
   // Empty parts (doubled or trailing separators) and "." name nothing; ".."
   // names the folder above, as the system resolves a full path.
   std::string key = parts[0];
@@ -122,7 +137,56 @@ std::string InMemoryFileServices::Key(const std::string& path) {
   return key;
 }
 
+FileError InMemoryFileServices::NameProblem(const std::string& path) const {
+  std::size_t characters = 0;
+  std::string part;  // the part read so far, case folded
+  for (std::size_t i = 0; i <= path.size(); ++i, ++characters) {
+    const auto byte = i < path.size() ? static_cast<std::uint8_t>(path[i]) : std::uint8_t{'\\'};
+    if (kShiftJis.IsLeadByte(byte)) {
+      // A lead byte needs a trail byte; code page 932 maps nothing else.
+      if (i + 1 >= path.size()) return FileError::kOther;
+      const auto trail = static_cast<std::uint8_t>(path[++i]);
+      if (trail < 0x40 || trail == 0x7F || trail > 0xFC) return FileError::kOther;
+      part += "\x81";  // any double-byte character: never a device name
+      continue;
+    }
+    if (byte == 0x80 || byte == 0xA0 || byte >= 0xFD) return FileError::kOther;
+    // Characters no name may hold (ERROR_INVALID_NAME); ":" only after a drive letter.
+    if (byte < 0x20 || std::strchr("<>\"|?*", byte) != nullptr) return FileError::kNotFound;
+    if (byte == ':' && i != 1) return FileError::kNotFound;
+    if (byte != '\\' && byte != '/') {
+      part += static_cast<char>(byte >= 'a' && byte <= 'z' ? byte - 'a' + 'A' : byte);
+      continue;
+    }
+    // A device's name, with any extension, names the device, not a file.
+    std::string base = part.substr(0, part.find('.'));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+    bool device = std::find(std::begin(kDevices), std::end(kDevices), base) != std::end(kDevices);
+    device |= base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+              base[3] >= '1' && base[3] <= '9';
+    if (device) return FileError::kOther;
+    part.clear();
+  }
+  // MAX_PATH: 259 characters and the terminator.
+  if (characters - 1 > 259) return FileError::kNotFound;
+  // A full path names a drive the test set up.
+  const std::string key = Key(path);
+  if (key.size() >= 2 && key[1] == ':' && drives_.count(key.substr(0, 2)) == 0)
+    return FileError::kNotFound;
+  return FileError::kNone;
+}
+
+bool InMemoryFileServices::Refuses(std::initializer_list<const std::string*> paths) {
+  for (const std::string* path : paths) {
+    const FileError problem = NameProblem(*path);
+    if (problem != FileError::kNone) return !Fail(problem);
+  }
+  return false;
+}
+
 InMemoryFileServices::Node* InMemoryFileServices::Find(const std::string& path) const {
+  if (NameProblem(path) != FileError::kNone) return nullptr;
   const auto it = nodes_.find(Key(path));
   return it == nodes_.end() ? nullptr : it->second.get();
 }
@@ -143,6 +207,7 @@ bool InMemoryFileServices::Fail(FileError error) {
 
 void InMemoryFileServices::AddFolder(const std::string& path) {
   const std::string key = Key(path);
+  if (key.size() >= 2 && key[1] == ':') drives_.insert(key.substr(0, 2));
   for (std::size_t at : Separators(key)) {
     const std::string above = key.substr(0, at);
     if (above.empty()) continue;
@@ -157,6 +222,7 @@ void InMemoryFileServices::AddFolder(const std::string& path) {
 
 void InMemoryFileServices::AddFile(const std::string& path, const std::string& content) {
   const std::string key = Key(path);
+  if (key.size() >= 2 && key[1] == ':') drives_.insert(key.substr(0, 2));
   const std::size_t at = LastSeparator(key);
   if (at != std::string::npos && at != 0) AddFolder(key.substr(0, at));
   std::shared_ptr<Node>& node = nodes_[key];
@@ -182,7 +248,8 @@ bool InMemoryFileServices::FileExists(const std::string& path) {
 
 bool InMemoryFileServices::DirectoryExists(const std::string& path) {
   const Node* node = Find(path);
-  return (node != nullptr && node->folder) || IsDriveRoot(Key(path));
+  return (node != nullptr && node->folder) ||
+         (IsDriveRoot(Key(path)) && NameProblem(path) == FileError::kNone);
 }
 
 bool InMemoryFileServices::FileStamp(const std::string& path, std::uint64_t& write_time,
@@ -195,6 +262,7 @@ bool InMemoryFileServices::FileStamp(const std::string& path, std::uint64_t& wri
 }
 
 bool InMemoryFileServices::GetAttributes(const std::string& path, std::uint32_t& attributes) {
+  if (Refuses({&path})) return false;
   const Node* node = Find(path);
   if (node == nullptr) return Fail(FileError::kNotFound);
   attributes = node->folder      ? kAttributeDirectory
@@ -204,6 +272,7 @@ bool InMemoryFileServices::GetAttributes(const std::string& path, std::uint32_t&
 }
 
 bool InMemoryFileServices::SetAttributes(const std::string& path, std::uint32_t attributes) {
+  if (Refuses({&path})) return false;
   Node* node = Find(path);
   if (node == nullptr) return Fail(FileError::kNotFound);
   if (!node->folder) node->read_only = (attributes & kAttributeReadOnly) != 0;
@@ -211,6 +280,7 @@ bool InMemoryFileServices::SetAttributes(const std::string& path, std::uint32_t 
 }
 
 bool InMemoryFileServices::FileIdentity(const std::string& path, FileId& id) {
+  if (Refuses({&path})) return false;
   const Node* node = Find(path);
   if (node == nullptr) return Fail(FileError::kNotFound);
   id.volume = 1;
@@ -221,6 +291,7 @@ bool InMemoryFileServices::FileIdentity(const std::string& path, FileId& id) {
 bool InMemoryFileServices::CopyFileWithProgress(const std::string& source,
                                                 const std::string& target, bool fail_if_exists,
                                                 const CopyProgress& progress) {
+  if (Refuses({&source, &target})) return false;
   const Node* from = Find(source);
   Node* onto = Find(target);
   if ((from != nullptr && from->held) || (onto != nullptr && onto->held))
@@ -258,6 +329,7 @@ bool InMemoryFileServices::CopyFileWithProgress(const std::string& source,
 }
 
 bool InMemoryFileServices::MoveFileReplacing(const std::string& from, const std::string& to) {
+  if (Refuses({&from, &to})) return false;
   const std::string from_key = Key(from), to_key = Key(to);
   const auto source = nodes_.find(from_key);
   const Node* onto = Find(to);
@@ -275,6 +347,7 @@ bool InMemoryFileServices::MoveFileReplacing(const std::string& from, const std:
 }
 
 bool InMemoryFileServices::RemoveFile(const std::string& path) {
+  if (Refuses({&path})) return false;
   const auto it = nodes_.find(Key(path));
   if (it == nodes_.end()) return Fail(FileError::kNotFound);
   if (it->second->held) return Fail(FileError::kInUse);
@@ -284,6 +357,7 @@ bool InMemoryFileServices::RemoveFile(const std::string& path) {
 }
 
 bool InMemoryFileServices::FlushFile(const std::string& path) {
+  if (Refuses({&path})) return false;
   const Node* node = Find(path);
   if (node == nullptr) return Fail(FileError::kNotFound);
   if (node->held) return Fail(FileError::kInUse);
@@ -293,6 +367,7 @@ bool InMemoryFileServices::FlushFile(const std::string& path) {
 
 std::unique_ptr<ExclusiveFile> InMemoryFileServices::OpenExclusive(const std::string& path,
                                                                    FileOpenMode mode) {
+  if (!path.empty() && Refuses({&path})) return nullptr;
   const std::string key = Key(path);
   const auto it = path.empty() ? nodes_.end() : nodes_.find(key);
   if (it != nodes_.end()) {
@@ -332,6 +407,7 @@ bool InMemoryFileServices::WriteProfileString(const std::string& section,
                                               const std::string& key, const std::string& value,
                                               const std::string& path) {
   if (path.empty()) return Fail(FileError::kNotFound);
+  if (Refuses({&path})) return false;
   const std::string file_key = Key(path);
   Node* node = Find(path);
   if (node == nullptr) {

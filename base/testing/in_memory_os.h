@@ -1,11 +1,18 @@
 // OS services whose files and folders live in memory, for tests that need no
 // real disk (and run alike natively and under Wine), with the clock, locale,
 // code page and executable path of a SettableSystem. Windows' file rules hold:
-//   - names compare without regard to ASCII case (a trail byte of a
-//     double-byte character is never folded); "\" and "/" both separate,
-//     and repeated separators count as one;
-//   - a file is made only in a folder that exists (a drive root, "C:\", and a
-//     bare name always do): otherwise kNotFound;
+//   - names as Windows takes them: compared without regard to ASCII case (a
+//     trail byte of a double-byte character is never folded); "\" and "/"
+//     both separate, and repeated separators count as one; a part's one
+//     trailing dot, and the last part's trailing dots and spaces, go;
+//   - refused (LastFileError in brackets): bytes that are no Shift-JIS
+//     (kOther), a character no name may hold, such as "?" or "*" (kNotFound),
+//     a device's name such as "CON" or "nul.txt" in any part (kOther), a path
+//     of more than MAX_PATH (259) characters (kNotFound);
+//   - a drive exists only once the test set it up (AddFolder or AddFile of
+//     a path on it): otherwise kNotFound;
+//   - a file is made only in a folder that exists (a drive root that was set
+//     up, and a bare name, always do): otherwise kNotFound;
 //   - a read-only file can be neither opened for writing, nor replaced (copy
 //     or move onto it), nor removed, nor flushed, nor written by the profile
 //     calls: kAccessDenied;
@@ -25,7 +32,9 @@
 
 #include <cstdint>
 #include <map>
+#include <initializer_list>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "base/os_services.h"
@@ -39,7 +48,8 @@ class InMemoryFileServices : public OsServices {
   InMemoryFileServices();
   ~InMemoryFileServices() override;
 
-  // ---- What the test sets up (folders above them are made too)
+  // ---- What the test sets up (folders above them, and their drive, are
+  // made too; "D:\\" sets up the drive alone)
   void AddFolder(const std::string& path);
   void AddFile(const std::string& path, const std::string& content);
   // The file's bytes; `found` false (and empty) when there is no such file.
@@ -78,9 +88,16 @@ class InMemoryFileServices : public OsServices {
   Node* Find(const std::string& path) const;
   // The folder a new file named `path` would go into exists.
   bool ParentExists(const std::string& key) const;
+  // Why Windows would refuse `path` (kNone: it takes it): bytes that are no
+  // Shift-JIS, a character no name may hold, a device's name, more than
+  // MAX_PATH characters, a drive the test did not set up.
+  FileError NameProblem(const std::string& path) const;
+  // A path of `paths` is refused: LastFileError says why.
+  bool Refuses(std::initializer_list<const std::string*> paths);
   bool Fail(FileError error);
 
   std::map<std::string, std::shared_ptr<Node>> nodes_;
+  std::set<std::string> drives_;  // "C:", as set up
   std::uint64_t next_index_ = 1;
   std::uint64_t write_clock_ = 1;  // stamps each change of a file
   int copies_made_ = 0;

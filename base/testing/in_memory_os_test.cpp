@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "base/locale_items.h"
 #include "base/testing/fault_injecting_os.h"
 #include "base/testing/os_services_contract.h"
@@ -33,19 +36,49 @@ std::unique_ptr<OsServicesUnderTest> MakeInMemoryUnderTest() {
 
 INSTANTIATE_TEST_SUITE_P(InMemory, OsServicesContract, ::testing::Values(&MakeInMemoryUnderTest));
 
-TEST(InMemoryOsTest, FilesGoOnlyIntoFoldersThatExistAndNamesMayEndInATrailByteBackslash) {
+TEST(InMemoryOsTest, NamesAndDrivesAreTakenAsWindowsTakesThem) {
   InMemoryOs os;
+  // A drive exists once the test sets it up; a file goes only into a folder
+  // that exists.
+  EXPECT_FALSE(os.DirectoryExists("D:\\"));
+  EXPECT_EQ(os.OpenExclusive("D:\\a.txt", FileOpenMode::kCreateNew), nullptr);
+  EXPECT_EQ(os.LastFileError(), FileError::kNotFound);
+  os.AddFolder("D:\\");
+  EXPECT_TRUE(os.DirectoryExists("d:"));
   EXPECT_EQ(os.OpenExclusive("D:\\new\\a.txt", FileOpenMode::kCreateNew), nullptr);
   EXPECT_EQ(os.LastFileError(), FileError::kNotFound);
   EXPECT_FALSE(os.WriteProfileString("Time", "TimerSet", "0", "D:\\new\\q.ini"));
-  EXPECT_TRUE(os.DirectoryExists("D:\\"));
-  os.AddFolder("D:\\表");  // 表 ends in the byte of "\"
+  // Case, both separators, a name ending in a trail byte "\\", and the
+  // trailing dots and spaces the system drops.
+  os.AddFolder("D:\\表");  // 表 ends in the byte of "\\"
   os.AddFile("D:\\表\\a.txt", "a");
   EXPECT_TRUE(os.DirectoryExists("d:\\表"));
-  EXPECT_TRUE(os.FileExists("D:/表/A.txt"));
-  EXPECT_TRUE(os.CopyFileWithProgress("D:\\表\\a.txt", "D:\\b.txt", true, {}));
+  EXPECT_TRUE(os.FileExists("D:/表./A.txt. ."));
+  EXPECT_TRUE(os.CopyFileWithProgress("D:\\表\\a.txt", "D:\\b.txt ", true, {}));
   EXPECT_EQ(os.FileContent("d:\\B.TXT"), "a");
   EXPECT_EQ(os.CopiesMade(), 1);
+  EXPECT_FALSE(os.RemoveFile("D:\\" + std::string(254, 'n') + ".x"));  // 259 characters
+  EXPECT_EQ(os.LastFileError(), FileError::kNotFound);  // no such file, a name it takes
+
+  // Names it refuses, and why.
+  const std::pair<std::string, FileError> kRefused[] = {
+      {"D:\\a?.txt", FileError::kNotFound},       // no name holds "?" (a lost character)
+      {"D:\\a:b.txt", FileError::kNotFound},
+      {"D:\\" + std::string(255, 'n') + ".x", FileError::kNotFound},  // past MAX_PATH
+      {"D:\\\x82", FileError::kOther},            // a lead byte without its trail byte
+      {"D:\\\x81\x7F.txt", FileError::kOther},   // no character of code page 932
+      {"D:\\\xFD.txt", FileError::kOther},
+      {"D:\\con", FileError::kOther},             // devices, with any extension
+      {"D:\\Nul .txt", FileError::kOther},
+      {"D:\\lpt1\\a.txt", FileError::kOther},
+  };
+  for (const auto& [name, why] : kRefused) {
+    EXPECT_EQ(os.OpenExclusive(name, FileOpenMode::kCreateAlways), nullptr) << name;
+    EXPECT_EQ(os.LastFileError(), why) << name;
+    EXPECT_FALSE(os.CopyFileWithProgress("D:\\b.txt", name, false, {})) << name;
+  }
+  for (const char* name : {"D:\\COM0.txt", "D:\\console.txt", "D:\\表\\ソ.txt"})
+    EXPECT_NE(os.OpenExclusive(name, FileOpenMode::kCreateAlways), nullptr) << name;
 }
 
 TEST(SettableSystemTest, ClockStartsOnAMondayMorningAndStepsAcrossMidnight) {

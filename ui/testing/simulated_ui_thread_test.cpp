@@ -122,6 +122,7 @@ TEST(SimulatedUiThreadTest, SessionEndComesInWindowsOrderWithinItsBudget) {
 // UI thread, and the local time moves with it.
 TEST(SimulatedUiThreadTest, AFileSaveCostsTimeThatCountsAgainstTheSessionEnd) {
   UiTimedOs<testing_support::InMemoryOs> os;
+  os.AddFolder("C:\\");
   FakeShellServices shell;
   FakeFormView view;
   CountingEvents form;
