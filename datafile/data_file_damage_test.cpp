@@ -10,6 +10,7 @@
 #include "base/errors.h"
 #include "base/host_os_services.h"
 #include "datafile/data_file.h"
+#include "datafile/data_file_test_support.h"
 #include "datafile/little_endian.h"
 #include "datafile/packet_reader.h"
 #include "datafile/table_packet.h"
@@ -21,14 +22,15 @@ namespace {
 
 using namespace testing_support;
 
-class DataFileDamageTest : public ::testing::Test {
+class DataFileDamageTest : public testing_support::DataFileFixture {
  protected:
+  HostOsServices& os_ = host_;  // what the loads and saves here go through
   // A list the program saved after `entries` entries, `runs` runs, an edit and a delete.
   Bytes Saved(int entries, int runs) {
     auto store = MakeBackupEntryStore(&codec_);
     store->CreateEmpty();
     EditBackupList(*store, entries, runs);
-    SaveFile(*store, os_, path_);
+    SaveFile(*store, host_, path_);
     return ReadFileBytes(path_);
   }
 
@@ -38,7 +40,7 @@ class DataFileDamageTest : public ::testing::Test {
     WriteFileBytes(path_, bytes);
     loaded = MakeBackupEntryStore(&codec_);
     try {
-      LoadFile(*loaded, os_, path_);
+      LoadFile(*loaded, host_, path_);
     } catch (const EDatabaseError& e) {
       return e.Message().empty() ? "(no text)" : e.Message();
     }
@@ -48,11 +50,6 @@ class DataFileDamageTest : public ::testing::Test {
   std::string Damaged(const char* status) {
     return FormatMessageText("ファイル %s のデータが正しくありません", {path_}) + " (" + status + ")";
   }
-
-  TempFolder folder_;
-  std::string path_ = folder_ / "Quillset.cds";
-  BinaryPacketCodec codec_;
-  HostOsServices os_;
 };
 
 // Where `text` starts in `bytes`.

@@ -21,29 +21,17 @@ using testing_support::ReadFileBytes;
 using testing_support::TempFolder;
 using testing_support::WriteFileBytes;
 
-class DataFileFaultTest : public ::testing::Test {
+class DataFileFaultTest : public testing_support::DataFileFixture {
  protected:
-  // A store loaded from the one-entry file, with a second entry added.
-  std::unique_ptr<TClientDataSet> StoreWithANewEntry() {
-    WriteFileBytes(path_, testing_support::OneEntryFile());
-    return testing_support::LoadWithANewEntry(os_, codec_, path_);
-  }
-  // The rows of the data file as it loads now.
-  int RowsOnDisk() { return testing_support::RowsInDataFile(os_, codec_, path_); }
-
-  TempFolder folder_;
-  std::string path_ = folder_ / "Quillset.cds";
-  BinaryPacketCodec codec_;
-  HostOsServices host_;
-  FaultInjectingOs os_{host_};
+  FaultInjectingOs& os_ = faults_;  // what the saves here go through
 };
 
 TEST_F(DataFileFaultTest, APowerLossAfterASaveKeepsTheNewListWhole) {
   auto store = StoreWithANewEntry();
-  SaveFile(*store, os_, path_);
+  SaveFile(*store, faults_, path_);
   const Bytes saved = ReadFileBytes(path_);
-  EXPECT_TRUE(os_.UnflushedFiles().empty());
-  os_.Crash();
+  EXPECT_TRUE(faults_.UnflushedFiles().empty());
+  faults_.Crash();
   EXPECT_EQ(ReadFileBytes(path_), saved);
   EXPECT_EQ(RowsOnDisk(), 2);
 }
@@ -57,16 +45,16 @@ TEST_F(DataFileFaultTest, APowerLossAfterAnyFailingCallOfASaveLeavesTheOldOrTheN
   for (const PacketSaving& how : {PacketSaving(), behind}) {
     for (int n = 1;; ++n) {
       auto store = StoreWithANewEntry();
-      os_.FailNthCall(n);
+      faults_.FailNthCall(n);
       bool saved = true;
       try {
-        SaveFile(*store, os_, path_, nullptr, how);
+        SaveFile(*store, faults_, path_, nullptr, how);
       } catch (const EFCreateError&) {
         saved = false;
       }
-      const bool done = !os_.Injected();
-      os_.FailNthCall(0);
-      os_.Crash();
+      const bool done = !faults_.Injected();
+      faults_.FailNthCall(0);
+      faults_.Crash();
       if (saved) {
         EXPECT_EQ(RowsOnDisk(), 2) << "call " << n;
       } else {
@@ -82,15 +70,15 @@ TEST_F(DataFileFaultTest, AHeldDataFileFailsTheSaveBeforeAnythingIsWritten) {
   auto store = StoreWithANewEntry();
   // Another program's file of the ".new" name, from an earlier run, say.
   WriteFileBytes(NewDataFilePath(path_), {1, 2, 3});
-  ASSERT_TRUE(os_.HoldFile(path_));
-  os_.FailNthCall(0, OsFault::kFail, OsCall::kWrite);  // counts the writes
-  EXPECT_THROW(SaveFile(*store, os_, path_), EFCreateError);
-  EXPECT_EQ(os_.Calls(), 0) << "nothing is written while the data file is held";
-  os_.ReleaseFile(path_);
+  ASSERT_TRUE(faults_.HoldFile(path_));
+  faults_.FailNthCall(0, OsFault::kFail, OsCall::kWrite);  // counts the writes
+  EXPECT_THROW(SaveFile(*store, faults_, path_), EFCreateError);
+  EXPECT_EQ(faults_.Calls(), 0) << "nothing is written while the data file is held";
+  faults_.ReleaseFile(path_);
   EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
   EXPECT_EQ(ReadFileBytes(NewDataFilePath(path_)), (Bytes{1, 2, 3}));
   // Once the other program lets go, the next save goes through.
-  SaveFile(*store, os_, path_);
+  SaveFile(*store, faults_, path_);
   EXPECT_EQ(RowsOnDisk(), 2);
   EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path_)));
 }

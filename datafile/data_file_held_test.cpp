@@ -25,15 +25,11 @@ using testing_support::WriteFileBytes;
 constexpr std::uint32_t kAMoment = 300;
 constexpr std::uint32_t kLonger = 60000;
 
-class DataFileHeldTest : public ::testing::Test {
+class DataFileHeldTest : public testing_support::DataFileFixture {
  protected:
+  RetryingOsServices& os_ = retrying_;  // what the loads and saves here go through
   void SetUp() override { WriteFileBytes(path_, testing_support::OneEntryFile()); }
 
-  // A store loaded from the one-entry file, with a second entry added.
-  std::unique_ptr<TClientDataSet> StoreWithANewEntry() {
-    return testing_support::LoadWithANewEntry(host_, codec_, path_);
-  }
-  int RowsOnDisk() { return testing_support::RowsInDataFile(host_, codec_, path_); }
   // The message of what `action` throws as `E`; empty when it throws nothing.
   template <typename E, typename Action>
   static std::string MessageOf(Action action) {
@@ -44,13 +40,6 @@ class DataFileHeldTest : public ::testing::Test {
     }
     return std::string();
   }
-
-  TempFolder folder_;
-  std::string path_ = folder_ / "Quillset.cds";
-  BinaryPacketCodec codec_;
-  HostOsServices host_;
-  FaultInjectingOs faults_{host_};
-  RetryingOsServices os_{faults_};
 };
 
 TEST_F(DataFileHeldTest, ASaveWhoseFileIsHeldForAMomentAtAnyCallGoesThrough) {
@@ -58,7 +47,7 @@ TEST_F(DataFileHeldTest, ASaveWhoseFileIsHeldForAMomentAtAnyCallGoesThrough) {
     WriteFileBytes(path_, testing_support::OneEntryFile());
     auto store = StoreWithANewEntry();
     faults_.HoldAtNthCall(n, kAMoment);
-    EXPECT_NO_THROW(SaveFile(*store, os_, path_)) << "call " << n;
+    EXPECT_NO_THROW(SaveFile(*store, retrying_, path_)) << "call " << n;
     const bool held = !faults_.HeldPath().empty();
     EXPECT_EQ(held, faults_.HeldCallFailures() > 0) << "call " << n;
     faults_.HoldAtNthCall(0, 0);
@@ -75,7 +64,7 @@ TEST_F(DataFileHeldTest, ASaveWhoseFileIsHeldLongerFailsWithItsMessageAndLosesNo
     WriteFileBytes(path_, testing_support::OneEntryFile());
     auto store = StoreWithANewEntry();
     faults_.HoldAtNthCall(n, kLonger);
-    const std::string failure = MessageOf<EFCreateError>([&] { SaveFile(*store, os_, path_); });
+    const std::string failure = MessageOf<EFCreateError>([&] { SaveFile(*store, retrying_, path_); });
     const bool held = !faults_.HeldPath().empty();
     faults_.HoldAtNthCall(0, 0);
     if (!held) {
@@ -86,7 +75,7 @@ TEST_F(DataFileHeldTest, ASaveWhoseFileIsHeldLongerFailsWithItsMessageAndLosesNo
     EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile()) << "call " << n;
     EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path_))) << "call " << n;
     // The list is still in memory: the next save, once the file is let go, keeps it.
-    SaveFile(*store, os_, path_);
+    SaveFile(*store, retrying_, path_);
     EXPECT_EQ(RowsOnDisk(), 2) << "call " << n;
     ASSERT_LT(n, 20);
   }
@@ -95,18 +84,18 @@ TEST_F(DataFileHeldTest, ASaveWhoseFileIsHeldLongerFailsWithItsMessageAndLosesNo
 TEST_F(DataFileHeldTest, ALoadWhoseFileIsHeldForAMomentGoesThroughAndALongerHoldFails) {
   auto store = MakeBackupEntryStore(&codec_);
   faults_.HoldAtNthCall(1, kAMoment);
-  LoadFile(*store, os_, path_);
+  LoadFile(*store, retrying_, path_);
   EXPECT_EQ(faults_.HeldPath(), path_);
   EXPECT_TRUE(store->Active());
   EXPECT_EQ(store->RowCount(), 1);
 
   auto other = MakeBackupEntryStore(&codec_);
   faults_.HoldAtNthCall(1, kLonger);
-  EXPECT_EQ(MessageOf<EFOpenError>([&] { LoadFile(*other, os_, path_); }),
+  EXPECT_EQ(MessageOf<EFOpenError>([&] { LoadFile(*other, retrying_, path_); }),
             "ファイル " + path_ + " は開けません");
   EXPECT_FALSE(other->Active());
   faults_.HoldAtNthCall(0, 0);
-  LoadFile(*other, os_, path_);
+  LoadFile(*other, retrying_, path_);
   EXPECT_EQ(other->RowCount(), 1);
   EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
 }
@@ -115,17 +104,17 @@ TEST_F(DataFileHeldTest, ALoadWhoseFileIsHeldForAMomentGoesThroughAndALongerHold
 TEST_F(DataFileHeldTest, ADataFileAnotherProgramHoldsOpenIsWaitedForUpToTwoSeconds) {
   auto store = StoreWithANewEntry();
   ASSERT_TRUE(faults_.HoldFileFor(path_, 1500));
-  SaveFile(*store, os_, path_);
+  SaveFile(*store, retrying_, path_);
   EXPECT_EQ(RowsOnDisk(), 2);
 
   ASSERT_TRUE(faults_.HoldFileFor(path_, 1500));
   auto loaded = MakeBackupEntryStore(&codec_);
-  LoadFile(*loaded, os_, path_);
+  LoadFile(*loaded, retrying_, path_);
   EXPECT_EQ(loaded->RowCount(), 2);
 
   ASSERT_TRUE(faults_.HoldFileFor(path_, 5000));
-  EXPECT_THROW(LoadFile(*loaded, os_, path_), EFOpenError);
-  EXPECT_THROW(SaveFile(*store, os_, path_), EFCreateError);
+  EXPECT_THROW(LoadFile(*loaded, retrying_, path_), EFOpenError);
+  EXPECT_THROW(SaveFile(*store, retrying_, path_), EFCreateError);
 }
 
 }  // namespace

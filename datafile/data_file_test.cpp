@@ -3,6 +3,7 @@
 // save fails, or power is lost after it, and the data file holds the old or
 // the new content whole, with no ".new" file left behind.
 #include "datafile/data_file.h"
+#include "datafile/data_file_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -26,50 +27,44 @@ using testing_support::ToHex;
 using testing_support::AddEntry;
 using testing_support::WriteFileBytes;
 
-class DataFileTest : public ::testing::Test {
+class DataFileTest : public testing_support::DataFileFixture {
  protected:
-  std::unique_ptr<TClientDataSet> NewStore() { return MakeBackupEntryStore(&codec_); }
+  FaultInjectingOs& os_ = faults_;  // what the loads and saves here go through
   std::string CannotCreate(const std::string& path) {
     return FormatMessageText("ファイル %s を作成できません", {path});
   }
   std::string CannotOpen(const std::string& path) {
     return FormatMessageText("ファイル %s は開けません", {path});
   }
-
-  TempFolder folder_;
-  std::string path_ = folder_ / "Quillset.cds";
-  BinaryPacketCodec codec_;
-  HostOsServices host_;
-  FaultInjectingOs os_{host_};
 };
 
 TEST_F(DataFileTest, DataFilePathIsTheExecutablesWithCds) {
   host_.SetExecutablePath("C:\\Tools\\Quillset.exe");
-  EXPECT_EQ(DataFilePathFor(os_), "C:\\Tools\\Quillset.cds");
+  EXPECT_EQ(DataFilePathFor(faults_), "C:\\Tools\\Quillset.cds");
   host_.SetExecutablePath("C:\\Tools.v2\\Quillset");
-  EXPECT_EQ(DataFilePathFor(os_), "C:\\Tools.v2\\Quillset.cds");
+  EXPECT_EQ(DataFilePathFor(faults_), "C:\\Tools.v2\\Quillset.cds");
   host_.SetExecutablePath("C:\\表\\Quillset");  // 表 ends in byte 0x5C
-  EXPECT_EQ(DataFilePathFor(os_), "C:\\表\\Quillset.cds");
+  EXPECT_EQ(DataFilePathFor(faults_), "C:\\表\\Quillset.cds");
 }
 
 TEST_F(DataFileTest, SaveWritesTheProgramsFilesAndLoadThenSaveKeepsTheBytes) {
   auto store = NewStore();
-  SaveFile(*store, os_, path_);  // closed store: nothing at all
+  SaveFile(*store, faults_, path_);  // closed store: nothing at all
   EXPECT_FALSE(FileExistsOnDisk(path_));
   store->CreateEmpty();
-  SaveFile(*store, os_, path_);
+  SaveFile(*store, faults_, path_);
   EXPECT_EQ(ToHex(ReadFileBytes(path_)), ToHex(testing_support::EmptyListFile()));
   AddEntry(*store, "C:\\data\\a.txt", "D:\\bak");  // pending: the save commits it
-  SaveFile(*store, os_, path_);
+  SaveFile(*store, faults_, path_);
   EXPECT_EQ(ToHex(ReadFileBytes(path_)), ToHex(testing_support::OneEntryFile()));
   EXPECT_TRUE(store->Active());
 
   WriteFileBytes(path_, testing_support::AfterBackupRunFile());
   auto loaded = NewStore();
-  LoadFile(*loaded, os_, path_);
+  LoadFile(*loaded, faults_, path_);
   EXPECT_EQ(loaded->RowCount(), 1);
   EXPECT_EQ(loaded->FieldAt(2).ReadText(), "バックアップ成功");
-  SaveFile(*loaded, os_, path_);
+  SaveFile(*loaded, faults_, path_);
   EXPECT_EQ(ToHex(ReadFileBytes(path_)), ToHex(testing_support::AfterBackupRunFile()));
   EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path_)));
 }
@@ -78,7 +73,7 @@ TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
   auto store = NewStore();
   // No file.
   try {
-    LoadFile(*store, os_, path_);
+    LoadFile(*store, faults_, path_);
     FAIL();
   } catch (const EFOpenError& e) {
     EXPECT_EQ(e.Message(), CannotOpen(path_));
@@ -87,14 +82,14 @@ TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
   // Held open by another program.
   WriteFileBytes(path_, testing_support::OneEntryFile());
   {
-    auto other = os_.OpenExclusive(path_, FileOpenMode::kReadExisting);
+    auto other = faults_.OpenExclusive(path_, FileOpenMode::kReadExisting);
     ASSERT_TRUE(other);
-    EXPECT_THROW(LoadFile(*store, os_, path_), EFOpenError);
+    EXPECT_THROW(LoadFile(*store, faults_, path_), EFOpenError);
   }
   // An empty file at start-up: nothing held, nothing to open.
   WriteFileBytes(path_, {});
   try {
-    LoadFile(*store, os_, path_);
+    LoadFile(*store, faults_, path_);
     FAIL();
   } catch (const EDatabaseError& e) {
     EXPECT_EQ(e.Message(), "ClientDataSet1: データプロバイダ/パケットがありません");
@@ -104,7 +99,7 @@ TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
   cut.resize(150);
   WriteFileBytes(path_, cut);
   try {
-    LoadFile(*store, os_, path_);
+    LoadFile(*store, faults_, path_);
     FAIL();
   } catch (const EDBClient& e) {
     EXPECT_EQ(e.Status(), kStatusBadPacket.Code());
@@ -116,7 +111,7 @@ TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
   StoreU32(not_metadata.data() + 18, 0);
   WriteFileBytes(path_, not_metadata);
   try {
-    LoadFile(*store, os_, path_);
+    LoadFile(*store, faults_, path_);
     FAIL();
   } catch (const EDBClient& e) {
     EXPECT_EQ(e.Status(), kStatusNoMetadata.Code());
@@ -132,7 +127,7 @@ TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
     ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, packet), kStatusOk);
     WriteFileBytes(path_, packet);
     try {
-      LoadFile(*store, os_, path_);
+      LoadFile(*store, faults_, path_);
       FAIL();
     } catch (const EDatabaseError& e) {
       EXPECT_EQ(e.Message(), "ClientDataSet1: 項目 '保管場所' が見つかりません");
@@ -151,7 +146,7 @@ TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
     ASSERT_EQ(StreamPacket(table, PacketForm::kBinary, packet), kStatusOk);
     WriteFileBytes(path_, packet);
     try {
-      LoadFile(*store, os_, path_);
+      LoadFile(*store, faults_, path_);
       FAIL();
     } catch (const EDatabaseError& e) {
       EXPECT_EQ(e.Message(),
@@ -163,9 +158,9 @@ TEST_F(DataFileTest, LoadFailuresAndTheirMessages) {
   EXPECT_FALSE(store->Active());
   // A read that fails half-way.
   WriteFileBytes(path_, testing_support::OneEntryFile());
-  os_.FailNthCall(3);  // open, size, read
-  EXPECT_THROW(LoadFile(*store, os_, path_), EFOpenError);
-  os_.FailNthCall(0);
+  faults_.FailNthCall(3);  // open, size, read
+  EXPECT_THROW(LoadFile(*store, faults_, path_), EFOpenError);
+  faults_.FailNthCall(0);
   EXPECT_FALSE(store->Active());
 }
 
@@ -176,7 +171,7 @@ TEST_F(DataFileTest, EmptyFileReopensThePreviousContentLessThePendingRow) {
   store->EndRowEdit();
   AddEntry(*store, "C:\\pending", "D:\\b");  // dropped by the load
   WriteFileBytes(path_, {});
-  LoadFile(*store, os_, path_);
+  LoadFile(*store, faults_, path_);
   EXPECT_TRUE(store->Active());
   EXPECT_EQ(store->RowCount(), 1);
   EXPECT_EQ(store->FieldAt(0).ReadText(), "C:\\a");
@@ -187,16 +182,16 @@ TEST_F(DataFileTest, TextFormFilesLoadAndAnXmlPathSavesTheTextForm) {
   store->CreateEmpty();
   AddEntry(*store, "C:\\data\\a.txt", "D:\\bak");
   const std::string xml_path = folder_ / "list.XML";
-  SaveFile(*store, os_, xml_path);
+  SaveFile(*store, faults_, xml_path);
   const Bytes text = ReadFileBytes(xml_path);
   ASSERT_GT(text.size(), 5u);
   EXPECT_EQ(std::string(text.begin(), text.begin() + 5), "<?xml");
   // A text-form file loads whatever its name.
   WriteFileBytes(path_, text);
   auto loaded = NewStore();
-  LoadFile(*loaded, os_, path_);
+  LoadFile(*loaded, faults_, path_);
   EXPECT_EQ(loaded->FieldAt(1).ReadText(), "D:\\bak");
-  SaveFile(*loaded, os_, path_);  // and is saved in the binary form
+  SaveFile(*loaded, faults_, path_);  // and is saved in the binary form
   EXPECT_EQ(ToHex(ReadFileBytes(path_)), ToHex(testing_support::OneEntryFile()));
 }
 
@@ -205,10 +200,10 @@ TEST_F(DataFileTest, AHeldDataFileFailsTheSaveAndKeepsItsContent) {
   auto store = NewStore();
   store->CreateEmpty();
   {
-    auto other = os_.OpenExclusive(path_, FileOpenMode::kReadExisting);
+    auto other = faults_.OpenExclusive(path_, FileOpenMode::kReadExisting);
     ASSERT_TRUE(other);
     try {
-      SaveFile(*store, os_, path_);
+      SaveFile(*store, faults_, path_);
       FAIL();
     } catch (const EFCreateError& e) {
       EXPECT_EQ(e.Message(), CannotCreate(path_));
@@ -220,8 +215,8 @@ TEST_F(DataFileTest, AHeldDataFileFailsTheSaveAndKeepsItsContent) {
   // A ".new" file that another program holds fails the save the same way.
   WriteFileBytes(NewDataFilePath(path_), {1, 2, 3});
   {
-    auto other = os_.OpenExclusive(NewDataFilePath(path_), FileOpenMode::kReadExisting);
-    EXPECT_THROW(SaveFile(*store, os_, path_), EFCreateError);
+    auto other = faults_.OpenExclusive(NewDataFilePath(path_), FileOpenMode::kReadExisting);
+    EXPECT_THROW(SaveFile(*store, faults_, path_), EFCreateError);
   }
   EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
 }
@@ -232,7 +227,7 @@ TEST_F(DataFileTest, ATableThatCannotBeWrittenFailsTheSaveWithItsStatus) {
   store.AddField(std::make_unique<TStringField>("RowState", 10));  // no packet can name it
   store.CreateEmpty();
   try {
-    SaveFile(store, os_, path_);
+    SaveFile(store, faults_, path_);
     FAIL();
   } catch (const EDBClient& e) {
     EXPECT_EQ(e.Status(), kStatusOutOfOrder.Code());
@@ -257,21 +252,21 @@ TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
     for (int n = 1; n <= 120 && !finished; ++n) {
       WriteFileBytes(path_, old_content);
       auto store = NewStore();
-      os_.FailNthCall(0);
-      LoadFile(*store, os_, path_);
+      faults_.FailNthCall(0);
+      LoadFile(*store, faults_, path_);
       AddEntry(*store, "C:\\new", "D:\\new");
-      os_.FailNthCall(n, fault);
+      faults_.FailNthCall(n, fault);
       bool failed = false;
       try {
-        SaveFile(*store, os_, path_, nullptr, how);
+        SaveFile(*store, faults_, path_, nullptr, how);
       } catch (const EFCreateError& e) {
         failed = true;
         EXPECT_EQ(e.Message(), CannotCreate(path_));
       }
-      const int calls = os_.Calls();
+      const int calls = faults_.Calls();
       // A ".new" file whose removal failed may stay; the next save truncates it.
-      const bool removal_failed = os_.Injected() && os_.FailedCall() == OsCall::kRemove;
-      os_.FailNthCall(0);
+      const bool removal_failed = faults_.Injected() && faults_.FailedCall() == OsCall::kRemove;
+      faults_.FailNthCall(0);
       if (n > calls) finished = true;  // no call was failed: the save went through
       EXPECT_TRUE(store->Active());
       if (!removal_failed) {
@@ -279,7 +274,7 @@ TEST_F(DataFileTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewFileWhole) {
       }
       // Reload: the old list, or the new one, whole.
       auto check = NewStore();
-      LoadFile(*check, os_, path_);
+      LoadFile(*check, faults_, path_);
       const std::int32_t rows = check->RowCount();
       if (failed) {
         EXPECT_EQ(ReadFileBytes(path_), old_content) << "call " << n;
@@ -298,20 +293,20 @@ TEST_F(DataFileTest, AFileTooLargeToHoldIsRefusedByNameTheListStaysAndTheCloseWr
   AddEntry(*store, "C:\\new", "D:\\new");
   store->EndRowEdit();
   DataFileState state;
-  os_.FailNthCall(2, OsFault::kHugeSize);  // the open, then the size
+  faults_.FailNthCall(2, OsFault::kHugeSize);  // the open, then the size
   try {
-    LoadFile(*store, os_, path_, &state);
+    LoadFile(*store, faults_, path_, &state);
     FAIL();
   } catch (const EDBClient& e) {
     EXPECT_EQ(e.Status(), kStatusOutOfMemory.Code());
     EXPECT_EQ(e.Message(), FormatMessageText("ファイル %s は大きすぎて読み込めません", {path_}));
   }
-  os_.FailNthCall(0);
+  faults_.FailNthCall(0);
   // A reload that cannot be done leaves the list as it was.
   ASSERT_TRUE(store->Active());
   EXPECT_EQ(store->RowCount(), 1);
   EXPECT_EQ(store->FieldAt(0).ReadText(), "C:\\new");
-  SaveFile(*store, os_, path_, &state);  // as the window's close does
+  SaveFile(*store, faults_, path_, &state);  // as the window's close does
   EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
   EXPECT_FALSE(FileExistsOnDisk(NewDataFilePath(path_)));
 }
@@ -322,22 +317,22 @@ TEST_F(DataFileTest, AReadFailingInTheMiddleOfTheFileRefusesTheLoadAndTheCloseWr
   big->CreateEmpty();
   const std::string folder(90, 'f');  // near the column's width of 100
   for (int i = 0; i < 10000; ++i) AddEntry(*big, "C:\\" + folder + std::to_string(i), "D:\\to");
-  SaveFile(*big, os_, path_);
+  SaveFile(*big, faults_, path_);
   const Bytes content = ReadFileBytes(path_);
   ASSERT_GT(content.size(), 1u << 20);
   for (int fail_at : {1, 2}) {
     auto store = NewStore();
-    os_.FailNthCall(fail_at, OsFault::kFail, OsCall::kRead);
+    faults_.FailNthCall(fail_at, OsFault::kFail, OsCall::kRead);
     try {
-      LoadFile(*store, os_, path_);
+      LoadFile(*store, faults_, path_);
       FAIL() << "read " << fail_at;
     } catch (const EFOpenError& e) {
       EXPECT_EQ(e.Message(), CannotOpen(path_));
     }
-    EXPECT_TRUE(os_.Injected()) << "read " << fail_at;
-    os_.FailNthCall(0);
+    EXPECT_TRUE(faults_.Injected()) << "read " << fail_at;
+    faults_.FailNthCall(0);
     EXPECT_FALSE(store->Active());
-    SaveFile(*store, os_, path_);  // as the window's close does
+    SaveFile(*store, faults_, path_);  // as the window's close does
     EXPECT_EQ(ReadFileBytes(path_), content);
   }
 }
@@ -379,21 +374,21 @@ TEST_F(DataFileTest, AReloadThatFailsNamesTheFileKeepsTheListAndTheCloseWritesNo
     auto store = MakeBackupEntryStore(&codec);
     DataFileState state;
     WriteFileBytes(path_, testing_support::OneEntryFile());
-    LoadFile(*store, os_, path_, &state);
+    LoadFile(*store, faults_, path_, &state);
     AddEntry(*store, "C:\\since", "D:\\start");  // pending at the reload
     WriteFileBytes(path_, c.file);  // the file changes on disk
     codec.refusal = c.refusal;
     try {
-      LoadFile(*store, os_, path_, &state);
+      LoadFile(*store, faults_, path_, &state);
       FAIL() << c.message;
     } catch (const EDBClient& e) {
       EXPECT_EQ(e.Message(), FormatMessageText(c.message.c_str(), {path_}));
     }
-    EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));  // not read again
+    EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(faults_, path_));  // not read again
     ASSERT_TRUE(store->Active()) << c.message;
     store->EndRowEdit();
     EXPECT_EQ(store->RowCount(), 2) << c.message;
-    SaveFile(*store, os_, path_, &state);  // as the window's close does
+    SaveFile(*store, faults_, path_, &state);  // as the window's close does
     EXPECT_EQ(ReadFileBytes(path_), c.file) << c.message;
   }
 }
@@ -403,7 +398,7 @@ TEST_F(DataFileTest, APacketPastItsLimitFailsTheSaveByNameAndKeepsTheOldFile) {
   // a cut file was reported saved.
   WriteFileBytes(path_, testing_support::OneEntryFile());
   auto store = NewStore();
-  LoadFile(*store, os_, path_);
+  LoadFile(*store, faults_, path_);
   AddEntry(*store, "C:\\new", "D:\\new");
   for (PacketWriting writing : {PacketWriting::kInTurn, PacketWriting::kBehind}) {
     PacketSaving how;
@@ -411,7 +406,7 @@ TEST_F(DataFileTest, APacketPastItsLimitFailsTheSaveByNameAndKeepsTheOldFile) {
     how.writing = writing;
     how.max_packet_bytes = 220;  // the file with one entry has 200 bytes, with two more
     try {
-      SaveFile(*store, os_, path_, nullptr, how);
+      SaveFile(*store, faults_, path_, nullptr, how);
       FAIL();
     } catch (const EDBClient& e) {
       EXPECT_EQ(e.Status(), kStatusOutOfMemory.Code());
@@ -424,22 +419,22 @@ TEST_F(DataFileTest, APacketPastItsLimitFailsTheSaveByNameAndKeepsTheOldFile) {
 
 TEST_F(DataFileTest, ChangeDetectionSinceTheLastLoadOrSave) {
   DataFileState state;
-  EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));  // never seen
+  EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(faults_, path_));  // never seen
   auto store = NewStore();
   store->CreateEmpty();
-  SaveFile(*store, os_, path_, &state);
-  EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
-  LoadFile(*store, os_, path_, &state);
-  EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
+  SaveFile(*store, faults_, path_, &state);
+  EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(faults_, path_));
+  LoadFile(*store, faults_, path_, &state);
+  EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(faults_, path_));
   WriteFileBytes(path_, testing_support::OneEntryFile());  // another program wrote it
-  EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
-  LoadFile(*store, os_, path_, &state);
-  EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
-  EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(os_, folder_ / "other.cds"));
+  EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(faults_, path_));
+  LoadFile(*store, faults_, path_, &state);
+  EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(faults_, path_));
+  EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(faults_, folder_ / "other.cds"));
   // Refused bytes are remembered too: the same bytes are not read again.
   WriteFileBytes(path_, {1, 2, 3});
-  EXPECT_ANY_THROW(LoadFile(*store, os_, path_, &state));
-  EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(os_, path_));
+  EXPECT_ANY_THROW(LoadFile(*store, faults_, path_, &state));
+  EXPECT_FALSE(state.DataFileChangedSinceLastLoadOrSave(faults_, path_));
 }
 
 }  // namespace
