@@ -1,7 +1,8 @@
 // The rows the data grid DBGrid1 shows and the requests it makes of them. The
-// grid (ui/win32/data_grid.h) only draws what a GridSource gives and turns keys
-// and clicks into its requests; the binding to the record store implements it
-// (the store's window of buffered rows, its fields and its row operations).
+// grid draws what a GridSource gives, and its logic (ui/grid_navigation.h)
+// turns keys and clicks into its requests; the binding to the record store
+// implements it (the store's window of buffered rows, its fields and its row
+// operations).
 //
 // Rows are addressed by their index in the window of buffered rows: 0 is the
 // top row the grid shows. Queries (the const members) never throw: a closed
@@ -59,6 +60,11 @@ class GridSource {
   virtual std::string CellText(int index, int column) const = 0;
   // The row is a new row that is not committed yet.
   virtual bool IsNewRow(int index) const = 0;
+  // The current row is a new row appended after the last row (Down on the
+  // last row), not one inserted before a row: Up drops it unchanged, Down
+  // leaves it. AtEnd cannot tell the two apart: it stays set through an
+  // insert after Ctrl+End.
+  virtual bool NewRowAppended() const = 0;
   virtual GridEditState EditState() const = 0;
   // A field of the current row was written since it entered Edit or Insert.
   virtual bool RowModified() const = 0;

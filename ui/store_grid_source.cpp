@@ -36,6 +36,12 @@ bool StoreGridSource::IsNewRow(int index) const {
   return store_.State() == StoreState::Insert && index == store_.ActiveWindowIndex();
 }
 
+bool StoreGridSource::NewRowAppended() const {
+  const int active = store_.ActiveWindowIndex();
+  return store_.State() == StoreState::Insert && active >= 0 &&
+         store_.WindowRow(active).marker == PositionMarker::AfterLast;
+}
+
 GridEditState StoreGridSource::EditState() const {
   switch (store_.State()) {
     case StoreState::Edit: return GridEditState::Edit;

@@ -27,6 +27,7 @@ class StoreGridSource : public GridSource, public DataLink {
   int ActiveIndex() const override;
   std::string CellText(int index, int column) const override;
   bool IsNewRow(int index) const override;
+  bool NewRowAppended() const override;
   GridEditState EditState() const override;
   bool RowModified() const override { return store_.RowModified(); }
   bool AtEnd() const override { return store_.AtEnd(); }

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "tests/e2e/e2e_driver.h"
-#include "ui/win32/grid_layout.h"
+#include "ui/grid_layout.h"
 #include "ui/win32/popup_menu.h"
 #include "ui/win32/window_classes.h"
 #include "ui/win32/window_font.h"

@@ -20,7 +20,7 @@ constexpr int kMinColumnWidth = 4;
 }  // namespace
 
 DataGrid::DataGrid(HWND parent, const WindowFont& font, GridSource& source, Callbacks callbacks)
-    : font_(font), source_(source), callbacks_(std::move(callbacks)) {
+    : font_(font), source_(source), callbacks_(std::move(callbacks)), nav_(source, *this) {
   INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
   InitCommonControlsEx(&icc);
   RegisterClassOnce(kDataGridClass, CS_DBLCLKS, nullptr, nullptr, nullptr);
@@ -54,12 +54,10 @@ DataGrid::DataGrid(HWND parent, const WindowFont& font, GridSource& source, Call
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   }
 
-  source_.SetObserver(this);
   SizeChanged();
 }
 
 DataGrid::~DataGrid() {
-  source_.SetObserver(nullptr);
   if (tooltip_) DestroyWindow(tooltip_);
   DestroyBound();
 }
@@ -83,13 +81,6 @@ void DataGrid::ComputeColumnWidths() {
   ReleaseDC(nullptr, dc);
 }
 
-void DataGrid::SetReadOnly(bool read_only) {
-  read_only_ = read_only;
-  // An open editor stays open; while read-only its text cannot be changed.
-}
-
-bool DataGrid::Editable() const { return !read_only_ && source_.CanModify(); }
-
 void DataGrid::RepaintNow() {
   if (Handle()) RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
@@ -104,31 +95,31 @@ void DataGrid::SetRowProgress(int permille) {
   UpdateWindow(Handle());
 }
 
-void DataGrid::ReportFailure(const std::string& message) {
-  if (!callbacks_.show_failure) return;
-  ++failure_boxes_open_;
-  try {
-    callbacks_.show_failure(message);
-  } catch (...) {
-    --failure_boxes_open_;
-    throw;
-  }
-  --failure_boxes_open_;
+void DataGrid::ReportFailure(const std::string& message) { nav_.ShowFailure(message); }
+
+// ---- GridView
+
+void DataGrid::ShowFailure(const std::string& message) {
+  if (callbacks_.show_failure) callbacks_.show_failure(message);
 }
 
-// ---- Source notifications
+bool DataGrid::ConfirmDelete() { return callbacks_.confirm_delete && callbacks_.confirm_delete(); }
 
 void DataGrid::RowsChanged() {
   if (!Handle()) return;
   InvalidateRect(Handle(), nullptr, FALSE);
   UpdateScrollBars();
-  ReloadEditorIfUnchanged();
+  PositionEditor();
 }
 
-void DataGrid::RowsScrolled(int) { RowsChanged(); }
-
-void DataGrid::EditStateChanged() {
-  if (Handle()) InvalidateRect(Handle(), nullptr, FALSE);
+void DataGrid::ColumnChanged() {
+  int scroll = layout_.ScrollToShow(nav_.Column());
+  if (scroll != layout_.scroll_x) {
+    layout_.scroll_x = scroll;
+    UpdateScrollBars();
+  }
+  PositionEditor();
+  InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 // ---- Messages
@@ -232,23 +223,9 @@ LRESULT DataGrid::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         }
       }
       break;
-    case WM_MOUSEWHEEL: {
-      // A precision touchpad or a free-spinning wheel sends deltas below one
-      // notch: what does not make a whole notch is kept for the next message,
-      // and a turn the other way starts afresh.
-      const int delta = GET_WHEEL_DELTA_WPARAM(wparam);
-      if ((delta < 0 && wheel_remainder_ > 0) || (delta > 0 && wheel_remainder_ < 0)) {
-        wheel_remainder_ = 0;
-      }
-      wheel_remainder_ += delta;
-      const int notches = wheel_remainder_ / WHEEL_DELTA;
-      wheel_remainder_ -= notches * WHEEL_DELTA;
-      if (notches != 0) {
-        source_.MoveRows(-notches);
-        CloseEditor();
-      }
+    case WM_MOUSEWHEEL:
+      nav_.Wheel(GET_WHEEL_DELTA_WPARAM(wparam));
       return 0;
-    }
     case WM_VSCROLL:
       VerticalScroll(LOWORD(wparam));
       return 0;
@@ -259,14 +236,12 @@ LRESULT DataGrid::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       InvalidateRect(Handle(), nullptr, FALSE);
       return 0;
     case WM_KILLFOCUS:
-      wheel_remainder_ = 0;
       InvalidateRect(Handle(), nullptr, FALSE);
       FocusMovedTo(reinterpret_cast<HWND>(wparam));
       return 0;
     case WM_COMMAND:
-      if (reinterpret_cast<HWND>(lparam) == editor_ && HIWORD(wparam) == EN_CHANGE &&
-          !loading_editor_) {
-        editor_changed_ = true;
+      if (reinterpret_cast<HWND>(lparam) == editor_ && HIWORD(wparam) == EN_CHANGE) {
+        nav_.EditorTextChanged();
       }
       return 0;
   }
@@ -322,175 +297,41 @@ void DataGrid::UpdateScrollBars() {
 // ---- Keys
 
 bool DataGrid::KeyDown(UINT key) {
-  bool ctrl = KeyIsDown(VK_CONTROL);
-  bool shift = KeyIsDown(VK_SHIFT);
+  const bool ctrl = KeyIsDown(VK_CONTROL);
+  const bool shift = KeyIsDown(VK_SHIFT);
+  GridKey grid_key;
   switch (key) {
-    case VK_UP:
-      PriorRow();
-      return true;
-    case VK_DOWN:
-      NextRow();
-      return true;
-    case VK_PRIOR:
-      source_.MoveRows(-layout_.VisibleRows());
-      CloseEditor();
-      return true;
-    case VK_NEXT:
-      source_.MoveRows(layout_.VisibleRows());
-      CloseEditor();
-      return true;
-    case VK_HOME:
-      if (ctrl) {
-        source_.MoveFirst();
-        CloseEditor();
-      } else {
-        SetColumn(0);
-      }
-      return true;
-    case VK_END:
-      if (ctrl) {
-        source_.MoveLast();
-        CloseEditor();
-      } else {
-        SetColumn(source_.ColumnCount() - 1);
-      }
-      return true;
-    case VK_LEFT:
-      SetColumn(column_ - 1);
-      return true;
-    case VK_RIGHT:
-      SetColumn(column_ + 1);
-      return true;
-    case VK_TAB:
-      if (!ctrl) Tab(!shift);
-      return true;
-    case VK_ESCAPE:
-      Escape();
-      return true;
-    case VK_F2:
-      if (!editor_open_) ShowEditor(true);
-      return true;
-    case VK_RETURN:
-      if (editor_open_) {
-        HideEditor();
-      } else {
-        ShowEditor(true);
-      }
-      return true;
-    case VK_INSERT:
-      if (!ctrl && !shift) InsertNewRow();
-      return true;
-    case VK_DELETE:
-      if (ctrl) DeleteCurrentRow();
-      return true;
+    case VK_UP: grid_key = GridKey::Up; break;
+    case VK_DOWN: grid_key = GridKey::Down; break;
+    case VK_PRIOR: grid_key = GridKey::PageUp; break;
+    case VK_NEXT: grid_key = GridKey::PageDown; break;
+    case VK_HOME: grid_key = GridKey::Home; break;
+    case VK_END: grid_key = GridKey::End; break;
+    case VK_LEFT: grid_key = GridKey::Left; break;
+    case VK_RIGHT: grid_key = GridKey::Right; break;
+    case VK_TAB: grid_key = GridKey::Tab; break;
+    case VK_ESCAPE: grid_key = GridKey::Escape; break;
+    case VK_F2: grid_key = GridKey::F2; break;
+    case VK_RETURN: grid_key = GridKey::Enter; break;
+    case VK_INSERT: grid_key = GridKey::Insert; break;
+    case VK_DELETE: grid_key = GridKey::Delete; break;
     case VK_APPS:
       OpenMenuAtCorner();
       return true;
+    default:
+      return false;
   }
-  return false;
+  nav_.KeyDown(grid_key, ctrl, shift);
+  return true;
 }
 
 void DataGrid::Character(WPARAM ch, LPARAM lparam) {
   // The grid is a Unicode window: characters arrive in UTF-16 and go on to
   // the editor as they came.
   const wchar_t wide = static_cast<wchar_t>(ch);
-  if (!editor_open_) {
-    // Typing opens the editor on the current cell with its text selected, so
-    // the first character replaces it.
-    if (wide < 0x20 || wide == 0x7F) return;
-    if (!ShowEditor(true)) return;
-  }
+  if (!nav_.EditorOpen() && (wide < 0x20 || wide == 0x7F)) return;
+  if (!nav_.CharacterTyped()) return;
   SendMessageW(editor_, WM_CHAR, wide, lparam);
-}
-
-void DataGrid::PriorRow() {
-  // Moving up from an appended row that nothing was written to drops it, and
-  // the row above (the former last row) is current again.
-  if (source_.EditState() == GridEditState::Insert && !source_.RowModified() &&
-      !editor_changed_ && source_.AtEnd()) {
-    source_.DiscardRow();
-  } else {
-    source_.MoveRows(-1);
-  }
-  CloseEditor();
-}
-
-void DataGrid::NextRow() {
-  if (source_.EditState() == GridEditState::Insert && !source_.RowModified() &&
-      !editor_changed_) {
-    // An unchanged new row: at the end it stays; in the middle it is dropped
-    // and the row it was inserted before is current again.
-    if (!source_.AtEnd()) {
-      source_.DiscardRow();
-      CloseEditor();
-    }
-    return;
-  }
-  source_.MoveRows(1);
-  if (source_.AtEnd() && Editable()) source_.AppendRow();
-  CloseEditor();
-}
-
-void DataGrid::Tab(bool forward) {
-  int last = source_.ColumnCount() - 1;
-  if (forward) {
-    if (column_ < last) {
-      SetColumn(column_ + 1);
-    } else {
-      NextRow();
-      SetColumn(0);
-    }
-  } else {
-    if (column_ > 0) {
-      SetColumn(column_ - 1);
-    } else {
-      int before = source_.ActiveRowNumber();
-      GridEditState state = source_.EditState();
-      PriorRow();
-      if (source_.ActiveRowNumber() != before || source_.EditState() != state) SetColumn(last);
-    }
-  }
-}
-
-void DataGrid::Escape() {
-  if (editor_open_ && editor_changed_) {
-    // Only the typed text goes; the row stays as it is.
-    editor_changed_ = false;
-    CloseEditor();
-    InvalidateRect(Handle(), nullptr, FALSE);
-    return;
-  }
-  CloseEditor();
-  source_.DiscardRow();
-}
-
-void DataGrid::InsertNewRow() {
-  if (!Editable()) return;
-  source_.InsertRow();
-  CloseEditor();
-}
-
-void DataGrid::DeleteCurrentRow() {
-  if (!Editable() || source_.WindowRowCount() == 0) return;
-  source_.DeleteRowAfter([this] {
-    if (!callbacks_.confirm_delete || !callbacks_.confirm_delete()) return false;
-    editor_changed_ = false;  // the typed text goes with the row
-    CloseEditor();
-    return true;
-  });
-}
-
-void DataGrid::SetColumn(int column) {
-  column = std::clamp(column, 0, std::max(0, source_.ColumnCount() - 1));
-  if (column != column_ && editor_open_) HideEditor();  // writes the typed text first
-  column_ = column;
-  int scroll = layout_.ScrollToShow(column_);
-  if (scroll != layout_.scroll_x) {
-    layout_.scroll_x = scroll;
-    UpdateScrollBars();
-  }
-  PositionEditor();
-  InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 void DataGrid::OpenMenuAtCorner() {
@@ -501,66 +342,43 @@ void DataGrid::OpenMenuAtCorner() {
 
 void DataGrid::ClickAt(int x, int y, bool double_click) {
   auto hit = layout_.HitTest(x, y, source_.WindowRowCount());
-  switch (hit.area) {
-    case GridLayout::Area::TitleSeparator:
-      sizing_column_ = hit.column;
-      sizing_start_x_ = x;
-      sizing_start_width_ = layout_.column_widths[hit.column];
-      SetCapture(Handle());
-      return;
-    case GridLayout::Area::Indicator:
-      if (hit.row != source_.ActiveIndex()) {
-        source_.SelectRow(hit.row);
-        CloseEditor();
-      }
-      return;
-    case GridLayout::Area::Cell: {
-      bool same_cell = hit.row == source_.ActiveIndex() && hit.column == column_;
-      if (hit.row != source_.ActiveIndex()) {
-        source_.SelectRow(hit.row);
-        CloseEditor();
-      }
-      SetColumn(hit.column);
-      // A second click on the current cell, or a double-click, edits it.
-      if ((same_cell || double_click) && !editor_open_) ShowEditor(true);
-      return;
-    }
-    default:
-      return;
+  if (hit.area == GridLayout::Area::TitleSeparator) {
+    sizing_column_ = hit.column;
+    sizing_start_x_ = x;
+    sizing_start_width_ = layout_.column_widths[hit.column];
+    SetCapture(Handle());
+    return;
   }
+  nav_.Click(hit, double_click);
 }
 
 void DataGrid::FocusMovedTo(HWND new_focus) {
-  if (!new_focus || new_focus == Handle() || new_focus == editor_) return;
+  if (new_focus == Handle() || new_focus == editor_) return;
   // Only a move to another control of the same window counts as leaving the
   // grid; boxes, dialogs and other programs leave the row alone.
-  if (GetAncestor(new_focus, GA_ROOT) != GetAncestor(Handle(), GA_ROOT)) return;
-  if (source_.EditState() == GridEditState::Insert && !source_.RowModified() &&
-      !editor_changed_) {
-    CloseEditor();
-    source_.DiscardRow();
-  }
+  nav_.FocusLeft(new_focus &&
+                 GetAncestor(new_focus, GA_ROOT) == GetAncestor(Handle(), GA_ROOT));
 }
 
 void DataGrid::VerticalScroll(int request) {
   switch (request) {
     case SB_LINEUP:
-      source_.MoveRows(-1);
+      nav_.ScrollRows(-1);
       break;
     case SB_LINEDOWN:
-      source_.MoveRows(1);
+      nav_.ScrollRows(1);
       break;
     case SB_PAGEUP:
-      source_.MoveRows(-layout_.VisibleRows());
+      nav_.ScrollRows(-layout_.VisibleRows());
       break;
     case SB_PAGEDOWN:
-      source_.MoveRows(layout_.VisibleRows());
+      nav_.ScrollRows(layout_.VisibleRows());
       break;
     case SB_TOP:
-      source_.MoveFirst();
+      nav_.ScrollToFirst();
       break;
     case SB_BOTTOM:
-      source_.MoveLast();
+      nav_.ScrollToLast();
       break;
     case SB_THUMBPOSITION: {
       SCROLLINFO info = {};
@@ -568,13 +386,12 @@ void DataGrid::VerticalScroll(int request) {
       info.fMask = SIF_TRACKPOS;
       GetScrollInfo(Handle(), SB_VERT, &info);
       int number = source_.ActiveRowNumber();
-      if (number > 0 && info.nTrackPos != number) source_.MoveRows(info.nTrackPos - number);
+      if (number > 0 && info.nTrackPos != number) nav_.ScrollRows(info.nTrackPos - number);
       break;
     }
     default:
       return;
   }
-  CloseEditor();
   UpdateScrollBars();
 }
 

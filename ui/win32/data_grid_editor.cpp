@@ -1,6 +1,6 @@
-// The grid's in-place cell editor: an EDIT control over the current cell. Its
-// text is written into the field (WriteGridText) when the editor closes, when
-// the column changes and when the source commits the row (PushPendingText).
+// The grid's in-place cell editor: an EDIT control over the current cell,
+// shown and hidden when GridNavigation asks; when its text is written into
+// the field is GridNavigation's.
 #include <windowsx.h>
 
 #include <algorithm>
@@ -30,46 +30,29 @@ void DataGrid::CreateEditor() {
       editor_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DataGrid::EditorProcedure)));
 }
 
-bool DataGrid::ShowEditor(bool select_all) {
-  if (!editor_ || !Editable()) return false;
-  if (editor_open_) return true;
-  column_ = std::clamp(column_, 0, std::max(0, source_.ColumnCount() - 1));
-  layout_.scroll_x = layout_.ScrollToShow(column_);
+void DataGrid::ShowEditor(int column, const std::string& text) {
+  if (!editor_) return;
+  layout_.scroll_x = layout_.ScrollToShow(column);
   UpdateScrollBars();
-  editor_column_ = column_;
-  loading_editor_ = true;
-  std::string text = source_.ActiveIndex() >= 0 ? source_.EditText(column_) : std::string();
-  const std::wstring wide = ShiftJisToUtf16ForDisplay(text);
-  SetWindowTextW(editor_, wide.c_str());
-  loading_editor_ = false;
-  editor_changed_ = false;
-  editor_open_ = true;
+  SetWindowTextW(editor_, ShiftJisToUtf16ForDisplay(text).c_str());
   PositionEditor();
   ShowWindow(editor_, SW_SHOW);
   SetFocus(editor_);
-  if (select_all) {
-    SendMessageW(editor_, EM_SETSEL, 0, -1);
-  } else {
-    SendMessageW(editor_, EM_SETSEL, static_cast<WPARAM>(wide.size()), -1);
-  }
+  SendMessageW(editor_, EM_SETSEL, 0, -1);
   InvalidateRect(Handle(), nullptr, FALSE);
-  return true;
 }
 
 void DataGrid::HideEditor() {
-  if (!editor_open_) return;
-  WriteEditorText();  // a refused text leaves the editor open
-  CloseEditor();
-}
-
-void DataGrid::CloseEditor() {
-  if (!editor_open_) return;
-  editor_open_ = false;
-  editor_changed_ = false;
+  if (!editor_) return;
   bool had_focus = GetFocus() == editor_;
   ShowWindow(editor_, SW_HIDE);
   if (had_focus) SetFocus(Handle());
   InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+void DataGrid::SetEditorText(const std::string& text) {
+  SetWindowTextW(editor_, ShiftJisToUtf16ForDisplay(text).c_str());
+  SendMessageW(editor_, EM_SETSEL, 0, -1);
 }
 
 // The editor's text in Shift-JIS. A character Shift-JIS cannot write is
@@ -87,54 +70,6 @@ std::string DataGrid::EditorText() const {
   return text;
 }
 
-void DataGrid::WriteEditorText() {
-  if (!editor_open_ || !editor_changed_) return;
-  const std::string text = EditorText();
-  try {
-    source_.WriteGridText(editor_column_, text);
-  } catch (...) {
-    refused_text_ = text;
-    throw;
-  }
-  editor_changed_ = false;
-}
-
-// A commit from outside the grid (a timer tick's backup run) while the box
-// for the editor's refused text is open would only have the same text
-// refused again, fail the run and open one more box: the row is committed
-// without it, and the refused text goes with the editor.
-void DataGrid::PushPendingText() {
-  if (failure_boxes_open_ > 0 && editor_open_ && editor_changed_ &&
-      refused_text_ && EditorText() == *refused_text_) {
-    CloseEditor();
-    return;
-  }
-  WriteEditorText();
-}
-
-bool DataGrid::EnsureEditing() {
-  if (!Editable()) return false;
-  if (source_.EditState() != GridEditState::Browse) return true;
-  // The row's notifications while it enters Edit must not reload the editor.
-  loading_editor_ = true;
-  bool ok = RunShowingFailure([this](const std::string& m) { ReportFailure(m); },
-                              [this] { source_.EditRow(); });
-  loading_editor_ = false;
-  return ok && source_.EditState() != GridEditState::Browse;
-}
-
-void DataGrid::ReloadEditorIfUnchanged() {
-  if (!editor_open_ || editor_changed_ || loading_editor_) return;
-  std::string text = source_.ActiveIndex() >= 0 ? source_.EditText(editor_column_) : std::string();
-  if (text != EditorText()) {
-    loading_editor_ = true;
-    SetWindowTextW(editor_, ShiftJisToUtf16ForDisplay(text).c_str());
-    loading_editor_ = false;
-    SendMessageW(editor_, EM_SETSEL, 0, -1);
-  }
-  PositionEditor();
-}
-
 RECT DataGrid::CellRect(int row, int column) const {
   int left = layout_.ColumnLeft(column);
   int top = layout_.RowTop(row);
@@ -142,9 +77,9 @@ RECT DataGrid::CellRect(int row, int column) const {
 }
 
 void DataGrid::PositionEditor() {
-  if (!editor_open_ || !editor_) return;
+  if (!nav_.EditorOpen() || !editor_) return;
   int row = std::max(0, source_.ActiveIndex());
-  RECT cell = CellRect(row, editor_column_);
+  RECT cell = CellRect(row, nav_.EditorColumn());
   // Never over the indicator column when the cell is partly scrolled away.
   cell.left = std::max<LONG>(cell.left, layout_.DataLeft());
   cell.right = std::max(cell.right, cell.left);
@@ -181,13 +116,13 @@ bool DataGrid::EditorMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT
             return true;
           }
           // Shift+Insert pastes.
-          return shift && !EnsureEditing();
+          return shift && !nav_.BeginChange();
         case VK_DELETE:
           if (ctrl) {
             KeyDown(VK_DELETE);
             return true;
           }
-          return !EnsureEditing();
+          return !nav_.BeginChange();
         case VK_LEFT:
         case VK_RIGHT: {
           // At the edge of the text the arrow moves to the next cell.
@@ -214,13 +149,13 @@ bool DataGrid::EditorMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT
       if (wparam == '\t' || wparam == '\r' || wparam == 27 || wparam == '\n') return true;
       // Ctrl+C copies and Ctrl+A selects; every other character changes the text.
       if (wparam == 3 || wparam == 1) return false;
-      return !EnsureEditing();
+      return !nav_.BeginChange();
     case WM_PASTE:
     case WM_CUT:
     case WM_CLEAR:
     case WM_UNDO:
     case EM_UNDO:
-      return !EnsureEditing();
+      return !nav_.BeginChange();
     case WM_CONTEXTMENU:
       if (callbacks_.open_menu) {
         if (lparam == -1) {

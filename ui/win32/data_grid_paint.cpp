@@ -133,8 +133,8 @@ void DataGrid::Paint(HDC dc, const RECT& client) {
       RECT cell = CellRect(r, c);
       if (cell.right < data_left) continue;
       if (cell.left >= client.right) break;
-      bool current = r == active && c == column_;
-      bool highlight = current && focused && !editor_open_;
+      bool current = r == active && c == nav_.Column();
+      bool highlight = current && focused && !nav_.EditorOpen();
       Fill(dc, cell, highlight ? COLOR_HIGHLIGHT : COLOR_WINDOW);
       Text(dc, cell, source_.CellText(r, c), highlight ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
       if (highlight) DrawFocusRect(dc, &cell);

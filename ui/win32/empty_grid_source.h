@@ -24,6 +24,7 @@ class EmptyGridSource : public GridSource {
   int ActiveIndex() const override { return -1; }
   std::string CellText(int, int) const override { return std::string(); }
   bool IsNewRow(int) const override { return false; }
+  bool NewRowAppended() const override { return false; }
   GridEditState EditState() const override { return GridEditState::Browse; }
   bool RowModified() const override { return false; }
   bool AtEnd() const override { return true; }

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "ui/win32/failure_guard.h"
+#include "ui/failure_guard.h"
 
 namespace quillset {
 

@@ -1,6 +1,6 @@
 // The grid's geometry: column widths, scrolling a column into view, and what
 // a point hits.
-#include "ui/win32/grid_layout.h"
+#include "ui/grid_layout.h"
 
 #include <gtest/gtest.h>
 

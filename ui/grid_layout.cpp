@@ -1,4 +1,4 @@
-#include "ui/win32/grid_layout.h"
+#include "ui/grid_layout.h"
 
 #include <algorithm>
 
