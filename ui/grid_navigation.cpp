@@ -39,7 +39,13 @@ void GridNavigation::RowsChanged() {
 
 void GridNavigation::RowsScrolled(int) { RowsChanged(); }
 
-void GridNavigation::EditStateChanged() { view_.RowsChanged(); }
+void GridNavigation::EditStateChanged() {
+  // The row's edit ended without the typed text being written (the row
+  // deleted or discarded from the menu, the list reloaded): the text goes
+  // with the row, or the next move would write it into another.
+  if (editor_changed_ && source_.EditState() == GridEditState::Browse) CloseEditor();
+  view_.RowsChanged();
+}
 
 // A commit from outside the grid (a timer tick's backup run) while the box
 // for the editor's refused text is open would only have the same text
