@@ -2,7 +2,7 @@
 // window, the main window with its handlers, and the message loop.
 //
 // The OS-services header comes before <windows.h>, so that the Windows macros
-// (CopyFile, GetProfileString, ...) do not rename its members here.
+// (GetProfileString, WriteProfileString) do not rename its members here.
 #include "base/retrying_os_services.h"
 #include "base/win32_os_services.h"
 

@@ -23,7 +23,7 @@
 //
 // Profile files follow the system's reader: see base/host_profile_file.h.
 // Writes reach the file at once, so FlushProfile has no cache to flush.
-// Sleep does not wait; it only adds up the time asked for.
+// Sleep does not wait; the time passes on the simulated clock.
 //
 // Fault injection: FaultInjectingOs (base/testing/) wrapped around this object.
 #pragma once

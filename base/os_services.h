@@ -3,20 +3,22 @@
 // the executable's path and the code page's lead bytes. Portable code reaches
 // Windows only through it and, in the window layer, through FormView and
 // ShellServices (ui/). Implementations:
-//   Win32OsServices   (app/win32_os_services.cpp): the real calls, nothing else.
-//   HostOsServices    (app/host_os_services.cpp): POSIX files and folders that
+//   Win32OsServices   (base/win32_os_services.h): the real "W" calls, texts
+//                     converted exactly, nothing else.
+//   HostOsServices    (base/host_os_services.h): POSIX files and folders that
 //                     follow Windows' rules, an INI codec with the profile-file
 //                     semantics, a settable clock and locale; for native tests.
-//   OsServicesWrapper (app/os_services_wrapper.h): forwards every call to
+//   OsServicesWrapper (base/os_services_wrapper.h): forwards every call to
 //                     another implementation; a test double overrides only
 //                     the calls it changes.
-//   RetryingOsServices (app/retrying_os_services.h): the program's own
+//   RetryingOsServices (base/retrying_os_services.h): the program's own
 //                     wrapper: file calls refused because another program
 //                     holds the file a moment are tried again.
-//   FaultInjectingOs  (app/testing/fault_injecting_os.h): the one wrapper every
+//   FaultInjectingOs  (base/testing/fault_injecting_os.h): the one wrapper every
 //                     fault test shares (failed calls, held files, a crash).
 //
-// All texts are code-page bytes (Shift-JIS).
+// All texts are code-page bytes (Shift-JIS). The Windows calls named below
+// are the "W" functions the Windows build makes, after converting the texts.
 #pragma once
 
 #include <cstdint>
@@ -116,10 +118,10 @@ class OsServices : public CodePage {
   virtual bool FileStamp(const std::string& path, std::uint64_t& write_time,
                          std::uint64_t& size) = 0;
 
-  // The attributes of a file or folder (GetFileAttributesA); false when they
+  // The attributes of a file or folder (GetFileAttributesW); false when they
   // cannot be read.
   virtual bool GetAttributes(const std::string& path, std::uint32_t& attributes) = 0;
-  // SetFileAttributesA. Works on a file another program holds open.
+  // SetFileAttributesW. Works on a file another program holds open.
   virtual bool SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
   // The identity of an existing file or folder (GetFileInformationByHandle on
   // a handle opened for no access, so a file held open by another program
@@ -138,11 +140,11 @@ class OsServices : public CodePage {
   // target file.
   virtual bool CopyFileWithProgress(const std::string& source, const std::string& target,
                                     bool fail_if_exists, const CopyProgress& progress) = 0;
-  // MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH):
+  // MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH):
   // replaces `to` in one step. Fails when `to` is held open by someone else
   // or is read-only.
   virtual bool MoveFileReplacing(const std::string& from, const std::string& to) = 0;
-  // DeleteFileA.
+  // DeleteFileW.
   virtual bool RemoveFile(const std::string& path) = 0;
   // FlushFileBuffers on the closed file `path`, opened for writing: its bytes
   // reach the disk before, say, it replaces an older file. False when it
@@ -156,30 +158,36 @@ class OsServices : public CodePage {
   // that succeeded.
   virtual FileError LastFileError() = 0;
 
-  // ---- Waiting: Sleep(milliseconds). Test services only count the time.
+  // ---- Waiting: Sleep(milliseconds). Test services do not wait: the time
+  // passes on their simulated clock (base/simulated_clock.h).
   virtual void Sleep(std::uint32_t milliseconds) = 0;
 
   // ---- Whole-file access with no sharing; null when the OS refuses.
   virtual std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string& path,
                                                        FileOpenMode mode) = 0;
 
-  // ---- Profile (.ini) files
-  // GetPrivateProfileStringA with a 2,048-byte buffer: the stored value (at most
-  // 2,047 bytes) or the default for a missing file, section or key.
+  // ---- Profile (.ini) files, read and edited by every implementation with
+  // the rules of Windows' profile functions but never through them, so that
+  // the file's bytes stay Shift-JIS whatever the system code page.
+  // As GetPrivateProfileString with a 2,048-byte buffer: the stored value (at
+  // most 2,047 bytes) or the default for a missing file, section or key.
   virtual std::string GetProfileString(const std::string& section, const std::string& key,
                                        const std::string& default_value,
                                        const std::string& path) = 0;
-  // WritePrivateProfileStringA; false when the OS returns 0.
+  // As WritePrivateProfileString: the file is written whole; false when it
+  // cannot be (LastFileError says why).
   virtual bool WriteProfileString(const std::string& section, const std::string& key,
                                   const std::string& value, const std::string& path) = 0;
-  // WritePrivateProfileStringA(NULL, NULL, NULL, path): flushes the profile cache.
+  // As WritePrivateProfileString(NULL, NULL, NULL, path), which flushes the
+  // profile cache: nothing is left to flush where each write is whole.
   virtual void FlushProfile(const std::string& path) = 0;
 
   // ---- Clock and locale
   // GetLocalTime.
   virtual SystemTime LocalTime() = 0;
-  // GetLocaleInfoA(thread locale, item, buffer of `buffer_size` bytes). False
-  // when the call fails (an unknown item, or a value that does not fit).
+  // GetLocaleInfoW(thread locale, item), as Shift-JIS in a buffer of
+  // `buffer_size` bytes. False when the call fails (an unknown item), or the
+  // value and its terminator do not fit.
   virtual bool LocaleInfo(std::uint32_t item, std::size_t buffer_size, std::string& value) = 0;
   // The thread's locale identifier (GetThreadLocale).
   virtual std::uint32_t ThreadLocale() = 0;

@@ -7,8 +7,8 @@
 // with the same FileError. Other failures (a missing file, a name taken) fail
 // at once.
 //
-// Retried: OpenExclusive, CopyFile, CopyFileWithProgress (not a copy the
-// progress routine cancelled), MoveFileReplacing, RemoveFile, FlushFile, and
+// Retried: OpenExclusive, CopyFileWithProgress (not a copy the progress
+// routine cancelled), MoveFileReplacing, RemoveFile, FlushFile, and
 // WriteProfileString (the settings file, written in the middle of a run).
 // The waits go through the target's Sleep.
 #pragma once

@@ -62,7 +62,7 @@ SystemTime SettableSystem::ReadClock() {
 bool SettableSystem::LocaleItem(std::uint32_t item, std::size_t buffer_size,
                                 std::string& value) const {
   const auto it = locale_items_.find(item);
-  // The value and its terminator must fit, as GetLocaleInfoA demands.
+  // The value and its terminator must fit, as in the Windows build.
   if (it == locale_items_.end() || it->second.size() + 1 > buffer_size) return false;
   value = it->second;
   return true;

@@ -1,12 +1,13 @@
-// What a test sets about the machine its OS services stand for: the clock, the
-// locale, the code page and the executable's path; and what it reads back: the
-// profile writes and flushes, the thread-locale resets, the time slept. Shared
-// by every test double (HostOsServices, InMemoryOs, the real-files test OS) so
+// What a test sets about the machine its OS services stand for: the clock (the
+// machine's one simulated clock, base/simulated_clock.h), the locale, the
+// code page and the executable's path; and what it reads back: the profile
+// writes and flushes, the thread-locale resets, the time slept. Shared by
+// every test double (HostOsServices, InMemoryOs, the real-files test OS) so
 // that each keeps them one way.
 //
 // WithSettableSystem<Files> puts it over any OS services `Files` that has the
-// files: the clock and locale calls are answered here, profile writes that
-// succeed and every flush are recorded and then reach `Files`.
+// files: the clock, waits and locale calls are answered here; every profile
+// write asked for and every flush is recorded and then reaches `Files`.
 //
 // The defaults are those of a Japanese Windows: clock 2026-12-07 10:00
 // (Monday), yyyy/MM/dd with "/", H:mm:ss, 午前/午後 before the time, month

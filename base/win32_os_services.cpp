@@ -14,7 +14,6 @@
 #include "base/win32_text.h"
 
 // The interface's member names, not the Win32 A/W macros.
-#undef CopyFile
 #undef GetProfileString
 #undef WriteProfileString
 

@@ -6,8 +6,8 @@
 // Shift-JIS whatever the system code page. Windows build only.
 //
 // This header does not include <windows.h>. A file that includes both should
-// know that <windows.h> defines CopyFile, GetProfileString and
-// WriteProfileString as macros; call those members through an OsServices&
+// know that <windows.h> defines GetProfileString and WriteProfileString as
+// macros; call those members through an OsServices&
 // in a file without <windows.h>, or #undef the macros after including it.
 #pragma once
 

@@ -6,7 +6,6 @@
 
 #include <windows.h>
 // The services' member names, not the Win32 A/W macros.
-#undef CopyFile
 #undef GetProfileString
 #undef WriteProfileString
 

@@ -20,7 +20,7 @@ constexpr std::uint32_t kLangChinese = 0x04;
 constexpr std::uint32_t kLangJapanese = 0x11;
 constexpr std::uint32_t kLangKorean = 0x12;
 
-// What GetLocaleInfoA buffers the program reads with.
+// The buffers (in Shift-JIS bytes) the program reads locale values into.
 constexpr std::size_t kLocaleBufferSize = 256;
 constexpr std::size_t kSeparatorBufferSize = 2;  // one byte and the terminating zero
 

@@ -41,7 +41,7 @@ enum class OsCall {
   kRead,          // ExclusiveFile::Read
   kWrite,         // ExclusiveFile::Write
   kFlush,         // ExclusiveFile::Flush and FlushFile
-  kCopy,          // CopyFile and CopyFileWithProgress
+  kCopy,          // CopyFileWithProgress
   kMove,          // MoveFileReplacing
   kRemove,        // RemoveFile
   kAttributes,    // SetAttributes
