@@ -28,16 +28,15 @@ namespace {
 // Three progress steps of the copy (each part is 1 MiB) and the end.
 const std::string kBigContent(3u << 20, 'n');
 
-class LongRunTest : public ::testing::Test {
+class LongRunTest : public FormFixtureWith<BinaryPacketCodec> {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(temp_.Valid());
-    os_.SetExecutablePath(temp_ / "Quillset.exe");
+    FormFixtureWith::SetUp();
     dest_ = temp_ / "dest";
     ASSERT_TRUE(MakeFolder(dest_));
     // A stored minutes schedule: no first-run box, and every tick runs.
     ASSERT_TRUE(WriteBytes(temp_ / "Quillset.ini", "[Time]\r\nTimerSet=10\r\nTimerIniSet=1\r\n"));
-    form_ = NewForm(view_);
+    form_ = NewForm(view_, true);
     form_->FormCreate();
     for (const char* name : {"one.bin", "two.bin", "three.bin"}) {
       const std::string source = MakeSourceFile(temp_.Path(), "src", name, kBigContent);
@@ -47,10 +46,6 @@ class LongRunTest : public ::testing::Test {
       // An older backup of each file stands in the folder already.
       ASSERT_TRUE(WriteBytes(Target(name), std::string("old ") + name));
     }
-  }
-
-  std::unique_ptr<TForm1> NewForm(FakeFormView& view) {
-    return std::make_unique<TForm1>(retrying_, view, shell_, codec_);
   }
 
   void AddEntry(TForm1& form, const std::string& file) {
@@ -116,13 +111,6 @@ class LongRunTest : public ::testing::Test {
     return NextDueDateText(2, TodayDate(os_), form_->DateSettings());
   }
 
-  TempFolder temp_;
-  FormTestOs os_;
-  RetryingOsServices retrying_{os_};
-  FakeShellServices shell_;
-  BinaryPacketCodec codec_;
-  FakeFormView view_;
-  std::unique_ptr<TForm1> form_;
   std::string dest_;
   std::vector<std::string> sources_;
 };
@@ -316,7 +304,7 @@ TEST_F(LongRunTest, SessionEndDuringACopySavesTheEntriesDoneAndKeepsTheOldBackup
 
   // The data file holds the first entry's result, and the others as before.
   FakeFormView next_view;
-  auto next = NewForm(next_view);
+  auto next = NewForm(next_view, true);
   next->FormCreate();
   EXPECT_EQ(Results(*next), std::vector<std::string>({backup_texts::kCopied, "", ""}));
   // No run starts any more in this session, from a tick or the menu.
@@ -335,7 +323,7 @@ TEST_F(LongRunTest, SessionEndQuestionBetweenEntriesSavesTheEntryJustDoneAndTheR
     delivered = true;
     view_.QueryEndSession(*form_);
     FakeFormView next_view;
-    auto next = NewForm(next_view);
+    auto next = NewForm(next_view, true);
     next->FormCreate();
     EXPECT_EQ(Results(*next), std::vector<std::string>({backup_texts::kCopied, "", ""}));
   };

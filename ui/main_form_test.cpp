@@ -15,19 +15,8 @@ namespace quillset {
 namespace testing_support {
 namespace {
 
-class MainFormLifecycleTest : public ::testing::Test {
+class MainFormLifecycleTest : public FormFixtureWith<BinaryPacketCodec> {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(temp_.Valid());
-    os_.SetExecutablePath(temp_ / "Quillset.exe");
-    data_path_ = temp_ / "Quillset.cds";
-    settings_path_ = temp_ / "Quillset.ini";
-  }
-
-  std::unique_ptr<TForm1> NewForm(FakeFormView& view) {
-    return std::make_unique<TForm1>(os_, view, shell_, codec_);
-  }
-
   // A stored schedule, so that FormCreate shows no first-run message.
   void StoreMinutesSchedule(const std::string& minutes) {
     ASSERT_TRUE(WriteBytes(settings_path_,
@@ -63,13 +52,6 @@ class MainFormLifecycleTest : public ::testing::Test {
     }
     return files;
   }
-
-  TempFolder temp_;
-  FormTestOs os_;
-  FakeShellServices shell_;
-  BinaryPacketCodec codec_;
-  std::string data_path_;
-  std::string settings_path_;
 };
 
 TEST_F(MainFormLifecycleTest, FirstStartCreatesAnEmptyListAndTheFirstCloseWritesIt) {

@@ -1,8 +1,13 @@
-// Shared fixture of the main window's handler tests: a TForm1 over the
-// headless FakeFormView and FakeShellServices and OS services on the real file
-// system, with the program's executable (and so its settings and data files)
-// in a fresh temporary folder. Shell services (timer, tray icon, dialogs) are
-// only recorded: there is no real window behind the fake view.
+// The one fixture the main window's handler tests over real files build a
+// TForm1 with: the headless FakeFormView and FakeShellServices, OS services on
+// the real file system with simulated time (FormTestOs), the program's
+// retries over them (`retrying_`), and the program's executable (and so its
+// settings and data files) in a fresh temporary folder. Shell services
+// (timer, tray icon, dialogs) are only recorded: there is no real window
+// behind the fake view. `Codec` is the data file's: RefusingPacketCodec for
+// tests that never load or save it (FormFixture), BinaryPacketCodec for those
+// that do. The in-memory twin for schedule and tray tests is
+// ui/testing/schedule_fixture.h.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/retrying_os_services.h"
 #include "base/testing/real_files_test_os.h"
 #include "store/testing/refusing_packet_codec.h"
 #include "ui/main_form.h"
@@ -25,13 +31,22 @@ namespace testing_support {
 // Real files, with simulated time charged to the simulated UI thread.
 class FormTestOs : public UiTimedOs<RealFilesTestOs> {};
 
-class FormFixture : public ::testing::Test {
+template <class Codec>
+class FormFixtureWith : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(temp_.Valid());
     os_.SetExecutablePath(temp_ / "Quillset.exe");
     settings_path_ = temp_ / "Quillset.ini";
-    form_ = std::make_unique<TForm1>(os_, view_, shell_, codec_);
+    data_path_ = temp_ / "Quillset.cds";
+    form_ = NewForm(view_);
+  }
+
+  // A TForm1 over this fixture's services and `view` (`retrying`: through
+  // the program's retries, as the real program runs).
+  std::unique_ptr<TForm1> NewForm(FakeFormView& view, bool retrying = false) {
+    OsServices& os = retrying ? static_cast<OsServices&>(retrying_) : os_;
+    return std::make_unique<TForm1>(os, view, shell_, codec_);
   }
 
   // The store as FormCreate leaves it without a data file: empty and open.
@@ -62,12 +77,16 @@ class FormFixture : public ::testing::Test {
 
   TempFolder temp_;
   FormTestOs os_;
+  RetryingOsServices retrying_{os_};
   FakeShellServices shell_;
+  Codec codec_;
   FakeFormView view_;
-  RefusingPacketCodec codec_;
   std::unique_ptr<TForm1> form_;
   std::string settings_path_;
+  std::string data_path_;
 };
+
+using FormFixture = FormFixtureWith<RefusingPacketCodec>;
 
 }  // namespace testing_support
 }  // namespace quillset
