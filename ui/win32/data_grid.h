@@ -70,6 +70,7 @@ class DataGrid : public WindowBase, private GridView {
   int ColumnWidth(int column) const { return layout_.column_widths.at(column); }
   const GridLayout& Layout() const { return layout_; }
   bool EditorOpen() const { return nav_.EditorOpen(); }
+  bool EditorChanged() const { return nav_.EditorChanged(); }
   HWND Editor() const { return editor_; }
   HWND Tooltip() const { return tooltip_; }
 
