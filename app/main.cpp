@@ -61,6 +61,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show_command) {
   shell.InitializeCom();
   try {
     RunProgram(os, shell, show_command);
+    // A copy step abandoned after a stop may still return and use the OS
+    // services below: the process ends before they go.
+    if (shell.AbandonedWork()) ExitProcess(0);
   } catch (const std::exception& e) {
     // Only the windows' own creation can fail out here; there is no window
     // left to report it in, so the box has no owner.

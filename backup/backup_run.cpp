@@ -1,5 +1,7 @@
 #include "backup/backup_run.h"
 
+#include <memory>
+
 #include "base/code_page.h"
 #include "backup/safe_copy.h"
 #include "locale/calendar_dates.h"
@@ -13,27 +15,26 @@ constexpr int kFolderField = 1;
 constexpr int kResultField = 2;
 constexpr int kTimeField = 3;
 
-// Copies one entry: true when the folder exists, and then `copied`.
-bool CopyEntry(const std::string& file_path, const std::string& folder,
-               BackupRunContext& context, bool& copied) {
-  if (!context.os.DirectoryExists(folder)) return false;
-  const std::string target =
-      BackupTargetPath(folder, file_path, context.os, context.path_separator);
-  copied = SafeCopyFile(context.os, file_path, target, context.copy_progress);
-  return true;
-}
+// The blocking steps of one entry with everything they touch: an abandoned
+// step may return after the run (and its caller's stack) are gone.
+struct EntryCopy {
+  OsServices* os;
+  std::string file_path, folder, separator;
+  CopyProgress progress;
+  bool folder_found = false;
+  bool copied = false;
 
-// The entry's result text; a successful copy moves the due date on first.
-const char* EntryResult(bool folder_found, bool copied, BackupRunContext& context) {
-  if (!folder_found) return backup_texts::kFolderMissing;
-  if (!copied) return backup_texts::kCopyFailed;
-  if (HasDueDate(context.schedule_mode)) {
-    // From the day of this copy: a run that passes midnight moves it further.
-    const std::string due_date = NextDueDateText(context.schedule_mode,
-                                                 TodayDate(context.os), context.date_settings);
-    if (context.due_date_moved) context.due_date_moved(due_date);
+  void Run() {
+    if (!os->DirectoryExists(folder)) return;
+    folder_found = true;
+    const std::string target = BackupTargetPath(folder, file_path, *os, separator);
+    copied = SafeCopyFile(*os, file_path, target, progress);
   }
-  return backup_texts::kCopied;
+};
+
+const char* EntryResult(const EntryCopy& entry) {
+  if (!entry.folder_found) return backup_texts::kFolderMissing;
+  return entry.copied ? backup_texts::kCopied : backup_texts::kCopyFailed;
 }
 
 bool StopRequested(BackupRunContext& context) {
@@ -50,27 +51,33 @@ std::string BackupTargetPath(const std::string& folder, const std::string& file_
 void RunBackup(TClientDataSet& store, BackupRunContext& context) {
   store.EndRowEdit();
   const std::int32_t count = store.RowCount();
+  bool any_copied = false;
+  TDateTime last_copy_day = 0;
   for (std::int32_t position = 1; position <= count; ++position) {
     if (StopRequested(context)) return;
     store.SetRowNumber(position);
-    const std::string file_path = store.FieldAt(kFilePathField).ReadText();
-    const std::string folder = store.FieldAt(kFolderField).ReadText();
-    bool folder_found = false, copied = false;
-    const auto steps = [&] { folder_found = CopyEntry(file_path, folder, context, copied); };
+    auto entry = std::make_shared<EntryCopy>();
+    entry->os = &context.os;
+    entry->file_path = store.FieldAt(kFilePathField).ReadText();
+    entry->folder = store.FieldAt(kFolderField).ReadText();
+    entry->separator = context.path_separator;
+    entry->progress = context.copy_progress;
+    const auto steps = [entry] { entry->Run(); };
     if (context.run_blocking) {
-      context.run_blocking(steps);
+      if (!context.run_blocking(steps)) return;  // abandoned after a stop
     } else {
       steps();
     }
     if (StopRequested(context)) return;
-    // The due date's write, as the copy, lets the window handle messages (a
-    // save at the session end ends any row edit): the entry is put in Edit
-    // only after it.
-    const char* result = EntryResult(folder_found, copied, context);
-    if (StopRequested(context)) return;
+    if (entry->copied) {
+      any_copied = true;
+      // From the day of the copy: a run that passes midnight counts from the
+      // new day.
+      last_copy_day = TodayDate(context.os);
+    }
     store.SetRowNumber(position);
     store.EditRow();
-    store.FieldAt(kResultField).WriteText(result);
+    store.FieldAt(kResultField).WriteText(EntryResult(*entry));
     static_cast<TDateTimeField&>(store.FieldAt(kTimeField))
         .WriteDateTime(CurrentDateTime(context.os));
     // Committed as the entry is left, the last one too: an Esc in the grid
@@ -78,6 +85,11 @@ void RunBackup(TClientDataSet& store, BackupRunContext& context) {
     // change-log entry are the ones the next row change would have written.
     store.CommitRow();
     if (context.after_entry) context.after_entry();
+  }
+  if (StopRequested(context)) return;
+  if (any_copied && HasDueDate(context.schedule_mode) && context.due_date_moved) {
+    context.due_date_moved(
+        NextDueDateText(context.schedule_mode, last_copy_day, context.date_settings));
   }
 }
 

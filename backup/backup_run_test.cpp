@@ -194,7 +194,7 @@ TEST_F(BackupRunTest, TwoEntriesWithTheSameNameAndFolderBothSucceedTheLaterWins)
   EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
 }
 
-TEST_F(BackupRunTest, WeeklyModeHandsOverTheDueDateOnceForEveryCopiedEntry) {
+TEST_F(BackupRunTest, WeeklyModeHandsOverTheDueDateOnceAtTheEndOfTheRun) {
   os_.SetClock(MakeSystemTime(2026, 12, 7, 9, 0, 0));
   AddEntry(MakeSourceFile(temp_.Path(), "src", "one.txt", "1"), dest_);
   AddEntry(JoinPath(temp_.Path(), "src") + "\\missing.txt", dest_);
@@ -202,8 +202,7 @@ TEST_F(BackupRunTest, WeeklyModeHandsOverTheDueDateOnceForEveryCopiedEntry) {
 
   Run(2);
 
-  const std::string due = ShortDate(2026, 12, 14);
-  EXPECT_EQ(due_dates_, (std::vector<std::string>{due, due}));
+  EXPECT_EQ(due_dates_, (std::vector<std::string>{ShortDate(2026, 12, 14)}));
   EXPECT_EQ(Result(2), backup_texts::kCopyFailed);
   EXPECT_TRUE(os_.ProfileWrites().empty()) << "storing the date is the caller's business";
 }
@@ -229,39 +228,48 @@ TEST_F(BackupRunTest, DueDateStaysWhenNothingWasCopiedOrTheModeHasNoDueDate) {
   EXPECT_TRUE(due_dates_.empty());
 }
 
-TEST_F(BackupRunTest, RefusedDueDateEndsTheRunAtThatEntry) {
-  const std::string one = MakeSourceFile(temp_.Path(), "src", "one.txt", "1");
-  const std::string two = MakeSourceFile(temp_.Path(), "src", "two.txt", "2");
-  const std::string three = MakeSourceFile(temp_.Path(), "src", "three.txt", "3");
-  AddEntry(one, dest_);
-  AddEntry(two, dest_);
-  AddEntry(three, dest_);
-  refuse_due_date_ = 2;
+// A refused due date is heard once, after every entry has its result.
+TEST_F(BackupRunTest, RefusedDueDateLeavesTheRunOnlyAfterEveryEntryHasItsResult) {
+  for (const char* name : {"one.txt", "two.txt", "three.txt"})
+    AddEntry(MakeSourceFile(temp_.Path(), "src", name, name), dest_);
+  refuse_due_date_ = 1;
 
-  try {
-    Run(2);
-    FAIL() << "the refusal must end the run";
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "due date refused");
+  EXPECT_THROW(Run(2), std::runtime_error);
+
+  EXPECT_EQ(entries_done_, 3);
+  EXPECT_EQ(due_dates_.size(), 1u);
+  for (int row = 1; row <= 3; ++row) {
+    EXPECT_EQ(Result(row), backup_texts::kCopied);
+    EXPECT_FALSE(TimeIsNull(row));
   }
-
-  EXPECT_EQ(entries_done_, 1);
-  EXPECT_EQ(due_dates_.size(), 2u);
-  // The failing entry: copied, but no result and no time.
-  EXPECT_EQ(store_->RowNumber(), 2);
-  EXPECT_EQ(ReadBytes(JoinPath(dest_, "two.txt")), "2");
-  EXPECT_TRUE(store_->FieldAt(2).ValueIsNull());
-  EXPECT_TRUE(store_->FieldAt(3).ValueIsNull());
-  // The entry before it is done; the one after it untouched.
-  EXPECT_EQ(Result(1), backup_texts::kCopied);
-  EXPECT_FALSE(TimeIsNull(1));
-  store_->SetRowNumber(3);
-  EXPECT_TRUE(store_->FieldAt(2).ValueIsNull());
-  EXPECT_TRUE(store_->FieldAt(3).ValueIsNull());
-  EXPECT_FALSE(PathExists(JoinPath(dest_, "three.txt")));
 }
 
-TEST_F(BackupRunTest, RunPassingMidnightTakesLaterDueDatesFromTheNewDay) {
+// A stop before the last entry, or a step abandoned after it: the entries
+// done keep their results and the due date stays.
+TEST_F(BackupRunTest, ARunCutShortMovesNoDueDate) {
+  for (const char* name : {"one.txt", "two.txt", "three.txt"})
+    AddEntry(MakeSourceFile(temp_.Path(), "src", name, name), dest_);
+  for (bool abandon : {false, true}) {
+    SCOPED_TRACE(abandon);
+    due_dates_.clear();
+    entries_done_ = 0;
+    int steps = 0;
+    BackupRunContext context = Context(2, kTestPathSeparator);
+    // A stop after the second entry, or the third entry's step never returns.
+    context.stop_requested = [&] { return !abandon && entries_done_ == 2; };
+    context.run_blocking = [&](const std::function<void()>& work) {
+      if (abandon && ++steps == 3) return false;
+      work();
+      return true;
+    };
+    RunBackup(*store_, context);
+    EXPECT_EQ(entries_done_, 2);
+    EXPECT_TRUE(due_dates_.empty());
+    EXPECT_TRUE(TimeIsNull(3));
+  }
+}
+
+TEST_F(BackupRunTest, RunPassingMidnightTakesTheDueDateFromTheDayOfTheLastCopy) {
   // Every clock read moves the clock on by an hour: the first entry is copied
   // on 7 December, the second after midnight.
   os_.SetClock(MakeSystemTime(2026, 12, 7, 22, 30, 0));
@@ -271,8 +279,7 @@ TEST_F(BackupRunTest, RunPassingMidnightTakesLaterDueDatesFromTheNewDay) {
 
   Run(2);
 
-  EXPECT_EQ(due_dates_,
-            (std::vector<std::string>{ShortDate(2026, 12, 14), ShortDate(2026, 12, 15)}));
+  EXPECT_EQ(due_dates_, (std::vector<std::string>{ShortDate(2026, 12, 15)}));
   int year, month, day;
   DecodeDate(Time(2), year, month, day);
   EXPECT_EQ(day, 8);

@@ -1,10 +1,12 @@
 // A long backup run seen from the main window: every blocking step of each
-// copy runs beside the window's thread, which handles what must not wait and
-// never goes a second without it; whatever else reaches the handlers then
-// waits for the end of the run; the system stays awake for exactly the run;
-// the question of the session's end saves the results so far and lets the
-// run go on, and only the real end cuts it short. The copies are real, of
-// files several progress steps long, through the retries the program uses.
+// copy runs beside the window's thread, which handles its messages and never
+// goes a second without it; the commands that change the list are greyed out
+// and dropped meanwhile, while the tray icon, "タスクトレーへ" and closing
+// work; the system stays awake for exactly the run; the question of the
+// session's end saves the results so far and lets the run go on, and only
+// the real end or the user's "終了" cuts it short, leaving the due date for
+// the next check. The copies are real, of files several progress steps long,
+// through the retries the program uses.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -116,11 +118,15 @@ class LongRunTest : public FormFixtureWith<BinaryPacketCodec> {
 };
 
 TEST_F(LongRunTest, WindowStaysAnsweringDuringEachCopyAndShowsItsProgress) {
-  std::vector<std::string> reasons_seen;
+  view_.SetGridReadOnly(false);  // "編集" was on
+  std::vector<bool> locked_seen;
   std::vector<bool> progress_seen;
   std::vector<bool> awake_seen;
   view_.while_responsive = [&] {
-    reasons_seen.push_back(view_.shutdown_block_reason);
+    locked_seen.push_back(view_.GridReadOnly() && !view_.MenuEnabled(MenuItemId::Copy1) &&
+                          !view_.MenuEnabled(MenuItemId::Delete1) &&
+                          view_.MenuEnabled(MenuItemId::Exit1) &&
+                          view_.MenuEnabled(MenuItemId::N1));
     progress_seen.push_back(view_.progress_shown);
     awake_seen.push_back(shell_.awake);
   };
@@ -155,9 +161,13 @@ TEST_F(LongRunTest, WindowStaysAnsweringDuringEachCopyAndShowsItsProgress) {
   EXPECT_EQ(std::count(progress_seen.begin(), progress_seen.end(), false), 3 + flushes);
   EXPECT_FALSE(progress_seen.back());
   EXPECT_FALSE(view_.progress_shown);
-  // Windows hears why the session should wait, for exactly as long as the run.
-  for (const std::string& reason : reasons_seen) EXPECT_EQ(reason, "バックアップ中です");
-  EXPECT_EQ(view_.shutdown_block_reason, "");
+  // The list cannot be changed during the run, and can again after it.
+  EXPECT_EQ(locked_seen, std::vector<bool>(locked_seen.size(), true));
+  EXPECT_FALSE(view_.GridReadOnly());
+  for (MenuItemId item : {MenuItemId::bakup1, MenuItemId::Delete1, MenuItemId::Copy1,
+                          MenuItemId::Edit1, MenuItemId::TimerSet, MenuItemId::Wee,
+                          MenuItemId::Mon})
+    EXPECT_TRUE(view_.MenuEnabled(item));
   // ... and the system stays awake, for exactly as long.
   EXPECT_EQ(awake_seen, std::vector<bool>(awake_seen.size(), true));
   EXPECT_EQ(shell_.awake_requests, std::vector<bool>({true, false}));
@@ -185,7 +195,7 @@ TEST_F(LongRunTest, SlowFlushesAndARetriedReplaceNeverKeepTheWindowFromAnswering
 
   EXPECT_GT(os_.HeldCallFailures(), 0) << "the second replace was tried again";
   EXPECT_GT(pumps_during_flush, 0);
-  EXPECT_GE(SimulatedUiThread::Current().NowMs(), 3u * (1900 + 1500));
+  EXPECT_GE(SimulatedUiThread::Current().NowMs(), 3u * 1900 + 1500);
   EXPECT_EQ(Results(*form_), std::vector<std::string>(3, backup_texts::kCopied));
   EXPECT_EQ(form_->TimerSetValue, NextWeeklyDueDate());
   EXPECT_EQ(ReadBytes(Target("two.bin")), kBigContent);
@@ -211,30 +221,123 @@ TEST_F(LongRunTest, TickDuringARunStartsNoSecondRunAndIsHandledAfterIt) {
   EXPECT_EQ(os_.copies.size(), 6u) << "the waiting tick ran the backup after the run";
 }
 
-TEST_F(LongRunTest, CommandsAndClosingDuringARunWaitForItsEnd) {
+// During a run: the list's commands are dropped, not run later; the tray
+// icon opens the window at once (mouse moves do nothing); "タスクトレーへ"
+// works; closing asks, and "いいえ" lets the run go on.
+TEST_F(LongRunTest, DuringARunTheWindowWorksAndTheListsCommandsAreDropped) {
+  form_->HideToTray();
   OnceInsideSecondCopy([&] {
-    // Commands sent to the window during the run: a delete, a second run,
-    // the first activation (which may reload the list) and closing.
+    for (int i = 0; i < 50; ++i) form_->TrayNotify(0x0200);  // WM_MOUSEMOVE
+    EXPECT_TRUE(view_.posted.empty()) << "mouse moves queued";
+    form_->TrayNotify(kWmLButtonDown);
+    EXPECT_TRUE(view_.visible);
+    EXPECT_FALSE(form_->TrayIconShown);
     form_->MenuClick(MenuItemId::Delete1);
     form_->MenuClick(MenuItemId::Copy1);
-    form_->FormActivate();
-    EXPECT_FALSE(form_->FormCloseQuery());
+    form_->MenuClick(MenuItemId::Wee);
+    form_->PopupMenuOpening();
+    form_->PopupMenuClosed(MenuItemId::Delete1);
+    EXPECT_FALSE(form_->FormCloseQuery()) << "the question answered no";
+    form_->MenuClick(MenuItemId::N1);
+    EXPECT_FALSE(view_.visible);
   });
 
   form_->Copy1Click();
 
   ASSERT_TRUE(delivered_);
+  EXPECT_EQ(view_.questions, std::vector<std::string>({form_texts::kStopRunQuestion}));
   EXPECT_EQ(os_.copies.size(), 3u);
   EXPECT_EQ(Results(*form_), std::vector<std::string>(3, backup_texts::kCopied));
-  EXPECT_EQ(view_.close_requests, 0);
+  EXPECT_EQ(form_->ScheduleMode, 1);
   view_.while_responsive = nullptr;
-  view_.RunPosted();
-  // After the run, in the order they came: the delete of the current (last)
-  // entry, a second run over the two left, the activation, the close.
-  EXPECT_EQ(form_->ClientDataSet1().RowCount(), 2);
-  EXPECT_EQ(os_.copies.size(), 5u);
-  EXPECT_EQ(view_.close_requests, 1);
-  EXPECT_TRUE(form_->FormCloseQuery());
+  view_.RunPosted();  // the first activation waited for the run's end
+  EXPECT_EQ(form_->ClientDataSet1().RowCount(), 3);
+  EXPECT_EQ(os_.copies.size(), 3u);
+  EXPECT_EQ(view_.close_requests, 0);
+}
+
+// "終了" during the second copy, answered "はい": the copy is cancelled (its
+// older backup stays whole), the first entry's result is saved, the program
+// ends and the system may sleep again. A flush that never returns (a share
+// that stopped answering) is not waited for beyond a few seconds.
+TEST_F(LongRunTest, QuitDuringARunCancelsTheCopySavesTheResultsAndEnds) {
+  for (bool hung_flush : {true, false}) {
+    SCOPED_TRACE(hung_flush);
+    FakeShellServices shell;
+    FakeFormView view;
+    std::remove((temp_ / "Quillset.cds").c_str());
+    for (const char* name : {"one.bin", "two.bin", "three.bin"})
+      ASSERT_TRUE(WriteBytes(Target(name), std::string("old ") + name));
+    TForm1 form(retrying_, view, shell, codec_);
+    form.FormCreate();
+    for (const std::string& source : sources_) AddEntry(form, source);
+    view.closing = &form;
+    view.yes_no_answers = {true};
+    std::uint64_t asked_at = 0;
+    bool flushing = false;
+    if (hung_flush) {
+      // The second entry's flush: an hour, that is never for the test.
+      os_.BeforeCall(OsCall::kFlush, 2, [&] {
+        flushing = true;
+        SimulatedUiThread::Current().Pass(3600 * 1000, "a flush that never returns");
+      });
+    }
+    view.while_responsive = [&] {
+      const bool now = hung_flush ? flushing : view.repaints == 1 && view.progress_shown;
+      if (asked_at != 0 || !now) return;
+      asked_at = SimulatedUiThread::Current().NowMs();
+      form.Exit1Click();
+    };
+
+    form.Copy1Click();
+
+    ASSERT_NE(asked_at, 0u);
+    EXPECT_TRUE(view.closed);
+    EXPECT_LE(SimulatedUiThread::Current().NowMs() - asked_at,
+              ShellServices::kAbandonAfterStopMs + 1000);
+    EXPECT_EQ(view.questions, std::vector<std::string>({form_texts::kStopRunQuestion}));
+    EXPECT_EQ(shell.awake_requests, std::vector<bool>({true, false}));
+    EXPECT_EQ(ReadBytes(Target("two.bin")), "old two.bin");
+    EXPECT_EQ(ReadBytes(Target("three.bin")), "old three.bin");
+    FakeFormView next_view;
+    auto next = NewForm(next_view);
+    next->FormCreate();
+    EXPECT_EQ(Results(*next), std::vector<std::string>({backup_texts::kCopied, "", ""}));
+  }
+}
+
+// Windows ends the session after two of five entries of a weekly run: the due
+// date stays, in memory and in the settings file, so the next check copies
+// all five rather than leaving three for a week.
+TEST_F(LongRunTest, AWeeklyRunCutAfterTwoOfFiveEntriesLeavesTheDueDateAndTheNextCheckCopiesAll) {
+  ASSERT_TRUE(WriteBytes(temp_ / "Quillset.ini", "[Time]\r\nTimerSet=2026/11/30\r\nTimerIniSet=2\r\n"));
+  SetWeeklyPastDue();
+  for (const char* name : {"four.bin", "five.bin"}) {
+    AddEntry(*form_, MakeSourceFile(temp_.Path(), "src", name, "small"));
+  }
+  view_.while_responsive = [&] {
+    if (delivered_ || view_.repaints != 2 || view_.progress_shown) return;
+    delivered_ = true;
+    view_.QueryEndSession(*form_);
+    view_.EndSession(*form_, true);
+  };
+
+  form_->Copy1Click();
+
+  ASSERT_TRUE(delivered_);
+  EXPECT_EQ(os_.copies.size(), 2u);
+  EXPECT_EQ(form_->TimerSetValue, "2026/11/30");
+  TIniFile settings(os_, temp_ / "Quillset.ini");
+  EXPECT_EQ(settings.ReadString("Time", "TimerSet", ""), "2026/11/30");
+
+  // The next start, and its first check.
+  FakeFormView next_view;
+  FakeShellServices next_shell;
+  TForm1 next(retrying_, next_view, next_shell, codec_);
+  next.FormCreate();
+  next.Timer1Timer();
+  EXPECT_EQ(os_.copies.size(), 7u) << "all five entries copied";
+  EXPECT_EQ(settings.ReadString("Time", "TimerSet", ""), NextWeeklyDueDate());
 }
 
 // The question can come while the second entry's due date is written (the
@@ -299,7 +402,6 @@ TEST_F(LongRunTest, SessionEndDuringACopySavesTheEntriesDoneAndKeepsTheOldBackup
   EXPECT_EQ(ReadBytes(Target("three.bin")), "old three.bin");
   EXPECT_EQ(CopiesOf("three.bin"), 0);
   EXPECT_TRUE(view_.failures.empty());
-  EXPECT_EQ(view_.shutdown_block_reason, "");
   EXPECT_FALSE(shell_.awake);
 
   // The data file holds the first entry's result, and the others as before.
@@ -350,7 +452,7 @@ TEST_F(LongRunTest, TheSystemStaysAwakeForExactlyTheRunHoweverItEnds) {
     form.FormCreate();
     for (const std::string& source : sources_) AddEntry(form, source);
     form.ScheduleMode = 2;  // each copy writes its due date
-    if (end == End::kFailure) os_.FailNthCall(2, OsFault::kFail, OsCall::kProfileWrite);
+    if (end == End::kFailure) os_.FailNthCall(1, OsFault::kFail, OsCall::kProfileWrite);
     bool delivered = false, awake_throughout = true;
     view.while_responsive = [&] {
       awake_throughout = awake_throughout && shell.awake;

@@ -6,7 +6,7 @@ namespace quillset {
 namespace form_texts {
 inline constexpr char kApplicationTitle[] = "ファイルバックアップツール";
 inline constexpr char kDesignCaption[] = "右クリックでメニューが出ます。";
-// Why the session should wait, while a backup run goes on.
-inline constexpr char kBackupRunningReason[] = "バックアップ中です";
+// Asked when the window is closed during a backup run.
+inline constexpr char kStopRunQuestion[] = "バックアップ中です。\r\nバックアップを中止して終了しますか？";
 }  // namespace form_texts
 }  // namespace quillset

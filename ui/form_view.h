@@ -54,21 +54,23 @@ class FormView {
   virtual bool GridReadOnly() = 0;
   virtual void SetMenuChecked(MenuItemId item, bool checked) = 0;
   virtual bool MenuChecked(MenuItemId item) = 0;
+  // Greys an item out (false) or gives it back; an item greyed out cannot be
+  // chosen.
+  virtual void SetMenuEnabled(MenuItemId item, bool enabled) = 0;
+  virtual bool MenuEnabled(MenuItemId item) = 0;
   // Redraw the grid now (a long backup run shows each result as it is written).
   virtual void RepaintGrid() = 0;
 
   // ---- While a backup run goes on (it runs inside one handler)
-  // Handles what must not wait now: paint messages, and messages that other
-  // threads and processes send to the program's windows (the end of the
-  // session, a "do you answer" probe). Input, posted messages (commands,
-  // closing) and timer messages stay in the queue for after the run.
+  // Handles the messages waiting for the program's windows (input, commands,
+  // timers, paint, messages other programs send), as the message loop
+  // would, and returns when none waits: the window works during the run,
+  // and the handlers it reaches run inside it.
   virtual void KeepResponsive() = 0;
   // Runs `action` later, as a message posted to the main window: after the
-  // handler running now has returned, in the order posted.
-  virtual void PostToSelf(std::function<void()> action) = 0;
-  // Tells Windows why the session should not end now (`reason`, shown by
-  // the shutdown screen); empty: the reason is withdrawn.
-  virtual void SetShutdownBlockReason(const std::string& reason) = 0;
+  // handler running now has returned, in the order posted. False: the
+  // message could not be posted and `action` will not run.
+  virtual bool PostToSelf(std::function<void()> action) = 0;
   // The copy of the current row's file has reached `copied` of `total`
   // bytes; a copy that lasts shows this in the current row. Display only.
   virtual void ShowCopyProgress(std::uint64_t copied, std::uint64_t total) = 0;
@@ -78,6 +80,9 @@ class FormView {
   // The plain message box: centred on the screen, the application title as
   // caption, no icon, one "OK" button. Returns when the user closed it.
   virtual void ShowPlainMessage(const std::string& text) = 0;
+  // The question box: application title, question icon, "はい" and
+  // "いいえ"; true on "はい" ("いいえ", Esc and the close box say no).
+  virtual bool AskYesNo(const std::string& question) = 0;
   // The failure box: application title, error icon, one OK button; `message`
   // gets the "." rule (FailureBoxText) here.
   virtual void ShowFailure(const std::string& message) = 0;

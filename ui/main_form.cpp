@@ -76,9 +76,17 @@ void TForm1::SaveStore() {
   SaveFile(*store_, os_, DataFilePath, &data_file_);
 }
 
-// Closing during a run takes effect after it, with the run's results saved.
+// Closing during a run asks whether to stop it and quit. On yes the copy in
+// progress is cancelled (its older backup stays) and the window closes when
+// the run has ended, saving the results so far; on no the run goes on.
 bool TForm1::FormCloseQuery() {
-  return !DeferDuringRun([this] { Exit1Click(); });
+  if (!runs_.Running()) return true;
+  if (runs_.QuitRequested()) return false;  // asked already: the close comes
+  if (view_.AskYesNo(form_texts::kStopRunQuestion) && runs_.Running()) {
+    runs_.QuitAfterRun();
+    StopBackupRun();
+  }
+  return false;
 }
 
 void TForm1::FormClose() {
@@ -90,7 +98,10 @@ void TForm1::FormClose() {
 // end of the session, so the program stays as the user left it and a run
 // goes on: only the list is saved, with the results so far (the entry being
 // copied is not in Edit meanwhile). Nobody can answer a box now, so a failure
-// is dropped; the old data file stays whole.
+// is dropped; the old data file stays whole. The window answers yes: Windows
+// does not wait for a run (a program that says yes is closed whatever reason
+// it gave), and a run cut short costs nothing, since it leaves the due date
+// as it was and the next check copies the whole list again.
 void TForm1::QueryEndSession() {
   saved_at_session_query_.reset();
   try {
@@ -132,7 +143,9 @@ TForm1::ListVersion TForm1::CurrentListVersion() {
 void TForm1::SettingChange() { date_settings_.Reload(os_); }
 
 void TForm1::MenuClick(MenuItemId item) {
-  if (DeferDuringRun([this, item] { MenuClick(item); })) return;
+  // During a run the other commands are greyed out; one that comes all the
+  // same (posted before the run began) is dropped, not run later.
+  if (runs_.Running() && !ActsDuringRun(item)) return;
   switch (item) {
     case MenuItemId::bakup1: bakup1Click(); break;
     case MenuItemId::Delete1: Delete1Click(); break;
@@ -155,6 +168,7 @@ void TForm1::PopupMenuClosed(std::optional<MenuItemId> chosen) {
   const std::optional<ListSeen> seen = list_seen_by_menu_;
   list_seen_by_menu_.reset();
   if (!chosen) return;
+  if (runs_.Running() && !ActsDuringRun(*chosen)) return;
   if (*chosen == MenuItemId::Delete1 && seen) {
     DeleteSeenRow(*seen);
     return;

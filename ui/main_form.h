@@ -146,8 +146,11 @@ class TForm1 : public FormEvents {
   // posted message), and returns true. Outside a run: false.
   bool DeferDuringRun(std::function<void()> later);
   // A run going on ends at once, before its next entry or with the copy in
-  // progress cancelled (the session ends).
+  // progress cancelled (the session ends, the user quits).
   void StopBackupRun();
+  // backup_command.cpp: the menu commands that act during a run (hiding to
+  // the tray, quitting); the others are greyed out then.
+  static bool ActsDuringRun(MenuItemId item);
   // main_form.cpp: loads the data file, or creates the store empty.
   void LoadOrCreateStore();
   void LoadDataFile(const std::string& path);

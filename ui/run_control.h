@@ -1,11 +1,13 @@
 // What the main window's handlers know about backup runs, in one place:
-// whether a run goes on, whether it is to stop, whether runs may start at all
-// (not after the end of the session), whether a tick waits for the run's
-// end, and whether a tick's failure box is open. The run itself lives in one handler (Copy1Click); other handlers reach
-// the window meanwhile through messages sent to it.
+// whether a run goes on, whether it is to stop, whether the program ends
+// after it, whether runs may start at all (not after the end of the
+// session), whether a tick waits for the run's end, and whether a tick's
+// failure box is open. The run itself lives in one handler (Copy1Click); the
+// window handles its messages meanwhile, so other handlers run during it.
 #pragma once
 
 #include <atomic>
+#include <memory>
 
 namespace quillset {
 
@@ -19,16 +21,25 @@ class RunControl {
   // REQUIRES: !Running() and MayStart().
   void Begin() {
     running_ = true;
-    stop_requested_ = false;
+    stop_ = std::make_shared<std::atomic<bool>>(false);
+    quit_after_run_ = false;
   }
   void End() { running_ = false; }
 
   // ---- Stopping: asked on the window's thread, read also by the run's copy
   // on its own. Outside a run nothing is asked.
   void RequestStop() {
-    if (running_) stop_requested_ = true;
+    if (running_) *stop_ = true;
   }
-  bool StopRequested() const { return stop_requested_; }
+  bool StopRequested() const { return *stop_; }
+  // The run's stop as the copying thread keeps it: a copy abandoned after the
+  // stop may still ask it when the run is long gone.
+  std::shared_ptr<const std::atomic<bool>> StopFlag() const { return stop_; }
+
+  // ---- The user chose to stop the run and quit: the window closes once the
+  // run has ended.
+  void QuitAfterRun() { quit_after_run_ = true; }
+  bool QuitRequested() const { return quit_after_run_; }
 
   // ---- The end of the session
   void SessionEnded() { session_ended_ = true; }
@@ -55,7 +66,8 @@ class RunControl {
 
  private:
   bool running_ = false;
-  std::atomic<bool> stop_requested_{false};
+  std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
+  bool quit_after_run_ = false;
   bool session_ended_ = false;
   bool tick_deferred_ = false;
   bool tick_failure_open_ = false;

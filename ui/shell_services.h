@@ -102,13 +102,22 @@ class ShellServices {
   virtual void KeepSystemAwake(bool awake) = 0;
 
   // ---- Blocking work beside the user-interface thread
-  // Runs `work` on a thread of its own and returns when it has ended; the
-  // calling (user-interface) thread meanwhile calls `pump` at short
-  // intervals (every 50 ms, and when a message is sent to it), where the
-  // window handles what must not wait. `work` must not touch the windows or
-  // the list. A failure `work` throws is thrown here.
-  virtual void RunOffUiThread(const std::function<void()>& work,
-                              const std::function<void()>& pump) = 0;
+  // How long work is still waited for once `stop` says true: a step that
+  // hangs (a share that stopped answering) must not keep the program.
+  static constexpr std::uint32_t kAbandonAfterStopMs = 3000;
+  // Runs `work` on a thread of its own and returns true when it has ended;
+  // the calling (user-interface) thread meanwhile calls `pump` at short
+  // intervals (every 50 ms, and when a message comes), where the window
+  // handles its messages. Once `stop` (asked at each pump) has said true for
+  // kAbandonAfterStopMs without the work ending, the work is abandoned:
+  // false comes back at once and the thread is left to end by itself.
+  // REQUIRES: `work` touches neither the windows nor the list, and owns what
+  // it uses (copies, shared pointers; the OS services outlive the program's
+  // windows), since abandoned work may go on after its caller has returned.
+  // A failure `work` throws is thrown here.
+  virtual bool RunOffUiThread(const std::function<void()>& work,
+                              const std::function<void()>& pump,
+                              const std::function<bool()>& stop = nullptr) = 0;
 };
 
 }  // namespace quillset

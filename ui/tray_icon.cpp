@@ -103,7 +103,8 @@ void TForm1::TrayNotify(std::uint32_t mouse_message) {
     tray_icon_added_ = true;
     tray_icon_retry_.Stop();
   }
-  if (DeferDuringRun([this, mouse_message] { TrayNotify(mouse_message); })) return;
+  // Also during a run: the window opens at once. Mouse moves and the other
+  // messages of the icon do nothing, then as ever.
   if (mouse_message == kWmLButtonDown || mouse_message == kWmRButtonDown) RestoreFromTray();
 }
 

@@ -43,12 +43,25 @@ class FakeFormView : public FormView {
     if (open_boxes > 0 && TakeForeground()) active = Active::kBox;
   }
   bool IsWindowVisible() override { return visible; }
-  void CloseWindow() override { log.push_back("close"); close_requests++; }
+  // As the window layer closes: FormCloseQuery, then FormClose, when
+  // `closing` is set (a test that follows the close to its end).
+  void CloseWindow() override {
+    log.push_back("close");
+    close_requests++;
+    if (closing && !closed && closing->FormCloseQuery()) {
+      closing->FormClose();
+      closed = true;
+    }
+  }
+  FormEvents* closing = nullptr;
+  bool closed = false;
 
   void SetGridReadOnly(bool read_only) override { grid_read_only = read_only; }
   bool GridReadOnly() override { return grid_read_only; }
   void SetMenuChecked(MenuItemId item, bool checked) override { checks[item] = checked; }
   bool MenuChecked(MenuItemId item) override { return checks[item]; }
+  void SetMenuEnabled(MenuItemId item, bool enabled) override { greyed[item] = !enabled; }
+  bool MenuEnabled(MenuItemId item) override { return !greyed[item]; }
   void RepaintGrid() override { repaints++; }
 
   // While a run goes on: `while_responsive` stands for what the real window
@@ -60,7 +73,13 @@ class FakeFormView : public FormView {
     SimulatedUiThread::Current().Pumped();
     if (while_responsive) while_responsive();
   }
-  void PostToSelf(std::function<void()> action) override { posted.push_back(std::move(action)); }
+  // `refuse_posts`: the queue is full, as PostMessage can find it.
+  bool PostToSelf(std::function<void()> action) override {
+    if (refuse_posts) return false;
+    posted.push_back(std::move(action));
+    return true;
+  }
+  bool refuse_posts = false;
   // Runs the posted actions in order, those they post included.
   void RunPosted() {
     while (!posted.empty()) {
@@ -68,10 +87,6 @@ class FakeFormView : public FormView {
       posted.pop_front();
       action();
     }
-  }
-  void SetShutdownBlockReason(const std::string& reason) override {
-    shutdown_block_reason = reason;
-    log.push_back("shutdown-reason:" + reason);
   }
   void ShowCopyProgress(std::uint64_t copied, std::uint64_t total) override {
     progress_steps.push_back({copied, total});
@@ -84,6 +99,18 @@ class FakeFormView : public FormView {
     log.push_back("plain:" + text);
     OpenBox();
   }
+  // Answered from `yes_no_answers` (none left: no), while `during_box` runs.
+  bool AskYesNo(const std::string& question) override {
+    questions.push_back(question);
+    log.push_back("question:" + question);
+    OpenBox();
+    if (yes_no_answers.empty()) return false;
+    const bool answer = yes_no_answers.front();
+    yes_no_answers.pop_front();
+    return answer;
+  }
+  std::vector<std::string> questions;
+  std::deque<bool> yes_no_answers;
   void ShowFailure(const std::string& message) override {
     failures.push_back(message);
     log.push_back("failure:" + message);
@@ -167,6 +194,7 @@ class FakeFormView : public FormView {
   int close_requests = 0;
   int repaints = 0;
   std::map<MenuItemId, bool> checks;
+  std::map<MenuItemId, bool> greyed;
   std::vector<std::string> plain_messages;
   std::vector<std::string> failures;
   std::vector<std::string> input_titles;
@@ -176,7 +204,6 @@ class FakeFormView : public FormView {
   int responsive_calls = 0;
   std::function<void()> while_responsive;
   std::deque<std::function<void()>> posted;
-  std::string shutdown_block_reason;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> progress_steps;  // copied, total
   bool progress_shown = false;
   // Runs while a modal box or the input box is "open" (a nested message loop):

@@ -125,10 +125,10 @@ class FakeShellServices : public ShellServices {
 
   // ---- Work beside the UI thread
   int off_thread_runs = 0;
-  void RunOffUiThread(const std::function<void()>& work,
-                      const std::function<void()>& pump) override {
+  bool RunOffUiThread(const std::function<void()>& work, const std::function<void()>& pump,
+                      const std::function<bool()>& stop = nullptr) override {
     ++off_thread_runs;
-    SimulatedUiThread::Current().RunOffUiThread(work, pump);
+    return SimulatedUiThread::Current().RunOffUiThread(work, pump, stop, kAbandonAfterStopMs);
   }
 };
 

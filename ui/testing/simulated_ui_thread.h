@@ -64,17 +64,32 @@ class SimulatedUiThread {
   void Idle() { blocked_ms_ = 0; }
 
   // Runs `work` as on a worker thread while the UI thread waits and calls
-  // `pump` whenever simulated time passes.
-  void RunOffUiThread(const std::function<void()>& work, std::function<void()> pump) {
+  // `pump` whenever simulated time passes. False: abandoned once `stop` had
+  // held for `abandon_after_ms`: the work is unwound from its next wait (a
+  // thread that never returns has no further effect).
+  bool RunOffUiThread(const std::function<void()>& work, std::function<void()> pump,
+                      std::function<bool()> stop = nullptr,
+                      std::uint64_t abandon_after_ms = 0) {
+    struct Abandoned {};
     const bool was_off = off_ui_thread_;
     std::function<void()> outer_pump = std::move(waiting_pump_);
     off_ui_thread_ = true;
-    waiting_pump_ = [this, &pump] {
+    bool stopping = false;
+    std::uint64_t stop_since = 0;
+    waiting_pump_ = [&] {
       // The pump runs on the UI thread: its own time counts there.
       off_ui_thread_ = false;
       blocked_ms_ = 0;
       if (pump) pump();
+      const bool stopped = stop && stop();
       off_ui_thread_ = true;
+      if (!stopped) return;
+      if (!stopping) {
+        stopping = true;
+        stop_since = NowMs();
+      } else if (NowMs() - stop_since >= abandon_after_ms) {
+        throw Abandoned{};
+      }
     };
     struct Restore {
       SimulatedUiThread& self;
@@ -87,7 +102,12 @@ class SimulatedUiThread {
       }
     } restore{*this, was_off, outer_pump};
     ++off_thread_runs_;
-    work();
+    try {
+      work();
+    } catch (const Abandoned&) {
+      return false;
+    }
+    return true;
   }
   bool OffUiThread() const { return off_ui_thread_; }
 

@@ -180,16 +180,26 @@ void MainFormWindow::QueryEndSession() {
   RunShowingFailure(nullptr, [this] { events_->QueryEndSession(); });
 }
 
-void MainFormWindow::EndSession(bool ending) {
+void MainFormWindow::EndSession(bool ending, LPARAM how) {
   if (!events_) return;
   RunShowingFailure(nullptr, [this, ending] { events_->EndSession(ending); });
   if (!ending) return;
-  // The list is saved and the timer stopped; Windows ends the process when
-  // this returns. With no box open the program ends by itself as well. A box
-  // that is open is left alone: a quit message would close it with a made-up
-  // answer (the minutes prompt would answer "0" and switch the schedule off),
-  // and that answer would then be acted on.
-  if (::IsWindowEnabled(Handle())) PostQuitMessage(0);
+  // The list is saved and the timer stopped. At the end of the session
+  // Windows ends the process when this returns; with no box open the program
+  // ends by itself as well. A box that is open is left alone then: a quit
+  // message would close it with a made-up answer (the minutes prompt would
+  // answer "0" and switch the schedule off), and that answer would be acted
+  // on.
+  const bool box_open = !::IsWindowEnabled(Handle());
+  if (how & ENDSESSION_CLOSEAPP) {
+    // The Restart Manager closes the program and the session goes on: it
+    // must end, a box open or not, and its tray icon must go. Nothing is left
+    // to the box's answer: with one open the process ends here.
+    RunShowingFailure(nullptr, [this] { events_->FormClose(); });
+    closed_ = true;
+    if (box_open) ExitProcess(0);
+  }
+  if (!box_open) PostQuitMessage(0);
 }
 
 // The menu runs its own loop, in which ticks go on: the handlers note what
@@ -199,7 +209,9 @@ void MainFormWindow::EndSession(bool ending) {
 void MainFormWindow::OpenPopupMenu(POINT at) {
   if (!Handle() || !events_) return;
   events_->PopupMenuOpening();
+  popup_menu_open_ = true;
   const unsigned command = popup_.Open(Handle(), at);
+  popup_menu_open_ = false;
   PostMessageW(Handle(), kPopupMenuClosedMessage, command, 0);
 }
 
@@ -276,7 +288,7 @@ LRESULT MainFormWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam
       QueryEndSession();
       return TRUE;
     case WM_ENDSESSION:
-      EndSession(wparam != 0);
+      EndSession(wparam != 0, lparam);
       return 0;
   }
   return DefaultHandling(message, wparam, lparam);
@@ -325,36 +337,35 @@ void MainFormWindow::SetMenuChecked(MenuItemId item, bool checked) {
 
 bool MainFormWindow::MenuChecked(MenuItemId item) { return popup_.Checked(item); }
 
+void MainFormWindow::SetMenuEnabled(MenuItemId item, bool enabled) {
+  popup_.SetEnabled(item, enabled);
+}
+
+bool MainFormWindow::MenuEnabled(MenuItemId item) { return popup_.Enabled(item); }
+
 void MainFormWindow::RepaintGrid() {
   if (grid_) grid_->RepaintNow();
 }
 
-void MainFormWindow::KeepResponsive() { HandlePaintAndSentMessages(); }
-
-void MainFormWindow::PostToSelf(std::function<void()> action) {
-  if (!Handle()) return;
-  posted_actions_.push_back(std::move(action));
-  PostMessageW(Handle(), posted_action_message_, 0, 0);
+// A run that began inside a box's or the popup menu's own loop (a tick while
+// it was open) handles only paint and sent messages: the rest is for that
+// loop, which goes on after the run (a box's keys need its own loop).
+void MainFormWindow::KeepResponsive() {
+  if (popup_menu_open_ || !::IsWindowEnabled(Handle())) {
+    HandlePaintAndSentMessages();
+  } else {
+    HandleWaitingMessages();
+  }
 }
 
-// Looked up at run time: the program also runs on systems without it.
-void MainFormWindow::SetShutdownBlockReason(const std::string& reason) {
-  using CreateReason = BOOL(WINAPI*)(HWND, LPCWSTR);
-  using DestroyReason = BOOL(WINAPI*)(HWND);
-  HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  if (!Handle() || !user32) return;
-  if (reason.empty()) {
-    if (!shutdown_blocked_) return;
-    shutdown_blocked_ = false;
-    if (auto destroy = reinterpret_cast<DestroyReason>(
-            reinterpret_cast<void*>(GetProcAddress(user32, "ShutdownBlockReasonDestroy"))))
-      destroy(Handle());
-    return;
-  }
-  auto create = reinterpret_cast<CreateReason>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "ShutdownBlockReasonCreate")));
-  if (!create) return;
-  shutdown_blocked_ = create(Handle(), ShiftJisToUtf16ForDisplay(reason).c_str()) != 0;
+// An action whose message could not be posted (a full queue) is not kept: it
+// would run at the next message, in place of that message's own action.
+bool MainFormWindow::PostToSelf(std::function<void()> action) {
+  if (!Handle()) return false;
+  posted_actions_.push_back(std::move(action));
+  if (PostMessageW(Handle(), posted_action_message_, 0, 0)) return true;
+  posted_actions_.pop_back();
+  return false;
 }
 
 // A copy shows its progress once it has lasted half a second; shorter ones
@@ -380,6 +391,8 @@ void MainFormWindow::HideCopyProgress() {
 void MainFormWindow::ShowPlainMessage(const std::string& text) { boxes_.ShowPlainMessage(text); }
 
 void MainFormWindow::ShowFailure(const std::string& message) { boxes_.ShowFailure(message); }
+
+bool MainFormWindow::AskYesNo(const std::string& question) { return boxes_.AskYesNo(question); }
 
 std::string MainFormWindow::InputBox(const std::string& title, const std::string& prompt,
                                      const std::string& preset) {

@@ -22,7 +22,10 @@
 //   QueryEndSession, EndSession  WM_QUERYENDSESSION and WM_ENDSESSION, at every
 //                 end of the session, also after a cancelled one; no box is
 //                 shown for their failures. After a session end that goes on,
-//                 the message loop ends unless a box is open.
+//                 the message loop ends unless a box is open. When the
+//                 Restart Manager closes the program (ENDSESSION_CLOSEAPP:
+//                 the session goes on), FormClose runs and the program ends,
+//                 a box open or not.
 //
 // Use: construct, build the handlers with this FormView, then Create(handlers,
 // rows), then Start(show command), then run the message loop, then Destroy().
@@ -99,14 +102,16 @@ class MainFormWindow : public WindowBase, public FormView {
   bool GridReadOnly() override;
   void SetMenuChecked(MenuItemId item, bool checked) override;
   bool MenuChecked(MenuItemId item) override;
+  void SetMenuEnabled(MenuItemId item, bool enabled) override;
+  bool MenuEnabled(MenuItemId item) override;
   void RepaintGrid() override;
   void KeepResponsive() override;
-  void PostToSelf(std::function<void()> action) override;
-  void SetShutdownBlockReason(const std::string& reason) override;
+  bool PostToSelf(std::function<void()> action) override;
   void ShowCopyProgress(std::uint64_t copied, std::uint64_t total) override;
   void HideCopyProgress() override;
   void ShowPlainMessage(const std::string& text) override;
   void ShowFailure(const std::string& message) override;
+  bool AskYesNo(const std::string& question) override;
   std::string InputBox(const std::string& title, const std::string& prompt,
                        const std::string& preset) override;
 
@@ -120,7 +125,7 @@ class MainFormWindow : public WindowBase, public FormView {
   void BringToFront();
   void FocusGrid();
   void QueryEndSession();
-  void EndSession(bool ending);
+  void EndSession(bool ending, LPARAM how);
   void PopupMenuClosed(unsigned command);
   void RunPostedAction();
 
@@ -136,7 +141,7 @@ class MainFormWindow : public WindowBase, public FormView {
   LPARAM queue_marker_ = 0;  // the last queue marker posted to the window
   UINT posted_action_message_ = 0;
   std::deque<std::function<void()>> posted_actions_;  // PostToSelf, oldest first
-  bool shutdown_blocked_ = false;  // a shutdown block reason is set
+  bool popup_menu_open_ = false;    // PopupMenu1's own loop is running
   DWORD copy_started_ = 0;         // tick count at the start of the copy shown
 
   bool show_at_start_ = true;

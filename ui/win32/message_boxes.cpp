@@ -62,19 +62,33 @@ UINT FrontFlags(HWND owner) {
   return owner && IsWindowVisible(owner) ? 0 : MB_TOPMOST | MB_SETFOREGROUND;
 }
 
+// The box's hook and its place among the open boxes, given back however the
+// box ends (a text that cannot be shown throws).
+class OpenBoxScope {
+ public:
+  explicit OpenBoxScope(OpenBox& box) {
+    box.hook = SetWindowsHookExW(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
+    g_open_boxes.push_back(&box);
+  }
+  ~OpenBoxScope() {
+    OpenBox* box = g_open_boxes.back();
+    g_open_boxes.pop_back();
+    if (box->hook) UnhookWindowsHookEx(box->hook);
+  }
+  OpenBoxScope(const OpenBoxScope&) = delete;
+  OpenBoxScope& operator=(const OpenBoxScope&) = delete;
+};
+
 int ShowBox(HWND owner, const std::string& text, const std::string& caption, UINT type,
             bool centre) {
+  const std::wstring wide_text = ShiftJisToUtf16ForDisplay(text);
+  const std::wstring wide_caption = ShiftJisToUtf16ForDisplay(caption);
   OpenBox box;
   box.centre = centre;
   const UINT front = FrontFlags(owner);
   box.topmost = (front & MB_TOPMOST) != 0;
-  box.hook = SetWindowsHookExW(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
-  g_open_boxes.push_back(&box);
-  int result = MessageBoxW(owner, ShiftJisToUtf16ForDisplay(text).c_str(),
-                           ShiftJisToUtf16ForDisplay(caption).c_str(), type | front);
-  g_open_boxes.pop_back();
-  if (box.hook) UnhookWindowsHookEx(box.hook);
-  return result;
+  OpenBoxScope open(box);
+  return MessageBoxW(owner, wide_text.c_str(), wide_caption.c_str(), type | front);
 }
 
 }  // namespace
@@ -107,12 +121,13 @@ MessageBoxes::MessageBoxes(const CodePage& code_page, std::string title, HWND ow
 
 void MessageBoxes::ShowFailure(const std::string& message) {
   std::string text = FailureBoxText(message, code_page_);
-  ++open_failure_boxes_;
-  {
-    ModalScope scope(owner_);
-    ShowBox(owner_, text, title_, MB_ICONERROR | MB_OK, false);
-  }
-  --open_failure_boxes_;
+  struct Counted {
+    int& count;
+    explicit Counted(int& c) : count(c) { ++count; }
+    ~Counted() { --count; }
+  } counted(open_failure_boxes_);
+  ModalScope scope(owner_);
+  ShowBox(owner_, text, title_, MB_ICONERROR | MB_OK, false);
 }
 
 void MessageBoxes::ShowPlainMessage(const std::string& text) {
@@ -124,6 +139,11 @@ bool MessageBoxes::ConfirmDelete() {
   ModalScope scope(owner_);
   return CenteredMessageBox(owner_, kDeleteQuestion, kConfirmCaption,
                             MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
+}
+
+bool MessageBoxes::AskYesNo(const std::string& question) {
+  ModalScope scope(owner_);
+  return CenteredMessageBox(owner_, question, title_, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 }  // namespace quillset

@@ -5,7 +5,9 @@
 //   plain message caption = application title, no icon, one "OK" button,
 //                 centred on the screen;
 //   delete confirmation  "レコードを削除してもよいですか？", caption "確認",
-//                 question-mark icon, "OK" and "キャンセル", centred on the screen.
+//                 question-mark icon, "OK" and "キャンセル", centred on the screen;
+//   question      caption = application title, question-mark icon, "はい" and
+//                 "いいえ", centred on the screen.
 // Each runs the system's nested message loop, in which timer messages go on.
 // A box opened while the program's windows are hidden comes above other
 // programs' windows and takes the foreground when Windows lets it.
@@ -32,6 +34,8 @@ class MessageBoxes {
   void ShowPlainMessage(const std::string& text);
   // True when the user chose "OK"; "キャンセル", Esc and the close box keep it.
   bool ConfirmDelete();
+  // True when the user chose "はい"; "いいえ", Esc and the close box say no.
+  bool AskYesNo(const std::string& question);
 
   // A failure box of this object is open (possibly under others).
   bool FailureBoxOpen() const { return open_failure_boxes_ > 0; }

@@ -52,4 +52,13 @@ bool PopupMenu::Checked(MenuItemId item) const {
   return state != static_cast<UINT>(-1) && (state & MF_CHECKED);
 }
 
+void PopupMenu::SetEnabled(MenuItemId item, bool enabled) {
+  EnableMenuItem(menu_, MenuCommandId(item), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+bool PopupMenu::Enabled(MenuItemId item) const {
+  UINT state = GetMenuState(menu_, MenuCommandId(item), MF_BYCOMMAND);
+  return state != static_cast<UINT>(-1) && !(state & (MF_GRAYED | MF_DISABLED));
+}
+
 }  // namespace quillset

@@ -21,6 +21,9 @@ class PopupMenu {
 
   void SetChecked(MenuItemId item, bool checked);
   bool Checked(MenuItemId item) const;
+  // Greyed out (false): the item cannot be chosen.
+  void SetEnabled(MenuItemId item, bool enabled);
+  bool Enabled(MenuItemId item) const;
 
  private:
   HMENU menu_;

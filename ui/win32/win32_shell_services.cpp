@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
 
 #include "base/win32_text.h"
@@ -222,40 +223,48 @@ void Win32ShellServices::KeepSystemAwake(bool awake) {
 
 namespace {
 
+// The work and its outcome, shared by the waiting thread and the worker: a
+// worker that is abandoned keeps its share.
 struct OffThreadWork {
-  const std::function<void()>* work;
+  std::function<void()> work;
   std::exception_ptr failure;
 };
 
 DWORD WINAPI RunOffThreadWork(LPVOID data) {
-  OffThreadWork& job = *static_cast<OffThreadWork*>(data);
+  std::unique_ptr<std::shared_ptr<OffThreadWork>> share(
+      static_cast<std::shared_ptr<OffThreadWork>*>(data));
+  OffThreadWork& job = **share;
   try {
-    (*job.work)();
+    job.work();
   } catch (...) {
     job.failure = std::current_exception();
   }
   return 0;
 }
 
-// How often the waiting thread pumps when nothing is sent to it: as the
-// copy's own progress reports.
+// How often the waiting thread pumps when no message comes: as the copy's
+// own progress reports.
 constexpr DWORD kPumpIntervalMs = 50;
 
 }  // namespace
 
-void Win32ShellServices::RunOffUiThread(const std::function<void()>& work,
-                                        const std::function<void()>& pump) {
-  OffThreadWork job{&work, nullptr};
-  HANDLE thread = CreateThread(nullptr, 0, RunOffThreadWork, &job, 0, nullptr);
+bool Win32ShellServices::RunOffUiThread(const std::function<void()>& work,
+                                        const std::function<void()>& pump,
+                                        const std::function<bool()>& stop) {
+  auto job = std::make_shared<OffThreadWork>();
+  job->work = work;
+  auto* share = new std::shared_ptr<OffThreadWork>(job);
+  HANDLE thread = CreateThread(nullptr, 0, RunOffThreadWork, share, 0, nullptr);
   if (!thread) {
+    delete share;
     work();  // no thread to be had: done here, as before, rather than not at all
-    return;
+    return true;
   }
-  // The work is waited for to its end (it is told to stop by its own means):
-  // it uses what the caller owns.
+  bool stopping = false;
+  DWORD stop_since = 0;
   for (;;) {
     const DWORD woken =
-        MsgWaitForMultipleObjects(1, &thread, FALSE, kPumpIntervalMs, QS_SENDMESSAGE | QS_PAINT);
+        MsgWaitForMultipleObjects(1, &thread, FALSE, kPumpIntervalMs, QS_ALLINPUT);
     if (woken == WAIT_OBJECT_0) break;
     if (woken == WAIT_FAILED) {
       WaitForSingleObject(thread, INFINITE);
@@ -268,9 +277,22 @@ void Win32ShellServices::RunOffUiThread(const std::function<void()>& work,
       CloseHandle(thread);
       throw;
     }
+    if (!stop || !stop()) continue;
+    const DWORD now = GetTickCount();
+    if (!stopping) {
+      stopping = true;
+      stop_since = now;
+    } else if (now - stop_since >= kAbandonAfterStopMs) {
+      // A step that does not hear the stop (a share that stopped answering):
+      // its thread is left to end by itself.
+      abandoned_work_ = true;
+      CloseHandle(thread);
+      return false;
+    }
   }
   CloseHandle(thread);
-  if (job.failure) std::rethrow_exception(job.failure);
+  if (job->failure) std::rethrow_exception(job->failure);
+  return true;
 }
 
 }  // namespace quillset

@@ -27,13 +27,17 @@ class Win32ShellServices : public ShellServices {
   PickedPath ShowOpenFileDialog(WindowHandle owner, WindowHandle placement) override;
   PickedPath BrowseForFolder(WindowHandle owner, const std::string& prompt) override;
   void KeepSystemAwake(bool awake) override;
-  void RunOffUiThread(const std::function<void()>& work,
-                      const std::function<void()>& pump) override;
+  bool RunOffUiThread(const std::function<void()>& work, const std::function<void()>& pump,
+                      const std::function<bool()>& stop = nullptr) override;
+  // Some work was abandoned and may still run: the process must end without
+  // tearing down what that work may use (the OS services).
+  bool AbandonedWork() const { return abandoned_work_; }
 
  private:
   // Mutex handles of the single-instance guard: kept open until the process
   // ends, so the name stays taken exactly as long as the program runs.
   std::vector<void*> guard_handles_;
+  bool abandoned_work_ = false;
 };
 
 }  // namespace quillset
