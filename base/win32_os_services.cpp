@@ -357,8 +357,9 @@ bool Win32OsServices::CopyFileWithProgress(const std::string& source, const std:
   auto* thread_share = new std::shared_ptr<CopyJob>(job);
   HANDLE thread = CreateThread(nullptr, 0, RunCopyJob, thread_share, 0, nullptr);
   if (!thread) {
+    const DWORD error = GetLastError();  // before the delete frees memory
     delete thread_share;
-    return Failed();
+    return Failed(error);
   }
   bool cancelled = false;
   while (WaitForSingleObject(thread, kProgressIntervalMs) == WAIT_TIMEOUT) {

@@ -638,6 +638,43 @@ TEST_F(LongRunTest, ACancelledSessionEndDuringTheLongCopyLetsTheRunFinish) {
   EXPECT_EQ((LONGLONG(big.nFileSizeHigh) << 32) | big.nFileSizeLow, kLongFileSize);
 }
 
+// The window works during the long copy: "タスクトレーへ" hides it, and a
+// press on the tray icon shows it again at once, while the copy goes on.
+TEST_F(LongRunTest, TheTrayIconShowsTheWindowDuringTheLongCopy) {
+  ASSERT_NO_FATAL_FAILURE(StartRunWithALongCopy());
+  PostCommand(MenuItemId::N1);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(form_); }, kWindowTimeout))
+      << "the window did not go to the tray during the run";
+  PostTrayCallback(form_, WM_LBUTTONDOWN);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form_) != FALSE; }, kWindowTimeout))
+      << "the window did not show";
+  EXPECT_TRUE(StillCopying()) << "the copy ended too soon to look";
+}
+
+// "終了" during the long copy asks; "はい" ends the program within a few
+// seconds with the first entry's result saved and the older backup whole.
+TEST_F(LongRunTest, QuitDuringTheLongCopyAnsweredYesEndsWithTheOlderBackupWhole) {
+  ASSERT_NO_FATAL_FAILURE(StartRunWithALongCopy());
+  PostCommand(MenuItemId::Exit1);
+  HWND box = process_->WaitForDialog();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), form_texts::kStopRunQuestion);
+  ASSERT_TRUE(StillCopying()) << "the copy ended too soon to look";
+  PressButton(box, IDYES);
+  DWORD code = 99;
+  ASSERT_TRUE(process_->WaitForExit(code)) << "the program did not end";
+  EXPECT_EQ(code, 0u);
+  process_.reset();
+
+  std::string saved, copy;
+  ASSERT_TRUE(folder_.ReadFile("Quillset.cds", saved));
+  EXPECT_EQ(CountOf(saved, kCopied), 1) << "the first entry's result, and only it";
+  ASSERT_TRUE(folder_.ReadFile("dest\\big.bin", copy));
+  EXPECT_EQ(copy, "older backup of big.bin");
+  ASSERT_TRUE(folder_.ReadFile("dest\\c.txt", copy));
+  EXPECT_EQ(copy, "older backup of c.txt");
+}
+
 }  // namespace
 }  // namespace e2e
 }  // namespace quillset

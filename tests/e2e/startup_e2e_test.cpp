@@ -1,7 +1,8 @@
 // Start-up of the real program: one copy per session. A second start ends at
 // once with exit code 0 and shows nothing; of two copies started at the same
 // moment exactly one stays; once the running copy has ended, by closing or by
-// being killed, the next start runs.
+// being killed, the next start runs. The Restart Manager ends it, a box open
+// or not.
 #include <gtest/gtest.h>
 
 #include "tests/e2e/e2e_driver.h"
@@ -116,6 +117,26 @@ TEST_F(StartupTest, AfterTheRunningCopyEndsTheNextStartRuns) {
   ASSERT_NE(after_kill, nullptr) << "the start after a killed copy did not run";
   ASSERT_TRUE(after_kill->CloseProgram(code));
   EXPECT_EQ(code, 0u);
+}
+
+// The Restart Manager closes the program (ENDSESSION_CLOSEAPP: the session
+// goes on) while the first-run notice is open: the program ends all the same.
+TEST_F(StartupTest, TheRestartManagerEndsTheProgramEvenWithABoxOpen) {
+  auto process = StartRunning(first_folder_);
+  ASSERT_NE(process, nullptr);
+  HWND form = process->WaitForMainWindow();
+  ASSERT_NE(form, nullptr);
+  DWORD_PTR answer = 0;
+  ASSERT_NE(SendMessageTimeoutA(form, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP,
+                                SMTO_ABORTIFHUNG, kDialogTimeout, &answer),
+            0);
+  EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+  SendMessageTimeoutA(form, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG,
+                      kDialogTimeout, &answer);
+  DWORD code = 99;
+  EXPECT_TRUE(process->WaitForExit(code)) << "the program stayed with its box open";
+  EXPECT_EQ(code, 0u);
+  if (process->IsRunning()) process->Terminate();
 }
 
 }  // namespace

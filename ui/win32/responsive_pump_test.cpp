@@ -1,5 +1,6 @@
-// What the thread handles while a long task keeps it busy: paint and messages
-// sent from another thread, never input, posted commands or timer messages.
+// What the thread handles while a long task keeps it busy: inside another
+// loop, paint and messages sent from another thread, never input, posted
+// commands or timer messages; otherwise everything, a quit message put back.
 #include "ui/win32/responsive_pump.h"
 
 #include <windows.h>
@@ -76,6 +77,30 @@ TEST(ResponsivePumpTest, HandlesPaintAndSentMessagesAndLeavesTheQueueAlone) {
   EXPECT_TRUE(PeekMessageA(&msg, window, WM_CLOSE, WM_CLOSE, PM_REMOVE));
   EXPECT_TRUE(PeekMessageA(&msg, window, WM_TIMER, WM_TIMER, PM_REMOVE));
   KillTimer(window, 1);
+  DestroyWindow(window);
+}
+
+TEST(ResponsivePumpTest, HandlesEverythingWaitingAndPutsTheQuitMessageBack) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = RecordingProcedure;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "QuillsetFullPumpTestWindow";
+  RegisterClassA(&wc);
+  HWND window = CreateWindowA(wc.lpszClassName, "pump", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                              nullptr, nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(window, nullptr);
+  std::vector<UINT> seen;
+  g_seen = &seen;
+  PostMessageA(window, WM_COMMAND, 103, 0);
+  PostMessageA(window, WM_KEYDOWN, VK_DELETE, 0);
+  PostQuitMessage(3);
+  HandleWaitingMessages();
+  g_seen = nullptr;
+  EXPECT_EQ(seen, (std::vector<UINT>{WM_COMMAND, WM_KEYDOWN}));
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT)) << "the loop must still end";
+  EXPECT_EQ(msg.wParam, 3u);
   DestroyWindow(window);
 }
 

@@ -116,9 +116,12 @@ class CriticalErrorBoxesOff {
 bool Win32ShellServices::TakeSingleInstanceGuard(const std::string& name) {
   // Creating and testing in one call leaves no gap for a second copy to slip
   // through between a test and a creation.
+  // The name is made first: freeing a temporary between the call and
+  // GetLastError could change the error it reads.
+  const std::wstring wide_name = ShiftJisToUtf16ForDisplay(name);
   SetLastError(ERROR_SUCCESS);
-  HANDLE mutex = CreateMutexW(nullptr, FALSE, ShiftJisToUtf16ForDisplay(name).c_str());
-  DWORD error = GetLastError();
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, wide_name.c_str());
+  const DWORD error = GetLastError();
   if (mutex == nullptr) {
     // The name is taken by an object this process may not open: another copy
     // under other rights. Any other failure leaves the program unguarded.

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -141,6 +142,25 @@ TEST_F(WindowTest, WorkBesideTheUiThreadLetsSentMessagesThroughAndGivesBackItsFa
   EXPECT_GT(pumps, 0);
   EXPECT_THROW(shell_.RunOffUiThread([] { throw std::runtime_error("refused"); }, nullptr),
                std::runtime_error);
+}
+
+// A step that does not hear the stop (a share that stopped answering) is
+// abandoned a few seconds after it; the work keeps what it uses.
+TEST_F(ShellTest, WorkThatDoesNotEndAfterTheStopIsAbandoned) {
+  auto never = std::shared_ptr<void>(CreateEventA(nullptr, TRUE, FALSE, nullptr), CloseHandle);
+  auto ended = std::make_shared<std::atomic<bool>>(false);
+  EXPECT_FALSE(shell_.AbandonedWork());
+  const bool done = shell_.RunOffUiThread(
+      [never, ended] {
+        WaitForSingleObject(never.get(), INFINITE);
+        *ended = true;
+      },
+      nullptr, [] { return true; });
+  EXPECT_FALSE(done);
+  EXPECT_FALSE(*ended);
+  EXPECT_TRUE(shell_.AbandonedWork());
+  SetEvent(never.get());  // the abandoned thread ends by itself
+  EXPECT_TRUE(shell_.RunOffUiThread([] {}, nullptr, [] { return false; }));
 }
 
 TEST_F(ShellTest, KeepingTheSystemAwakeIsTheThreadsPowerRequest) {
