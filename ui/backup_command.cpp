@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <utility>
 
 #include "backup/backup_run.h"
 #include "settings/schedule_settings.h"
@@ -42,8 +43,10 @@ constexpr MenuItemId kGreyedDuringRun[] = {MenuItemId::bakup1, MenuItemId::Delet
 // part is put back however the run ends, a failure of one part included.
 class BackupRunScope {
  public:
-  BackupRunScope(RunControl& runs, FormView& view, ShellServices& shell)
-      : runs_(runs), view_(view), shell_(shell) {
+  // `at_end` runs once the run is over, however it ended.
+  BackupRunScope(RunControl& runs, FormView& view, ShellServices& shell,
+                 std::function<void()> at_end)
+      : runs_(runs), view_(view), shell_(shell), at_end_(std::move(at_end)) {
     runs_.Begin();
     try {
       shell_.KeepSystemAwake(true);
@@ -75,11 +78,13 @@ class BackupRunScope {
     DisplayOnly([this] { view_.SetGridReadOnly(grid_was_read_only_); });
     for (MenuItemId item : kGreyedDuringRun)
       DisplayOnly([this, item] { view_.SetMenuEnabled(item, true); });
+    DisplayOnly(at_end_);
   }
 
   RunControl& runs_;
   FormView& view_;
   ShellServices& shell_;
+  std::function<void()> at_end_;
   bool grid_was_read_only_ = true;
 };
 
@@ -103,7 +108,7 @@ void TForm1::Copy1Click() {
   // middle of it.
   if (runs_.Running() || !runs_.MayStart()) return;
   {
-    BackupRunScope running(runs_, view_, shell_);
+    BackupRunScope running(runs_, view_, shell_, [this] { PostWhatWaitedForTheRun(); });
     // Entries hold Windows paths: folder and file name are joined with "\".
     BackupRunContext context{os_, DateSettings(), ScheduleMode,
                              [this](const std::string& due_date) { StoreDueDate(due_date); },
@@ -147,10 +152,14 @@ void TForm1::Copy1Click() {
   if (runs_.QuitRequested()) view_.CloseWindow();
 }
 
-bool TForm1::DeferDuringRun(std::function<void()> later) {
-  if (!runs_.Running()) return false;
-  view_.PostToSelf(std::move(later));
-  return true;
+void TForm1::PostWhatWaitedForTheRun() {
+  const bool activation = runs_.TakeWaitingActivation();
+  const bool tick = runs_.TakeWaitingTick();
+  if (runs_.QuitRequested()) return;  // nothing starts behind a closing window
+  // A message that cannot be posted (a full queue) drops its work: the next
+  // tick comes all the same, and the list is loaded as it is.
+  if (activation) view_.PostToSelf([this] { FormActivate(); });
+  if (tick) view_.PostToSelf([this] { Timer1Timer(); });
 }
 
 void TForm1::StopBackupRun() {

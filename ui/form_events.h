@@ -21,7 +21,8 @@ class FormEvents {
   // The window became the program's focused window for the first time.
   virtual void FormActivate() = 0;
   // Asked before FormClose, for every way of closing: false keeps the window
-  // open for now (the handler has arranged for the close to come later).
+  // open for now (during a backup run: the user was asked whether to stop it
+  // and quit, and on yes the window closes when the run has ended).
   virtual bool FormCloseQuery() { return true; }
   // The window is being closed (menu "終了", close box, Alt+F4, system menu,
   // taskbar). A failure keeps the window open.
@@ -51,7 +52,9 @@ class FormEvents {
   // the answer at once; another program may still cancel it. Saves the list
   // as the close handler does, but shows nothing that waits for the user and
   // changes nothing the user sees: window, tray icon, timer and a backup run
-  // going on stay as they are.
+  // going on stay as they are. The window answers yes, so Windows does not
+  // wait for a run: a run cut by the end of the session leaves the due date
+  // as it was, and the next check copies the whole list again.
   virtual void QueryEndSession() = 0;
   // The end of the session is decided (WM_ENDSESSION). `ending` false: it was
   // cancelled and the program goes on as before (a run finishes). `ending`

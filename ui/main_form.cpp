@@ -62,8 +62,11 @@ void TForm1::LoadDataFile(const std::string& path) { LoadFile(*store_, os_, path
 // it: results of runs made while the window was hidden in the tray, and
 // entries added since the start, are kept.
 void TForm1::FormActivate() {
-  // A load now would replace the list under the run.
-  if (DeferDuringRun([this] { FormActivate(); })) return;
+  // A load now would replace the list under the run: after it.
+  if (runs_.Running()) {
+    runs_.ActivationWaits();
+    return;
+  }
   const std::string path = DataFilePathFor(os_);
   if (os_.FileExists(path) && data_file_.DataFileChangedSinceLastLoadOrSave(os_, path)) {
     LoadDataFile(path);

@@ -141,10 +141,9 @@ class TForm1 : public FormEvents {
   // backup_command.cpp: keeps a due date the backup run moved on and writes
   // it under TimerSet at once.
   void StoreDueDate(const std::string& due_date);
-  // backup_command.cpp: while a run goes on, a handler that would start a
-  // second run or touch the list runs `later` after the run instead (as a
-  // posted message), and returns true. Outside a run: false.
-  bool DeferDuringRun(std::function<void()> later);
+  // backup_command.cpp: at the end of a run, what waited for it (the first
+  // activation, a tick) is posted, unless the program is closing.
+  void PostWhatWaitedForTheRun();
   // A run going on ends at once, before its next entry or with the copy in
   // progress cancelled (the session ends, the user quits).
   void StopBackupRun();

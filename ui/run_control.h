@@ -1,13 +1,14 @@
 // What the main window's handlers know about backup runs, in one place:
 // whether a run goes on, whether it is to stop, whether the program ends
 // after it, whether runs may start at all (not after the end of the
-// session), whether a tick waits for the run's end, and whether a tick's
+// session), what waits for the run's end, and whether a tick's
 // failure box is open. The run itself lives in one handler (Copy1Click); the
 // window handles its messages meanwhile, so other handlers run during it.
 #pragma once
 
 #include <atomic>
 #include <memory>
+#include <utility>
 
 namespace quillset {
 
@@ -44,15 +45,14 @@ class RunControl {
   // ---- The end of the session
   void SessionEnded() { session_ended_ = true; }
 
-  // ---- Ticks during a run: the first waits for the run's end (true: post
-  // it), later ones are dropped as the system keeps one tick; TickRan when
-  // the waiting one runs.
-  bool DeferTick() {
-    if (tick_deferred_) return false;
-    tick_deferred_ = true;
-    return true;
-  }
-  void TickRan() { tick_deferred_ = false; }
+  // ---- What waits for the run's end: the first activation (a load would
+  // replace the list under the run) and Timer1's tick (a tick in the minutes
+  // mode would start a run). Each waits once however often it comes, as the
+  // system keeps one tick; Take... at the run's end tells whether it came.
+  void ActivationWaits() { activation_waits_ = true; }
+  void TickWaits() { tick_waits_ = true; }
+  bool TakeWaitingActivation() { return std::exchange(activation_waits_, false); }
+  bool TakeWaitingTick() { return std::exchange(tick_waits_, false); }
 
   // ---- The failure box of a tick: ticks go on while it is open (its
   // message loop delivers them), and their own failures open no second one.
@@ -69,7 +69,8 @@ class RunControl {
   std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
   bool quit_after_run_ = false;
   bool session_ended_ = false;
-  bool tick_deferred_ = false;
+  bool activation_waits_ = false;
+  bool tick_waits_ = false;
   bool tick_failure_open_ = false;
 };
 

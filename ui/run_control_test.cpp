@@ -27,10 +27,10 @@ TEST(RunControlTest, NoRunStartsAfterTheEndOfTheSession) {
 
 TEST(RunControlTest, TicksDuringARunWaitAsOneAndTheirFailuresOpenOneBox) {
   RunControl runs;
-  EXPECT_TRUE(runs.DeferTick());
-  EXPECT_FALSE(runs.DeferTick());
-  runs.TickRan();
-  EXPECT_TRUE(runs.DeferTick());
+  runs.TickWaits();
+  runs.TickWaits();
+  EXPECT_TRUE(runs.TakeWaitingTick());
+  EXPECT_FALSE(runs.TakeWaitingTick());
 
   EXPECT_TRUE(runs.OpenTickFailureBox());
   EXPECT_FALSE(runs.OpenTickFailureBox());

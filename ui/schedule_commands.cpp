@@ -126,12 +126,7 @@ void TForm1::Timer1Timer() {
   RetryTrayIconWithoutItsTimer();
   // A tick during a run is handled after it, once, as the system keeps one.
   if (runs_.Running()) {
-    // A tick that could not be posted is dropped, and the next one waits.
-    if (runs_.DeferTick() && !view_.PostToSelf([this] {
-          runs_.TickRan();
-          Timer1Timer();
-        }))
-      runs_.TickRan();
+    runs_.TickWaits();
     return;
   }
   std::string failure;

@@ -73,13 +73,10 @@ class FakeFormView : public FormView {
     SimulatedUiThread::Current().Pumped();
     if (while_responsive) while_responsive();
   }
-  // `refuse_posts`: the queue is full, as PostMessage can find it.
   bool PostToSelf(std::function<void()> action) override {
-    if (refuse_posts) return false;
     posted.push_back(std::move(action));
     return true;
   }
-  bool refuse_posts = false;
   // Runs the posted actions in order, those they post included.
   void RunPosted() {
     while (!posted.empty()) {

@@ -171,7 +171,9 @@ void MainFormWindow::RunPostedAction() {
   if (posted_actions_.empty()) return;
   std::function<void()> action = std::move(posted_actions_.front());
   posted_actions_.pop_front();
-  if (events_) RunShowingFailure([this](const std::string& m) { boxes_.ShowFailure(m); }, action);
+  // After the close nothing runs any more (a tick would start a run).
+  if (events_ && !closed_)
+    RunShowingFailure([this](const std::string& m) { boxes_.ShowFailure(m); }, action);
 }
 
 void MainFormWindow::QueryEndSession() {
@@ -285,6 +287,9 @@ LRESULT MainFormWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam
       if (events_) events_->SettingChange();
       break;
     case WM_QUERYENDSESSION:
+      // Yes, also during a backup run, and with no shutdown block reason:
+      // Windows closes a program that says yes whatever reason it set, and
+      // a run cut short loses nothing (the due date stays for the next check).
       QueryEndSession();
       return TRUE;
     case WM_ENDSESSION:
