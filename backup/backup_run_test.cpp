@@ -228,47 +228,6 @@ TEST_F(BackupRunTest, DueDateStaysWhenNothingWasCopiedOrTheModeHasNoDueDate) {
   EXPECT_TRUE(due_dates_.empty());
 }
 
-// A refused due date is heard once, after every entry has its result.
-TEST_F(BackupRunTest, RefusedDueDateLeavesTheRunOnlyAfterEveryEntryHasItsResult) {
-  for (const char* name : {"one.txt", "two.txt", "three.txt"})
-    AddEntry(MakeSourceFile(temp_.Path(), "src", name, name), dest_);
-  refuse_due_date_ = 1;
-
-  EXPECT_THROW(Run(2), std::runtime_error);
-
-  EXPECT_EQ(entries_done_, 3);
-  EXPECT_EQ(due_dates_.size(), 1u);
-  for (int row = 1; row <= 3; ++row) {
-    EXPECT_EQ(Result(row), backup_texts::kCopied);
-    EXPECT_FALSE(TimeIsNull(row));
-  }
-}
-
-// A stop before the last entry, or a step abandoned after it: the entries
-// done keep their results and the due date stays.
-TEST_F(BackupRunTest, ARunCutShortMovesNoDueDate) {
-  for (const char* name : {"one.txt", "two.txt", "three.txt"})
-    AddEntry(MakeSourceFile(temp_.Path(), "src", name, name), dest_);
-  for (bool abandon : {false, true}) {
-    SCOPED_TRACE(abandon);
-    due_dates_.clear();
-    entries_done_ = 0;
-    int steps = 0;
-    BackupRunContext context = Context(2, kTestPathSeparator);
-    // A stop after the second entry, or the third entry's step never returns.
-    context.stop_requested = [&] { return !abandon && entries_done_ == 2; };
-    context.run_blocking = [&](const std::function<void()>& work) {
-      if (abandon && ++steps == 3) return false;
-      work();
-      return true;
-    };
-    RunBackup(*store_, context);
-    EXPECT_EQ(entries_done_, 2);
-    EXPECT_TRUE(due_dates_.empty());
-    EXPECT_TRUE(TimeIsNull(3));
-  }
-}
-
 TEST_F(BackupRunTest, RunPassingMidnightTakesTheDueDateFromTheDayOfTheLastCopy) {
   // Every clock read moves the clock on by an hour: the first entry is copied
   // on 7 December, the second after midnight.

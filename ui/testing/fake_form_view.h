@@ -96,18 +96,14 @@ class FakeFormView : public FormView {
     log.push_back("plain:" + text);
     OpenBox();
   }
-  // Answered from `yes_no_answers` (none left: no), while `during_box` runs.
+  // Answered `yes_to_questions`, while `during_box` runs.
   bool AskYesNo(const std::string& question) override {
     questions.push_back(question);
-    log.push_back("question:" + question);
     OpenBox();
-    if (yes_no_answers.empty()) return false;
-    const bool answer = yes_no_answers.front();
-    yes_no_answers.pop_front();
-    return answer;
+    return yes_to_questions;
   }
   std::vector<std::string> questions;
-  std::deque<bool> yes_no_answers;
+  bool yes_to_questions = false;
   void ShowFailure(const std::string& message) override {
     failures.push_back(message);
     log.push_back("failure:" + message);
