@@ -12,12 +12,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "base/host_profile_file.h"
 
 namespace quillset {
 namespace {
-
-const ShiftJisCodePage kShiftJis;
 
 bool StatPath(const std::string& path, struct stat& st) {
   if (path.empty()) {
@@ -99,39 +96,6 @@ bool CopyFileContents(int in, int out, const CopyProgress& progress, bool& cance
   }
 }
 
-// Reads a whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& content) {
-  struct stat st;
-  if (!StatPath(path, st) || !S_ISREG(st.st_mode)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) return false;
-  content = buffer.str();
-  return true;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& content) {
-  struct stat st;
-  if (StatPath(path, st) && !S_ISREG(st.st_mode)) return false;
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  std::size_t done = 0;
-  bool ok = true;
-  while (done < content.size()) {
-    ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (::close(fd) != 0) ok = false;
-  return ok;
-}
-
 // A file of the build host held open by one ExclusiveFile; its path stays in
 // the opener's set of held paths until it is closed.
 class HostExclusiveFile : public ExclusiveFile {
@@ -200,13 +164,7 @@ bool HostFileServices::IsHeld(const std::string& path) const {
 
 bool HostFileServices::FileExists(const std::string& path) {
   struct stat st;
-  if (!StatPath(path, st) || S_ISDIR(st.st_mode)) return false;
-  // A DOS date covers 1980 to 2107; a time outside it fails the conversion.
-  std::tm local{};
-  time_t seconds = st.st_mtim.tv_sec;
-  if (::localtime_r(&seconds, &local) == nullptr) return false;
-  int year = local.tm_year + 1900;
-  return year >= 1980 && year <= 2107;
+  return StatPath(path, st) && !S_ISDIR(st.st_mode);
 }
 
 bool HostFileServices::DirectoryExists(const std::string& path) {
@@ -380,31 +338,5 @@ std::unique_ptr<ExclusiveFile> HostFileServices::OpenExclusive(const std::string
   return std::make_unique<HostExclusiveFile>(fd, HeldKey(path), open_files_);
 }
 
-std::string HostFileServices::GetProfileString(const std::string& section, const std::string& key,
-                                             const std::string& default_value,
-                                             const std::string& path) {
-  std::string content, value;
-  // A file held open with no sharing cannot be read: the reader gives the default.
-  if (!IsHeld(path) && ReadWholeFile(path, content) &&
-      FindProfileValue(content, section, key, kShiftJis, value))
-    return value;
-  return ProfileDefaultValue(default_value, kShiftJis);
-}
-
-bool HostFileServices::WriteProfileString(const std::string& section, const std::string& key,
-                                        const std::string& value, const std::string& path) {
-  if (path.empty()) return Fail(FileError::kNotFound);
-  // Another program holding the file refuses the profile writer as it would
-  // any opener.
-  if (IsHeld(path)) return Fail(FileError::kInUse);
-  std::string content;
-  struct stat st;
-  const bool exists = StatPath(path, st);
-  // Windows refuses to write a read-only file, even to its owner.
-  if (exists && IsReadOnly(st)) return Fail(FileError::kAccessDenied);
-  if (exists && !ReadWholeFile(path, content)) return FailFromErrno();
-  return WriteWholeFile(path, SetProfileValue(content, section, key, value, kShiftJis)) ||
-         FailFromErrno();
-}
 
 }  // namespace quillset

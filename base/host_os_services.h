@@ -1,6 +1,6 @@
 // OS services on the build host, for the native tests: real POSIX files and
-// folders (tests point every path into a temporary folder), an INI codec with
-// the profile-file semantics, and the clock, locale, code page and executable
+// folders (tests point every path into a temporary folder), and the clock,
+// locale, code page and executable
 // path of a SettableSystem (base/settable_system.h), which the test sets.
 // Windows paths are taken as they come: a test passes host paths
 // ("/tmp/x/a.txt") and the services use them unchanged.
@@ -8,8 +8,7 @@
 // A file held open by OpenExclusive of this object stands for a file locked by
 // another program: while it is open, a second OpenExclusive, a copy from or to
 // it, a move of it, its deletion and its flush fail with FileError::kInUse, a
-// move onto it with kAccessDenied (as the system answers), profile writes to
-// it fail, and profile reads of it give the default. Its attributes and
+// move onto it with kAccessDenied (as the system answers). Its attributes and
 // identity can still be read.
 //
 // Read-only files follow Windows' rules, which the host's owner (often root)
@@ -21,8 +20,6 @@
 // Names are compared as the host file system compares them (case matters):
 // the in-memory OS (base/testing/in_memory_os.h) is the one that folds case.
 //
-// Profile files follow the system's reader: see base/host_profile_file.h.
-// Writes reach the file at once, so FlushProfile has no cache to flush.
 // Sleep does not wait; the time passes on the simulated clock.
 //
 // Fault injection: FaultInjectingOs (base/testing/) wrapped around this object.
@@ -57,12 +54,7 @@ class HostFileServices : public OsServices {
   bool RemoveFile(const std::string& path) override;
   bool FlushFile(const std::string& path) override;
   std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string& path, FileOpenMode mode) override;
-  std::string GetProfileString(const std::string& section, const std::string& key,
-                               const std::string& default_value, const std::string& path) override;
-  bool WriteProfileString(const std::string& section, const std::string& key,
-                          const std::string& value, const std::string& path) override;
   void Sleep(std::uint32_t) override {}
-  void FlushProfile(const std::string&) override {}
 
  private:
   // True when `path` is held open by an ExclusiveFile of this object.

@@ -55,13 +55,16 @@ TEST_F(HostOsServicesTest, AHardLinkIsTheSameFileForCopyAndIdentity) {
   EXPECT_EQ(id, other);
 }
 
-TEST_F(HostOsServicesTest, AFileWhoseTimeHasNoDosDateDoesNotExist) {
+// An archive that kept no times gives its files 1970: such a data file is
+// there all the same, and taken for none its list would be replaced.
+TEST_F(HostOsServicesTest, AFileExistsWhateverItsTime) {
   const std::string old = folder_ / "old.txt";
   ASSERT_TRUE(WriteBytes(old, "x"));
-  // 1 January 1970: before the first DOS date.
-  struct timeval times[2] = {{86400, 0}, {86400, 0}};
-  ASSERT_EQ(::utimes(old.c_str(), times), 0);
-  EXPECT_FALSE(os_.FileExists(old));
+  for (time_t seconds : {time_t{86400}, time_t{4354819200}}) {  // 1970, 2108: no DOS date
+    struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimes(old.c_str(), times), 0);
+    EXPECT_TRUE(os_.FileExists(old));
+  }
 }
 
 TEST_F(HostOsServicesTest, AFileOutlivingItsServicesClosesCleanlyAndAnEmptyPathIsNoFile) {
@@ -70,7 +73,7 @@ TEST_F(HostOsServicesTest, AFileOutlivingItsServicesClosesCleanlyAndAnEmptyPathI
   ASSERT_NE(survivor, nullptr);
   other.reset();
   survivor.reset();
-  EXPECT_FALSE(os_.WriteProfileString("Time", "TimerSet", "0", ""));
+  EXPECT_FALSE(os_.FileExists(""));
   EXPECT_EQ(os_.OpenExclusive("", FileOpenMode::kCreateAlways), nullptr);
 }
 

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "base/utf16_text.h"
+
 namespace quillset {
 namespace {
 
@@ -93,7 +95,75 @@ std::string Unquote(const std::string& value) {
   return value;
 }
 
+const char kUtf8Mark[] = "\xEF\xBB\xBF";
+const char kUtf16LeMark[] = "\xFF\xFE";
+
+bool StartsWith(const std::string& bytes, const char* mark) {
+  return bytes.compare(0, std::char_traits<char>::length(mark), mark) == 0;
+}
+
+std::u16string Utf16FromLittleEndian(const std::string& bytes, std::size_t from) {
+  std::u16string wide((bytes.size() - from) / 2, u'\0');
+  for (std::size_t i = 0; i < wide.size(); ++i)
+    wide[i] = static_cast<char16_t>(static_cast<std::uint8_t>(bytes[from + 2 * i]) |
+                                    (static_cast<std::uint8_t>(bytes[from + 2 * i + 1]) << 8));
+  return wide;
+}
+
+std::string LittleEndianFromUtf16(const std::u16string& wide) {
+  std::string bytes(wide.size() * 2, '\0');
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    bytes[2 * i] = static_cast<char>(wide[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<char>(wide[i] >> 8);
+  }
+  return bytes;
+}
+
 }  // namespace
+
+ProfileFileText DecodeProfileFile(const std::string& bytes) {
+  ProfileFileText file;
+  if (StartsWith(bytes, kUtf8Mark)) {
+    file.encoding = ProfileEncoding::kUtf8Marked;
+    file.text = bytes.substr(3);
+    return file;
+  }
+  if (!StartsWith(bytes, kUtf16LeMark)) {
+    file.text = bytes;
+    return file;
+  }
+  file.encoding = ProfileEncoding::kUtf16Le;
+  file.exact = bytes.size() % 2 == 0;
+  // Line by line: a line Shift-JIS cannot write hides no other line's keys.
+  const std::u16string wide = Utf16FromLittleEndian(bytes, 2);
+  std::size_t start = 0;
+  while (start < wide.size()) {
+    std::size_t end = wide.find(u'\n', start);
+    end = end == std::u16string::npos ? wide.size() : end + 1;
+    std::string line;
+    if (!Utf16TextToShiftJis(wide.substr(start, end - start), line)) {
+      file.exact = false;
+      line = wide[end - 1] == u'\n' ? "\n" : "";
+    }
+    file.text += line;
+    start = end;
+  }
+  return file;
+}
+
+bool EncodeProfileFile(const std::string& text, ProfileEncoding encoding, std::string& bytes) {
+  switch (encoding) {
+    case ProfileEncoding::kCodePage: bytes = text; return true;
+    case ProfileEncoding::kUtf8Marked: bytes = kUtf8Mark + text; return true;
+    case ProfileEncoding::kUtf16Le: {
+      std::u16string wide;
+      if (!ShiftJisToUtf16Text(text, wide)) return false;
+      bytes = kUtf16LeMark + LittleEndianFromUtf16(wide);
+      return true;
+    }
+  }
+  return false;
+}
 
 bool FindProfileValue(const std::string& text, const std::string& section,
                       const std::string& key, const CodePage& cp, std::string& value) {

@@ -12,6 +12,7 @@
 // CR LF when written; LF alone and CR LF are both read.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "base/code_page.h"
@@ -37,5 +38,27 @@ std::string SetProfileValue(const std::string& text, const std::string& section,
 // The default text as the profile reader gives it: trailing blanks removed
 // (its first character stays), at most kProfileValueLimit bytes.
 std::string ProfileDefaultValue(const std::string& default_value, const CodePage& cp);
+
+// How a profile file's bytes hold its text, told as Windows' profile
+// functions tell it, by the first bytes: a UTF-16 LE byte-order mark (the
+// text is UTF-16, as Notepad's "Unicode" and PowerShell 5.1's Out-File write
+// it), a UTF-8 one (skipped, and written back; the bytes after it are taken as
+// they are), or none (the program's Shift-JIS bytes).
+enum class ProfileEncoding { kCodePage, kUtf8Marked, kUtf16Le };
+
+struct ProfileFileText {
+  ProfileEncoding encoding = ProfileEncoding::kCodePage;
+  std::string text;    // Shift-JIS, without the byte-order mark
+  bool exact = true;   // EncodeProfileFile gives back the file's bytes: a
+                       // write loses nothing of what the file held
+};
+
+// The text of a profile file's bytes. UTF-16 lines with a character that
+// Shift-JIS cannot write read as empty lines (they match nothing), and the
+// text is not exact; so is a UTF-16 file of an odd length.
+ProfileFileText DecodeProfileFile(const std::string& bytes);
+// The file's bytes for `text` in `encoding`, byte-order mark first. False
+// when `text` cannot be written in it exactly.
+bool EncodeProfileFile(const std::string& text, ProfileEncoding encoding, std::string& bytes);
 
 }  // namespace quillset

@@ -1,5 +1,5 @@
 // What the portable core needs from the operating system, in one interface:
-// files and folders, copy and replace, profile (.ini) files, clock and locale,
+// files and folders, copy and replace, clock and locale,
 // the executable's path and the code page's lead bytes. Portable code reaches
 // Windows only through it and, in the window layer, through FormView and
 // ShellServices (ui/). Implementations:
@@ -55,7 +55,8 @@ class ExclusiveFile {
 // Why the last file call that failed failed, as far as the caller acts on it.
 enum class FileError {
   kNone,
-  kNotFound,      // no such file or folder
+  kNotFound,      // no such file or folder (ERROR_FILE_NOT_FOUND and
+                  // ERROR_PATH_NOT_FOUND only: nothing else proves absence)
   kExists,        // a new file's name is taken
   kInUse,         // another program holds the file open (sharing or lock
                   // violation, a mapped section): it may let go in a moment
@@ -107,8 +108,7 @@ class OsServices : public CodePage {
   virtual std::string ExecutablePath() = 0;
 
   // ---- File and folder tests
-  // A file exists: found, not a directory, and its last-write time converts to
-  // a DOS date and time.
+  // A file exists: found and not a directory, whatever its time.
   virtual bool FileExists(const std::string& path) = 0;
   // The attributes of `path` can be read and carry the directory bit (16).
   virtual bool DirectoryExists(const std::string& path) = 0;
@@ -154,7 +154,7 @@ class OsServices : public CodePage {
   // ---- Why a file call failed: the kind of failure of the last call of
   // this object that returned false or null among GetAttributes,
   // SetAttributes, FileIdentity, CopyFileWithProgress, MoveFileReplacing, RemoveFile,
-  // FlushFile, OpenExclusive and WriteProfileString. Undefined after a call
+  // FlushFile and OpenExclusive. Undefined after a call
   // that succeeded.
   virtual FileError LastFileError() = 0;
 
@@ -165,22 +165,6 @@ class OsServices : public CodePage {
   // ---- Whole-file access with no sharing; null when the OS refuses.
   virtual std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string& path,
                                                        FileOpenMode mode) = 0;
-
-  // ---- Profile (.ini) files, read and edited by every implementation with
-  // the rules of Windows' profile functions but never through them, so that
-  // the file's bytes stay Shift-JIS whatever the system code page.
-  // As GetPrivateProfileString with a 2,048-byte buffer: the stored value (at
-  // most 2,047 bytes) or the default for a missing file, section or key.
-  virtual std::string GetProfileString(const std::string& section, const std::string& key,
-                                       const std::string& default_value,
-                                       const std::string& path) = 0;
-  // As WritePrivateProfileString: the file is written whole; false when it
-  // cannot be (LastFileError says why).
-  virtual bool WriteProfileString(const std::string& section, const std::string& key,
-                                  const std::string& value, const std::string& path) = 0;
-  // As WritePrivateProfileString(NULL, NULL, NULL, path), which flushes the
-  // profile cache: nothing is left to flush where each write is whole.
-  virtual void FlushProfile(const std::string& path) = 0;
 
   // ---- Clock and locale
   // GetLocalTime.

@@ -51,16 +51,6 @@ class OsServicesWrapper : public OsServices {
                                                FileOpenMode mode) override {
     return target_.OpenExclusive(path, mode);
   }
-  std::string GetProfileString(const std::string& section, const std::string& key,
-                               const std::string& default_value,
-                               const std::string& path) override {
-    return target_.GetProfileString(section, key, default_value, path);
-  }
-  bool WriteProfileString(const std::string& section, const std::string& key,
-                          const std::string& value, const std::string& path) override {
-    return target_.WriteProfileString(section, key, value, path);
-  }
-  void FlushProfile(const std::string& path) override { target_.FlushProfile(path); }
   SystemTime LocalTime() override { return target_.LocalTime(); }
   bool LocaleInfo(std::uint32_t item, std::size_t buffer_size, std::string& value) override {
     return target_.LocaleInfo(item, buffer_size, value);

@@ -49,10 +49,5 @@ bool RetryingOsServices::FlushFile(const std::string& path) {
   return UntilNotHeld([&] { return OsServicesWrapper::FlushFile(path); });
 }
 
-bool RetryingOsServices::WriteProfileString(const std::string& section, const std::string& key,
-                                            const std::string& value, const std::string& path) {
-  return UntilNotHeld(
-      [&] { return OsServicesWrapper::WriteProfileString(section, key, value, path); });
-}
 
 }  // namespace quillset

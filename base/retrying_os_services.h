@@ -8,8 +8,7 @@
 // at once.
 //
 // Retried: OpenExclusive, CopyFileWithProgress (not a copy the progress
-// routine cancelled), MoveFileReplacing, RemoveFile, FlushFile, and
-// WriteProfileString (the settings file, written in the middle of a run).
+// routine cancelled), MoveFileReplacing, RemoveFile and FlushFile.
 // The waits go through the target's Sleep.
 #pragma once
 
@@ -36,8 +35,6 @@ class RetryingOsServices : public OsServicesWrapper {
   bool MoveFileReplacing(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
   bool FlushFile(const std::string& path) override;
-  bool WriteProfileString(const std::string& section, const std::string& key,
-                          const std::string& value, const std::string& path) override;
 
  private:
   // Runs `attempt` until it succeeds, fails for another reason than a held

@@ -29,7 +29,6 @@ class RetryingOsServicesTest : public ::testing::Test {
   void SetUp() override {
     WriteText("a.txt", "content of a");
     WriteText("b.txt", "content of b");
-    WriteText("s.ini", "[Time]\r\n");
   }
   std::string Path(const std::string& name) const { return folder_ / name; }
   void WriteText(const std::string& name, const std::string& text) const {
@@ -66,8 +65,6 @@ TEST_F(RetryingOsServicesTest, EachFileCallWaitsForAFileHeldForAMoment) {
       {"flush", "c.txt", [&] { return os_.FlushFile(Path("c.txt")); }},
       {"replace", "b.txt", [&] { return os_.MoveFileReplacing(Path("c.txt"), Path("b.txt")); }},
       {"remove", "b.txt", [&] { return os_.RemoveFile(Path("b.txt")); }},
-      {"settings write", "s.ini",
-       [&] { return os_.WriteProfileString("Time", "TimerSet", "2026/12/14", Path("s.ini")); }},
   };
   for (const Case& c : cases) {
     const std::uint64_t before = faults_.SleptMilliseconds();
@@ -79,7 +76,6 @@ TEST_F(RetryingOsServicesTest, EachFileCallWaitsForAFileHeldForAMoment) {
   }
   EXPECT_EQ(ReadText("c.txt"), "");  // moved onto b.txt, then removed
   EXPECT_FALSE(fs::exists(Path("b.txt")));
-  EXPECT_EQ(host_.GetProfileString("Time", "TimerSet", "", Path("s.ini")), "2026/12/14");
 }
 
 TEST_F(RetryingOsServicesTest, AFileHeldLongerFailsAfterTwoSecondsAsTheSystemFailedIt) {

@@ -1,13 +1,12 @@
 // What a test sets about the machine its OS services stand for: the clock (the
 // machine's one simulated clock, base/simulated_clock.h), the locale, the
-// code page and the executable's path; and what it reads back: the profile
-// writes and flushes, the thread-locale resets, the time slept. Shared by
+// code page and the executable's path; and what it reads back: the
+// thread-locale resets, the time slept. Shared by
 // every test double (HostOsServices, InMemoryOs, the real-files test OS) so
 // that each keeps them one way.
 //
 // WithSettableSystem<Files> puts it over any OS services `Files` that has the
-// files: the clock, waits and locale calls are answered here; every profile
-// write asked for and every flush is recorded and then reaches `Files`.
+// files: the clock, waits and locale calls are answered here.
 //
 // The defaults are those of a Japanese Windows: clock 2026-12-07 10:00
 // (Monday), yyyy/MM/dd with "/", H:mm:ss, 午前/午後 before the time, month
@@ -58,13 +57,6 @@ class SettableSystem {
   void SetExecutablePath(const std::string& path) { executable_path_ = path; }
 
   // ---- What the test reads back
-  struct ProfileWrite {
-    std::string section, key, value, path;
-  };
-  // Profile writes asked for, in order, whether they succeeded or not.
-  const std::vector<ProfileWrite>& ProfileWrites() const { return profile_writes_; }
-  // The paths FlushProfile was called with, in order.
-  const std::vector<std::string>& ProfileFlushes() const { return profile_flushes_; }
   int ThreadLocaleResets() const { return thread_locale_resets_; }
   // The time asked for by Sleep through this object.
   std::uint64_t SleptMilliseconds() const { return slept_ms_; }
@@ -85,8 +77,6 @@ class SettableSystem {
     slept_ms_ += milliseconds;
     clock_.Pass(milliseconds, "Sleep");
   }
-  void NoteProfileWrite(ProfileWrite write) { profile_writes_.push_back(std::move(write)); }
-  void NoteProfileFlush(const std::string& path) { profile_flushes_.push_back(path); }
 
  private:
   SimulatedClock clock_;
@@ -99,8 +89,6 @@ class SettableSystem {
   std::map<int, std::vector<OsServices::Era>> eras_;
   bool single_byte_ = false;
   std::string executable_path_ = "C:\\Quillset\\Quillset.exe";
-  std::vector<ProfileWrite> profile_writes_;
-  std::vector<std::string> profile_flushes_;
   int thread_locale_resets_ = 0;
   std::uint64_t slept_ms_ = 0;
 };
@@ -117,14 +105,6 @@ class WithSettableSystem : public Files, public SettableSystem {
   std::string ExecutablePath() override { return ExecutablePathSet(); }
   // Test services never wait: the time passes on the clock.
   void Sleep(std::uint32_t milliseconds) override { NoteSleep(milliseconds); }
-  bool WriteProfileString(const std::string& section, const std::string& key,
-                          const std::string& value, const std::string& path) override {
-    NoteProfileWrite({section, key, value, path});
-    return Files::WriteProfileString(section, key, value, path);
-  }
-  void FlushProfile(const std::string& path) override {
-    NoteProfileFlush(path);
-    Files::FlushProfile(path);
   }
   SystemTime LocalTime() override { return ReadClock(); }
   bool LocaleInfo(std::uint32_t item, std::size_t buffer_size, std::string& value) override {

@@ -9,13 +9,10 @@
 #include <cstring>
 
 #include "base/errors.h"
-#include "base/host_profile_file.h"
 #include "base/locale_items.h"
 #include "base/win32_text.h"
 
 // The interface's member names, not the Win32 A/W macros.
-#undef GetProfileString
-#undef WriteProfileString
 
 namespace quillset {
 
@@ -145,43 +142,6 @@ std::vector<std::string> CalendarTexts(int calendar, CALTYPE type) {
   return texts;
 }
 
-// ---- The settings file: its bytes are the program's Shift-JIS on every
-// system. The profile functions of Windows would convert them through the
-// system code page (or write UTF-16 into a file that starts with a byte-order
-// mark), so the file is read and edited here with the same rules.
-
-bool ReadWholeFile(const std::wstring& path, std::string& content) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  content.clear();
-  char buffer[4096];
-  DWORD got = 0;
-  bool ok = true;
-  while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0)
-    content.append(buffer, got);
-  const DWORD error = GetLastError();
-  CloseHandle(file);
-  SetLastError(error);
-  return ok;
-}
-
-bool WriteWholeFile(const std::wstring& path, const std::string& content) {
-  // Opened, not created anew: a file's attributes stay as they were.
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD put = 0;
-  bool ok = content.empty() || (WriteFile(file, content.data(), static_cast<DWORD>(content.size()),
-                                          &put, nullptr) != 0 &&
-                                put == content.size());
-  ok = ok && SetEndOfFile(file) != 0;
-  const DWORD error = GetLastError();
-  CloseHandle(file);
-  SetLastError(error);
-  return ok;
-}
-
 const ShiftJisCodePage kShiftJis;
 
 }  // namespace
@@ -211,11 +171,9 @@ bool Win32OsServices::FileExists(const std::string& path) {
   HANDLE search = FindFirstFileW(wide.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return false;
   FindClose(search);
-  if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-  FILETIME local;
-  WORD dos_date = 0, dos_time = 0;
-  return FileTimeToLocalFileTime(&found.ftLastWriteTime, &local) &&
-         FileTimeToDosDateTime(&local, &dos_date, &dos_time);
+  // Whatever its time: a file dated 1970 (an archive that kept no times) is
+  // there, and a data file taken for none would be replaced by an empty list.
+  return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool Win32OsServices::DirectoryExists(const std::string& path) {
@@ -242,10 +200,11 @@ bool Win32OsServices::Failed() { return Failed(GetLastError()); }
 
 bool Win32OsServices::Failed(std::uint32_t error) {
   switch (error) {
+    // Only these two say that nothing is there; a share that does not
+    // answer (ERROR_BAD_NETPATH) or a name the system refuses says nothing
+    // about the file, and taken for "no file" it would be written over.
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_NETPATH: last_error_ = FileError::kNotFound; break;
+    case ERROR_PATH_NOT_FOUND: last_error_ = FileError::kNotFound; break;
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS: last_error_ = FileError::kExists; break;
     case ERROR_SHARING_VIOLATION:
@@ -436,33 +395,6 @@ std::unique_ptr<ExclusiveFile> Win32OsServices::OpenExclusive(const std::string&
   return std::make_unique<Win32ExclusiveFile>(file);
 }
 
-std::string Win32OsServices::GetProfileString(const std::string& section, const std::string& key,
-                                              const std::string& default_value,
-                                              const std::string& path) {
-  std::wstring wide;
-  std::string content, value;
-  if (WidePath(path, wide) && ReadWholeFile(wide, content) &&
-      FindProfileValue(content, section, key, kShiftJis, value))
-    return value;
-  return ProfileDefaultValue(default_value, kShiftJis);
-}
-
-bool Win32OsServices::WriteProfileString(const std::string& section, const std::string& key,
-                                         const std::string& value, const std::string& path) {
-  std::wstring wide;
-  if (!WidePath(path, wide)) return Failed();
-  std::string content;
-  // A missing file is a new one; one that exists but cannot be read is not
-  // written over.
-  if (GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES &&
-      !ReadWholeFile(wide, content))
-    return Failed();
-  return WriteWholeFile(wide, SetProfileValue(content, section, key, value, kShiftJis)) ||
-         Failed();
-}
-
-// Writes go straight to the file; there is no cache to flush.
-void Win32OsServices::FlushProfile(const std::string&) {}
 
 SystemTime Win32OsServices::LocalTime() {
   SYSTEMTIME now;

@@ -1,14 +1,10 @@
 // OS services of the Windows build: each call goes to the Win32 "W" function
 // named in base/os_services.h, its texts converted exactly between Shift-JIS
 // and UTF-16 (base/win32_text.h), with nothing added but the kind of a
-// failure, taken from GetLastError at once. The settings file is read and
-// edited here with the profile functions' rules, so that its bytes stay
-// Shift-JIS whatever the system code page. Windows build only.
-//
-// This header does not include <windows.h>. A file that includes both should
-// know that <windows.h> defines GetProfileString and WriteProfileString as
-// macros; call those members through an OsServices&
-// in a file without <windows.h>, or #undef the macros after including it.
+// failure, taken from GetLastError at once. Windows build only. (The
+// settings file is read and written by settings/ini_file.h through these
+// file calls, so that its bytes stay as the file had them whatever the
+// system code page.)
 #pragma once
 
 #include <string>
@@ -40,11 +36,6 @@ class Win32OsServices : public OsServices {
   bool RemoveFile(const std::string& path) override;
   bool FlushFile(const std::string& path) override;
   std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string& path, FileOpenMode mode) override;
-  std::string GetProfileString(const std::string& section, const std::string& key,
-                               const std::string& default_value, const std::string& path) override;
-  bool WriteProfileString(const std::string& section, const std::string& key,
-                          const std::string& value, const std::string& path) override;
-  void FlushProfile(const std::string& path) override;
   SystemTime LocalTime() override;
   bool LocaleInfo(std::uint32_t item, std::size_t buffer_size, std::string& value) override;
   std::uint32_t ThreadLocale() override;

@@ -21,10 +21,12 @@ std::int32_t ScheduleSettings::ReadMode() {
 void ScheduleSettings::Write(const Schedule& schedule) {
   file_.WriteString(kTimeSection, kTimerSetKey, schedule.value);
   file_.WriteInteger(kTimeSection, kTimerIniSetKey, schedule.mode);
+  file_.UpdateFile();
 }
 
 void ScheduleSettings::WriteDueDate(const std::string& due_date) {
   file_.WriteString(kTimeSection, kTimerSetKey, due_date);
+  file_.UpdateFile();
 }
 
 }  // namespace quillset

@@ -1,7 +1,6 @@
 // The schedule as the settings file keeps it: section Time, TimerSet for the
-// value and TimerIniSet for the mode, always written in that order. One object
-// for each sequence of reads or writes, released straight after (releasing
-// flushes the OS's profile cache, as TIniFile does).
+// value and TimerIniSet for the mode. One object for each sequence of reads or
+// writes; each write command puts the whole file in place once (TIniFile).
 #pragma once
 
 #include <cstdint>
@@ -22,15 +21,17 @@ class ScheduleSettings {
   explicit ScheduleSettings(OsServices& os);
 
   // The stored value (TimerSet); empty when none is stored, which is a first
-  // start: no file, no key, or an empty value.
+  // start: no file, no key, or an empty value. Throws EIniFileException
+  // "ファイル %s は開けません" when the file exists but cannot be read.
   std::string ReadValue();
   // The stored mode (TimerIniSet) read as whole-number text. Throws
   // EConvertError "'%s' は整数ではありません" when it is missing, empty or no
   // whole number.
   std::int32_t ReadMode();
 
-  // Writes the value, then the mode. Throws EIniFileException "<file name>
-  // に書き込めません" when the OS refuses a write; a refused value writes no mode.
+  // Writes the value and the mode in one write of the file. Throws
+  // EIniFileException "<file name> に書き込めません" when it fails; the file
+  // then holds both old keys.
   void Write(const Schedule& schedule);
   // Writes only the value: the due date a backup run moved on.
   void WriteDueDate(const std::string& due_date);

@@ -51,6 +51,7 @@ TEST_F(SettingsOnRealOsTest, ValuesWrittenAreInTheFileAndReadBack) {
     EXPECT_EQ(ini.ReadString(kTimeSection, kTimerSetKey, ""), "");  // no file yet
     ini.WriteString(kTimeSection, kTimerSetKey, "0");
     ini.WriteInteger(kTimeSection, kTimerIniSetKey, 1);
+    ini.UpdateFile();
   }
   std::ifstream file(path, std::ios::binary);
   std::stringstream content;
@@ -62,7 +63,23 @@ TEST_F(SettingsOnRealOsTest, ValuesWrittenAreInTheFileAndReadBack) {
     TIniFile ini(os_, path);
     ini.WriteString(kTimeSection, kTimerSetKey, "2027/03/08");
     ini.WriteInteger(kTimeSection, kTimerIniSetKey, 2);
+    ini.UpdateFile();
   }
+  // The file's attributes stay with it (on a system that keeps them).
+  std::uint32_t attributes = 0;
+  const std::uint32_t kHidden = 0x2;
+  const bool keeps_hidden = os_.SetAttributes(path, kHidden) && os_.GetAttributes(path, attributes) &&
+                            (attributes & kHidden) != 0;
+  {
+    TIniFile ini(os_, path);
+    ini.WriteString(kTimeSection, kTimerSetKey, "2027/03/08");
+    ini.UpdateFile();
+  }
+  if (keeps_hidden) {
+    ASSERT_TRUE(os_.GetAttributes(path, attributes));
+    EXPECT_NE(attributes & kHidden, 0u);
+  }
+  EXPECT_FALSE(fs::exists(path + ".new")) << "no new file stays beside it";
   TIniFile ini(os_, path);
   EXPECT_EQ(ini.ReadString(kTimeSection, kTimerSetKey, ""), "2027/03/08");
   EXPECT_EQ(ini.ReadString(kTimeSection, kTimerIniSetKey, ""), "2");
@@ -75,6 +92,7 @@ TEST_F(SettingsOnRealOsTest, WriteIntoAMissingFolderFailsWithTheFileName) {
   TIniFile ini(os_, path);
   try {
     ini.WriteString(kTimeSection, kTimerSetKey, "0");
+    ini.UpdateFile();
     ADD_FAILURE();
   } catch (const EIniFileException& e) {
     EXPECT_EQ(e.Message(), path + " に書き込めません");

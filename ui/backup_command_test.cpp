@@ -163,14 +163,13 @@ TEST_F(LongRunTest, WindowStaysAnsweringDuringEachCopyAndShowsItsProgress) {
   EXPECT_EQ(ReadBytes(Target("two.bin")), kBigContent);
 }
 
-// A slow disk (each flush takes 1.9 s, each write of the due date 1.5 s)
+// A slow disk (each flush of a copy takes 1.9 s)
 // and a replace held for a moment by a scanner: the UI thread still handles
 // its messages at least every second (the hang watch of the simulated UI
 // thread fails the test otherwise).
 TEST_F(LongRunTest, SlowFlushesAndARetriedReplaceNeverKeepTheWindowFromAnswering) {
   SetWeeklyPastDue();
   os_.call_ms[OsCall::kFlush] = 1900;
-  os_.call_ms[OsCall::kProfileWrite] = 1500;
   os_.HoldAtNthCall(2, 300, OsCall::kMove);
   int pumps_during_flush = 0;
   os_.BeforeCall(OsCall::kFlush, 1, [&] {
@@ -306,7 +305,7 @@ TEST_F(LongRunTest, AWeeklyRunCutAfterTwoOfFiveEntriesLeavesTheDueDateAndTheNext
 // window handles messages then too): the run goes on undisturbed.
 TEST_F(LongRunTest, SessionEndQuestionDuringTheDueDatesWriteLetsTheRunGoOn) {
   SetWeeklyPastDue();
-  os_.call_ms[OsCall::kProfileWrite] = 100;
+  os_.call_ms[OsCall::kFlush] = 100;  // the due date's write takes a moment
   bool delivered = false;
   view_.while_responsive = [&] {
     // Beside the UI thread: the first copy, its due date, the second copy,
@@ -414,7 +413,8 @@ TEST_F(LongRunTest, TheSystemStaysAwakeForExactlyTheRunHoweverItEnds) {
     form.FormCreate();
     for (const std::string& source : sources_) AddEntry(form, source);
     form.ScheduleMode = 2;  // each copy writes its due date
-    if (end == End::kFailure) os_.FailNthCall(1, OsFault::kFail, OsCall::kProfileWrite);
+    // Replaces: the three copies', then the due date's once the run is done.
+    if (end == End::kFailure) os_.FailNthCall(4, OsFault::kFail, OsCall::kMove);
     bool delivered = false, awake_throughout = true;
     view.while_responsive = [&] {
       awake_throughout = awake_throughout && shell.awake;

@@ -67,7 +67,7 @@ TEST_F(ScheduleTimeIniSetTest, MinutesModeArmsMinutesTimesSixtyThousandAndShowsT
   EXPECT_EQ(view.Caption(), "現在の設定 0 分間隔");
   EXPECT_EQ(form->Timer1().Interval(), 0u);
   EXPECT_FALSE(Timer().armed);
-  EXPECT_TRUE(ProfileWriteLog().empty());
+  EXPECT_FALSE(os.FileExists(SettingsPath()));
 }
 
 TEST_F(ScheduleTimeIniSetTest, MinutesTextThatIsNoWholeNumberFailsAfterTheCaptionWasSet) {
@@ -157,8 +157,7 @@ TEST_F(ScheduleMinutesPromptTest, TenMinutesIsAppliedShownAndStored) {
   EXPECT_EQ(form->Timer1().Interval(), kTenMinutesMs);
   EXPECT_TRUE(Timer().armed);
   EXPECT_EQ(view.Caption(), "現在の設定 10 分間隔");
-  EXPECT_EQ(ProfileWriteLog(), (std::vector<std::string>{"TimerSet=10", "TimerIniSet=1"}));
-  EXPECT_EQ(ProfileFlushCount(), 1);  // one settings-file object for both writes
+  EXPECT_EQ(SettingsText(), SettingsWritten("10", 1));
 }
 
 TEST_F(ScheduleMinutesPromptTest, ZeroOrCancelStopsTheTimer) {
@@ -187,7 +186,7 @@ TEST_F(ScheduleMinutesPromptTest, LeadingBlankIsAcceptedAndKeptAsTyped) {
   EXPECT_EQ(form->Timer1().Interval(), 900000u);
   EXPECT_EQ(form->TimerSetValue, " 15");
   EXPECT_EQ(view.Caption(), MinutesCaption(" 15"));
-  EXPECT_EQ(ProfileWriteLog().front(), "TimerSet= 15");
+  EXPECT_EQ(SettingsText(), SettingsWritten(" 15", 1));
 }
 
 TEST_F(ScheduleMinutesPromptTest, LargestCountThatFitsIsAccepted) {
@@ -271,7 +270,7 @@ TEST_F(ScheduleMinutesPromptTest, FailedWriteEndsTheCommandWithTheTimerSet) {
   EXPECT_EQ(form->TimerSetValue, "20");
   EXPECT_EQ(form->Timer1().Interval(), 1200000u);
   EXPECT_EQ(view.Caption(), MinutesCaption("20"));
-  EXPECT_EQ(ProfileFlushCount(), 1);  // the settings-file object was released
+  EXPECT_EQ(SettingsText(), "") << "the refused file is as it was";
 }
 
 // ---- Weekly and monthly
@@ -286,9 +285,7 @@ TEST_F(ScheduleDateModesTest, WeeklyStoresTodayPlusSevenAndRunsTheDayAfter) {
   EXPECT_EQ(form->TimerSetValue, "2027/03/08");
   EXPECT_EQ(view.Caption(), "現在の設定 1週間間隔");
   EXPECT_EQ(form->Timer1().Interval(), kDateCheckMs);
-  EXPECT_EQ(ProfileWriteLog(),
-            (std::vector<std::string>{"TimerSet=2027/03/08", "TimerIniSet=2"}));
-  EXPECT_EQ(ProfileFlushCount(), 1);
+  EXPECT_EQ(SettingsText(), SettingsWritten("2027/03/08", 2));
 
   SetToday(2027, 3, 8, 23, 59);
   form->Timer1Timer();
@@ -312,8 +309,7 @@ TEST_F(ScheduleDateModesTest, MonthlyClampsTheDayAndRunsOnTheFirstOfMarch) {
   EXPECT_EQ(form->ScheduleMode, 3);
   EXPECT_EQ(form->TimerSetValue, "2027/02/28");
   EXPECT_EQ(view.Caption(), "現在の設定 1ヶ月間隔");
-  EXPECT_EQ(ProfileWriteLog(),
-            (std::vector<std::string>{"TimerSet=2027/02/28", "TimerIniSet=3"}));
+  EXPECT_EQ(SettingsText(), SettingsWritten("2027/02/28", 3));
 
   SetToday(2027, 2, 28);
   form->Timer1Timer();
@@ -355,7 +351,7 @@ TEST_F(ScheduleDateModesTest, FailedWriteKeepsWhatWasSetInMemory) {
   EXPECT_EQ(form->TimerSetValue, "2027/03/08");
   EXPECT_EQ(form->Timer1().Interval(), kDateCheckMs);
   EXPECT_EQ(view.Caption(), "現在の設定 1週間間隔");
-  EXPECT_EQ(ProfileFlushCount(), 1);
+  EXPECT_EQ(SettingsText(), "") << "the refused file is as it was";
 }
 
 TEST_F(ScheduleDateModesTest, ShortDateFollowsTheLocalePattern) {

@@ -298,11 +298,5 @@ std::unique_ptr<ExclusiveFile> FaultInjectingOs::OpenExclusive(const std::string
   return std::make_unique<TrackedFile>(std::move(file), path, *this);
 }
 
-bool FaultInjectingOs::WriteProfileString(const std::string& section, const std::string& key,
-                                          const std::string& value, const std::string& path) {
-  injected_error_ = FileError::kNone;  // not the reason of an earlier call
-  if (Fails(OsCall::kProfileWrite)) return false;
-  return OsServicesWrapper::WriteProfileString(section, key, value, path);
-}
 
 }  // namespace quillset

@@ -45,7 +45,6 @@ enum class OsCall {
   kMove,          // MoveFileReplacing
   kRemove,        // RemoveFile
   kAttributes,    // SetAttributes
-  kProfileWrite,  // WriteProfileString
 };
 
 // What a failed call does.
@@ -121,8 +120,6 @@ class FaultInjectingOs : public OsServicesWrapper {
   bool FlushFile(const std::string& path) override;
   std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string& path,
                                                FileOpenMode mode) override;
-  bool WriteProfileString(const std::string& section, const std::string& key,
-                          const std::string& value, const std::string& path) override;
 
  private:
   class TrackedFile;

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "base/code_page.h"
-#include "base/host_profile_file.h"
 
 namespace quillset {
 namespace testing_support {
@@ -391,38 +390,6 @@ std::unique_ptr<ExclusiveFile> InMemoryFileServices::OpenExclusive(const std::st
   return std::make_unique<OpenFile>(node, write_clock_);
 }
 
-std::string InMemoryFileServices::GetProfileString(const std::string& section,
-                                                   const std::string& key,
-                                                   const std::string& default_value,
-                                                   const std::string& path) {
-  const Node* node = Find(path);
-  std::string value;
-  if (node != nullptr && !node->folder && !node->held &&
-      FindProfileValue(node->content, section, key, kShiftJis, value))
-    return value;
-  return ProfileDefaultValue(default_value, kShiftJis);
-}
-
-bool InMemoryFileServices::WriteProfileString(const std::string& section,
-                                              const std::string& key, const std::string& value,
-                                              const std::string& path) {
-  if (path.empty()) return Fail(FileError::kNotFound);
-  if (Refuses({&path})) return false;
-  const std::string file_key = Key(path);
-  Node* node = Find(path);
-  if (node == nullptr) {
-    if (!ParentExists(file_key)) return Fail(FileError::kNotFound);
-    AddFile(path, std::string());
-    node = Find(path);
-  } else if (node->held) {
-    return Fail(FileError::kInUse);
-  } else if (node->folder || node->read_only) {
-    return Fail(FileError::kAccessDenied);
-  }
-  node->content = SetProfileValue(node->content, section, key, value, kShiftJis);
-  node->write_time = ++write_clock_;
-  return true;
-}
 
 }  // namespace testing_support
 }  // namespace quillset

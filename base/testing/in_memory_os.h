@@ -14,18 +14,16 @@
 //   - a file is made only in a folder that exists (a drive root that was set
 //     up, and a bare name, always do): otherwise kNotFound;
 //   - a read-only file can be neither opened for writing, nor replaced (copy
-//     or move onto it), nor removed, nor flushed, nor written by the profile
-//     calls: kAccessDenied;
+//     or move onto it), nor removed, nor flushed: kAccessDenied;
 //   - a file held open by OpenExclusive shares nothing: a second open, a copy
 //     from or to it, a move or removal of it, its flush fail with kInUse, a
-//     move onto it with kAccessDenied; profile writes to it fail and profile
-//     reads of it give the default. Its attributes and identity can be read;
+//     move onto it with kAccessDenied. Its attributes and identity can be
+//     read;
 //   - MoveFileReplacing replaces in one step and keeps the file's identity; a
 //     copy takes the source's read-only bit and reports its progress once
 //     before the first byte and after each MiB; a cancelled copy leaves no
 //     target.
-// Profile files are text files kept by the same rules and codec as the host's
-// (base/host_profile_file.h). Sleep does not wait.
+// Sleep does not wait.
 //
 // Faults: FaultInjectingOs (base/testing/) wrapped around this object.
 #pragma once
@@ -72,11 +70,6 @@ class InMemoryFileServices : public OsServices {
   bool RemoveFile(const std::string& path) override;
   bool FlushFile(const std::string& path) override;
   std::unique_ptr<ExclusiveFile> OpenExclusive(const std::string& path, FileOpenMode mode) override;
-  std::string GetProfileString(const std::string& section, const std::string& key,
-                               const std::string& default_value, const std::string& path) override;
-  bool WriteProfileString(const std::string& section, const std::string& key,
-                          const std::string& value, const std::string& path) override;
-  void FlushProfile(const std::string&) override {}
 
  private:
   struct Node;

@@ -47,7 +47,6 @@ TEST(InMemoryOsTest, NamesAndDrivesAreTakenAsWindowsTakesThem) {
   EXPECT_TRUE(os.DirectoryExists("d:"));
   EXPECT_EQ(os.OpenExclusive("D:\\new\\a.txt", FileOpenMode::kCreateNew), nullptr);
   EXPECT_EQ(os.LastFileError(), FileError::kNotFound);
-  EXPECT_FALSE(os.WriteProfileString("Time", "TimerSet", "0", "D:\\new\\q.ini"));
   // Case, both separators, a name ending in a trail byte "\\", and the
   // trailing dots and spaces the system drops.
   os.AddFolder("D:\\表");  // 表 ends in the byte of "\\"
@@ -108,10 +107,10 @@ TEST(InMemoryOsTest, UnderTheFaultInjectorEveryFailureGivesItsOwnReason) {
   faults.HoldAtNthCall(1, 1000, OsCall::kRemove);
   EXPECT_FALSE(faults.RemoveFile("C:\\q.ini"));
   EXPECT_EQ(faults.LastFileError(), FileError::kInUse);
-  EXPECT_FALSE(faults.WriteProfileString("Time", "TimerSet", "0", "C:\\no\\q.ini"));
+  EXPECT_EQ(faults.OpenExclusive("C:\\no\\q.ini", FileOpenMode::kCreateNew), nullptr);
   EXPECT_EQ(faults.LastFileError(), FileError::kNotFound);
   os.SetAttributes("C:\\q.ini", kAttributeReadOnly);
-  EXPECT_FALSE(faults.WriteProfileString("Time", "TimerSet", "0", "C:\\q.ini"));
+  EXPECT_EQ(faults.OpenExclusive("C:\\q.ini", FileOpenMode::kCreateAlways), nullptr);
   EXPECT_EQ(faults.LastFileError(), FileError::kAccessDenied);
 }
 

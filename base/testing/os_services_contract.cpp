@@ -28,67 +28,6 @@ std::string OsServicesContract::ReadText(const std::string& name) {
 
 namespace {
 
-// ---- Profile files
-
-TEST_P(OsServicesContract, ProfileReadsBackWhatWasWrittenKeepsTheRestAndGivesDefaults) {
-  const std::string ini = Path("Quillset.ini");
-  EXPECT_EQ(os().GetProfileString("Time", "TimerSet", "", ini), "");
-  EXPECT_EQ(os().GetProfileString("Time", "TimerSet", "dflt", ini), "dflt");
-  EXPECT_FALSE(Exists("Quillset.ini")) << "reading creates nothing";
-  EXPECT_TRUE(os().WriteProfileString("Time", "TimerSet", "0", ini));
-  EXPECT_TRUE(os().WriteProfileString("Time", "TimerIniSet", "1", ini));
-  EXPECT_TRUE(os().WriteProfileString("Other", "Key", "値", ini));
-  os().FlushProfile(ini);
-  const std::string text = ReadText("Quillset.ini");
-  EXPECT_EQ(text.find("[Time]\r\nTimerSet=0\r\nTimerIniSet=1\r\n"), 0u) << text;
-
-  EXPECT_TRUE(os().WriteProfileString("time", "TIMERSET", "2027/03/08", ini));
-  os().FlushProfile(ini);
-  EXPECT_EQ(os().GetProfileString("Time", "TimerSet", "", ini), "2027/03/08");
-  EXPECT_EQ(os().GetProfileString("TIME", "timeriniset", "", ini), "1");
-  EXPECT_EQ(os().GetProfileString("Other", "Key", "", ini), "値");
-  EXPECT_EQ(os().GetProfileString("Time", "Missing", "none", ini), "none");
-  EXPECT_EQ(os().GetProfileString("Nowhere", "TimerSet", "none", ini), "none");
-  // A folder in the file's place reads as no file.
-  ASSERT_TRUE(under_test_->MakeFolder(Path("dir.ini")));
-  EXPECT_EQ(os().GetProfileString("Time", "TimerSet", "none", Path("dir.ini")), "none");
-}
-
-TEST_P(OsServicesContract, ProfileReaderTrimsBlanksAndEnclosingQuotesAndCutsLongValues) {
-  WriteText("q.ini",
-            "[Time]\r\nTimerSet =  30 \r\nTimerIniSet=\"1\"\r\nc='single'\r\n"
-            "d=\"mismatched'\r\n");
-  const std::string ini = Path("q.ini");
-  EXPECT_EQ(os().GetProfileString("Time", "TimerSet", "", ini), "30");
-  EXPECT_EQ(os().GetProfileString("Time", "TimerIniSet", "", ini), "1");
-  EXPECT_EQ(os().GetProfileString("Time", "c", "", ini), "single");
-  EXPECT_EQ(os().GetProfileString("Time", "d", "", ini), "\"mismatched'");
-  EXPECT_EQ(os().GetProfileString("Time", "none", "abc  ", ini), "abc");
-  // Written with blanks, a value comes back without them.
-  EXPECT_TRUE(os().WriteProfileString("Time", "TimerSet", " 15 ", ini));
-  EXPECT_EQ(os().GetProfileString("Time", "TimerSet", "", ini), "15");
-  // The 2,048-byte buffer holds at most 2,047 bytes of a longer value.
-  WriteText("long.ini", "[Time]\r\nTimerSet=" + std::string(3000, '7') + "\r\n");
-  EXPECT_EQ(os().GetProfileString("Time", "TimerSet", "", Path("long.ini")),
-            std::string(2047, '7'));
-}
-
-TEST_P(OsServicesContract, ProfileWriteFailsWhenTheFileCannotBeWritten) {
-  EXPECT_FALSE(os().WriteProfileString("Time", "TimerSet", "0", Path("no\\such\\q.ini")));
-  EXPECT_EQ(os().LastFileError(), FileError::kNotFound);
-  ASSERT_TRUE(under_test_->MakeFolder(Path("dir.ini")));
-  EXPECT_FALSE(os().WriteProfileString("Time", "TimerSet", "0", Path("dir.ini")));
-  const std::string ini = Path("q.ini");
-  WriteText("q.ini", "[Time]\r\nTimerSet=5\r\n");
-  if (under_test_->refuses_read_only) {
-    ASSERT_TRUE(os().SetAttributes(ini, kAttributeReadOnly));
-    EXPECT_FALSE(os().WriteProfileString("Time", "TimerSet", "0", ini));
-    EXPECT_EQ(os().LastFileError(), FileError::kAccessDenied);
-    ASSERT_TRUE(os().SetAttributes(ini, kAttributeNormal));
-  }
-  EXPECT_EQ(ReadText("q.ini"), "[Time]\r\nTimerSet=5\r\n");
-}
-
 // ---- Copy, move, remove, flush
 
 TEST_P(OsServicesContract, CopyOverwritesUnlessAskedNotTo) {

@@ -61,16 +61,14 @@ class FormTest : public ::testing::Test {
     if (!os.FileExists(SettingsPath())) os.AddFile(SettingsPath(), "");
     os.SetAttributes(SettingsPath(), writable ? kAttributeNormal : kAttributeReadOnly);
   }
-  // The settings written, as "<key>=<value>", in order.
-  std::vector<std::string> ProfileWriteLog() const {
-    std::vector<std::string> log;
-    for (const auto& write : os.ProfileWrites()) log.push_back(write.key + "=" + write.value);
-    return log;
+  // The settings file as a new schedule writes it, both keys in one write.
+  static std::string SettingsWritten(const std::string& timer_set, int timer_ini_set) {
+    return "[" + std::string(kTimeSection) + "]\r\n" + kTimerSetKey + "=" + timer_set + "\r\n" +
+           kTimerIniSetKey + "=" + std::to_string(timer_ini_set) + "\r\n";
   }
-  int ProfileFlushCount() const { return static_cast<int>(os.ProfileFlushes().size()); }
   // A key of section Time of the settings file; "<none>" when it was never written.
   std::string Setting(const std::string& key) {
-    return os.GetProfileString(kTimeSection, key, "<none>", SettingsPath());
+    return TIniFile(os, SettingsPath()).ReadString(kTimeSection, key, "<none>");
   }
   void StoreSettings(const std::string& timer_set, const std::string& timer_ini_set) {
     os.AddFile(SettingsPath(), "[" + std::string(kTimeSection) + "]\r\n" + kTimerSetKey + "=" +

@@ -51,11 +51,6 @@ class UiTimedOs : public Base {
     Spend(OsCall::kMove, "MoveFileReplacing");
     return Base::MoveFileReplacing(from, to);
   }
-  bool WriteProfileString(const std::string& section, const std::string& key,
-                          const std::string& value, const std::string& path) override {
-    Spend(OsCall::kProfileWrite, "WriteProfileString");
-    return Base::WriteProfileString(section, key, value, path);
-  }
   bool RemoveFile(const std::string& path) override {
     Spend(OsCall::kRemove, "RemoveFile");
     return Base::RemoveFile(path);
