@@ -1,8 +1,5 @@
 // The program's entry point: the single-instance guard, COM, the application
 // window, the main window with its handlers, and the message loop.
-//
-// The OS-services header comes before <windows.h>, so that the Windows macros
-// (GetProfileString, WriteProfileString) do not rename its members here.
 #include "base/retrying_os_services.h"
 #include "base/win32_os_services.h"
 

@@ -86,11 +86,20 @@ void RemoveTemporary(OsServices& os, const std::string& temporary) {
   os.RemoveFile(temporary);
 }
 
-// Leftovers of this target's copies that were cut off go, unless another
-// program holds them open; those stay, and take a name each. A copy takes
-// the first free name, so leftovers lie low; the look ends after a stretch
-// of free names (gaps come only from leftovers removed before).
-void RemoveLeftovers(OsServices& os, const std::string& target) {
+// How long before a copy's own new file a leftover was last written, at
+// least, for it to count as cut off (in FileStamp's 100 ns units): a copy
+// running on another PC or in another session, backing up to the same
+// folder, writes its new file all the time, and it is held open meanwhile.
+constexpr std::uint64_t kLeftoverAge = std::uint64_t{60} * 60 * 10000000;  // an hour
+
+// Leftovers of this target's copies that were cut off go: those that no
+// program holds open and that were last written well before `now` (the
+// stamp the file system gave this copy's own new file, `ours`: one clock for
+// every PC that writes there). Others stay, and take a name each. A copy
+// takes the first free name, so leftovers lie low; the look ends after a
+// stretch of free names (gaps come only from leftovers removed before).
+void RemoveLeftovers(OsServices& os, const std::string& target, const std::string& ours,
+                     std::uint64_t now) {
   constexpr int kFreeNamesToEnd = 16;
   int free_names = 0;
   for (int attempt = 0; attempt < kTemporaryNameAttempts && free_names < kFreeNamesToEnd;
@@ -102,6 +111,9 @@ void RemoveLeftovers(OsServices& os, const std::string& target) {
       continue;
     }
     free_names = 0;
+    if (leftover == ours || write_time + kLeftoverAge > now) continue;
+    // Opened with no sharing only when no other program has it open.
+    if (!os.OpenExclusive(leftover, FileOpenMode::kReadExisting)) continue;
     RemoveTemporary(os, leftover);
   }
 }
@@ -117,7 +129,6 @@ bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& 
   // Replacing the source by its own copy would report a backup where there is
   // only the one file.
   if (IsSameFile(os, source, target)) return false;
-  RemoveLeftovers(os, target);
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     const std::string temporary = SafeCopyTemporaryName(target, attempt);
     if (PathIsTaken(os, temporary)) continue;  // a leftover held open, or a folder
@@ -129,7 +140,10 @@ bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& 
       if (os.LastFileError() == FileError::kExists) continue;
       return false;
     }
-    // From here the file at `temporary` is ours.
+    // From here the file at `temporary` is ours, and its stamp is the file
+    // system's "now".
+    std::uint64_t now = 0, size = 0;
+    if (os.FileStamp(temporary, now, size)) RemoveLeftovers(os, target, temporary, now);
     if (CopyFlushAndReplace(os, source, temporary, target, progress)) return true;
     RemoveTemporary(os, temporary);  // empty, partial or complete
     return false;

@@ -27,9 +27,13 @@ namespace quillset {
 // replace. A cancelled copy fails in the same way. Without it the copy
 // reports nothing (one copy call either way: the system's copy with a
 // progress routine, or with none).
-// Leftovers of this target's earlier copies that were cut off (named by
-// SafeCopyTemporaryName) are removed first, except those another program
-// holds open; these take names of their own and never make the copy fail.
+// The new file's name is taken by creating it (CREATE_NEW), so no two
+// copies, in this process or any other, ever share one. Leftovers of this
+// target's earlier copies that were cut off (named by SafeCopyTemporaryName)
+// are removed once the copy has its own, except those another program holds
+// open and those last written less than an hour before the copy's own new
+// file (another PC's or session's copy to the same folder, at work): these
+// take names of their own and never make the copy fail.
 bool SafeCopyFile(OsServices& os, const std::string& source, const std::string& target,
                   const CopyProgress& progress = CopyProgress());
 

@@ -147,28 +147,57 @@ TEST_F(SafeCopyTest, TargetThatIsAFolderFailsAndLeavesNoNewFile) {
 
 // Copies cut off by a killed process leave their new files behind; they
 // never make an entry fail, and those nobody holds go at the next copy.
-TEST_F(SafeCopyTest, LeftoversOfCutOffCopiesGoUnlessHeldAndNeverFailTheCopy) {
+// Leftovers last written two hours ago: cut off, unless held open.
+void WriteLeftover(const std::string& path) {
+  ASSERT_TRUE(WriteBytes(path, "cut off"));
+  namespace fs = std::filesystem;
+  fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(2));
+}
+
+TEST_F(SafeCopyTest, LeftoversOfCutOffCopiesGoUnlessHeldOrRecentAndNeverFailTheCopy) {
   ASSERT_TRUE(WriteBytes(target_, "previous backup"));
-  for (int held : {-1, 3}) {
-    SCOPED_TRACE(held);
-    for (int n = 0; n < 16; ++n) {
-      ASSERT_TRUE(WriteBytes(SafeCopyTemporaryName(target_, n), "cut off"));
-    }
+  // -1: none kept; 3: held open by another program; 7: written a moment ago
+  // (another copy's, at work).
+  for (int kept_one : {-1, 3, 7}) {
+    SCOPED_TRACE(kept_one);
+    for (int n = 0; n < 16; ++n) WriteLeftover(SafeCopyTemporaryName(target_, n));
     SetReadOnly(SafeCopyTemporaryName(target_, 5), true);  // of a read-only source
-    const std::string kept = SafeCopyTemporaryName(target_, held);
-    if (held >= 0) {
+    const std::string kept = SafeCopyTemporaryName(target_, kept_one);
+    if (kept_one == 3) {
       ASSERT_TRUE(os_.HoldFile(kept));
+    }
+    if (kept_one == 7) {
+      ASSERT_TRUE(WriteBytes(kept, "cut off"));
     }
 
     EXPECT_TRUE(SafeCopyFile(os_, source_, target_));
     os_.ReleaseFile(kept);
     EXPECT_EQ(ReadBytes(target_), "new content of the report");
-    EXPECT_EQ(TempFolder::CountEntries(dest_), held >= 0 ? 2 : 1);
-    if (held >= 0) {
+    EXPECT_EQ(TempFolder::CountEntries(dest_), kept_one >= 0 ? 2 : 1);
+    if (kept_one >= 0) {
       EXPECT_EQ(ReadBytes(kept), "cut off");
       ASSERT_EQ(std::remove(kept.c_str()), 0);
     }
   }
+}
+
+// Two programs (two sessions, two PCs on one share) back up one file to one
+// folder at once: neither removes the other's new file, and both succeed.
+TEST_F(SafeCopyTest, TwoCopiesToOneTargetAtOnceBothSucceed) {
+  ASSERT_TRUE(WriteBytes(target_, "previous backup"));
+  RealFilesTestOs other_program;
+  bool other_done = false;
+  const CopyProgress midway = [&](std::uint64_t, std::uint64_t) {
+    if (!other_done) {
+      other_done = true;
+      EXPECT_TRUE(SafeCopyFile(other_program, source_, target_));
+    }
+    return CopyProgressAnswer::kContinue;
+  };
+  EXPECT_TRUE(SafeCopyFile(os_, source_, target_, midway));
+  EXPECT_TRUE(other_done);
+  EXPECT_EQ(ReadBytes(target_), "new content of the report");
+  EXPECT_EQ(TempFolder::CountEntries(dest_), 1);
 }
 
 // Another program takes the first free name after the safe copy looked at it.

@@ -176,8 +176,8 @@ bool HostFileServices::FileStamp(const std::string& path, std::uint64_t& write_t
                                std::uint64_t& size) {
   struct stat st;
   if (!StatPath(path, st) || !S_ISREG(st.st_mode)) return false;
-  write_time = static_cast<std::uint64_t>(st.st_mtim.tv_sec) * 1000000000ull +
-               static_cast<std::uint64_t>(st.st_mtim.tv_nsec);
+  write_time = static_cast<std::uint64_t>(st.st_mtim.tv_sec) * 10000000ull +
+               static_cast<std::uint64_t>(st.st_mtim.tv_nsec) / 100;
   size = static_cast<std::uint64_t>(st.st_size);
   return true;
 }

@@ -112,7 +112,8 @@ class OsServices : public CodePage {
   virtual bool FileExists(const std::string& path) = 0;
   // The attributes of `path` can be read and carry the directory bit (16).
   virtual bool DirectoryExists(const std::string& path) = 0;
-  // Last-write time (100 ns units, or any monotonic stamp on the host) and size
+  // Last-write time (100 ns units, FILETIME's; the in-memory OS counts
+  // changes instead) and size
   // of a file; false when it cannot be read. Used to tell whether the data file
   // changed on disk since the program last loaded or saved it.
   virtual bool FileStamp(const std::string& path, std::uint64_t& write_time,

@@ -4,9 +4,6 @@
 #include "base/win32_os_services.h"
 
 #include <windows.h>
-// The services' member names, not the Win32 A/W macros.
-#undef GetProfileString
-#undef WriteProfileString
 
 #include <memory>
 #include <vector>
@@ -184,21 +181,18 @@ TEST_F(Win32OsServicesTest, RetriesWaitForAFileAnotherHandleHoldsWithNoSharing) 
   other_program.LetGo();
 }
 
-// The settings file written while another program holds it a moment (a
-// sync client): the refusal is told as a held file, so the write is retried.
-TEST_F(Win32OsServicesTest, ASettingsWriteWaitsForAFileAnotherHandleHolds) {
-  WriteText("Quillset.ini", "[Time]\r\n");
-  LetGoAtNthWait other_program(os_);
-  RetryingOsServices retrying(other_program);
-  // The last failure a call before left is no held file: the write's own
-  // refusal must tell.
-  EXPECT_FALSE(os_.RemoveFile(Path("missing.txt")));
-  other_program.Hold(OpenUnshared(Path("Quillset.ini")), 2);
-  EXPECT_TRUE(retrying.WriteProfileString("Time", "TimerSet", "10", Path("Quillset.ini")));
-  EXPECT_GT(other_program.waited_ms, 0u);
-  retrying.FlushProfile(Path("Quillset.ini"));
-  EXPECT_NE(ReadText("Quillset.ini").find("TimerSet=10"), std::string::npos);
-  other_program.LetGo();
+// An archive that kept no times gives its files 1970 (no DOS date): such a
+// data file is there all the same.
+TEST_F(Win32OsServicesTest, AFileExistsWhateverItsTime) {
+  WriteText("old.cds", "x");
+  HANDLE file = CreateFileA(Path("old.cds").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  FILETIME day_one_1970 = {0xD53E8000u, 0x019DB1DEu};  // 1970-01-01 00:00 UTC
+  const bool set = SetFileTime(file, nullptr, nullptr, &day_one_1970) != 0;
+  CloseHandle(file);
+  ASSERT_TRUE(set);
+  EXPECT_TRUE(os_.FileExists(Path("old.cds")));
 }
 
 TEST_F(Win32OsServicesTest, ExecutablePathNamesThisProgram) {

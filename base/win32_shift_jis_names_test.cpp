@@ -1,13 +1,9 @@
 // The Win32 OS services with Japanese names and settings, run twice: in a
 // Japanese locale and in a non-Japanese one (code page 1252), where only
-// "W" calls with an explicit Shift-JIS conversion find the files. The
-// settings file's bytes must be the same Shift-JIS in both.
+// "W" calls with an explicit Shift-JIS conversion find the files.
 #include "base/win32_os_services.h"
 
 #include <windows.h>
-// The services' member names, not the Win32 A/W macros.
-#undef GetProfileString
-#undef WriteProfileString
 
 #include <gtest/gtest.h>
 
@@ -94,8 +90,6 @@ TEST_F(ShiftJisNamesTest, NamesThatAreNotShiftJisFailWithoutTouchingAFile) {
   const std::string broken = Path("abc\x83");  // a lead byte without its trail byte
   EXPECT_FALSE(os_.OpenExclusive(broken, FileOpenMode::kCreateAlways));
   EXPECT_EQ(os_.LastFileError(), FileError::kOther);
-  EXPECT_FALSE(os_.WriteProfileString("Time", "TimerSet", "0", broken));
-  EXPECT_EQ(os_.GetProfileString("Time", "TimerSet", "none", broken), "none");
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((wide_dir_ + L"\\*").c_str(), &found);
   int names = 0;
@@ -104,21 +98,6 @@ TEST_F(ShiftJisNamesTest, NamesThatAreNotShiftJisFailWithoutTouchingAFile) {
   } while (FindNextFileW(search, &found));
   FindClose(search);
   EXPECT_EQ(names, 2);  // "." and ".." only
-}
-
-// The settings file is Shift-JIS, byte for byte what the program has always
-// written, whatever the system code page; it is read back the same.
-TEST_F(ShiftJisNamesTest, SettingsFileBytesAreShiftJisOnEverySystem) {
-  const std::string ini = Path("\x90\xDD\x92\xE8.ini");  // 設定.ini
-  ASSERT_TRUE(os_.WriteProfileString("Time", "TimerSet", "30", ini));
-  ASSERT_TRUE(os_.WriteProfileString("Time", "TimerIniSet", "2027/03/08", ini));
-  ASSERT_TRUE(os_.WriteProfileString("\x95\x5C", "\x83\x5C", "\x92\x6C\\", ini));  // 表 ソ 値\ .
-  ASSERT_TRUE(os_.WriteProfileString("time", "TIMERSET", "45", ini));
-  os_.FlushProfile(ini);
-  EXPECT_EQ(Bytes("\x90\xDD\x92\xE8.ini"),
-            "[Time]\r\nTimerSet=45\r\nTimerIniSet=2027/03/08\r\n[\x95\x5C]\r\n\x83\x5C=\x92\x6C\\\r\n");
-  EXPECT_EQ(os_.GetProfileString("\x95\x5C", "\x83\x5C", "", ini), "\x92\x6C\\");
-  EXPECT_EQ(os_.GetProfileString("TIME", "timerset", "", ini), "45");
 }
 
 // The locale's texts come as Shift-JIS or not at all; a lead byte is one of

@@ -133,6 +133,10 @@ void DataFileState::Remember(OsServices& os, const std::string& path, bool refus
   has_stamp_ = os.FileStamp(path, write_time_, size_);
   refused_ = refused;
   stamp_path_ = path;
+  if (!refused) {
+    known_ = true;
+    known_path_ = path;
+  }
 }
 
 bool DataFileState::DataFileChangedSinceLastLoadOrSave(OsServices& os,
@@ -202,6 +206,13 @@ void SaveFile(TClientDataSet& store, OsServices& os, const std::string& path,
   // the refused bytes.
   if (state && state->HoldsRefusedBytes(os, path)) return;
   if (path.empty()) RaiseCannotCreate(path);  // the store has no file name of its own
+  // A list that never held the file's content does not replace it. Only "no
+  // such file" proves there is none.
+  if (state && !state->LoadedOrSaved(path)) {
+    std::uint32_t attributes = 0;
+    if (os.GetAttributes(path, attributes) || os.LastFileError() != FileError::kNotFound)
+      RaiseCannotCreate(path);
+  }
 
   // Another program holding the data file open would make the replacement
   // fail at the end; find out before anything is done.

@@ -23,8 +23,10 @@
 //
 // SaveFile(store, os, path): nothing at all while the store is closed, nor
 // while `state` says the file still holds bytes a load refused (they are
-// kept for whoever can mend them). Otherwise the previous data file is never
-// put at risk:
+// kept for whoever can mend them). A data file that exists but that this
+// process neither loaded nor saved (per `state`: taken for none at the start,
+// say) is never replaced: "ファイル %s を作成できません". Otherwise the
+// previous data file is never put at risk:
 //   1. a data file held open by another program fails the save at once;
 //   2. "<path>.new" is created (or truncated);
 //   3. the store ends its pending row edit and hands its packet, through the
@@ -67,11 +69,15 @@ class DataFileState {
   bool DataFileChangedSinceLastLoadOrSave(OsServices& os, const std::string& path) const;
   // True while `path` still holds the bytes a load refused.
   bool HoldsRefusedBytes(OsServices& os, const std::string& path) const;
+  // This process loaded `path` or saved it.
+  bool LoadedOrSaved(const std::string& path) const { return known_ && known_path_ == path; }
 
  private:
   void Remember(OsServices& os, const std::string& path, bool refused);
   bool has_stamp_ = false;
   bool refused_ = false;
+  bool known_ = false;
+  std::string known_path_;
   std::string stamp_path_;
   std::uint64_t write_time_ = 0;
   std::uint64_t size_ = 0;

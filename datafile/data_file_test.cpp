@@ -417,6 +417,27 @@ TEST_F(DataFileTest, APacketPastItsLimitFailsTheSaveByNameAndKeepsTheOldFile) {
   }
 }
 
+// A data file taken for none at the start (a time with no DOS date, a
+// moment it could not be found), or one that appeared since: the list this
+// process holds never held it, and is not written over it.
+TEST_F(DataFileTest, ADataFileThisProcessNeverLoadedIsNeverReplaced) {
+  auto store = NewStore();
+  store->CreateEmpty();
+  DataFileState state;
+  WriteFileBytes(path_, testing_support::OneEntryFile());
+  try {
+    SaveFile(*store, os_, path_, &state);
+    FAIL();
+  } catch (const EFCreateError& e) {
+    EXPECT_EQ(e.Message(), CannotCreate(path_));
+  }
+  EXPECT_EQ(ReadFileBytes(path_), testing_support::OneEntryFile());
+  LoadFile(*store, os_, path_, &state);
+  AddEntry(*store, "C:\\new", "D:\\new");
+  SaveFile(*store, os_, path_, &state);  // loaded: saved over
+  EXPECT_NE(ReadFileBytes(path_), testing_support::OneEntryFile());
+}
+
 TEST_F(DataFileTest, ChangeDetectionSinceTheLastLoadOrSave) {
   DataFileState state;
   EXPECT_TRUE(state.DataFileChangedSinceLastLoadOrSave(faults_, path_));  // never seen

@@ -106,6 +106,15 @@ bool TIniFile::PutInPlace(const std::string& new_file) {
     if (!os_.GetAttributes(file_name_, attributes)) return false;
     if ((attributes & kAttributeReadOnly) != 0) return false;
     if (attributes != kAttributeNormal && !os_.SetAttributes(new_file, attributes)) return false;
+    // Some systems refuse to replace a hidden or system file by a rename:
+    // its attributes are lifted for the replace, and put back if it fails.
+    constexpr std::uint32_t kHiddenOrSystem = 0x2 | 0x4;
+    if ((attributes & kHiddenOrSystem) != 0) {
+      if (!os_.SetAttributes(file_name_, kAttributeNormal)) return false;
+      if (os_.MoveFileReplacing(new_file, file_name_)) return true;
+      os_.SetAttributes(file_name_, attributes);
+      return false;
+    }
   } else if (os_.GetAttributes(file_name_, attributes) ||
              os_.LastFileError() != FileError::kNotFound) {
     return false;  // a file appeared (or cannot be told absent): not ours to replace

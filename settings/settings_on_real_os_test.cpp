@@ -9,6 +9,8 @@
 #include <sstream>
 
 #include "base/errors.h"
+#include "base/retrying_os_services.h"
+#include "base/testing/temp_folder.h"
 #include "locale/calendar_dates.h"
 #include "settings/ini_file.h"
 #include "locale/locale_settings.h"
@@ -53,12 +55,10 @@ TEST_F(SettingsOnRealOsTest, ValuesWrittenAreInTheFileAndReadBack) {
     ini.WriteInteger(kTimeSection, kTimerIniSetKey, 1);
     ini.UpdateFile();
   }
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream content;
-  content << file.rdbuf();
-  EXPECT_NE(content.str().find("[Time]"), std::string::npos) << content.str();
-  EXPECT_NE(content.str().find("TimerSet=0"), std::string::npos) << content.str();
-  EXPECT_NE(content.str().find("TimerIniSet=1"), std::string::npos) << content.str();
+  const std::string content = testing_support::ReadBytes(path);
+  EXPECT_NE(content.find("[Time]"), std::string::npos) << content;
+  EXPECT_NE(content.find("TimerSet=0"), std::string::npos) << content;
+  EXPECT_NE(content.find("TimerIniSet=1"), std::string::npos) << content;
   {
     TIniFile ini(os_, path);
     ini.WriteString(kTimeSection, kTimerSetKey, "2027/03/08");
@@ -97,6 +97,49 @@ TEST_F(SettingsOnRealOsTest, WriteIntoAMissingFolderFailsWithTheFileName) {
   } catch (const EIniFileException& e) {
     EXPECT_EQ(e.Message(), path + " に書き込めません");
   }
+}
+
+// Notepad's "Unicode" with a Japanese value and a Japanese file name: read,
+// and written back as UTF-16 LE, through the system's own code-page tables.
+TEST_F(SettingsOnRealOsTest, AUtf16FileIsReadAndWrittenBackInUtf16) {
+  const std::string path = PathOf("\x90\xDD\x92\xE8.ini");  // 設定.ini
+  std::string bytes;
+  ASSERT_TRUE(EncodeProfileFile("[\x95\x5C]\r\n\x83\x5C=\x92\x6C\\\r\n[Time]\r\nTimerSet=30\r\n",
+                                ProfileEncoding::kUtf16Le, bytes));  // [表] ソ=値\ .
+  EXPECT_EQ(bytes.substr(0, 6), std::string("\xFF\xFE[\0\x68\x88", 6));  // 表 is U+8868
+  ASSERT_TRUE(testing_support::WriteBytes(path, bytes));
+  {
+    TIniFile ini(os_, path);
+    EXPECT_EQ(ini.ReadString(kTimeSection, kTimerSetKey, ""), "30");
+    EXPECT_EQ(ini.ReadString("\x95\x5C", "\x83\x5C", ""), "\x92\x6C\\");
+    ini.WriteString(kTimeSection, kTimerSetKey, "45");
+    ini.UpdateFile();
+  }
+  std::string expected;
+  ASSERT_TRUE(EncodeProfileFile("[\x95\x5C]\r\n\x83\x5C=\x92\x6C\\\r\n[Time]\r\nTimerSet=45\r\n",
+                                ProfileEncoding::kUtf16Le, expected));
+  EXPECT_EQ(testing_support::ReadBytes(path), expected);
+}
+
+// Another program holds the settings file a moment as it is replaced (a
+// sync client): the system's refusal is told as a held file and waited for.
+TEST_F(SettingsOnRealOsTest, AWriteWaitsForAFileAnotherProgramHoldsAMoment) {
+  struct LetGoAtFirstWait : OsServicesWrapper {
+    using OsServicesWrapper::OsServicesWrapper;
+    void Sleep(std::uint32_t) override { held.reset(); }
+    std::unique_ptr<ExclusiveFile> held;
+  };
+  const std::string path = PathOf("Quillset.ini");
+  ASSERT_TRUE(testing_support::WriteBytes(path, "[Time]\r\nTimerSet=30\r\n"));
+  LetGoAtFirstWait other_program(os_);
+  RetryingOsServices retrying(other_program);
+  TIniFile ini(retrying, path);
+  ini.WriteString(kTimeSection, kTimerSetKey, "10");
+  other_program.held = os_.OpenExclusive(path, FileOpenMode::kReadExisting);
+  ASSERT_NE(other_program.held, nullptr);
+  ini.UpdateFile();
+  EXPECT_EQ(other_program.held, nullptr) << "waited for";
+  EXPECT_EQ(testing_support::ReadBytes(path), "[Time]\r\nTimerSet=10\r\n");
 }
 
 TEST_F(SettingsOnRealOsTest, TodayAndNowReadBackInTheLocaleFormats) {

@@ -31,7 +31,7 @@ class UiTimedOs : public Base {
   // The time of one call of each kind; the defaults are a plain local disk's.
   // kOpen: OpenExclusive; kWrite: each ExclusiveFile::Write, and
   // `write_ms_per_mib` more for its bytes; kFlush: ExclusiveFile::Flush and
-  // FlushFile; kMove, kRemove, kProfileWrite, kCopy: those calls.
+  // FlushFile; kMove, kRemove, kCopy: those calls.
   std::map<OsCall, std::uint32_t> call_ms = {{OsCall::kOpen, 2}, {OsCall::kFlush, 20}};
   std::uint32_t write_ms_per_mib = 10;
   std::uint32_t copy_part_ms = 50;
