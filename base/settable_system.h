@@ -105,7 +105,6 @@ class WithSettableSystem : public Files, public SettableSystem {
   std::string ExecutablePath() override { return ExecutablePathSet(); }
   // Test services never wait: the time passes on the clock.
   void Sleep(std::uint32_t milliseconds) override { NoteSleep(milliseconds); }
-  }
   SystemTime LocalTime() override { return ReadClock(); }
   bool LocaleInfo(std::uint32_t item, std::size_t buffer_size, std::string& value) override {
     return LocaleItem(item, buffer_size, value);

@@ -109,8 +109,9 @@ TEST(InMemoryOsTest, UnderTheFaultInjectorEveryFailureGivesItsOwnReason) {
   EXPECT_EQ(faults.LastFileError(), FileError::kInUse);
   EXPECT_EQ(faults.OpenExclusive("C:\\no\\q.ini", FileOpenMode::kCreateNew), nullptr);
   EXPECT_EQ(faults.LastFileError(), FileError::kNotFound);
-  os.SetAttributes("C:\\q.ini", kAttributeReadOnly);
-  EXPECT_EQ(faults.OpenExclusive("C:\\q.ini", FileOpenMode::kCreateAlways), nullptr);
+  os.AddFile("C:\\r.ini", "");
+  os.SetAttributes("C:\\r.ini", kAttributeReadOnly);
+  EXPECT_EQ(faults.OpenExclusive("C:\\r.ini", FileOpenMode::kCreateAlways), nullptr);
   EXPECT_EQ(faults.LastFileError(), FileError::kAccessDenied);
 }
 
