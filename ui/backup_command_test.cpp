@@ -298,7 +298,8 @@ TEST_F(LongRunTest, AWeeklyRunCutAfterTwoOfFiveEntriesLeavesTheDueDateAndTheNext
   next->FormCreate();
   next->Timer1Timer();
   EXPECT_EQ(os_.copies.size(), 7u) << "all five entries copied";
-  EXPECT_EQ(settings.ReadString("Time", "TimerSet", ""), NextWeeklyDueDate());
+  EXPECT_EQ(TIniFile(os_, temp_ / "Quillset.ini").ReadString("Time", "TimerSet", ""),
+            NextWeeklyDueDate());
 }
 
 // The question can come while the due date is written at the run's end (the

@@ -278,8 +278,8 @@ TEST_F(ListCommandsTest, RefusedDueDateWriteIsHeardOnceAfterEveryEntryHasItsResu
   os_.SetClock(MakeSystemTime(2027, 3, 1, 12, 0, 0));
   form_->ScheduleMode = 3;
   form_->TimerSetValue = "2027/02/20";
-  // The first replace is the copy's, the second the settings file's.
-  os_.FailNthCall(2, OsFault::kFail, OsCall::kMove);
+  // The first two replaces are the copies', the third the settings file's.
+  os_.FailNthCall(3, OsFault::kFail, OsCall::kMove);
 
   try {
     form_->Copy1Click();
