@@ -477,6 +477,31 @@ std::int32_t TDataSet::RowCount() {
   return static_cast<std::int32_t>(n);
 }
 
+void TDataSet::ReadEachRow(const std::function<void()>& visit) const {
+  if (!Active()) return;
+  // The row in Edit has its new values in its window buffer only.
+  const std::uint8_t* edited = nullptr;
+  std::uint32_t edited_slot = 0;
+  if (state_ == StoreState::Edit && active_ >= 0) {
+    const RowBuffer& buffer = window_[static_cast<std::size_t>(active_)];
+    if (buffer.info.has_bookmark) {
+      edited = buffer.image.data();
+      edited_slot = buffer.info.bookmark.slot;
+    }
+  }
+  // A cursor of its own: the store's stays where it is.
+  DSCursor cursor(*base_);
+  static_cast<void>(cursor.MoveToStart());  // always succeeds
+  std::vector<std::uint8_t> image;
+  while (cursor.Step(1).Ok()) {
+    CheckEngine(cursor.ReadCurrentRow(image));
+    DSBookmark mark;
+    CheckEngine(cursor.GetBookmark(mark));
+    ReadOverride reading(*this, edited && mark.slot == edited_slot ? edited : image.data());
+    visit();
+  }
+}
+
 std::int32_t TDataSet::RowNumber() {
   CheckActive();
   if (active_ < 0) return 0;

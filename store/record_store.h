@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -122,6 +123,13 @@ class TDataSet {
   // false and moves nothing when the row is no longer in the list (deleted,
   // or a new row dropped unchanged) or the store was closed since.
   bool GoToMarkedRow(const RowMark& mark);
+
+  // Calls `visit` once for each row of the list, in view order, with the
+  // fields reading that row: the row being edited reads as edited so far, a
+  // pending new row is not visited. Moves nothing: the current row, the state
+  // and the window stay as they are. Nothing happens when Inactive. REQUIRES:
+  // `visit` only reads fields.
+  void ReadEachRow(const std::function<void()>& visit) const;
 
   // The window of buffered rows (see the file comment).
   int WindowRowCount() const { return static_cast<int>(window_.size()); }

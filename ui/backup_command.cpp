@@ -102,7 +102,7 @@ bool TForm1::ActsDuringRun(MenuItemId item) {
   return item == MenuItemId::N1 || item == MenuItemId::Exit1;
 }
 
-void TForm1::Copy1Click() {
+void TForm1::Copy1Click(bool started_by_timer) {
   // Reached during a run only by a command that came although greyed out;
   // after the end of the session none starts, as the process may end in the
   // middle of it.
@@ -145,7 +145,14 @@ void TForm1::Copy1Click() {
           },
           [this] { return runs_.StopRequested(); });
     };
-    RunBackup(ClientDataSet1(), context);
+    // The tray icon shows how the run ended, also when a failure ended it.
+    try {
+      RunBackup(ClientDataSet1(), context);
+    } catch (...) {
+      BackupRunEnded(started_by_timer);
+      throw;
+    }
+    BackupRunEnded(started_by_timer);
   }
   // The user chose to stop the run and quit: the window closes now, saving
   // the results so far.

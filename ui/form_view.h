@@ -60,6 +60,9 @@ class FormView {
   virtual bool MenuEnabled(MenuItemId item) = 0;
   // Redraw the grid now (a long backup run shows each result as it is written).
   virtual void RepaintGrid() = 0;
+  // Scroll the grid sideways so that the column (0-based) starts at the left
+  // of its data area, as far as the columns reach; the current cell stays.
+  virtual void ScrollGridToColumn(int column) = 0;
 
   // ---- While a backup run goes on (it runs inside one handler)
   // Handles the messages waiting for the program's windows (input, commands,

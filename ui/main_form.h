@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 
+#include "backup/run_outcome.h"
 #include "base/os_services.h"
 #include "datafile/data_file.h"
 #include "locale/locale_settings.h"
@@ -69,7 +70,9 @@ class TForm1 : public FormEvents {
   // ---- Menu handlers
   void bakup1Click();
   void Delete1Click();
-  void Copy1Click();
+  // The timer's tick runs it too (started_by_timer), and only such a run
+  // tells of its failures in a balloon.
+  void Copy1Click(bool started_by_timer = false);
   void Edit1Click();
   void TimerSetClick();
   void WeeClick();
@@ -134,6 +137,13 @@ class TForm1 : public FormEvents {
   // tray_icon.cpp: at Timer1's tick, an icon the shell refused while the
   // system gave no retry timer is tried again.
   void RetryTrayIconWithoutItsTimer();
+  // tray_icon.cpp: a backup run ended, also by a failure. While the window is
+  // in the tray the icon and its tip show the run's outcome, and a run the
+  // timer started with an entry that did not succeed says so in a balloon.
+  void BackupRunEnded(bool started_by_timer);
+  // tray_icon.cpp: the icon's image and tip in TrayIconData from the list's
+  // outcome (the tip only with a schedule mode).
+  void FillIconFromOutcome(const RunOutcome& outcome);
   // schedule_commands.cpp: the body of one tick.
   void RunTimerTick();
   // The schedule in force, as a value.
@@ -180,6 +190,8 @@ class TForm1 : public FormEvents {
   TTimer timer_;
   TrayIconRetry tray_icon_retry_;
   bool tray_icon_added_ = false;
+  // A balloon was given to the shell and has not been heard of as gone.
+  bool balloon_shown_ = false;
   std::optional<ListSeen> list_seen_by_menu_;  // from PopupMenuOpening to PopupMenuClosed
 
   RunControl runs_;

@@ -119,7 +119,7 @@ void TForm1::MonClick() {
 }
 
 void TForm1::RunTimerTick() {
-  if (IsRunDue(CurrentSchedule(), TodayDate(os_), date_settings_)) Copy1Click();
+  if (IsRunDue(CurrentSchedule(), TodayDate(os_), date_settings_)) Copy1Click(true);
 }
 
 void TForm1::Timer1Timer() {

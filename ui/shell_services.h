@@ -37,6 +37,7 @@ static_assert(sizeof(TrayIconRecord) == 88, "first NOTIFYICONDATAA layout");
 
 // Shell_NotifyIconA messages and TrayIconRecord::uFlags bits.
 inline constexpr std::uint32_t kNimAdd = 0;     // NIM_ADD
+inline constexpr std::uint32_t kNimModify = 1;  // NIM_MODIFY
 inline constexpr std::uint32_t kNimDelete = 2;  // NIM_DELETE
 inline constexpr std::uint32_t kNifMessage = 1;  // NIF_MESSAGE
 inline constexpr std::uint32_t kNifIcon = 2;     // NIF_ICON
@@ -46,6 +47,11 @@ inline constexpr std::uint32_t kWmTrayNotify = 0x0400 + 100;  // 1124
 // Mouse messages the icon passes on in lParam.
 inline constexpr std::uint32_t kWmLButtonDown = 0x0201;  // WM_LBUTTONDOWN
 inline constexpr std::uint32_t kWmRButtonDown = 0x0204;  // WM_RBUTTONDOWN
+// What the icon passes on in lParam about its balloon: it went (closed, or
+// the icon went), its time ran out, or the user clicked it.
+inline constexpr std::uint32_t kNinBalloonHide = 0x0400 + 3;       // NIN_BALLOONHIDE
+inline constexpr std::uint32_t kNinBalloonTimeout = 0x0400 + 4;    // NIN_BALLOONTIMEOUT
+inline constexpr std::uint32_t kNinBalloonUserClick = 0x0400 + 5;  // NIN_BALLOONUSERCLICK
 
 // What a file or folder dialog gave back. The program keeps paths in
 // Shift-JIS; a name with a character outside it cannot be kept (it would come
@@ -78,11 +84,21 @@ class ShellServices {
   virtual bool SetWindowTimer(WindowHandle window, std::uint32_t id, std::uint32_t interval_ms) = 0;
   virtual void KillWindowTimer(WindowHandle window, std::uint32_t id) = 0;
 
-  // ---- Notification icon (Shell_NotifyIcon with kNimAdd or kNimDelete; the
-  // Windows build converts the record to the shell's UTF-16 layout).
+  // ---- Notification icon (Shell_NotifyIcon with kNimAdd, kNimModify or
+  // kNimDelete; the Windows build converts the record to the shell's UTF-16
+  // layout).
   virtual bool NotifyIcon(std::uint32_t message, const TrayIconRecord& record) = 0;
   // The executable's main icon resource "MAINICON" as an icon handle.
   virtual std::uint32_t MainIconHandle() = 0;
+  // Its icon resource "WARNICON" (the last run had an entry that did not
+  // succeed) as an icon handle.
+  virtual std::uint32_t WarningIconHandle() = 0;
+  // The balloon of the icon that `record` names (hWnd, uID): NIM_MODIFY with
+  // NIF_INFO and the warning symbol, `title` and `text` in Shift-JIS (at most
+  // 63 and 255 characters are shown). Empty texts take the icon's balloon
+  // away, shown or waiting in the shell's queue.
+  virtual bool NotifyIconBalloon(const TrayIconRecord& record, const std::string& title,
+                                 const std::string& text) = 0;
 
   // ---- Dialogs
   // GetOpenFileNameW with default options and a 260-character name buffer,

@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
-"""Draws Quillset's main icon and writes it as a Windows .ico file.
+"""Draws Quillset's two icons and writes them as Windows .ico files.
 
-One image, 32 x 32 pixels, 16 colours (the standard VGA palette): a white
-document with a folded corner and blue lines of text, and a green arrow that
-carries it away (the backup). Run it from anywhere:
+Each is one image, 32 x 32 pixels, 16 colours (the standard VGA palette):
+- quillset.ico, the main icon: a white document with a folded corner and blue
+  lines of text, and a green arrow that carries it away (the backup);
+- quillset-warning.ico, shown in the notification area after a run in which
+  an entry did not succeed: the same document under a large yellow warning
+  triangle with a black "!", in place of the arrow (it must read at 16 x 16).
+Run it from anywhere:
 
-    python3 app/resources/make_icon.py [output.ico] [--preview]
+    python3 app/resources/make_icon.py [output.ico] [--warning] [--preview]
 
-Without an output path it rewrites quillset.ico beside this script.
+Without an output path it rewrites both icons beside this script.
 """
 import os
 import struct
@@ -22,11 +26,11 @@ PALETTE = [
     (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0),
     (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
 ]
-BLACK, DARK_GREEN, NAVY, SILVER, GREY, GREEN, BLUE, WHITE = 0, 2, 4, 7, 8, 10, 12, 15
+BLACK, DARK_GREEN, NAVY, SILVER, GREY, GREEN, YELLOW, BLUE, WHITE = 0, 2, 4, 7, 8, 10, 11, 12, 15
 CLEAR = None  # transparent
 
 
-def draw():
+def draw(warning=False):
     """Returns the picture as rows of palette indices (None = transparent), top row first."""
     px = [[CLEAR] * SIZE for _ in range(SIZE)]
 
@@ -54,6 +58,10 @@ def draw():
         for x in range(left + 3, end + 1):
             put(x, y, NAVY)
 
+    if warning:
+        draw_warning_mark(put)
+        return px
+
     # The green arrow pointing right, lower right: shaft then head, outlined.
     arrow = set()
     for y in range(19, 25):
@@ -69,6 +77,27 @@ def draw():
         inner = all((x + dx, y + dy) in arrow for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)))
         put(x, y, (GREEN if y <= mid_y else DARK_GREEN) if inner else BLACK)
     return px
+
+
+def draw_warning_mark(put):
+    """A yellow triangle, apex up, over the lower right, outlined in black,
+    with a black "!" (a bar and a dot) down its middle."""
+    apex_x, top, bottom, half = 20.5, 9, 31, 11.5
+    inside = set()
+    for y in range(top, bottom + 1):
+        reach = half * (y - top) / (bottom - top)
+        for x in range(32):
+            if abs(x - apex_x) <= reach + 0.5:
+                inside.add((x, y))
+    for (x, y) in inside:
+        inner = all((x + dx, y + dy) in inside for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)))
+        put(x, y, YELLOW if inner else BLACK)
+    for y in range(15, 25):                      # the bar, 3 pixels wide
+        for x in (19, 20, 21):
+            put(x, y, BLACK)
+    for y in (27, 28):                           # the dot
+        for x in (19, 20, 21):
+            put(x, y, BLACK)
 
 
 def ico_bytes(px):
@@ -99,20 +128,24 @@ def ico_bytes(px):
 
 def preview(px):
     chars = {None: " ", BLACK: "#", WHITE: ".", SILVER: ":", NAVY: "=", GREEN: "+",
-             DARK_GREEN: "*"}
+             DARK_GREEN: "*", YELLOW: "o"}
     return "\n".join("".join(chars.get(c, "?") for c in row) for row in px)
 
 
 def main(argv):
-    out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "quillset.ico")
+    here = os.path.dirname(os.path.abspath(__file__))
     args = [a for a in argv if not a.startswith("--")]
     if args:
-        out = args[0]
-    px = draw()
-    with open(out, "wb") as f:
-        f.write(ico_bytes(px))
-    if "--preview" in argv:
-        print(preview(px))
+        icons = [(args[0], "--warning" in argv)]
+    else:
+        icons = [(os.path.join(here, "quillset.ico"), False),
+                 (os.path.join(here, "quillset-warning.ico"), True)]
+    for out, warning in icons:
+        px = draw(warning)
+        with open(out, "wb") as f:
+            f.write(ico_bytes(px))
+        if "--preview" in argv:
+            print(preview(px))
 
 
 if __name__ == "__main__":

@@ -63,6 +63,9 @@ class FakeFormView : public FormView {
   void SetMenuEnabled(MenuItemId item, bool enabled) override { greyed[item] = !enabled; }
   bool MenuEnabled(MenuItemId item) override { return !greyed[item]; }
   void RepaintGrid() override { repaints++; }
+  void ScrollGridToColumn(int column) override {
+    log.push_back("scroll-to-column:" + std::to_string(column));
+  }
 
   // While a run goes on: `while_responsive` stands for what the real window
   // handles then (paint, messages sent by other programs); posted actions

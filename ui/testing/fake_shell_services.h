@@ -63,12 +63,37 @@ class FakeShellServices : public ShellServices {
   std::vector<std::string>* shared_log = nullptr;
   static constexpr std::uint32_t kMainIcon = 0x00010001;
 
+  static constexpr std::uint32_t kWarningIcon = 0x00010002;
+
   bool NotifyIcon(std::uint32_t message, const TrayIconRecord& record) override {
     notify_icon_calls.push_back({message, record});
     if (shared_log) shared_log->push_back("notify-icon:" + std::to_string(message));
+    if (message == kNimDelete && notify_icon_result) balloons_waiting.clear();
     return notify_icon_result;
   }
   std::uint32_t MainIconHandle() override { return kMainIcon; }
+  std::uint32_t WarningIconHandle() override { return kWarningIcon; }
+
+  // Balloons as Windows keeps them: each one shown goes into a queue (while
+  // the user is away, all wait, one after the other); an empty one takes the
+  // icon's balloon away, and so does deleting the icon.
+  struct Balloon {
+    std::string title;
+    std::string text;
+  };
+  std::vector<Balloon> balloon_calls;
+  std::vector<Balloon> balloons_waiting;
+  bool NotifyIconBalloon(const TrayIconRecord&, const std::string& title,
+                         const std::string& text) override {
+    balloon_calls.push_back({title, text});
+    if (!notify_icon_result) return false;
+    if (title.empty() && text.empty()) {
+      balloons_waiting.clear();
+    } else {
+      balloons_waiting.push_back({title, text});
+    }
+    return true;
+  }
 
   // ---- Dialogs
   // A name the user picks that Shift-JIS cannot write: `*_unwritable` is its

@@ -334,6 +334,17 @@ void DataGrid::Character(WPARAM ch, LPARAM lparam) {
   SendMessageW(editor_, WM_CHAR, wide, lparam);
 }
 
+void DataGrid::ScrollToColumn(int column) {
+  if (column < 0 || column >= static_cast<int>(layout_.column_widths.size())) return;
+  const int scroll = layout_.ClampScroll(layout_.ColumnLeft(column) + layout_.scroll_x -
+                                         layout_.DataLeft());
+  if (scroll == layout_.scroll_x) return;
+  layout_.scroll_x = scroll;
+  UpdateScrollBars();
+  PositionEditor();
+  InvalidateRect(Handle(), nullptr, FALSE);
+}
+
 void DataGrid::OpenMenuAtCorner() {
   POINT corner = {0, 0};
   ClientToScreen(Handle(), &corner);

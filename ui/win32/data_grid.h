@@ -66,6 +66,10 @@ class DataGrid : public WindowBase, private GridView {
   void SetRowProgress(int permille);
   int RowProgress() const { return progress_permille_; }
 
+  // Scrolls sideways so that `column` starts at the left of the data area,
+  // as far as the columns reach; the current cell stays where it is.
+  void ScrollToColumn(int column);
+
   int CurrentColumn() const { return nav_.Column(); }
   int ColumnWidth(int column) const { return layout_.column_widths.at(column); }
   const GridLayout& Layout() const { return layout_; }

@@ -352,6 +352,10 @@ void MainFormWindow::RepaintGrid() {
   if (grid_) grid_->RepaintNow();
 }
 
+void MainFormWindow::ScrollGridToColumn(int column) {
+  if (grid_) grid_->ScrollToColumn(column);
+}
+
 // A run that began inside a box's or the popup menu's own loop (a tick while
 // it was open) handles only paint and sent messages: the rest is for that
 // loop, which goes on after the run (a box's keys need its own loop).

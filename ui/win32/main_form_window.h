@@ -105,6 +105,7 @@ class MainFormWindow : public WindowBase, public FormView {
   void SetMenuEnabled(MenuItemId item, bool enabled) override;
   bool MenuEnabled(MenuItemId item) override;
   void RepaintGrid() override;
+  void ScrollGridToColumn(int column) override;
   void KeepResponsive() override;
   bool PostToSelf(std::function<void()> action) override;
   void ShowCopyProgress(std::uint64_t copied, std::uint64_t total) override;

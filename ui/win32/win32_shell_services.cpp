@@ -21,7 +21,11 @@ namespace quillset {
 static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "first NOTIFYICONDATAA layout");
 static_assert(sizeof(TrayIconRecord) == NOTIFYICONDATAA_V1_SIZE, "record matches the shell's");
 static_assert(NOTIFYICONDATAW_V1_SIZE == 152, "first NOTIFYICONDATAW layout");
-static_assert(kNimAdd == NIM_ADD && kNimDelete == NIM_DELETE, "Shell_NotifyIcon messages");
+static_assert(kNimAdd == NIM_ADD && kNimModify == NIM_MODIFY && kNimDelete == NIM_DELETE,
+              "Shell_NotifyIcon messages");
+static_assert(kNinBalloonHide == NIN_BALLOONHIDE && kNinBalloonTimeout == NIN_BALLOONTIMEOUT &&
+                  kNinBalloonUserClick == NIN_BALLOONUSERCLICK,
+              "balloon notifications");
 static_assert(kNifMessage == NIF_MESSAGE && kNifIcon == NIF_ICON && kNifTip == NIF_TIP,
               "notification-icon flags");
 static_assert(kWmTrayNotify == WM_USER + 100, "the icon's message");
@@ -161,9 +165,44 @@ bool Win32ShellServices::NotifyIcon(std::uint32_t message, const TrayIconRecord&
   return Shell_NotifyIconW(message, &data) != 0;
 }
 
-std::uint32_t Win32ShellServices::MainIconHandle() {
+namespace {
+
+// An icon resource of the executable, shared (LoadIcon): the same handle for
+// every call, never destroyed.
+std::uint32_t ExecutableIcon(const wchar_t* name) {
   return static_cast<std::uint32_t>(
-      reinterpret_cast<std::uintptr_t>(LoadIconW(GetModuleHandleW(nullptr), L"MAINICON")));
+      reinterpret_cast<std::uintptr_t>(LoadIconW(GetModuleHandleW(nullptr), name)));
+}
+
+// Up to `capacity` - 1 characters of Shift-JIS `text`, zero-terminated.
+template <std::size_t capacity>
+void CopyShown(const std::string& text, wchar_t (&field)[capacity]) {
+  const std::wstring wide = ShiftJisToUtf16ForDisplay(text);
+  const std::size_t length = std::min<std::size_t>(wide.size(), capacity - 1);
+  wide.copy(field, length);
+  field[length] = L'\0';
+}
+
+}  // namespace
+
+std::uint32_t Win32ShellServices::MainIconHandle() { return ExecutableIcon(L"MAINICON"); }
+
+std::uint32_t Win32ShellServices::WarningIconHandle() { return ExecutableIcon(L"WARNICON"); }
+
+bool Win32ShellServices::NotifyIconBalloon(const TrayIconRecord& record, const std::string& title,
+                                           const std::string& text) {
+  // The balloon fields came with the second layout (Windows 2000 and later);
+  // only the fields NIF_INFO names are read, the icon and tip stay.
+  NOTIFYICONDATAW data;
+  std::memset(&data, 0, sizeof data);
+  data.cbSize = NOTIFYICONDATAW_V2_SIZE;
+  data.hWnd = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(record.hWnd));
+  data.uID = record.uID;
+  data.uFlags = NIF_INFO;
+  CopyShown(title, data.szInfoTitle);
+  CopyShown(text, data.szInfo);
+  data.dwInfoFlags = NIIF_WARNING;
+  return Shell_NotifyIconW(NIM_MODIFY, &data) != 0;
 }
 
 PickedPath Win32ShellServices::ShowOpenFileDialog(WindowHandle owner, WindowHandle placement) {

@@ -24,6 +24,9 @@ class Win32ShellServices : public ShellServices {
   void KillWindowTimer(WindowHandle window, std::uint32_t id) override;
   bool NotifyIcon(std::uint32_t message, const TrayIconRecord& record) override;
   std::uint32_t MainIconHandle() override;
+  std::uint32_t WarningIconHandle() override;
+  bool NotifyIconBalloon(const TrayIconRecord& record, const std::string& title,
+                         const std::string& text) override;
   PickedPath ShowOpenFileDialog(WindowHandle owner, WindowHandle placement) override;
   PickedPath BrowseForFolder(WindowHandle owner, const std::string& prompt) override;
   void KeepSystemAwake(bool awake) override;
