@@ -524,5 +524,19 @@ TEST_F(DataGridTest, ClosedSourceCannotBeEditedEvenWithEditingOn) {
   EXPECT_EQ(source_.EditState(), GridEditState::Browse);
 }
 
+// After a run with failures the window opens at the result column, which
+// lies beyond the two wide path columns.
+TEST_F(DataGridTest, ScrollingToAColumnPutsItAtTheLeftAndKeepsTheCurrentCell) {
+  grid_->ScrollToColumn(2);
+  const GridLayout& layout = grid_->Layout();
+  EXPECT_GT(layout.scroll_x, 0);
+  // At the left edge, or as far as the columns reach.
+  EXPECT_GE(layout.ColumnLeft(2), layout.DataLeft());
+  EXPECT_TRUE(layout.ColumnLeft(2) == layout.DataLeft() || layout.scroll_x == layout.MaxScroll());
+  EXPECT_EQ(grid_->CurrentColumn(), 0);
+  grid_->ScrollToColumn(0);
+  EXPECT_EQ(layout.scroll_x, 0);
+}
+
 }  // namespace
 }  // namespace quillset

@@ -162,9 +162,12 @@ TEST_F(ShellTest, KeepingTheSystemAwakeIsTheThreadsPowerRequest) {
   EXPECT_EQ(SetThreadExecutionState(ES_CONTINUOUS) & ES_SYSTEM_REQUIRED, 0u);
 }
 
-TEST_F(WindowTest, NotifyIconAddsAndDeletesTheIconWithTheMainIcon) {
+TEST_F(WindowTest, NotifyIconAddsChangesAndDeletesTheIconAndItsBalloon) {
   std::uint32_t icon = shell_.MainIconHandle();
   EXPECT_NE(icon, 0u) << "the test program carries the MAINICON resource";
+  const std::uint32_t warning = shell_.WarningIconHandle();
+  EXPECT_NE(warning, 0u) << "the test program carries the WARNICON resource";
+  EXPECT_NE(warning, icon);
   TrayIconRecord record;
   record.cbSize = 88;
   record.hWnd = static_cast<std::uint32_t>(Handle());
@@ -176,6 +179,11 @@ TEST_F(WindowTest, NotifyIconAddsAndDeletesTheIconWithTheMainIcon) {
   bool added = shell_.NotifyIcon(0, record);
   RecordProperty("notify_icon_add", added ? "accepted" : "refused");
   EXPECT_TRUE(added);
+  record.hIcon = warning;
+  EXPECT_TRUE(shell_.NotifyIcon(kNimModify, record));
+  EXPECT_TRUE(shell_.NotifyIconBalloon(record, "バックアップに失敗したファイルがあります",
+                                       "1 件中 1 件: 表.txt（バックアップ失敗）"));
+  EXPECT_TRUE(shell_.NotifyIconBalloon(record, "", ""));
   EXPECT_TRUE(shell_.NotifyIcon(2, record));
 }
 
