@@ -15,7 +15,7 @@ using namespace testing_support;
 const ShiftJisCodePage kShiftJis;
 
 // A real run over a real store: the outcome is read from what the run wrote,
-// its last entry still in Edit, as the run leaves it.
+// and from an entry being edited as edited so far.
 TEST(RunOutcomeTest, ReadsTheRunsResultsWithoutMovingTheList) {
   TempFolder temp;
   ASSERT_TRUE(temp.Valid());
@@ -37,11 +37,9 @@ TEST(RunOutcomeTest, ReadsTheRunsResultsWithoutMovingTheList) {
   };
   add(copied, dest);
   add(temp.Path() + "\\gone.txt", dest);                    // バックアップ失敗
-  add(temp.Path() + "\\report.xlsx", temp / "unplugged");  // the last: still in Edit after the run
+  add(temp.Path() + "\\report.xlsx", temp / "unplugged");
   BackupRunContext context{os, dates, 0, nullptr, kTestPathSeparator, nullptr};
   RunBackup(*store, context);
-  ASSERT_EQ(store->State(), StoreState::Edit);
-  const std::int32_t current = store->RowNumber();
 
   RunOutcome outcome = OutcomeOfList(*store, kShiftJis);
   EXPECT_EQ(outcome.attempted, 3);
@@ -49,16 +47,17 @@ TEST(RunOutcomeTest, ReadsTheRunsResultsWithoutMovingTheList) {
   EXPECT_EQ(outcome.first_failed_file, "gone.txt");
   EXPECT_EQ(outcome.first_failed_result, backup_texts::kCopyFailed);
   EXPECT_GT(outcome.last_attempt, 0.0);
-  EXPECT_EQ(store->State(), StoreState::Edit);
-  EXPECT_EQ(store->RowNumber(), current);
 
-  // The failed entry fixed and an entry never run added: one failure left,
-  // the folder's message given whole; the new entry does not count.
+  // An entry never run added, and the failed entry being fixed in the grid
+  // (not committed): one failure left, the folder's message given whole; the
+  // new entry does not count, and nothing moves.
+  add(temp / "new.txt", dest);
   store->SetRowNumber(2);
   store->EditRow();
   store->FieldAt(2).WriteText(backup_texts::kCopied);
-  add(temp / "new.txt", dest);
   outcome = OutcomeOfList(*store, kShiftJis);
+  EXPECT_EQ(store->State(), StoreState::Edit);
+  EXPECT_EQ(store->RowNumber(), 2);
   EXPECT_EQ(outcome.attempted, 3);
   EXPECT_EQ(outcome.failed, 1);
   EXPECT_EQ(outcome.first_failed_file, "report.xlsx");

@@ -86,18 +86,14 @@ bool Fail(const char* what) {
   return false;
 }
 
-// The whole screen's pixels inside `area` as a 24-bit bottom-up BMP file.
-bool SaveScreenArea(const std::string& name, RECT area) {
-  RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  IntersectRect(&area, &area, &screen);
+// The pixels of `source` inside `area` as a 24-bit bottom-up BMP file.
+bool SaveDcArea(const std::string& name, HDC source, const RECT& area) {
   const int width = area.right - area.left, height = area.bottom - area.top;
   if (width <= 0 || height <= 0) return Fail("empty picture area");
-  Sleep(400);  // let every window finish painting
-  HDC screen_dc = GetDC(nullptr);
-  HDC memory_dc = CreateCompatibleDC(screen_dc);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen_dc, width, height);
+  HDC memory_dc = CreateCompatibleDC(source);
+  HBITMAP bitmap = CreateCompatibleBitmap(source, width, height);
   HGDIOBJ old = SelectObject(memory_dc, bitmap);
-  BitBlt(memory_dc, 0, 0, width, height, screen_dc, area.left, area.top, SRCCOPY);
+  BitBlt(memory_dc, 0, 0, width, height, source, area.left, area.top, SRCCOPY);
   SelectObject(memory_dc, old);
 
   BITMAPINFOHEADER info = {};
@@ -113,7 +109,6 @@ bool SaveScreenArea(const std::string& name, RECT area) {
             DIB_RGB_COLORS);
   DeleteObject(bitmap);
   DeleteDC(memory_dc);
-  ReleaseDC(nullptr, screen_dc);
 
   BITMAPFILEHEADER file = {};
   file.bfType = 0x4D42;  // "BM"
@@ -127,6 +122,44 @@ bool SaveScreenArea(const std::string& name, RECT area) {
             std::fwrite(pixels.data(), pixels.size(), 1, out) == 1;
   ok = std::fclose(out) == 0 && ok;
   if (ok) std::printf("%s\n", name.c_str());
+  return ok;
+}
+
+// The whole screen's pixels inside `area`.
+bool SaveScreenArea(const std::string& name, RECT area) {
+  RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  IntersectRect(&area, &area, &screen);
+  Sleep(400);  // let every window finish painting
+  HDC screen_dc = GetDC(nullptr);
+  const bool ok = SaveDcArea(name, screen_dc, area);
+  ReleaseDC(nullptr, screen_dc);
+  return ok;
+}
+
+// The exe's icon resource `resource` drawn at `size` pixels, as the shell
+// loads it for the notification area (16) and a window (32), on the button
+// face colour of the taskbar.
+bool SaveIcon(const std::string& name, const char* resource, int size) {
+  HMODULE exe = LoadLibraryExA(BuiltExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (exe == nullptr) return Fail("cannot open the exe's resources");
+  HICON icon = static_cast<HICON>(LoadImageA(exe, resource, IMAGE_ICON, size, size, 0));
+  bool ok = icon != nullptr || Fail("no such icon");
+  if (ok) {
+    HDC screen_dc = GetDC(nullptr);
+    HDC memory_dc = CreateCompatibleDC(screen_dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen_dc, size, size);
+    HGDIOBJ old = SelectObject(memory_dc, bitmap);
+    RECT area = {0, 0, size, size};
+    FillRect(memory_dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+    DrawIconEx(memory_dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+    ok = SaveDcArea(name, memory_dc, area);
+    SelectObject(memory_dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory_dc);
+    ReleaseDC(nullptr, screen_dc);
+    DestroyIcon(icon);
+  }
+  FreeLibrary(exe);
   return ok;
 }
 
@@ -299,6 +332,11 @@ void MovePointer(int x, int y) {
 }
 
 bool TakePictures() {
+  for (int size : {16, 32}) {
+    if (!SaveIcon("icon-normal-" + std::to_string(size), "MAINICON", size) ||
+        !SaveIcon("icon-warning-" + std::to_string(size), "WARNICON", size))
+      return false;
+  }
   HWND form = g_process->WaitForMainWindow();
   if (form == nullptr) return Fail("no main window");
   HWND notice = g_process->WaitForDialog();
@@ -386,6 +424,12 @@ bool TakePictures() {
   SendKey(grid, VK_ESCAPE);
   Command(form, kEdit1Command);
 
+  // Every entry copies this time (the stick is back, the missing file is
+  // there): the icon in the tray is the normal one.
+  if (!CreateDirectoryA(kStickFolder, nullptr) || !WriteSampleFile(kSamples[3].file))
+    return Fail("cannot put the samples back");
+  Command(form, kCopy1Command);
+
   // "タスクトレーへ", then the pointer rests on the icon until its tip shows.
   Command(form, kN1Command);
   HWND taskbar = VisibleWindowOfClass("Shell_TrayWnd");
@@ -402,6 +446,32 @@ bool TakePictures() {
   }
   if (!SaveScreenArea("tray-icon", tray)) return false;
   MovePointer(bar.right / 2, bar.top / 2);
+
+  // The stick unplugged again, and the timer's run: the warning icon and the
+  // balloon.
+  const char* stick_copy = "C:\\USBメモリ\\住所録.csv";
+  if (!DeleteFileA(stick_copy) || !RemoveDirectoryA(kStickFolder))
+    return Fail("cannot unplug the stick");
+  HWND timer = g_process->FindTopLevelWindow(kTimerWindowClass);
+  if (timer == nullptr) return Fail("no timer window");
+  PostTimerTick(timer);
+  HWND balloon = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND tip = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr);
+             tip != nullptr; tip = FindWindowExA(nullptr, tip, "tooltips_class32", nullptr)) {
+          DWORD owner = 0;
+          GetWindowThreadProcessId(tip, &owner);
+          if (owner != g_process->Id() && IsWindowVisible(tip)) balloon = tip;
+        }
+        return balloon != nullptr;
+      },
+      kDialogTimeout);
+  if (balloon == nullptr) return Fail("no balloon after the timer's run");
+  RECT balloon_area = WindowArea(balloon);
+  RECT with_balloon = {bar.right - kTrayWidth, bar.top, bar.right, bar.bottom};
+  UnionRect(&with_balloon, &with_balloon, &balloon_area);
+  if (!SaveScreenArea("tray-balloon", with_balloon)) return false;
 
   PostTrayCallback(form, WM_LBUTTONDOWN);
   WaitUntil([&] { return IsWindowVisible(form) != FALSE; }, kWindowTimeout);
