@@ -329,6 +329,7 @@ std::unique_ptr<ExclusiveFile> HostFileServices::OpenExclusive(const std::string
     case FileOpenMode::kReadExisting: flags |= O_RDONLY; break;
     case FileOpenMode::kCreateAlways: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     case FileOpenMode::kCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    case FileOpenMode::kAppendExisting: flags |= O_WRONLY | O_APPEND; break;
   }
   int fd = ::open(path.c_str(), flags, 0644);
   if (fd < 0) {

@@ -96,6 +96,7 @@ enum class FileOpenMode {
   kReadExisting,   // GENERIC_READ, OPEN_EXISTING
   kCreateAlways,   // GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS (creates or truncates)
   kCreateNew,      // GENERIC_READ | GENERIC_WRITE, CREATE_NEW (fails if the file exists)
+  kAppendExisting, // GENERIC_WRITE, OPEN_EXISTING; writes go to the end of the file
 };
 
 class OsServices : public CodePage {

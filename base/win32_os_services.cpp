@@ -380,6 +380,10 @@ std::unique_ptr<ExclusiveFile> Win32OsServices::OpenExclusive(const std::string&
       break;
     case FileOpenMode::kCreateAlways: disposition = CREATE_ALWAYS; break;
     case FileOpenMode::kCreateNew: disposition = CREATE_NEW; break;
+    case FileOpenMode::kAppendExisting:
+      access = GENERIC_WRITE;
+      disposition = OPEN_EXISTING;
+      break;
   }
   std::wstring wide;
   if (!WidePath(path, wide)) {
@@ -390,6 +394,12 @@ std::unique_ptr<ExclusiveFile> Win32OsServices::OpenExclusive(const std::string&
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     Failed();
+    return nullptr;
+  }
+  if (mode == FileOpenMode::kAppendExisting &&
+      !SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_END)) {
+    Failed();
+    CloseHandle(file);
     return nullptr;
   }
   return std::make_unique<Win32ExclusiveFile>(file);

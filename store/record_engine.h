@@ -132,6 +132,11 @@ class DSBASE {
 
   const std::vector<ChangeLogEntry>& ChangeLog() const { return change_log_; }
   void SetChangeLog(std::vector<ChangeLogEntry> entries);
+  // The journal's replay: a slot's status as a later commit left it, and one
+  // more change-log entry. REQUIRES 1 <= slot <= LastSlot(); the view is not
+  // touched (BuildView afterwards).
+  void SetSlotStatus(std::uint32_t slot, std::uint8_t status) { statuses_[slot - 1] = status; }
+  void AppendChangeLogEntry(const ChangeLogEntry& entry) { change_log_.push_back(entry); }
 
   // Rebuilds DEFAULT_ORDER over the visible slots in ascending slot order and
   // recounts the visible slots.

@@ -202,6 +202,21 @@ void TDataSet::PositionCursorOnEditedRow() {
   }
 }
 
+bool TDataSet::PendingCommit(std::vector<std::uint8_t>& image,
+                             std::uint32_t& replaced_slot) const {
+  if ((state_ != StoreState::Edit && state_ != StoreState::Insert) || !row_modified_ ||
+      active_ < 0)
+    return false;
+  const RowBuffer& row = window_[static_cast<std::size_t>(active_)];
+  replaced_slot = 0;
+  if (state_ == StoreState::Edit) {
+    if (!row.info.has_bookmark) return false;
+    replaced_slot = row.info.bookmark.slot;
+  }
+  image = row.image;
+  return true;
+}
+
 // --- Row editing ----------------------------------------------------------------
 
 void TDataSet::EndRowEdit() {
@@ -309,6 +324,7 @@ void TDataSet::CommitRow() {
   }
   SetState(StoreState::Browse);
   Resync(active_);
+  if (after_table_change_) after_table_change_();
 }
 
 void TDataSet::DiscardRow() {
@@ -332,6 +348,7 @@ void TDataSet::DeleteRow() {
   CheckEngine(cursor_->RemoveCurrentRow());
   SetState(StoreState::Browse);
   Resync(active_);
+  if (after_table_change_) after_table_change_();
 }
 
 // --- Row marks ----------------------------------------------------------------

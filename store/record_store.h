@@ -66,6 +66,9 @@ class TDataSet {
   TField* FindField(const std::string& name) const;
 
   void SetDataLink(DataLink* link) { link_ = link; }
+  // Called after every commit and delete that reached the table, whoever
+  // made it (a command, the grid, a backup run): the journal hears of it.
+  void SetAfterTableChange(std::function<void()> hook) { after_table_change_ = std::move(hook); }
   // The settings the date-time field formats and parses grid text with, and
   // the services that give the current year for two-number dates. Without
   // settings the defaults of LocaleDateSettings are used; without services
@@ -138,6 +141,10 @@ class TDataSet {
   std::string WindowGridText(int index, int field_index) const;
   bool WindowValueIsNull(int index, int field_index) const;
 
+  // What EndRowEdit would store now, for the journal: true with the pending
+  // row's image and, for an edit, the slot of the version it replaces (0 for
+  // a new row); false when nothing is pending or nothing was written.
+  bool PendingCommit(std::vector<std::uint8_t>& image, std::uint32_t& replaced_slot) const;
   // The engine table (nullptr while Inactive); for the packet layer and tests.
   DSBASE* Table() { return base_.get(); }
 
@@ -188,6 +195,7 @@ class TDataSet {
   std::string name_;
   std::vector<std::unique_ptr<TField>> fields_;
   DataLink* link_ = nullptr;
+  std::function<void()> after_table_change_;
   const LocaleDateSettings* date_settings_ = nullptr;
   OsServices* date_os_ = nullptr;
 

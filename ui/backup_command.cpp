@@ -117,6 +117,7 @@ void TForm1::Copy1Click(bool started_by_timer) {
                                view_.HideCopyProgress();
                                view_.RepaintGrid();
                                view_.KeepResponsive();
+                               JournalChanges();  // each entry's result is durable at once
                              }};
     auto report = std::make_shared<CopyReport>();
     // On the copying thread.
@@ -145,13 +146,16 @@ void TForm1::Copy1Click(bool started_by_timer) {
           },
           [this] { return runs_.StopRequested(); });
     };
-    // The tray icon shows how the run ended, also when a failure ended it.
+    // The results are appended to the journal and the tray icon shows how the
+    // run ended, also when a failure ended it.
     try {
       RunBackup(ClientDataSet1(), context);
     } catch (...) {
+      JournalChanges();
       BackupRunEnded(started_by_timer);
       throw;
     }
+    JournalChanges();
     BackupRunEnded(started_by_timer);
   }
   // The user chose to stop the run and quit: the window closes now, saving

@@ -17,9 +17,12 @@ TForm1::TForm1(OsServices& os, FormView& view, ShellServices& shell, PacketCodec
       codec_(codec),
       store_(MakeBackupEntryStore(&codec)),
       timer_(shell, [this] { return view_.TimerWindow(); }),
-      tray_icon_retry_(shell, [this] { return view_.TimerWindow(); }) {
+      tray_icon_retry_(shell, [this] { return view_.TimerWindow(); }),
+      journal_(os) {
   date_settings_.Load(os_);
   store_->SetDateTextContext(&date_settings_, &os_);
+  // Commits in the grid reach the journal from the message loop.
+  store_->SetAfterTableChange([this] { JournalChangesLater(); });
 }
 
 TForm1::~TForm1() = default;
@@ -49,6 +52,7 @@ void TForm1::LoadOrCreateStore() {
   } else {
     store_->CreateEmpty();
   }
+  TakeUpJournal(path);
   DataFilePath = path;
 }
 
@@ -70,6 +74,7 @@ void TForm1::FormActivate() {
   const std::string path = DataFilePathFor(os_);
   if (os_.FileExists(path) && data_file_.DataFileChangedSinceLastLoadOrSave(os_, path)) {
     LoadDataFile(path);
+    TakeUpJournal(path);
   }
   DataFilePath = path;
 }
@@ -93,22 +98,25 @@ bool TForm1::FormCloseQuery() {
 }
 
 void TForm1::FormClose() {
-  SaveStore();
+  SaveStoreAndRemoveJournal();
   RemoveTrayIcon();
 }
 
 // Windows wants an answer at once, and another program may still cancel the
 // end of the session, so the program stays as the user left it and a run
-// goes on: only the list is saved, with the results so far (the entry being
-// copied is not in Edit meanwhile). Nobody can answer a box now, so a failure
-// is dropped; the old data file stays whole. The window answers yes: Windows
-// does not wait for a run (a program that says yes is closed whatever reason
-// it gave), and a run cut short costs nothing, since it leaves the due date
-// as it was and the next check copies the whole list again.
+// goes on: only what changed is appended to the journal (the list is saved
+// whole only without one), with the results so far. Nobody can answer a box
+// now, so a failure is dropped; the old data file stays whole. The window
+// answers yes: Windows does not wait for a run (a program that says yes is
+// closed whatever reason it gave), and a run cut short costs nothing, since it
+// leaves the due date as it was and the next check copies the whole list again.
 void TForm1::QueryEndSession() {
   saved_at_session_query_.reset();
   try {
-    SaveStore();
+    if (!JournalAtSessionEnd()) {
+      SaveStore();
+      DropJournalAfterSave();
+    }
     saved_at_session_query_ = CurrentListVersion();
   } catch (const std::exception&) {
   }
@@ -160,6 +168,7 @@ void TForm1::MenuClick(MenuItemId item) {
     case MenuItemId::N1: N1Click(); break;
     case MenuItemId::Exit1: Exit1Click(); break;
   }
+  JournalChanges();
 }
 
 void TForm1::PopupMenuOpening() {
@@ -174,6 +183,7 @@ void TForm1::PopupMenuClosed(std::optional<MenuItemId> chosen) {
   if (runs_.Running() && !ActsDuringRun(*chosen)) return;
   if (*chosen == MenuItemId::Delete1 && seen) {
     DeleteSeenRow(*seen);
+    JournalChanges();
     return;
   }
   MenuClick(*chosen);

@@ -14,6 +14,9 @@
 //                         and the due dates the run moves on
 //   schedule_commands.cpp TimeIniSet, TimSet, TimerSetClick, WeeClick, MonClick,
 //                         Timer1Timer (failure boxes of ticks do not pile up)
+//   form_journal.cpp      the journal beside the data file: applied and folded
+//                         in after a load, appended after each change, removed
+//                         after each full save
 //   tray_icon.cpp         AddTrayIcon, RemoveTrayIcon, HideToTray,
 //                         RestoreFromTray, TrayNotify, TaskbarCreated, and the
 //                         retries of an icon the shell refused
@@ -28,6 +31,7 @@
 #include "backup/run_outcome.h"
 #include "base/os_services.h"
 #include "datafile/data_file.h"
+#include "datafile/journal_writer.h"
 #include "locale/locale_settings.h"
 #include "schedule/schedule.h"
 #include "store/packet_codec.h"
@@ -181,6 +185,24 @@ class TForm1 : public FormEvents {
   // The list as saved at WM_QUERYENDSESSION; none: not saved then.
   std::optional<ListVersion> saved_at_session_query_;
 
+  // form_journal.cpp: after a load or a creation of the store from the data
+  // file at `data_path`: its journal applied and folded in, or set aside.
+  void TakeUpJournal(const std::string& data_path);
+  void SetJournalAside(const char* message);
+  void KeepJournalUntouched();
+  // The data file written whole, beside the window's thread.
+  void SaveWholeOffUiThread(const std::string& data_path);
+  // The close: the list saved whole, then the journal removed.
+  void SaveStoreAndRemoveJournal();
+  void DropJournalAfterSave();
+  // Appends and flushes what changed since the last append (beside the
+  // window's thread); Later: from a posted message.
+  void JournalChanges();
+  void JournalChangesLater();
+  // False: there is no journal to append to, the list must be saved whole.
+  bool JournalAtSessionEnd();
+  class JournalBusy;
+
   OsServices& os_;
   FormView& view_;
   ShellServices& shell_;
@@ -197,6 +219,10 @@ class TForm1 : public FormEvents {
   RunControl runs_;
   // What the data file was when this process last loaded or saved it.
   DataFileState data_file_;
+  JournalWriter journal_;
+  bool journal_busy_ = false;         // an append or a full save is under way
+  bool journal_posted_ = false;       // an append waits in the message queue
+  bool journal_untouchable_ = false;  // a journal that could be neither read nor set aside
 };
 
 }  // namespace quillset

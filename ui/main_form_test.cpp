@@ -161,9 +161,11 @@ TEST_F(MainFormLifecycleTest, FirstActivationLoadsADataFileMendedAfterAFailedSta
 
 // Another program cancels the first end of the session: the program must stay
 // as it was (hidden in the tray, icon shown, timer running) and the next end
-// saves what changed since.
-TEST_F(MainFormLifecycleTest, CancelledSessionEndChangesNothingAndTheNextOneSavesAgain) {
+// appends what changed since. The end of a session never writes the data
+// file: the journal holds the changes, and the next start folds them in.
+TEST_F(MainFormLifecycleTest, CancelledSessionEndChangesNothingAndTheNextOneAppendsAgain) {
   StoreMinutesSchedule("10");
+  const std::string journal_path = data_path_ + ".journal";
   FakeFormView view;
   auto form = NewForm(view);
   form->FormCreate();
@@ -175,10 +177,10 @@ TEST_F(MainFormLifecycleTest, CancelledSessionEndChangesNothingAndTheNextOneSave
 
   AddPendingEntry(*form, "C:\\a.txt", "D:\\");
   form->QueryEndSession();
-  const std::string first = ReadBytes(data_path_);
+  const std::string first = ReadBytes(journal_path);
   ASSERT_FALSE(first.empty());
   form->EndSession(false);
-  EXPECT_EQ(ReadBytes(data_path_), first);
+  EXPECT_EQ(ReadBytes(journal_path), first);
   EXPECT_TRUE(form->TrayIconShown);
   EXPECT_EQ(shell_.notify_icon_calls.size(), icon_calls);
   EXPECT_EQ(shell_.Timer(view.TimerWindow(), 1).arm_count, timer.arm_count);
@@ -188,45 +190,55 @@ TEST_F(MainFormLifecycleTest, CancelledSessionEndChangesNothingAndTheNextOneSave
   EXPECT_TRUE(view.failures.empty());
 
   // The real end: Windows asks again, then a run writes results between the
-  // two messages; both are in the file.
+  // two messages; both are in the journal.
   AddPendingEntry(*form, "C:\\b.txt", "D:\\");
   form->QueryEndSession();
-  EXPECT_NE(ReadBytes(data_path_), first);
+  EXPECT_NE(ReadBytes(journal_path), first);
   AddPendingEntry(*form, "C:\\c.txt", "D:\\");
   form->EndSession(true);
   EXPECT_FALSE(shell_.Timer(view.TimerWindow(), 1).armed) << "no run may start any more";
   EXPECT_TRUE(view.failures.empty());
+  EXPECT_FALSE(PathExists(data_path_));
+  form.reset();  // the process ends
 
   FakeFormView next_view;
   auto next = NewForm(next_view);
   next->FormCreate();
   // (A loaded list shows its rows in the order they were first stored.)
   EXPECT_EQ(FilesOf(*next), std::vector<std::string>({"C:\\a.txt", "C:\\b.txt", "C:\\c.txt"}));
+  EXPECT_TRUE(PathExists(data_path_)) << "folded in";
+  EXPECT_FALSE(PathExists(journal_path));
 }
 
 // A hidden program gets about 5 s in all, and a large list takes seconds to
-// write: the end writes the list again only when it changed since the
-// question (a run's result, an entry added between the two).
-TEST_F(MainFormLifecycleTest, SessionEndWritesTheDataFileAgainOnlyWhenTheListChanged) {
+// write: the end appends to the journal only what changed since the
+// question (a run's result, an entry added between the two), and never
+// writes the data file.
+TEST_F(MainFormLifecycleTest, SessionEndAppendsOnlyWhatChangedSinceTheQuestion) {
   StoreMinutesSchedule("10");
+  const std::string journal_path = data_path_ + ".journal";
   for (bool change_between : {false, true}) {
     SCOPED_TRACE(change_between);
     std::remove(data_path_.c_str());
+    std::remove(journal_path.c_str());
     FakeFormView view;
     auto form = NewForm(view);
     form->FormCreate();
     AddPendingEntry(*form, "C:\\a.txt", "D:\\");
     os_.moves.clear();
     view.QueryEndSession(*form);
+    const std::string at_question = ReadBytes(journal_path);
     if (change_between) {
       TClientDataSet& store = form->ClientDataSet1();
       store.EditRow();
       store.FieldAt(2).WriteText("changed");
     }
     view.EndSession(*form, true);
-    int writes = 0;
-    for (const auto& move : os_.moves) writes += move.second == data_path_ ? 1 : 0;
-    EXPECT_EQ(writes, change_between ? 2 : 1);
+    for (const auto& move : os_.moves) EXPECT_NE(move.second, data_path_);
+    const std::string at_end = ReadBytes(journal_path);
+    EXPECT_EQ(at_end.substr(0, at_question.size()), at_question);
+    EXPECT_EQ(at_end.size() > at_question.size(), change_between);
+    form.reset();
     FakeFormView next_view;
     auto next = NewForm(next_view);
     next->FormCreate();

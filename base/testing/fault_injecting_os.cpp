@@ -37,8 +37,9 @@ bool WriteAll(OsServices& os, const std::string& path, const std::string& conten
 // and may fail, and what it writes is remembered until it is flushed.
 class FaultInjectingOs::TrackedFile : public ExclusiveFile {
  public:
-  TrackedFile(std::unique_ptr<ExclusiveFile> file, std::string path, FaultInjectingOs& os)
-      : file_(std::move(file)), path_(std::move(path)), os_(os) {}
+  TrackedFile(std::unique_ptr<ExclusiveFile> file, std::string path, FaultInjectingOs& os,
+              std::string content = std::string())
+      : file_(std::move(file)), path_(std::move(path)), os_(os), content_(std::move(content)) {}
 
   bool Size(std::uint64_t& size) override {
     const bool hit = os_.Hit(OsCall::kSize);
@@ -293,9 +294,12 @@ std::unique_ptr<ExclusiveFile> FaultInjectingOs::OpenExclusive(const std::string
                                                                FileOpenMode mode) {
   if (NamesHeldFile(OsCall::kOpen, {&path})) return nullptr;
   if (Fails(OsCall::kOpen)) return nullptr;
+  // Writes at the end of a file follow what it holds: a crash keeps that.
+  std::string before;
+  if (mode == FileOpenMode::kAppendExisting) ReadAll(Target(), path, before);
   std::unique_ptr<ExclusiveFile> file = OsServicesWrapper::OpenExclusive(path, mode);
   if (!file) return nullptr;
-  return std::make_unique<TrackedFile>(std::move(file), path, *this);
+  return std::make_unique<TrackedFile>(std::move(file), path, *this, std::move(before));
 }
 
 

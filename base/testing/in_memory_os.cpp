@@ -52,9 +52,10 @@ struct InMemoryFileServices::Node {
 // A file held open with no sharing until this object goes.
 class InMemoryFileServices::OpenFile : public ExclusiveFile {
  public:
-  OpenFile(std::shared_ptr<Node> node, std::uint64_t& write_clock)
+  OpenFile(std::shared_ptr<Node> node, std::uint64_t& write_clock, bool at_end = false)
       : node_(std::move(node)), write_clock_(write_clock) {
     node_->held = true;
+    if (at_end) at_ = node_->content.size();
   }
   ~OpenFile() override { node_->held = false; }
 
@@ -379,9 +380,11 @@ std::unique_ptr<ExclusiveFile> InMemoryFileServices::OpenExclusive(const std::st
       node.content.clear();
       node.write_time = ++write_clock_;
     }
-    return std::make_unique<OpenFile>(it->second, write_clock_);
+    return std::make_unique<OpenFile>(it->second, write_clock_,
+                                      mode == FileOpenMode::kAppendExisting);
   }
-  if (path.empty() || mode == FileOpenMode::kReadExisting || !ParentExists(key))
+  if (path.empty() || mode == FileOpenMode::kReadExisting ||
+      mode == FileOpenMode::kAppendExisting || !ParentExists(key))
     return Fail(FileError::kNotFound), nullptr;
   auto node = std::make_shared<Node>();
   node->index = next_index_++;

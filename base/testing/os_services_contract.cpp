@@ -260,6 +260,15 @@ TEST_P(OsServicesContract, ExclusiveOpenReadsWhatWasWrittenAndRefusesASecondOpen
   EXPECT_EQ(std::string(buffer, done), "abcdef");
   reader.reset();
 
+  {
+    auto appender = os().OpenExclusive(path, FileOpenMode::kAppendExisting);
+    ASSERT_NE(appender, nullptr);
+    EXPECT_EQ(os().OpenExclusive(path, FileOpenMode::kReadExisting), nullptr);
+    ASSERT_TRUE(appender->Write("gh", 2, done) && done == 2u);
+    EXPECT_TRUE(appender->Flush());
+  }
+  EXPECT_EQ(ReadText("data.cds"), "abcdefgh");
+  EXPECT_EQ(os().OpenExclusive(Path("missing"), FileOpenMode::kAppendExisting), nullptr);
   EXPECT_EQ(os().OpenExclusive(path, FileOpenMode::kCreateNew), nullptr);           // exists
   EXPECT_NE(os().OpenExclusive(path, FileOpenMode::kCreateAlways), nullptr);        // truncates
   EXPECT_EQ(ReadText("data.cds"), "");
