@@ -290,11 +290,16 @@ void AppendPendingRecord(const DSBASE& table, const std::vector<std::uint8_t>* i
 JournalReplay ReplayJournal(const std::vector<std::uint8_t>& bytes, const JournalBase& base,
                             DSBASE& table) {
   JournalReplay replay;
+  // Zeros only: the disk lost the first append's bytes (a crash keeps a
+  // file's length, not its unflushed content).
+  if (std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; })) {
+    replay.verdict = JournalVerdict::kTornHeader;
+    return replay;
+  }
   if (bytes.size() < kJournalHeaderBytes) {
     // Cut inside the header: the first append never reached the disk.
     const std::size_t n = std::min<std::size_t>(bytes.size(), sizeof kMagic);
-    replay.verdict = n == 0 || std::memcmp(bytes.data(), kMagic, n) == 0
-                         ? JournalVerdict::kTornHeader
+    replay.verdict = std::memcmp(bytes.data(), kMagic, n) == 0 ? JournalVerdict::kTornHeader
                                                                 : JournalVerdict::kWrongHeader;
     return replay;
   }

@@ -81,7 +81,7 @@ void AppendPendingRecord(const DSBASE& table, const std::vector<std::uint8_t>* i
 
 enum class JournalVerdict {
   kApplied,        // every sound record applied (perhaps none)
-  kTornHeader,     // shorter than a header and a start of one: nothing was ever flushed
+  kTornHeader,     // zeros, or shorter than a header and a start of one: nothing was flushed
   kWrongHeader,    // not a journal of this program
   kOtherDataFile,  // the journal of another data file (or of none, or of an older one)
   kDamaged,        // damage before the last record, or a record that does not fit the table
