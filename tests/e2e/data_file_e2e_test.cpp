@@ -176,6 +176,36 @@ TEST_F(DataFileTest, ADamagedDataFileIsReportedAtStartAndLeftUntouched) {
   }
 }
 
+// Ended from outside (TerminateProcess: no close, no end of session) right
+// after a backup run: the next start shows the entry and its result, from
+// the journal, and folds the journal into the data file.
+TEST_F(DataFileTest, AnEntryAndItsResultSurviveTheProcessBeingTerminated) {
+  ASSERT_TRUE(folder_.WriteFile("source.txt", "content"));
+  ASSERT_TRUE(CreateDirectoryA(folder_.FilePath("dest").c_str(), nullptr));
+  const std::string file = folder_.FilePath("source.txt");
+  ASSERT_NO_FATAL_FAILURE(StartFirstRun());
+  ASSERT_NO_FATAL_FAILURE(TypeNewEntry(file, folder_.FilePath("dest")));
+  Command(MenuItemId::Copy1);
+  Settle();
+  ASSERT_TRUE(folder_.Exists("dest\\source.txt")) << "the run copied nothing";
+  EXPECT_TRUE(folder_.Exists("Quillset.cds.journal"));
+  process_->Terminate();
+  process_.reset();
+
+  ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
+  EXPECT_EQ(VisibleBox(), nullptr) << "a box at the start";
+  Command(MenuItemId::Edit1);
+  std::string shown_file, shown_folder, result;
+  ASSERT_NO_FATAL_FAILURE(ReadFirstEntry(shown_file, shown_folder));
+  SendKey(grid_, VK_RIGHT);
+  ASSERT_TRUE(ReadGridCell(grid_, result));
+  EXPECT_EQ(shown_file, file);
+  EXPECT_EQ(result, "バックアップ成功");
+  EXPECT_FALSE(folder_.Exists("Quillset.cds.journal")) << "not folded in";
+  EXPECT_TRUE(Contains(DataFile(), file));
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
+}
+
 }  // namespace
 }  // namespace e2e
 }  // namespace quillset

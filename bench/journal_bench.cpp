@@ -1,0 +1,164 @@
+// The journal beside a data file of 10^6 row versions (20 entries after
+// 49,999 backup runs):
+//   JournalEntryPrepare   the bytes of one run entry's append (its result
+//                         committed, the next entry's pending), no file call
+//   JournalEntryAppend    the same appended and flushed (open, write, flush,
+//                         close)
+//   StartLoadSave         a start without a journal that saves: LoadFile and
+//                         SaveFile
+//   StartWithJournal      a start with a journal of 10^5 records (each a run
+//                         entry's result): LoadFile, the replay, SaveFile
+// Goals: an append well under 1 ms besides its flush; the start with the
+// journal no slower than a load plus a save.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "base/host_os_services.h"
+#include "datafile/data_file.h"
+#include "datafile/journal.h"
+#include "datafile/journal_writer.h"
+#include "datafile/table_packet.h"
+#include "store/record_store.h"
+#include "store/testing/backup_history.h"
+
+namespace quillset {
+namespace {
+
+constexpr std::uint32_t kEntries = 20;
+constexpr std::uint32_t kVersions = 1000000;
+constexpr int kJournalRecords = 100000;
+
+struct Fixture {
+  std::string folder;
+  std::string path;
+  HostOsServices os;
+  BinaryPacketCodec codec;
+  std::vector<std::uint8_t> packet;
+
+  Fixture() {
+    char pattern[] = "/tmp/quillset-journal-bench-XXXXXX";
+    folder = ::mkdtemp(pattern);
+    path = folder + "/Quillset.cds";
+    DSBASE table;
+    if (BuildBackupHistory(table, kVersions, kEntries, 7.0 * 86400000.0)) std::abort();
+    if (StreamPacket(table, PacketForm::kBinary, packet)) std::abort();
+    WriteDataFile();
+  }
+  ~Fixture() {
+    for (const char* suffix : {"", ".journal", ".journal.new", ".new"})
+      std::remove((path + suffix).c_str());
+    ::rmdir(folder.c_str());
+  }
+  void WriteDataFile() {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(packet.data()), static_cast<std::streamsize>(packet.size()));
+  }
+  std::unique_ptr<TClientDataSet> LoadedStore() {
+    auto store = MakeBackupEntryStore(&codec);
+    LoadFile(*store, os, path);
+    return store;
+  }
+};
+
+Fixture& TheFixture() {
+  static Fixture fixture;
+  return fixture;
+}
+
+// What a run does to entry `k`: its result and time, left pending.
+void RunEntry(TClientDataSet& store, int k) {
+  store.SetRowNumber(1 + k % static_cast<int>(kEntries));
+  store.EditRow();
+  store.FieldAt(2).WriteText(k % 2 ? "バックアップ成功" : "バックアップ失敗");
+  static_cast<TDateTimeField&>(store.FieldAt(3)).WriteDateTime(TDateTime(46000.0 + k / 1e4));
+}
+
+void JournalEntryPrepare(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  auto store = f.LoadedStore();
+  JournalWriter writer(f.os);
+  writer.Rebase(f.path, PointOf(*store->Table()), true);
+  int k = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    RunEntry(*store, k++);
+    state.ResumeTiming();
+    JournalAppend append;
+    benchmark::DoNotOptimize(writer.Prepare(*store, append));
+  }
+}
+
+void JournalEntryAppend(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  auto store = f.LoadedStore();
+  JournalWriter writer(f.os);
+  writer.Rebase(f.path, PointOf(*store->Table()), true);
+  RunEntry(*store, 0);
+  if (!writer.Append(*store)) std::abort();  // the journal exists from here
+  int k = 1;
+  for (auto _ : state) {
+    state.PauseTiming();
+    RunEntry(*store, k++);
+    state.ResumeTiming();
+    if (!writer.Append(*store)) std::abort();
+  }
+  writer.Remove();
+}
+
+void StartLoadSave(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  for (auto _ : state) {
+    auto store = f.LoadedStore();
+    SaveFile(*store, f.os, f.path);
+    state.PauseTiming();
+    f.WriteDataFile();
+    state.ResumeTiming();
+  }
+}
+
+void StartWithJournal(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  std::vector<std::uint8_t> journal;
+  {
+    auto store = f.LoadedStore();
+    JournalWriter writer(f.os);
+    writer.Rebase(f.path, PointOf(*store->Table()), true);
+    for (int k = 0; k < kJournalRecords; ++k) {
+      RunEntry(*store, k);
+      store->EndRowEdit();
+      if (!writer.Append(*store)) std::abort();
+    }
+    std::ifstream in(f.path + ".journal", std::ios::binary);
+    journal.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    writer.Remove();
+  }
+  for (auto _ : state) {
+    auto store = f.LoadedStore();
+    const JournalReplay replay = ReplayJournal(journal, CurrentJournalBase(f.os, f.path),
+                                               *store->Table());
+    if (replay.verdict != JournalVerdict::kApplied ||
+        replay.records_applied != static_cast<std::size_t>(kJournalRecords))
+      std::abort();
+    store->Reopen();
+    SaveFile(*store, f.os, f.path);
+    state.PauseTiming();
+    f.WriteDataFile();
+    state.ResumeTiming();
+  }
+  state.counters["journal_MB"] = journal.size() / 1e6;
+}
+
+BENCHMARK(JournalEntryPrepare)->Unit(benchmark::kMicrosecond)->Iterations(2000);
+BENCHMARK(JournalEntryAppend)->Unit(benchmark::kMicrosecond)->Iterations(200);
+BENCHMARK(StartLoadSave)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(StartWithJournal)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+}  // namespace quillset
