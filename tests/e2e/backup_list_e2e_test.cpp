@@ -491,6 +491,10 @@ TEST_F(BackupListTest, ACancelledSessionEndThenARunThenARealEndSavesTheRunsResul
   ASSERT_TRUE(process_->WaitForExit(code)) << "the program did not end with the session";
   EXPECT_EQ(code, 0u);
   process_.reset();
+  // The end of the session only appended to the journal: the next start
+  // folds it into the data file, and its close saves the list whole.
+  ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
   std::string saved;
   ASSERT_TRUE(folder_.ReadFile("Quillset.cds", saved));
   EXPECT_TRUE(Contains(saved, kCopied)) << "the run's result was not saved";
@@ -600,7 +604,10 @@ TEST_F(LongRunTest, LongRunAnswersAndASessionEndDuringItKeepsTheResultsSoFar) {
   ASSERT_TRUE(process_->WaitForExit(code)) << "the program did not end with the session";
   EXPECT_EQ(code, 0u);
   process_.reset();
-
+  // The end of the session only appended to the journal: the next start
+  // folds it into the data file, and its close saves the list whole.
+  ASSERT_NO_FATAL_FAILURE(StartStoredAndRestore());
+  ASSERT_NO_FATAL_FAILURE(CloseProgram());
   std::string saved;
   ASSERT_TRUE(folder_.ReadFile("Quillset.cds", saved));
   EXPECT_EQ(CountOf(saved, kCopied), 1) << "the first entry's result, and only it";
