@@ -116,7 +116,7 @@ void TForm1::SaveWholeOffUiThread(const std::string& data_path) {
   store_->EndRowEdit();
   JournalBusy busy(journal_busy_);
   shell_.RunOffUiThread([this, &data_path] { SaveFile(*store_, os_, data_path, &data_file_); },
-                        [this] { view_.KeepResponsive(); });
+                        [this] { view_.KeepPainted(); });
 }
 
 void TForm1::SaveStoreAndRemoveJournal() {
@@ -150,7 +150,7 @@ void TForm1::JournalChanges() {
     if (!journal_.Prepare(*store_, append)) return;
     bool written = false;
     shell_.RunOffUiThread([this, &append, &written] { written = journal_.Write(append); },
-                          [this] { view_.KeepResponsive(); });
+                          [this] { view_.KeepPainted(); });
     if (written || append.whole) return;
   }
 }

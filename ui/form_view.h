@@ -70,6 +70,10 @@ class FormView {
   // would, and returns when none waits: the window works during the run,
   // and the handlers it reaches run inside it.
   virtual void KeepResponsive() = 0;
+  // Short waits outside a run (a journal append, a save): only paint and the
+  // messages other programs send are handled, so no command or click runs
+  // inside the handler that waits.
+  virtual void KeepPainted() = 0;
   // Runs `action` later, as a message posted to the main window: after the
   // handler running now has returned, in the order posted. False: the
   // message could not be posted and `action` will not run.

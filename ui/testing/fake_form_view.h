@@ -76,6 +76,10 @@ class FakeFormView : public FormView {
     SimulatedUiThread::Current().Pumped();
     if (while_responsive) while_responsive();
   }
+  void KeepPainted() override {
+    ++painted_calls;
+    SimulatedUiThread::Current().Pumped();
+  }
   bool PostToSelf(std::function<void()> action) override {
     posted.push_back(std::move(action));
     return true;
@@ -198,6 +202,7 @@ class FakeFormView : public FormView {
   std::deque<std::string> input_answers;
   std::vector<std::string> log;
   int responsive_calls = 0;
+  int painted_calls = 0;  // KeepPainted: outside a run
   std::function<void()> while_responsive;
   std::deque<std::function<void()>> posted;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> progress_steps;  // copied, total

@@ -367,6 +367,8 @@ void MainFormWindow::KeepResponsive() {
   }
 }
 
+void MainFormWindow::KeepPainted() { HandlePaintAndSentMessages(); }
+
 // An action whose message could not be posted (a full queue) is not kept: it
 // would run at the next message, in place of that message's own action.
 bool MainFormWindow::PostToSelf(std::function<void()> action) {

@@ -107,6 +107,7 @@ class MainFormWindow : public WindowBase, public FormView {
   void RepaintGrid() override;
   void ScrollGridToColumn(int column) override;
   void KeepResponsive() override;
+  void KeepPainted() override;
   bool PostToSelf(std::function<void()> action) override;
   void ShowCopyProgress(std::uint64_t copied, std::uint64_t total) override;
   void HideCopyProgress() override;
