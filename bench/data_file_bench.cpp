@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "store/testing/backup_history.h"
+#include "bench/history_data_file.h"
 #include "base/host_os_services.h"
 #include "datafile/data_file.h"
 #include "datafile/table_packet.h"
@@ -55,13 +55,7 @@ struct Fixture {
   }
 
   void WriteDataFile() {
-    DSBASE table;
-    if (BuildBackupHistory(table, kVersions, kEntries, 7.0 * 86400000.0)) std::abort();
-    std::vector<std::uint8_t> packet;
-    if (StreamPacket(table, PacketForm::kBinary, packet)) std::abort();
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(packet.data()), static_cast<std::streamsize>(packet.size()));
-    file_size = packet.size();
+    file_size = WriteHistoryDataFile(path, kVersions, kEntries);
   }
 };
 

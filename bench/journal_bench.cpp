@@ -26,7 +26,7 @@
 #include "datafile/journal_writer.h"
 #include "datafile/table_packet.h"
 #include "store/record_store.h"
-#include "store/testing/backup_history.h"
+#include "bench/history_data_file.h"
 
 namespace quillset {
 namespace {
@@ -45,12 +45,7 @@ struct Fixture {
     char pattern[] = "/tmp/quillset-journal-bench-XXXXXX";
     folder = ::mkdtemp(pattern);
     path = folder + "/Quillset.cds";
-    DSBASE table;
-    if (BuildBackupHistory(table, kVersions, kEntries, 7.0 * 86400000.0)) std::abort();
-    std::vector<std::uint8_t> packet;
-    if (StreamPacket(table, PacketForm::kBinary, packet)) std::abort();
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(packet.data()), static_cast<std::streamsize>(packet.size()));
+    WriteHistoryDataFile(path, kVersions, kEntries);
   }
   ~Fixture() {
     for (const char* suffix : {"", ".journal", ".journal.new", ".new", ".saved"})
